@@ -1,0 +1,63 @@
+# Wraps CMake. `make run` sets everything up and starts the game; `make test`
+# sets everything up and runs every test (the normal build, then the same
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer).
+
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build run test test-release test-asan bench fuzz format clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+
+configure: deps $(BUILD)/build.ninja
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd $(BUILD) && ./moswick
+
+test: deps test-release test-asan
+
+test-release: configure
+	cmake --build $(BUILD) -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+$(ASAN_BUILD)/build.ninja:
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMOSWICK_SANITIZE=ON -DMOSWICK_BENCH=OFF $(CMAKE_FLAGS)
+
+test-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: build
+	$(BUILD)/bench/moswick_bench --benchmark_min_time=0.2
+
+$(FUZZ_BUILD)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMOSWICK_FUZZ=ON -DMOSWICK_TESTS=OFF -DMOSWICK_BENCH=OFF
+
+# Runs every libFuzzer target for FUZZ_SECONDS each; crashes land in build-fuzz/.
+fuzz: deps $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@set -e; for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
+	  [ -x "$$f" ] || continue; \
+	  name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$name; \
+	  echo "== $$name"; \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus/$$name fuzz/seeds/$$name; \
+	done
+
+format:
+	find src tests tools bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,46 @@
+# Shared build settings for every project target.
+
+set(MOSWICK_WARNINGS -Wall -Wextra -Werror)
+
+if(MOSWICK_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# moswick_library(<name> [DEPS ...]): a subsystem's static library from every
+# .cpp in the calling folder (and its sub-folders), public include root src/.
+function(moswick_library name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_compile_options(${name} PRIVATE ${MOSWICK_WARNINGS})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# moswick_test(<name> DEPS ...): one GoogleTest program from every .cpp in the
+# calling folder, its cases registered with CTest one by one. Tests run from
+# the build folder so they find the built game data beside the program.
+function(moswick_test name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_compile_options(${name} PRIVATE ${MOSWICK_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    MOSWICK_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+    MOSWICK_BUILD_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    DISCOVERY_TIMEOUT 120
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy")
+endfunction()

@@ -1,0 +1,43 @@
+#include "base/OrvLog.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+TOrvLog& TOrvLog::Instance() {
+    static TOrvLog log;
+    return log;
+}
+
+void TOrvLog::Open(const std::string& path, uint32_t startTick) {
+    path_ = path;
+    startTick_ = startTick;
+    if (!path_.empty()) std::remove(path_.c_str());
+}
+
+void TOrvLog::Close() { path_.clear(); }
+
+std::string TOrvLog::Stamp(uint32_t elapsedMs) {
+    const uint32_t minutes = elapsedMs / 60000;
+    const uint32_t seconds = (elapsedMs / 1000) % 60;
+    const uint32_t millis = elapsedMs % 1000;
+    return "{" + std::to_string(minutes) + ":" + std::to_string(seconds) + ":" + std::to_string(millis) + "} ";
+}
+
+void TOrvLog::WriteLine(const std::string& path, uint32_t elapsedMs, const std::string& text) {
+    std::string content;
+    {
+        std::ifstream in(path, std::ios::binary);
+        if (in) content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    content += Stamp(elapsedMs) + text + "\r\n";
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (out) out.write(content.data(), static_cast<std::streamsize>(content.size()));
+}
+
+void TOrvLog::Write(const std::string& text) {
+    if (path_.empty()) return;
+    const uint32_t now = clock_ ? clock_() : startTick_;
+    WriteLine(path_, now - startTick_, text);
+}

@@ -1,0 +1,44 @@
+// The game log "Moswick.log": one line per event, each stamped with the time
+// since start-up as "{minutes:seconds:milliseconds} ". The file is reread and
+// rewritten for every line, so a crash never loses what was written before;
+// that is why the game logs only at start-up, shutdown and on errors.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TOrvLog {
+public:
+    // The process-wide log (the game has exactly one log file).
+    static TOrvLog& Instance();
+
+    // Starts a log at path: deletes an existing file there and takes startTick
+    // as the origin of the stamps. An empty path closes the log (Write then
+    // does nothing).
+    void Open(const std::string& path, uint32_t startTick);
+    void Close();
+    bool IsOpen() const { return !path_.empty(); }
+    const std::string& Path() const { return path_; }
+
+    // The millisecond clock the stamps are measured with; the engine points it
+    // at the platform tick (or the test's virtual clock).
+    void SetClock(std::function<uint32_t()> clock) { clock_ = std::move(clock); }
+
+    // Appends one stamped line. Failure to write the file is swallowed: the
+    // log must never take the game down.
+    void Write(const std::string& text);
+
+    // "{m:s:ms} " for an elapsed time in milliseconds, no leading zeros.
+    static std::string Stamp(uint32_t elapsedMs);
+
+    // Appends one stamped line to an arbitrary file (the engine's WriteLog):
+    // loads the whole file if it exists, adds the line, writes it all back.
+    static void WriteLine(const std::string& path, uint32_t elapsedMs, const std::string& text);
+
+private:
+    TOrvLog() = default;
+    std::string path_;
+    uint32_t startTick_ = 0;
+    std::function<uint32_t()> clock_;
+};

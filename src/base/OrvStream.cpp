@@ -1,0 +1,62 @@
+#include "base/OrvStream.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include <unistd.h>
+
+#include "base/OrvException.h"
+
+size_t TMemoryStream::Read(void* dest, size_t count) {
+    if (pos_ >= data_.size() || count == 0) return 0;
+    const size_t n = std::min(count, data_.size() - pos_);
+    std::memcpy(dest, data_.data() + pos_, n);
+    pos_ += n;
+    return n;
+}
+
+void TMemoryStream::Write(const void* src, size_t count) {
+    if (count == 0) return;
+    if (pos_ + count > data_.size()) data_.resize(pos_ + count);
+    std::memcpy(data_.data() + pos_, src, count);
+    pos_ += count;
+}
+
+void TMemoryStream::SetSize(size_t size) {
+    data_.resize(size);
+    if (pos_ > size) pos_ = size;
+}
+
+void TMemoryStream::LoadFromFile(const std::string& path) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) throw OrvException("Cannot open file " + path);
+    data_.assign(bytes.begin(), bytes.end());
+    pos_ = 0;
+}
+
+void TMemoryStream::SaveToFile(const std::string& path) const {
+    if (!WriteFileAtomically(path, data_.data(), data_.size())) throw OrvException("Cannot write file " + path);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+    const std::string temp = path + ".tmp" + std::to_string(::getpid());
+    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) return false;
+    const bool written = (size == 0 || std::fwrite(data, 1, size, f) == size);
+    const bool flushed = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+    const bool closed = std::fclose(f) == 0;
+    if (!(written && flushed && closed) || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,7 @@
+// Program entry point of the game.
+#include <cstdio>
+
+int main() {
+    std::puts("Moswick: the engine is not assembled yet.");
+    return 0;
+}

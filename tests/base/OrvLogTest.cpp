@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "base/OrvException.h"
+#include "base/OrvLog.h"
+#include "base/OrvStream.h"
+
+namespace {
+
+std::string TempPath(const std::string& name) {
+    return (std::filesystem::temp_directory_path() / ("moswick_test_" + name)).string();
+}
+
+TEST(OrvLog, StampsHaveNoLeadingZeros) {
+    EXPECT_EQ(TOrvLog::Stamp(3027), "{0:3:27} ");
+    EXPECT_EQ(TOrvLog::Stamp(2 * 60000 + 5007), "{2:5:7} ");
+    EXPECT_EQ(TOrvLog::Stamp(0), "{0:0:0} ");
+    EXPECT_EQ(TOrvLog::Stamp(59999), "{0:59:999} ");
+}
+
+TEST(OrvLog, OpenDeletesOldFileAndEachLineIsAppendedWithCrLf) {
+    const std::string path = TempPath("log.txt");
+    {
+        TMemoryStream old(std::string_view("stale\r\n"));
+        old.SaveToFile(path);
+    }
+    uint32_t now = 1000;
+    TOrvLog& log = TOrvLog::Instance();
+    log.SetClock([&] { return now; });
+    log.Open(path, 1000);
+    now = 1000 + 3027;
+    log.Write("first");
+    now = 1000 + 125007;
+    try {
+        throw OrvException("boom");
+    } catch (const OrvException& e) {
+        EXPECT_EQ(e.Message(), "boom");
+    }
+    log.Close();
+    log.SetClock(nullptr);
+
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(path, text));
+    EXPECT_EQ(text, "{0:3:27} first\r\n{2:5:7} boom\r\n");
+    std::remove(path.c_str());
+}
+
+TEST(MemoryStream, ReadsStopAtTheEndAndWritesPastItGrow) {
+    TMemoryStream s(std::string_view("abc"));
+    char buf[8] = {};
+    EXPECT_EQ(s.Read(buf, 8), 3u);
+    EXPECT_EQ(s.Read(buf, 8), 0u);
+    s.Seek(5);
+    s.Write("z", 1);
+    EXPECT_EQ(s.Size(), 6u);
+    EXPECT_EQ(s.Bytes()[3], 0);
+    s.SetSize(2);
+    EXPECT_EQ(s.Position(), 2u);
+}
+
+TEST(MemoryStream, SaveReplacesTheFileWholeAndFailsCleanly) {
+    const std::string path = TempPath("stream.bin");
+    TMemoryStream s(std::string_view("payload"));
+    s.SaveToFile(path);
+    TMemoryStream back;
+    back.LoadFromFile(path);
+    EXPECT_EQ(back.AsString(), "payload");
+    std::remove(path.c_str());
+
+    EXPECT_THROW(s.SaveToFile("/nonexistent-dir/x.bin"), OrvException);
+    EXPECT_THROW(back.LoadFromFile("/nonexistent-dir/x.bin"), OrvException);
+}
+
+}  // namespace

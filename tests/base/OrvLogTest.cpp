@@ -75,3 +75,33 @@ TEST(MemoryStream, SaveReplacesTheFileWholeAndFailsCleanly) {
 }
 
 }  // namespace
+
+#include "base/OrvRandom.h"
+
+namespace {
+
+TEST(OrvRandom, SameSeedSameSequenceAndRangesHold) {
+    TOrvRandom a(42), b(42), c(43);
+    bool differs = false;
+    for (int i = 0; i < 100; ++i) {
+        const uint32_t x = a.Next();
+        EXPECT_EQ(x, b.Next());
+        differs |= (x != c.Next());
+    }
+    EXPECT_TRUE(differs);
+    for (int i = 0; i < 1000; ++i) {
+        const int32_t v = a.Between(-3, 3);
+        EXPECT_GE(v, -3);
+        EXPECT_LE(v, 3);
+        EXPECT_LT(a.Below(7), 7);
+        const double u = a.Unit();
+        EXPECT_GE(u, 0.0);
+        EXPECT_LT(u, 1.0);
+    }
+    EXPECT_EQ(a.Below(0), 0);
+    EXPECT_EQ(a.Between(5, 5), 5);
+    const int32_t wide = a.Between(INT32_MIN, INT32_MAX);
+    (void)wide;
+}
+
+}  // namespace

@@ -107,8 +107,9 @@ class TOrvParser : public TOrvXMLTag {
 public:
     // Elements may be nested at most this deep in a loaded document; deeper
     // nesting is refused with an OrvException, so no code walking a loaded
-    // tree can run out of stack.
-    static constexpr int MaxDepth = 10000;
+    // tree recursively can run out of stack, and the tab indentation written
+    // back stays in proportion to the input. Real files nest about ten deep.
+    static constexpr int MaxDepth = 1000;
 
     TOrvParser();
     ~TOrvParser() override;
@@ -146,8 +147,8 @@ public:
     void SaveToFile(const std::string& fileName);
 
 private:
-    // Splits raw document bytes into Lines.
-    void SetText(std::string_view text);
+    // First pass over the document text, every line break already CR LF.
+    void TypifyText(const std::string& text);
 };
 
 // 1-based position of sub in s at or after offset; 0 when either is empty,

@@ -1,0 +1,286 @@
+#include "platform/Window.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+TShiftState ShiftFromMods(uint16_t mods) {
+    TShiftState s = 0;
+    if (mods & KMOD_SHIFT) s |= ssShift;
+    if (mods & KMOD_ALT) s |= ssAlt;
+    if (mods & KMOD_CTRL) s |= ssCtrl;
+    return s;
+}
+
+TShiftState ShiftFromButtons(uint32_t buttons) {
+    TShiftState s = 0;
+    if (buttons & SDL_BUTTON_LMASK) s |= ssLeft;
+    if (buttons & SDL_BUTTON_RMASK) s |= ssRight;
+    if (buttons & SDL_BUTTON_MMASK) s |= ssMiddle;
+    return s;
+}
+
+TShiftState CurrentShift() {
+    return ShiftFromMods(static_cast<uint16_t>(SDL_GetModState())) | ShiftFromButtons(SDL_GetMouseState(nullptr, nullptr));
+}
+
+bool ButtonFromSDL(uint8_t b, TMouseButton& out) {
+    switch (b) {
+        case SDL_BUTTON_LEFT: out = mbLeft; return true;
+        case SDL_BUTTON_RIGHT: out = mbRight; return true;
+        case SDL_BUTTON_MIDDLE: out = mbMiddle; return true;
+        default: return false;
+    }
+}
+
+TShiftState ButtonFlag(TMouseButton b) {
+    switch (b) {
+        case mbLeft: return ssLeft;
+        case mbRight: return ssRight;
+        case mbMiddle: return ssMiddle;
+    }
+    return 0;
+}
+
+struct KeyName {
+    const char* Name;
+    int32_t Vk;
+};
+
+constexpr KeyName kKeyNames[] = {
+    {"backspace", VK::Back}, {"tab", VK::Tab},        {"enter", VK::Return},   {"return", VK::Return},
+    {"shift", VK::Shift},    {"ctrl", VK::Control},   {"control", VK::Control}, {"alt", VK::Menu},
+    {"pause", VK::Pause},    {"escape", VK::Escape},  {"esc", VK::Escape},     {"space", VK::Space},
+    {"pageup", VK::Prior},   {"pagedown", VK::Next},  {"end", VK::End},        {"home", VK::Home},
+    {"left", VK::Left},      {"up", VK::Up},          {"right", VK::Right},    {"down", VK::Down},
+    {"insert", VK::Insert},  {"delete", VK::Delete},  {"del", VK::Delete},
+};
+
+}  // namespace
+
+int32_t VirtualKeyFromSDL(int32_t key) {
+    if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12) return VK::F1 + (key - SDLK_F1);
+    switch (key) {
+        case SDLK_BACKSPACE: return VK::Back;
+        case SDLK_TAB: return VK::Tab;
+        case SDLK_RETURN: case SDLK_KP_ENTER: return VK::Return;
+        case SDLK_LSHIFT: case SDLK_RSHIFT: return VK::Shift;
+        case SDLK_LCTRL: case SDLK_RCTRL: return VK::Control;
+        case SDLK_LALT: case SDLK_RALT: return VK::Menu;
+        case SDLK_PAUSE: return VK::Pause;
+        case SDLK_ESCAPE: return VK::Escape;
+        case SDLK_SPACE: return VK::Space;
+        case SDLK_PAGEUP: return VK::Prior;
+        case SDLK_PAGEDOWN: return VK::Next;
+        case SDLK_END: return VK::End;
+        case SDLK_HOME: return VK::Home;
+        case SDLK_LEFT: return VK::Left;
+        case SDLK_UP: return VK::Up;
+        case SDLK_RIGHT: return VK::Right;
+        case SDLK_DOWN: return VK::Down;
+        case SDLK_INSERT: return VK::Insert;
+        case SDLK_DELETE: return VK::Delete;
+        default: return 0;
+    }
+}
+
+int32_t VirtualKeyFromName(const std::string& name) {
+    std::string n(name);
+    std::transform(n.begin(), n.end(), n.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (n.size() == 1) {
+        const char c = n[0];
+        if (c >= 'a' && c <= 'z') return 'A' + (c - 'a');
+        if (c >= '0' && c <= '9') return c;
+    }
+    if (n.size() >= 2 && n.size() <= 3 && n[0] == 'f' && std::isdigit(static_cast<unsigned char>(n[1]))) {
+        const int num = std::atoi(n.c_str() + 1);
+        if (num >= 1 && num <= 12 && std::to_string(num) == n.substr(1)) return VK::F1 + num - 1;
+        return 0;
+    }
+    for (const auto& k : kKeyNames)
+        if (n == k.Name) return k.Vk;
+    return 0;
+}
+
+std::string ControlCharForKey(int32_t vk) {
+    switch (vk) {
+        case VK::Return: return "\r";
+        case VK::Escape: return "\x1b";
+        case VK::Back: return "\b";
+        case VK::Tab: return "\t";
+        default: return {};
+    }
+}
+
+bool TranslateSDLEvent(const SDL_Event& ev, const std::function<void(int32_t&, int32_t&)>& mapper, TWindowEvent& out) {
+    out = TWindowEvent{};
+    auto map = [&](int32_t& x, int32_t& y) {
+        if (mapper) mapper(x, y);
+    };
+    switch (ev.type) {
+        case SDL_QUIT:
+            out.Kind = TWindowEventKind::Quit;
+            return true;
+        case SDL_MOUSEMOTION:
+            out.Kind = TWindowEventKind::MouseMove;
+            out.X = ev.motion.x;
+            out.Y = ev.motion.y;
+            map(out.X, out.Y);
+            out.Shift = ShiftFromMods(static_cast<uint16_t>(SDL_GetModState())) | ShiftFromButtons(ev.motion.state);
+            return true;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            if (!ButtonFromSDL(ev.button.button, out.Button)) return false;
+            const bool down = ev.type == SDL_MOUSEBUTTONDOWN;
+            out.Kind = down ? TWindowEventKind::MouseDown : TWindowEventKind::MouseUp;
+            out.X = ev.button.x;
+            out.Y = ev.button.y;
+            map(out.X, out.Y);
+            // Like Windows, a press reports its own button as held and a
+            // release no longer does.
+            out.Shift = CurrentShift();
+            if (down) {
+                out.Shift |= ButtonFlag(out.Button);
+                if (ev.button.clicks >= 2) out.Shift |= ssDouble;
+            } else {
+                out.Shift &= ~ButtonFlag(out.Button);
+            }
+            return true;
+        }
+        case SDL_MOUSEWHEEL: {
+            int32_t dy = ev.wheel.y;
+            if (ev.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) dy = -dy;
+            if (dy == 0) return false;
+            out.Kind = TWindowEventKind::MouseWheel;
+            out.WheelDelta = dy * 120;
+            SDL_GetMouseState(&out.X, &out.Y);
+            map(out.X, out.Y);
+            out.Shift = CurrentShift();
+            return true;
+        }
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            out.Kind = ev.type == SDL_KEYDOWN ? TWindowEventKind::KeyDown : TWindowEventKind::KeyUp;
+            out.Key = VirtualKeyFromSDL(ev.key.keysym.sym);
+            out.Shift = ShiftFromMods(ev.key.keysym.mod) | ShiftFromButtons(SDL_GetMouseState(nullptr, nullptr));
+            return out.Key != 0;
+        case SDL_TEXTINPUT:
+            out.Kind = TWindowEventKind::KeyPress;
+            out.Text.assign(ev.text.text, strnlen(ev.text.text, sizeof(ev.text.text)));
+            return !out.Text.empty();
+        case SDL_WINDOWEVENT:
+            switch (ev.window.event) {
+                case SDL_WINDOWEVENT_FOCUS_GAINED:
+                    out.Kind = TWindowEventKind::Activate;
+                    return true;
+                case SDL_WINDOWEVENT_FOCUS_LOST:
+                case SDL_WINDOWEVENT_MINIMIZED:
+                    out.Kind = TWindowEventKind::Deactivate;
+                    return true;
+                case SDL_WINDOWEVENT_MOVED:
+                    out.Kind = TWindowEventKind::Moved;
+                    out.X = ev.window.data1;
+                    out.Y = ev.window.data2;
+                    return true;
+                case SDL_WINDOWEVENT_EXPOSED:
+                case SDL_WINDOWEVENT_SIZE_CHANGED:
+                    out.Kind = TWindowEventKind::Paint;
+                    return true;
+                case SDL_WINDOWEVENT_CLOSE:
+                    out.Kind = TWindowEventKind::Quit;
+                    return true;
+                default:
+                    return false;
+            }
+        default:
+            return false;
+    }
+}
+
+TWindow::~TWindow() { Destroy(); }
+
+bool TWindow::Create(const std::string& title, int32_t clientWidth, int32_t clientHeight, bool fullScreen, int32_t left,
+                     int32_t top, std::string& error) {
+    if (window_) return true;
+    if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+            error = SDL_GetError();
+            return false;
+        }
+        ownsVideo_ = true;
+    }
+    // The game draws its own animated cursor; the pointer must not be
+    // captured or warped, and the screen saver must not start during play.
+    SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    SDL_DisableScreenSaver();
+    uint32_t flags = SDL_WINDOW_SHOWN;
+    if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP;
+    const int x = fullScreen ? SDL_WINDOWPOS_UNDEFINED : left;
+    const int y = fullScreen ? SDL_WINDOWPOS_UNDEFINED : top;
+    window_ = SDL_CreateWindow(title.c_str(), x, y, clientWidth, clientHeight, flags);
+    if (!window_) {
+        error = SDL_GetError();
+        return false;
+    }
+    caption_ = title;
+    fullScreen_ = fullScreen;
+    SDL_StartTextInput();
+    return true;
+}
+
+void TWindow::ApplyMode(bool fullScreen, int32_t left, int32_t top) {
+    if (!window_) return;
+    if (fullScreen) {
+        SDL_SetWindowBordered(window_, SDL_TRUE);
+        SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    } else {
+        SDL_SetWindowFullscreen(window_, 0);
+        SDL_SetWindowBordered(window_, SDL_TRUE);
+        SDL_SetWindowPosition(window_, left, top);
+    }
+    fullScreen_ = fullScreen;
+}
+
+void TWindow::Destroy() {
+    if (window_) {
+        SDL_StopTextInput();
+        SDL_DestroyWindow(window_);
+        window_ = nullptr;
+    }
+    if (ownsVideo_) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+        ownsVideo_ = false;
+    }
+}
+
+void TWindow::SetCaption(const std::string& caption) {
+    caption_ = caption;
+    if (window_) SDL_SetWindowTitle(window_, caption.c_str());
+}
+
+void TWindow::GetPosition(int32_t& left, int32_t& top) const {
+    left = top = 0;
+    if (window_) SDL_GetWindowPosition(window_, &left, &top);
+}
+
+bool TWindow::PollEvent(TWindowEvent& out) {
+    if (!SDL_WasInit(SDL_INIT_EVENTS)) return false;
+    SDL_Event ev;
+    while (SDL_PollEvent(&ev)) {
+        if (TranslateSDLEvent(ev, mapper_, out)) return true;
+    }
+    return false;
+}
+
+void TWindow::PostQuit() {
+    if (!SDL_WasInit(SDL_INIT_EVENTS)) return;
+    SDL_Event ev{};
+    ev.type = SDL_QUIT;
+    SDL_PushEvent(&ev);
+}

@@ -1,0 +1,606 @@
+#include "platform/AudioMixer.h"
+
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <libopenmpt/libopenmpt.hpp>
+#include <limits>
+#include <map>
+#include <sstream>
+
+namespace {
+
+// Rendering works through blocks of this many frames, so the scratch buffer
+// is allocated once and the audio thread never allocates.
+constexpr size_t BlockFrames = 1024;
+
+constexpr uint32_t MusicRampFlag = 1;
+constexpr uint32_t MusicLoopFlag = 4;
+
+// Memory source for libvorbisfile.
+struct TOggSource {
+    const uint8_t* Data;
+    size_t Size;
+    size_t Pos;
+};
+
+size_t OggRead(void* dest, size_t size, size_t count, void* source) {
+    auto* src = static_cast<TOggSource*>(source);
+    if (size == 0 || count == 0) return 0;
+    size_t left = src->Size - src->Pos;
+    size_t items = std::min(count, left / size);
+    std::memcpy(dest, src->Data + src->Pos, items * size);
+    src->Pos += items * size;
+    return items;
+}
+
+int OggSeek(void* source, ogg_int64_t offset, int whence) {
+    auto* src = static_cast<TOggSource*>(source);
+    ogg_int64_t base = 0;
+    if (whence == SEEK_CUR) base = ogg_int64_t(src->Pos);
+    else if (whence == SEEK_END) base = ogg_int64_t(src->Size);
+    else if (whence != SEEK_SET) return -1;
+    ogg_int64_t pos = base + offset;
+    if (pos < 0 || pos > ogg_int64_t(src->Size)) return -1;
+    src->Pos = size_t(pos);
+    return 0;
+}
+
+long OggTell(void* source) { return long(static_cast<TOggSource*>(source)->Pos); }
+
+// Decodes a whole Ogg Vorbis stream into interleaved stereo floats at its own
+// rate. False for anything that is not a complete, clean stream.
+bool DecodeVorbis(const uint8_t* data, size_t size, std::vector<float>& stereo, long& rate) {
+    if (data == nullptr || size == 0) return false;
+    TOggSource src{data, size, 0};
+    ov_callbacks callbacks{OggRead, OggSeek, nullptr, OggTell};
+    OggVorbis_File vf;
+    if (ov_open_callbacks(&src, &vf, nullptr, 0, callbacks) != 0) return false;
+    struct TCloser {
+        OggVorbis_File* File;
+        ~TCloser() { ov_clear(File); }
+    } closer{&vf};
+
+    // A chained stream may change its format between links; only one link of
+    // one format is accepted, as the game's sounds are single clips.
+    if (ov_streams(&vf) != 1) return false;
+    vorbis_info* info = ov_info(&vf, -1);
+    if (info == nullptr || info->channels < 1 || info->rate < 1000 || info->rate > 384000) return false;
+    rate = info->rate;
+    const int channels = info->channels;
+    const uint64_t limit = uint64_t(TAudioMixer::MaxSampleFrames) * uint64_t(rate) / TAudioMixer::SampleRate;
+    ogg_int64_t expected = ov_pcm_total(&vf, -1);
+    if (expected < 0 || uint64_t(expected) > limit) return false;
+
+    stereo.clear();
+    stereo.reserve(size_t(expected) * 2);
+    int section = 0;
+    for (;;) {
+        float** pcm = nullptr;
+        long got = ov_read_float(&vf, &pcm, 4096, &section);
+        if (got == 0) break;
+        if (got < 0) return false;
+        if (stereo.size() / 2 + size_t(got) > limit) return false;
+        for (long i = 0; i < got; ++i) {
+            float left = pcm[0][i];
+            float right = channels > 1 ? pcm[1][i] : left;
+            stereo.push_back(left);
+            stereo.push_back(right);
+        }
+    }
+    // A truncated file decodes to less than its last page promises.
+    if (stereo.empty() || stereo.size() / 2 != uint64_t(expected)) return false;
+    return true;
+}
+
+// Linear-interpolation resampling of interleaved stereo to the mixer's rate.
+std::vector<float> ResampleStereo(const std::vector<float>& in, long rate) {
+    const size_t inFrames = in.size() / 2;
+    if (rate == TAudioMixer::SampleRate || inFrames == 0) return in;
+    const uint64_t outFrames = (uint64_t(inFrames) * TAudioMixer::SampleRate + uint64_t(rate) - 1) / uint64_t(rate);
+    std::vector<float> out(size_t(outFrames) * 2);
+    const double step = double(rate) / TAudioMixer::SampleRate;
+    for (size_t i = 0; i < outFrames; ++i) {
+        double pos = double(i) * step;
+        size_t a = std::min(size_t(pos), inFrames - 1);
+        size_t b = std::min(a + 1, inFrames - 1);
+        float t = float(pos - double(a));
+        out[2 * i] = in[2 * a] + (in[2 * b] - in[2 * a]) * t;
+        out[2 * i + 1] = in[2 * a + 1] + (in[2 * b + 1] - in[2 * a + 1]) * t;
+    }
+    return out;
+}
+
+int ClampVolume(int v) { return std::clamp(v, 0, 100); }
+int ClampPan(int p) { return std::clamp(p, -100, 100); }
+
+uint64_t MsToFrames(uint32_t ms) { return uint64_t(ms) * TAudioMixer::SampleRate / 1000; }
+
+std::unique_ptr<openmpt::module> OpenModule(const std::vector<uint8_t>& bytes, uint32_t flags) {
+    try {
+        std::ostringstream quiet;
+        auto mod = std::make_unique<openmpt::module>(bytes, quiet);
+        mod->set_repeat_count((flags & MusicLoopFlag) ? -1 : 0);
+        mod->set_render_param(openmpt::module::RENDER_VOLUMERAMPING_STRENGTH, (flags & MusicRampFlag) ? -1 : 0);
+        mod->set_render_param(openmpt::module::RENDER_INTERPOLATIONFILTER_LENGTH, 4);
+        if (mod->get_num_orders() <= 0) return nullptr;
+        return mod;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+// A value that can be moved to a target linearly over a number of frames.
+struct TAudioMixer::TRamp {
+    double Value = 0;
+    double Target = 0;
+    double Step = 0;
+    uint64_t Left = 0;
+
+    void Set(double v) {
+        Value = Target = v;
+        Step = 0;
+        Left = 0;
+    }
+    void Slide(double target, uint64_t frames) {
+        if (frames == 0) {
+            Set(target);
+            return;
+        }
+        Target = target;
+        Left = frames;
+        Step = (target - Value) / double(frames);
+    }
+    double Next() {
+        if (Left == 0) return Value;
+        if (--Left == 0) Value = Target;
+        else Value += Step;
+        return Value;
+    }
+};
+
+// Volume and pan shared by musics and sample playbacks.
+struct TAudioMixer::TChannel {
+    TRamp Volume;  // 0..100
+    TRamp Pan;     // -100..100
+    // Frames left of the declick fade after a stop; the channel goes silent
+    // when it reaches 0.
+    int Release = 0;
+    bool Releasing = false;
+};
+
+struct TAudioMixer::TSample {
+    uint32_t Id = 0;
+    std::vector<float> Pcm;  // interleaved stereo at SampleRate
+    uint32_t MaxPlaybacks = 1;
+    TOverride Over = ovNone;
+};
+
+struct TAudioMixer::TVoice {
+    uint32_t Id = 0;
+    TSample* Sample = nullptr;
+    TChannel Chan;
+    double Pos = 0;
+    double Step = 1;
+    bool Loop = false;
+    uint64_t StartClock = 0;
+};
+
+struct TAudioMixer::TMusic {
+    uint32_t Id = 0;
+    std::vector<uint8_t> Bytes;
+    std::unique_ptr<openmpt::module> Module;
+    uint32_t Flags = 0;
+    TChannel Chan;
+    bool Playing = false;
+};
+
+TAudioMixer::TAudioMixer() : scratch_(BlockFrames * 2) {}
+
+TAudioMixer::~TAudioMixer() = default;
+
+uint32_t TAudioMixer::NewId() {
+    uint32_t id = nextId_++;
+    if (nextId_ == 0) nextId_ = 1;
+    return id;
+}
+
+TAudioMixer::TSample* TAudioMixer::FindSample(uint32_t id) const {
+    for (auto& s : samples_)
+        if (s->Id == id) return s.get();
+    return nullptr;
+}
+
+TAudioMixer::TVoice* TAudioMixer::FindVoice(uint32_t id) const {
+    for (auto& v : voices_)
+        if (v->Id == id) return v.get();
+    return nullptr;
+}
+
+TAudioMixer::TMusic* TAudioMixer::FindMusic(uint32_t id) const {
+    for (auto& m : musics_)
+        if (m->Id == id) return m.get();
+    return nullptr;
+}
+
+TAudioMixer::TChannel* TAudioMixer::FindChannel(uint32_t id) const {
+    if (TMusic* m = FindMusic(id)) return &m->Chan;
+    if (TVoice* v = FindVoice(id)) return &v->Chan;
+    return nullptr;
+}
+
+namespace {
+template <class TChan>
+void StartRelease(TChan& chan) {
+    if (chan.Releasing) return;
+    chan.Releasing = true;
+    chan.Release = TAudioMixer::DeclickFrames;
+}
+}  // namespace
+
+uint32_t TAudioMixer::AddSample(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over) {
+    if (maxPlaybacks < 1 || maxPlaybacks > 65535) return 0;
+    if (stereo.size() < 2 || stereo.size() / 2 > MaxSampleFrames) return 0;
+    auto sample = std::make_unique<TSample>();
+    sample->Pcm = std::move(stereo);
+    sample->Pcm.resize(sample->Pcm.size() & ~size_t(1));
+    sample->MaxPlaybacks = maxPlaybacks;
+    sample->Over = over;
+    std::lock_guard<std::mutex> lock(mutex_);
+    sample->Id = NewId();
+    uint32_t id = sample->Id;
+    samples_.push_back(std::move(sample));
+    return id;
+}
+
+uint32_t TAudioMixer::LoadSample(const uint8_t* data, size_t size, uint32_t maxPlaybacks, TOverride over) {
+    if (maxPlaybacks < 1 || maxPlaybacks > 65535) return 0;
+    std::vector<float> stereo;
+    long rate = 0;
+    // Decoding happens outside the lock: the audio thread keeps mixing.
+    if (!DecodeVorbis(data, size, stereo, rate)) return 0;
+    return AddSample(ResampleStereo(stereo, rate), maxPlaybacks, over);
+}
+
+uint32_t TAudioMixer::LoadSamplePcm(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over) {
+    return AddSample(std::move(stereo), maxPlaybacks, over);
+}
+
+bool TAudioMixer::FreeSample(uint32_t sample) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = std::find_if(samples_.begin(), samples_.end(), [&](auto& s) { return s->Id == sample; });
+    if (it == samples_.end()) return false;
+    // Its playbacks read its PCM, so they go with it at once.
+    std::erase_if(voices_, [&](auto& v) { return v->Sample == it->get(); });
+    samples_.erase(it);
+    return true;
+}
+
+uint32_t TAudioMixer::PlaySample(uint32_t sample, uint32_t start, int rate, int volume, int pan, bool loop) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TSample* s = FindSample(sample);
+    if (s == nullptr) return 0;
+    if (size_t(start) >= s->Pcm.size() / 2) return 0;
+
+    std::vector<TVoice*> live;
+    for (auto& v : voices_)
+        if (v->Sample == s && !v->Chan.Releasing) live.push_back(v.get());
+    if (live.size() >= s->MaxPlaybacks) {
+        if (s->Over == ovNone) return 0;
+        TVoice* victim = live.front();
+        for (TVoice* v : live) {
+            if (s->Over == ovLongest && v->StartClock < victim->StartClock) victim = v;
+            if (s->Over == ovQuietest && v->Chan.Volume.Value < victim->Chan.Volume.Value) victim = v;
+        }
+        StartRelease(victim->Chan);
+    }
+
+    auto voice = std::make_unique<TVoice>();
+    voice->Id = NewId();
+    voice->Sample = s;
+    voice->Chan.Volume.Set(ClampVolume(volume));
+    voice->Chan.Pan.Set(ClampPan(pan));
+    voice->Pos = start;
+    voice->Step = rate > 0 ? double(std::min(rate, 384000)) / SampleRate : 1.0;
+    voice->Loop = loop;
+    voice->StartClock = clock_;
+    uint32_t id = voice->Id;
+    voices_.push_back(std::move(voice));
+    return id;
+}
+
+bool TAudioMixer::StopSample(uint32_t sample) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TSample* s = FindSample(sample);
+    if (s == nullptr) return false;
+    for (auto& v : voices_)
+        if (v->Sample == s) StartRelease(v->Chan);
+    return true;
+}
+
+int TAudioMixer::ActivePlaybacks(uint32_t sample) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TSample* s = FindSample(sample);
+    if (s == nullptr) return 0;
+    int n = 0;
+    for (auto& v : voices_)
+        if (v->Sample == s && !v->Chan.Releasing) ++n;
+    return n;
+}
+
+uint32_t TAudioMixer::LoadMusic(const uint8_t* data, size_t size, uint32_t flags) {
+    if (data == nullptr || size == 0) return 0;
+    auto music = std::make_unique<TMusic>();
+    music->Bytes.assign(data, data + size);
+    music->Flags = flags;
+    music->Module = OpenModule(music->Bytes, flags);
+    if (!music->Module) return 0;
+    music->Chan.Volume.Set(100);
+    music->Chan.Pan.Set(0);
+    std::lock_guard<std::mutex> lock(mutex_);
+    music->Id = NewId();
+    uint32_t id = music->Id;
+    musics_.push_back(std::move(music));
+    return id;
+}
+
+bool TAudioMixer::FreeMusic(uint32_t music) {
+    std::unique_ptr<TMusic> gone;
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = std::find_if(musics_.begin(), musics_.end(), [&](auto& m) { return m->Id == music; });
+    if (it == musics_.end()) return false;
+    gone = std::move(*it);
+    musics_.erase(it);
+    return true;
+}
+
+bool TAudioMixer::PlayMusic(uint32_t music, uint32_t order, int flags, bool reset) {
+    std::vector<uint8_t> bytes;
+    uint32_t useFlags = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        TMusic* m = FindMusic(music);
+        if (m == nullptr) return false;
+        if (order >= uint32_t(m->Module->get_num_orders())) return false;
+        useFlags = flags < 0 ? m->Flags : uint32_t(flags);
+        if (reset) bytes = m->Bytes;
+    }
+    // A reset reads the module afresh (outside the lock, as parsing takes a
+    // moment): tempo, globals and channel state are then exactly those of
+    // its start.
+    std::unique_ptr<openmpt::module> fresh;
+    if (reset) {
+        fresh = OpenModule(bytes, useFlags);
+        if (!fresh) return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    TMusic* m = FindMusic(music);
+    if (m == nullptr) return false;
+    if (fresh) m->Module = std::move(fresh);
+    m->Flags = useFlags;
+    m->Module->set_repeat_count((useFlags & MusicLoopFlag) ? -1 : 0);
+    m->Module->set_render_param(openmpt::module::RENDER_VOLUMERAMPING_STRENGTH, (useFlags & MusicRampFlag) ? -1 : 0);
+    m->Module->set_position_order_row(int32_t(order), 0);
+    m->Playing = true;
+    m->Chan.Releasing = false;
+    m->Chan.Release = 0;
+    return true;
+}
+
+int TAudioMixer::MusicOrders(uint32_t music) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TMusic* m = FindMusic(music);
+    return m ? int(m->Module->get_num_orders()) : 0;
+}
+
+int TAudioMixer::MusicOrder(uint32_t music) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TMusic* m = FindMusic(music);
+    return m ? int(m->Module->get_current_order()) : -1;
+}
+
+bool TAudioMixer::SetVolume(uint32_t channel, int volume) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TChannel* c = FindChannel(channel);
+    if (c == nullptr) return false;
+    bool sounding = (FindVoice(channel) != nullptr) || FindMusic(channel)->Playing;
+    // A sudden jump in a sounding channel clicks; it is eased over a few ms.
+    if (sounding) c->Volume.Slide(ClampVolume(volume), DeclickFrames);
+    else c->Volume.Set(ClampVolume(volume));
+    return true;
+}
+
+bool TAudioMixer::SetPan(uint32_t channel, int pan) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TChannel* c = FindChannel(channel);
+    if (c == nullptr) return false;
+    c->Pan.Slide(ClampPan(pan), DeclickFrames);
+    return true;
+}
+
+bool TAudioMixer::SetRate(uint32_t channel, int rate) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TVoice* v = FindVoice(channel);
+    if (v == nullptr || rate <= 0) return false;
+    v->Step = double(std::min(rate, 384000)) / SampleRate;
+    return true;
+}
+
+bool TAudioMixer::SlideVolume(uint32_t channel, int volume, uint32_t ms) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TChannel* c = FindChannel(channel);
+    if (c == nullptr) return false;
+    c->Volume.Slide(ClampVolume(volume), MsToFrames(ms));
+    return true;
+}
+
+bool TAudioMixer::SlidePan(uint32_t channel, int pan, uint32_t ms) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TChannel* c = FindChannel(channel);
+    if (c == nullptr) return false;
+    c->Pan.Slide(ClampPan(pan), MsToFrames(ms));
+    return true;
+}
+
+double TAudioMixer::Volume(uint32_t channel) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TChannel* c = FindChannel(channel);
+    return c ? c->Volume.Value : -1.0;
+}
+
+bool TAudioMixer::IsPlaying(uint32_t channel) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (TMusic* m = FindMusic(channel)) return m->Playing && !m->Chan.Releasing;
+    if (TVoice* v = FindVoice(channel)) return !v->Chan.Releasing;
+    return false;
+}
+
+bool TAudioMixer::IsMusic(uint32_t channel) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return FindMusic(channel) != nullptr;
+}
+
+bool TAudioMixer::StopChannel(uint32_t channel) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (TMusic* m = FindMusic(channel)) {
+        if (m->Playing) StartRelease(m->Chan);
+        return true;
+    }
+    if (TVoice* v = FindVoice(channel)) {
+        StartRelease(v->Chan);
+        return true;
+    }
+    return false;
+}
+
+void TAudioMixer::StopAll() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& m : musics_)
+        if (m->Playing) StartRelease(m->Chan);
+    for (auto& v : voices_) StartRelease(v->Chan);
+}
+
+void TAudioMixer::SetGlobalVolumes(int music, int samples) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    globalMusic_ = ClampVolume(music);
+    globalSamples_ = ClampVolume(samples);
+}
+
+int TAudioMixer::GlobalMusicVolume() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return globalMusic_;
+}
+
+int TAudioMixer::GlobalSampleVolume() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return globalSamples_;
+}
+
+void TAudioMixer::SetPaused(bool paused) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    paused_ = paused;
+}
+
+bool TAudioMixer::Paused() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return paused_;
+}
+
+uint64_t TAudioMixer::Clock() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return clock_;
+}
+
+void TAudioMixer::Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    voices_.clear();
+    samples_.clear();
+    musics_.clear();
+}
+
+namespace {
+// Gains of the two sides for a pan of -100 (left) .. 100 (right): the centre
+// plays both sides at full level, as the old library did.
+inline void PanGains(double pan, float& left, float& right) {
+    left = float(std::min(1.0, (100.0 - pan) / 100.0));
+    right = float(std::min(1.0, (100.0 + pan) / 100.0));
+}
+
+// The release fade's factor for this frame; advances the release.
+template <class TChan>
+inline float ReleaseGain(TChan& chan) {
+    if (!chan.Releasing) return 1.0f;
+    if (chan.Release <= 0) return 0.0f;
+    float g = float(chan.Release) / float(TAudioMixer::DeclickFrames);
+    --chan.Release;
+    return g;
+}
+}  // namespace
+
+void TAudioMixer::MixVoice(TVoice& voice, float* out, size_t frames) {
+    const std::vector<float>& pcm = voice.Sample->Pcm;
+    const size_t length = pcm.size() / 2;
+    const float global = float(globalSamples_) / 100.0f;
+    for (size_t i = 0; i < frames; ++i) {
+        if (voice.Pos >= double(length)) {
+            if (!voice.Loop) {
+                voice.Chan.Releasing = true;
+                voice.Chan.Release = 0;
+                return;
+            }
+            voice.Pos = std::fmod(voice.Pos, double(length));
+        }
+        size_t a = size_t(voice.Pos);
+        float t = float(voice.Pos - double(a));
+        size_t b = a + 1 < length ? a + 1 : (voice.Loop ? 0 : a);
+        float l = pcm[2 * a] + (pcm[2 * b] - pcm[2 * a]) * t;
+        float r = pcm[2 * a + 1] + (pcm[2 * b + 1] - pcm[2 * a + 1]) * t;
+        float gl, gr;
+        PanGains(voice.Chan.Pan.Next(), gl, gr);
+        float g = float(voice.Chan.Volume.Next() / 100.0) * global * ReleaseGain(voice.Chan);
+        out[2 * i] += l * g * gl;
+        out[2 * i + 1] += r * g * gr;
+        voice.Pos += voice.Step;
+        if (voice.Chan.Releasing && voice.Chan.Release <= 0) return;
+    }
+}
+
+void TAudioMixer::MixMusic(TMusic& music, float* out, size_t frames) {
+    size_t got = music.Module->read_interleaved_stereo(SampleRate, frames, scratch_.data());
+    const float global = float(globalMusic_) / 100.0f;
+    for (size_t i = 0; i < got; ++i) {
+        float gl, gr;
+        PanGains(music.Chan.Pan.Next(), gl, gr);
+        float g = float(music.Chan.Volume.Next() / 100.0) * global * ReleaseGain(music.Chan);
+        out[2 * i] += scratch_[2 * i] * g * gl;
+        out[2 * i + 1] += scratch_[2 * i + 1] * g * gr;
+        if (music.Chan.Releasing && music.Chan.Release <= 0) break;
+    }
+    if (got < frames || (music.Chan.Releasing && music.Chan.Release <= 0)) {
+        music.Playing = false;
+        music.Chan.Releasing = false;
+        music.Chan.Release = 0;
+    }
+}
+
+void TAudioMixer::Render(float* out, size_t frames) {
+    if (out == nullptr) return;
+    std::fill(out, out + frames * 2, 0.0f);
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (paused_) return;
+    for (size_t done = 0; done < frames;) {
+        size_t n = std::min(BlockFrames, frames - done);
+        float* block = out + done * 2;
+        for (auto& m : musics_)
+            if (m->Playing) MixMusic(*m, block, n);
+        for (auto& v : voices_) MixVoice(*v, block, n);
+        std::erase_if(voices_, [](auto& v) { return v->Chan.Releasing && v->Chan.Release <= 0; });
+        for (size_t i = 0; i < n * 2; ++i) block[i] = std::clamp(block[i], -1.0f, 1.0f);
+        done += n;
+        clock_ += n;
+    }
+}

@@ -1,0 +1,148 @@
+// TAudioMixer: the software mixer behind the game's audio library. It owns
+// every loaded sample (decoded Ogg Vorbis PCM) and music (a libopenmpt
+// module), the playbacks of the samples, the volume slides and the global
+// volumes, and renders them into interleaved stereo float frames at 44100 Hz.
+//
+// Time inside the mixer is counted in rendered frames, so slides and
+// playback positions advance exactly as far as audio has been rendered;
+// rendering offline (tests, tools) gives the same result as a sound card.
+//
+// Thread safety: every public method locks the mixer's mutex, so the game
+// thread may call in while the audio device's thread renders.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace openmpt {
+class module;
+}
+
+class TAudioMixer {
+public:
+    static constexpr int SampleRate = 44100;
+    // Longest sample the mixer accepts (decoded), ten minutes.
+    static constexpr size_t MaxSampleFrames = size_t(SampleRate) * 600;
+    // Short fade applied when a playback is cut (stopped or replaced) and
+    // to sudden volume changes, so no click is heard (about 3 ms).
+    static constexpr int DeclickFrames = 128;
+
+    // How a sample's playback over its limit is chosen.
+    enum TOverride : uint8_t { ovNone = 0, ovLongest = 1, ovQuietest = 2 };
+
+    TAudioMixer();
+    ~TAudioMixer();
+    TAudioMixer(const TAudioMixer&) = delete;
+    TAudioMixer& operator=(const TAudioMixer&) = delete;
+
+    // Decodes an Ogg Vorbis file held in memory into a new sample allowed
+    // maxPlaybacks simultaneous playbacks (1..65535). Returns the sample's
+    // id (> 0), or 0 when the data is not a complete, decodable Ogg Vorbis
+    // stream, is longer than MaxSampleFrames, or maxPlaybacks is out of
+    // range. The bytes are only read during the call.
+    uint32_t LoadSample(const uint8_t* data, size_t size, uint32_t maxPlaybacks, TOverride over);
+    // Same, from PCM already decoded: interleaved stereo floats at
+    // SampleRate (frames * 2 values). Used by tests and tools.
+    uint32_t LoadSamplePcm(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over);
+    // Frees the sample and cuts its playbacks. False for an unknown id.
+    bool FreeSample(uint32_t sample);
+    // Starts a playback at frame start, volume 0..100, pan -100..100, at
+    // rate (<= 0: the sample's own), looping or not. Returns the
+    // playback's channel id (> 0), or 0 when the sample is unknown, start
+    // lies past its end, or the playback limit is reached with no override.
+    uint32_t PlaySample(uint32_t sample, uint32_t start, int rate, int volume, int pan, bool loop);
+    // Cuts every playback of the sample. False for an unknown id.
+    bool StopSample(uint32_t sample);
+    // Number of playbacks of the sample that are sounding now.
+    int ActivePlaybacks(uint32_t sample) const;
+
+    // Loads a tracker module from memory. flags as BASS_MusicLoad
+    // (1 ramping, 4 loop). Returns the music's id (> 0), or 0 when
+    // libopenmpt cannot read the data.
+    uint32_t LoadMusic(const uint8_t* data, size_t size, uint32_t flags);
+    // Frees the music. False for an unknown id.
+    bool FreeMusic(uint32_t music);
+    // Starts the music at order position order; flags < 0 keeps the load
+    // flags; reset restarts tempo and channel state. False for an unknown
+    // id or an order past the module's order list.
+    bool PlayMusic(uint32_t music, uint32_t order, int flags, bool reset);
+    // Number of orders in the module (0 for an unknown id).
+    int MusicOrders(uint32_t music) const;
+    // The module's order position now playing (-1 for an unknown id).
+    int MusicOrder(uint32_t music) const;
+
+    // Channel ids are the music ids and the playback ids returned above.
+    // Sets the volume at once (0..100), cancelling a volume slide.
+    bool SetVolume(uint32_t channel, int volume);
+    // Sets the pan at once (-100..100).
+    bool SetPan(uint32_t channel, int pan);
+    // Sets a playback's rate in Hz (samples only; false for musics).
+    bool SetRate(uint32_t channel, int rate);
+    // Slides the volume (0..100) linearly over ms milliseconds of played
+    // time; ms 0 sets it at once.
+    bool SlideVolume(uint32_t channel, int volume, uint32_t ms);
+    // Slides the pan over ms milliseconds.
+    bool SlidePan(uint32_t channel, int pan, uint32_t ms);
+    // The channel's current volume (0..100, fractional during a slide);
+    // -1 for an unknown channel.
+    double Volume(uint32_t channel) const;
+    // True while the channel sounds.
+    bool IsPlaying(uint32_t channel) const;
+    // Stops a music (it keeps its place in the table and may be started
+    // again) or cuts a playback. False for an unknown channel.
+    bool StopChannel(uint32_t channel);
+    // Stops every music and playback.
+    void StopAll();
+    // True when channel names a loaded music / a live playback.
+    bool IsMusic(uint32_t channel) const;
+
+    // Global volumes 0..100 over all musics and all samples.
+    void SetGlobalVolumes(int music, int samples);
+    int GlobalMusicVolume() const;
+    int GlobalSampleVolume() const;
+
+    // While paused Render gives silence and nothing advances.
+    void SetPaused(bool paused);
+    bool Paused() const;
+
+    // Mixes frames frames into out (2 * frames interleaved floats, clamped
+    // to -1..1), advancing every channel and slide.
+    void Render(float* out, size_t frames);
+
+    // Frames rendered since creation (the mixer's clock).
+    uint64_t Clock() const;
+
+    // Frees every sample and music.
+    void Clear();
+
+private:
+    struct TRamp;
+    struct TChannel;
+    struct TSample;
+    struct TVoice;
+    struct TMusic;
+
+    TSample* FindSample(uint32_t id) const;
+    TVoice* FindVoice(uint32_t id) const;
+    TMusic* FindMusic(uint32_t id) const;
+    TChannel* FindChannel(uint32_t id) const;
+    uint32_t AddSample(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over);
+    void MixVoice(TVoice& voice, float* out, size_t frames);
+    void MixMusic(TMusic& music, float* out, size_t frames);
+    uint32_t NewId();
+
+    mutable std::mutex mutex_;
+    std::vector<std::unique_ptr<TSample>> samples_;
+    std::vector<std::unique_ptr<TVoice>> voices_;
+    std::vector<std::unique_ptr<TMusic>> musics_;
+    std::vector<float> scratch_;
+    uint32_t nextId_ = 1;
+    uint64_t clock_ = 0;
+    int globalMusic_ = 100;
+    int globalSamples_ = 100;
+    bool paused_ = false;
+};

@@ -1,0 +1,205 @@
+#include "media/Music.h"
+
+#include <algorithm>
+
+#include "base/FileFolder.h"
+#include "base/OrvException.h"
+#include "platform/Bass.h"
+
+namespace {
+
+// Splits a list file into its non-blank lines, trimmed of spaces, tabs and
+// the carriage returns of lists written on Windows.
+std::vector<std::string> ListLines(const TMemoryStream& stream) {
+    std::vector<std::string> lines;
+    const std::string text = stream.AsString();
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        const char* blanks = " \t\r";
+        size_t first = line.find_first_not_of(blanks);
+        if (first != std::string::npos) {
+            size_t last = line.find_last_not_of(blanks);
+            lines.push_back(line.substr(first, last - first + 1));
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The archive entry's bytes, or nullptr when it is missing or unreadable
+// (the archive reports the reason in the log).
+TMemoryStream* ArchiveStream(TFileFolder& archive, const std::string& name) {
+    try {
+        return archive.Stream(name);
+    } catch (const OrvException&) {
+        return nullptr;
+    }
+}
+
+int ClampVolume(int v) { return std::clamp(v, 0, 100); }
+
+// True once now lies after time on the wrapping millisecond clock.
+bool Passed(uint32_t now, uint32_t time) { return int32_t(now - time) > 0; }
+
+}  // namespace
+
+void LoadAudioList(TFileFolder& archive, const std::string& listName, uint8_t kind, TAudioList& table) {
+    TMemoryStream* list = ArchiveStream(archive, listName);
+    if (list == nullptr) return;
+    // The list's stream may be read again by the lookups below, so its
+    // lines are taken first.
+    const std::vector<std::string> names = ListLines(*list);
+    for (const std::string& name : names) {
+        TMemoryStream* item = ArchiveStream(archive, name);
+        if (item == nullptr) continue;
+        LoadAudioItem(*item, name, kind, table);
+    }
+}
+
+void LoadAudioItem(const TMemoryStream& stream, const std::string& name, uint8_t kind, TAudioList& table) {
+    int index = FindAudio(name, table);
+    if (index >= 0) {
+        FreeAudio(index, table);
+    } else {
+        table.push_back(TAudioItem{name, kind, 0});
+        index = int(table.size()) - 1;
+    }
+    TAudioItem& item = table[size_t(index)];
+    item.Kind = kind;
+    item.Handle = 0;
+    // The library takes the size of the bytes: nothing else bounds a read
+    // from memory. Streams past 4 GiB are not audio the game can hold.
+    if (stream.Size() == 0 || stream.Size() > UINT32_MAX) return;
+    const uint32_t size = uint32_t(stream.Size());
+    if (kind == akMusic)
+        item.Handle = BASS_MusicLoad(true, stream.Data(), 0, size, MusicLoadFlags);
+    else
+        item.Handle = BASS_SampleLoad(true, stream.Data(), 0, size, SampleMaxPlaybacks, SampleLoadFlags);
+}
+
+int FindAudio(const std::string& name, const TAudioList& table) {
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i].Name == name) return int(i);
+    return -1;
+}
+
+uint32_t AudioHandle(const std::string& name, const TAudioList& table) {
+    int index = FindAudio(name, table);
+    return index < 0 ? 0 : table[size_t(index)].Handle;
+}
+
+void FreeAudio(int index, TAudioList& table) {
+    if (index < 0 || size_t(index) >= table.size()) return;
+    TAudioItem& item = table[size_t(index)];
+    if (item.Handle != 0) {
+        if (item.Kind == akMusic) BASS_MusicFree(item.Handle);
+        else BASS_SampleFree(item.Handle);
+    }
+    item.Handle = 0;
+}
+
+void DeleteAudio(int index, TAudioList& table) {
+    if (index < 0 || size_t(index) >= table.size()) return;
+    FreeAudio(index, table);
+    table.erase(table.begin() + index);
+}
+
+void PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint32_t fadeTime, std::string& currentMusic,
+               uint16_t order, int soundVolume) {
+    int index = FindAudio(name, table);
+    if (index < 0) return;
+    const TAudioItem& item = table[size_t(index)];
+    if (item.Kind == akSample) {
+        if (soundVolume != 0) BASS_SamplePlayEx(item.Handle, 0, -1, ClampVolume(soundVolume), -101, false);
+        return;
+    }
+    if (musicVolume != 0) {
+        BASS_ChannelSetAttributes(item.Handle, -1, 0, -101);
+        BASS_ChannelSlideAttributes(item.Handle, -1, ClampVolume(musicVolume), -101, fadeTime);
+        BASS_MusicPlayEx(item.Handle, order, -1, true);
+    }
+    currentMusic = name;
+}
+
+void StopAllAudio(TAudioList& table, bool alsoSamples) {
+    for (const TAudioItem& item : table) {
+        if (item.Handle == 0) continue;
+        if (item.Kind == akMusic) BASS_ChannelStop(item.Handle);
+        else if (alsoSamples) BASS_SampleStop(item.Handle);
+    }
+}
+
+void TGameAudio::PlaySound(const std::string& name) { PlayMusic(name, 1000, 0); }
+
+void TGameAudio::PlayMusic(const std::string& name, uint32_t fadeTime, uint16_t order) {
+    PlayAudio(name, Table, MusicVolume, fadeTime, CurrentMusic, order, SoundVolume);
+}
+
+void TGameAudio::SwitchMusic(const std::string& name, uint32_t fadeOut, uint16_t order, uint32_t fadeIn, uint32_t now) {
+    uint32_t current = AudioHandle(CurrentMusic, Table);
+    if (current != 0) BASS_ChannelSlideAttributes(current, -1, 0, -101, fadeOut);
+    DelayedMusicName = name;
+    DelayedMusicTime = now + fadeOut;
+    DelayedMusicFadeIn = fadeIn;
+    DelayedMusicOrder = order;
+    DelayedMusicPending = true;
+}
+
+bool TGameAudio::UpdateDelayedMusic(uint32_t now) {
+    if (!DelayedMusicPending || !Passed(now, DelayedMusicTime)) return false;
+    DelayedMusicPending = false;
+    StopAllAudio(Table, false);
+    PlayMusic(DelayedMusicName, DelayedMusicFadeIn, DelayedMusicOrder);
+    return true;
+}
+
+void TGameAudio::ScheduleSound(const std::string& name, uint32_t time) {
+    DelayedSoundName = name;
+    DelayedSoundTime = time;
+    DelayedSoundPending = true;
+}
+
+bool TGameAudio::UpdateDelayedSound(uint32_t now) {
+    if (!DelayedSoundPending || !Passed(now, DelayedSoundTime)) return false;
+    DelayedSoundPending = false;
+    PlaySound(DelayedSoundName);
+    return true;
+}
+
+void TGameAudio::FadeOutMusic(uint32_t ms) {
+    uint32_t current = AudioHandle(CurrentMusic, Table);
+    if (current != 0) BASS_ChannelSlideAttributes(current, -1, 0, -101, ms);
+}
+
+void TGameAudio::ApplyVolumes() { BASS_SetGlobalVolumes(MusicVolume, SoundVolume, 0); }
+
+void TGameAudio::SetMusicVolume(int volume) {
+    const int before = MusicVolume;
+    MusicVolume = ClampVolume(volume);
+    ApplyVolumes();
+    // At volume 0 the current music was never started; now it can be heard.
+    if (before == 0 && MusicVolume != 0 && !CurrentMusic.empty()) {
+        StopAllAudio(Table, false);
+        PlayMusic(CurrentMusic, 1000, 0);
+    }
+}
+
+void TGameAudio::SetSoundVolume(int volume) {
+    SoundVolume = ClampVolume(volume);
+    ApplyVolumes();
+}
+
+void TGameAudio::LoadSounds(TFileFolder& archive) { LoadAudioList(archive, "sounds.dat", akSample, Table); }
+
+void TGameAudio::LoadMusics(TFileFolder& archive) { LoadAudioList(archive, "musics.dat", akMusic, Table); }
+
+void TGameAudio::Shutdown() {
+    while (!Table.empty()) DeleteAudio(0, Table);
+    StopAllAudio(Table, true);
+    BASS_Stop();
+    DelayedMusicPending = false;
+    DelayedSoundPending = false;
+}

@@ -1,0 +1,73 @@
+// Row routines of the surface engine: the per-pixel arithmetic of blending,
+// tinting, solid rectangles and saturating addition, one row at a time, in a
+// scalar reference version and processor-specific versions that give exactly
+// the same bytes. Internal to the render subsystem.
+#pragma once
+
+#include <cstdint>
+
+#include "render/SurfEngine.h"
+
+// What one blending call needs per pixel row.
+struct TBlendArgs {
+    uint8_t Opacity = 255;
+    uint8_t TintLevel = 0;
+    // 32-bit: the tint (or rectangle) colour as bytes in pixel order.
+    uint8_t ColourB = 0;
+    uint8_t ColourG = 0;
+    uint8_t ColourR = 0;
+    // 16-bit: the tint colour placed into a pixel word.
+    uint32_t ColourWord = 0;
+};
+
+// The channel layout of 16-bit pixels, index 0 red, 1 green, 2 blue.
+struct TLayout16 {
+    uint32_t Mask[3] = {0, 0, 0};
+    int Shift[3] = {0, 0, 0};
+    int Bits[3] = {0, 0, 0};
+    // Every mask is one run of bits inside the low 16 bits, so a channel is
+    // (pixel AND mask) >> shift; the vector routines need this.
+    bool Contiguous = false;
+};
+
+// Blends n pixels of src through alpha (one byte per pixel) onto dst.
+using TBlendRowFn = void (*)(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
+                             const TLayout16& layout);
+// Solid rectangle row: 32-bit blends towards the colour, 16-bit darkens.
+using TRectRowFn = void (*)(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout);
+// a := b + c per channel, saturating, n pixels.
+using TAddRowFn = void (*)(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout);
+
+struct TRowKernels {
+    TBlendRowFn Blend32 = nullptr;
+    TBlendRowFn Blend16 = nullptr;
+    TRectRowFn Rect32 = nullptr;
+    TRectRowFn Rect16 = nullptr;
+    TAddRowFn Add32 = nullptr;
+    TAddRowFn Add16 = nullptr;
+};
+
+// The routines of a path (a path the processor lacks gives the scalar ones).
+const TRowKernels& RowKernelsFor(TSimdPath path);
+// Whether this processor can run the path.
+bool SimdPathSupported(TSimdPath path);
+
+// Scalar reference routines, also used by the vector routines for row tails.
+namespace SurfScalar {
+void BlendRow32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
+                const TLayout16& layout);
+void BlendRow16(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
+                const TLayout16& layout);
+void RectRow32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout);
+void RectRow16(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout);
+void AddRow32(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout);
+void AddRow16(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout);
+}  // namespace SurfScalar
+
+// Vector routines (SurfBlendSimd.cpp); only called when supported.
+namespace SurfSse2 {
+extern const TRowKernels Kernels;
+}
+namespace SurfAvx2 {
+extern const TRowKernels Kernels;
+}

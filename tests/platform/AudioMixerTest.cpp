@@ -1,0 +1,269 @@
+#include "platform/AudioMixer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "AudioTestData.h"
+
+using namespace audiotest;
+
+namespace {
+
+std::vector<float> Render(TAudioMixer& mixer, size_t frames) {
+    std::vector<float> out(frames * 2);
+    mixer.Render(out.data(), frames);
+    return out;
+}
+
+// Largest jump between neighbouring frames of one channel: a click shows up
+// as a jump far bigger than the tone's own steps.
+float LargestStep(const std::vector<float>& out) {
+    float worst = 0;
+    for (size_t i = 2; i < out.size(); i += 2) worst = std::max(worst, std::fabs(out[i] - out[i - 2]));
+    return worst;
+}
+
+const double FullSineRms = 0.5 / std::sqrt(2.0);
+
+}  // namespace
+
+TEST(AudioMixer, SamplePlaysAtItsVolumeAndPan) {
+    TAudioMixer mixer;
+    uint32_t s = mixer.LoadSamplePcm(Sine(Rate), 5, TAudioMixer::ovLongest);
+    ASSERT_NE(s, 0u);
+
+    ASSERT_NE(mixer.PlaySample(s, 0, -1, 100, 0, false), 0u);
+    EXPECT_NEAR(Rms(Render(mixer, 4410), 0, 4410), FullSineRms, 0.01);
+    mixer.StopSample(s);
+    Render(mixer, 1000);
+
+    ASSERT_NE(mixer.PlaySample(s, 0, -1, 40, 0, false), 0u);
+    EXPECT_NEAR(Rms(Render(mixer, 4410), 0, 4410), 0.4 * FullSineRms, 0.01);
+    mixer.StopSample(s);
+    Render(mixer, 1000);
+
+    // Global sample volume scales on top of the playback's own.
+    mixer.SetGlobalVolumes(100, 50);
+    ASSERT_NE(mixer.PlaySample(s, 0, -1, 100, -100, false), 0u);
+    std::vector<float> out = Render(mixer, 4410);
+    double left = 0, right = 0;
+    for (size_t i = 0; i < out.size(); i += 2) {
+        left += double(out[i]) * out[i];
+        right += double(out[i + 1]) * out[i + 1];
+    }
+    EXPECT_NEAR(std::sqrt(left / 4410), 0.5 * FullSineRms, 0.01);
+    EXPECT_LT(right, 1e-9);  // hard left
+}
+
+TEST(AudioMixer, VolumeZeroPlaybackIsSilentAndSampleEnds) {
+    TAudioMixer mixer;
+    uint32_t s = mixer.LoadSamplePcm(Sine(1000), 5, TAudioMixer::ovLongest);
+    uint32_t ch = mixer.PlaySample(s, 0, -1, 0, 0, false);
+    ASSERT_NE(ch, 0u);
+    EXPECT_LT(Rms(Render(mixer, 500), 0, 500), 1e-9);
+    Render(mixer, 1000);
+    // Past its end a one-shot playback is gone.
+    EXPECT_FALSE(mixer.IsPlaying(ch));
+    EXPECT_EQ(mixer.ActivePlaybacks(s), 0);
+    // A start past the end is refused.
+    EXPECT_EQ(mixer.PlaySample(s, 1000, -1, 100, 0, false), 0u);
+}
+
+TEST(AudioMixer, SixthPlaybackReplacesTheLongestPlaying) {
+    TAudioMixer mixer;
+    uint32_t s = mixer.LoadSamplePcm(Sine(Rate * 2), 5, TAudioMixer::ovLongest);
+    std::vector<uint32_t> ch;
+    for (int i = 0; i < 5; ++i) {
+        ch.push_back(mixer.PlaySample(s, 0, -1, 20, 0, false));
+        ASSERT_NE(ch.back(), 0u);
+        Render(mixer, 100);
+    }
+    EXPECT_EQ(mixer.ActivePlaybacks(s), 5);
+    uint32_t sixth = mixer.PlaySample(s, 0, -1, 20, 0, false);
+    ASSERT_NE(sixth, 0u);
+    EXPECT_EQ(mixer.ActivePlaybacks(s), 5);
+    EXPECT_FALSE(mixer.IsPlaying(ch[0]));
+    for (int i = 1; i < 5; ++i) EXPECT_TRUE(mixer.IsPlaying(ch[size_t(i)]));
+    EXPECT_TRUE(mixer.IsPlaying(sixth));
+    // The replaced playback fades out instead of clicking.
+    std::vector<float> out = Render(mixer, 512);
+    EXPECT_LT(LargestStep(out), 0.2f);
+
+    // Without an override the limit refuses the new playback.
+    uint32_t strict = mixer.LoadSamplePcm(Sine(Rate), 2, TAudioMixer::ovNone);
+    EXPECT_NE(mixer.PlaySample(strict, 0, -1, 50, 0, false), 0u);
+    EXPECT_NE(mixer.PlaySample(strict, 0, -1, 50, 0, false), 0u);
+    EXPECT_EQ(mixer.PlaySample(strict, 0, -1, 50, 0, false), 0u);
+}
+
+TEST(AudioMixer, SlideReachesTargetInTheGivenTime) {
+    TAudioMixer mixer;
+    uint32_t s = mixer.LoadSamplePcm(Sine(Rate * 2), 1, TAudioMixer::ovLongest);
+    uint32_t ch = mixer.PlaySample(s, 0, -1, 100, 0, false);
+    ASSERT_TRUE(mixer.SlideVolume(ch, 0, 500));
+    std::vector<float> out = Render(mixer, Rate / 2 + 2205);
+    EXPECT_NEAR(mixer.Volume(ch), 0.0, 1e-9);
+    // Halfway through the level has halved; at the end it is silent.
+    EXPECT_NEAR(Rms(out, Rate / 4 - 441, 882), 0.5 * FullSineRms, 0.02);
+    EXPECT_NEAR(Rms(out, 0, 441), FullSineRms, 0.02);
+    EXPECT_LT(Rms(out, Rate / 2, 2205), 1e-6);
+    // And it got there smoothly.
+    EXPECT_LT(LargestStep(out), 0.1f);
+
+    // A slide up from silence.
+    ASSERT_TRUE(mixer.SlideVolume(ch, 80, 200));
+    out = Render(mixer, Rate / 5);
+    EXPECT_NEAR(mixer.Volume(ch), 80.0, 1e-6);
+    EXPECT_NEAR(Rms(Render(mixer, 4410), 0, 4410), 0.8 * FullSineRms, 0.02);
+}
+
+TEST(AudioMixer, PauseSilencesAndResumeContinuesWhereItWas) {
+    TAudioMixer mixer;
+    // A rising ramp tells exactly where a playback is.
+    std::vector<float> ramp(20000 * 2);
+    for (size_t i = 0; i < 20000; ++i) ramp[2 * i] = ramp[2 * i + 1] = float(i) / 20000.0f;
+    uint32_t s = mixer.LoadSamplePcm(ramp, 1, TAudioMixer::ovLongest);
+    uint32_t ch = mixer.PlaySample(s, 0, -1, 100, 0, false);
+    std::vector<float> before = Render(mixer, 1000);
+    mixer.SetPaused(true);
+    uint64_t clock = mixer.Clock();
+    std::vector<float> paused = Render(mixer, 5000);
+    EXPECT_TRUE(std::all_of(paused.begin(), paused.end(), [](float v) { return v == 0.0f; }));
+    EXPECT_EQ(mixer.Clock(), clock);
+    EXPECT_TRUE(mixer.IsPlaying(ch));
+    mixer.SetPaused(false);
+    std::vector<float> after = Render(mixer, 10);
+    EXPECT_NEAR(after[0], 1000.0f / 20000.0f, 1e-6);
+    EXPECT_NEAR(before[2 * 999], 999.0f / 20000.0f, 1e-6);
+}
+
+TEST(AudioMixer, StopFadesOutWithoutClick) {
+    TAudioMixer mixer;
+    std::vector<float> dc(Rate * 2, 0.6f);
+    uint32_t s = mixer.LoadSamplePcm(dc, 1, TAudioMixer::ovLongest);
+    uint32_t ch = mixer.PlaySample(s, 0, -1, 100, 0, false);
+    Render(mixer, 100);
+    ASSERT_TRUE(mixer.StopChannel(ch));
+    EXPECT_FALSE(mixer.IsPlaying(ch));
+    std::vector<float> out = Render(mixer, 1000);
+    EXPECT_LT(LargestStep(out), 0.6f / TAudioMixer::DeclickFrames * 1.5f);
+    EXPECT_EQ(out[2 * 500], 0.0f);
+    EXPECT_FALSE(mixer.StopChannel(123456));
+}
+
+TEST(AudioMixer, LoudMixIsClampedAndRateChangesPitch) {
+    TAudioMixer mixer;
+    std::vector<float> dc(Rate, 0.9f);
+    uint32_t s = mixer.LoadSamplePcm(dc, 5, TAudioMixer::ovLongest);
+    for (int i = 0; i < 3; ++i) mixer.PlaySample(s, 0, -1, 100, 0, false);
+    std::vector<float> out = Render(mixer, 1000);
+    EXPECT_FLOAT_EQ(*std::max_element(out.begin(), out.end()), 1.0f);
+
+    // At twice the rate a sample ends in half the time.
+    uint32_t t = mixer.LoadSamplePcm(Sine(4410), 1, TAudioMixer::ovLongest);
+    uint32_t ch = mixer.PlaySample(t, 0, Rate * 2, 100, 0, false);
+    Render(mixer, 2300);
+    EXPECT_FALSE(mixer.IsPlaying(ch));
+}
+
+TEST(AudioMixer, OggSamplesDecodeAndBadDataFailsCleanly) {
+    TAudioMixer mixer;
+    std::vector<uint8_t> ogg = SineOgg(Rate / 2);
+    ASSERT_GT(ogg.size(), 100u);
+    uint32_t s = mixer.LoadSample(ogg.data(), ogg.size(), 5, TAudioMixer::ovLongest);
+    ASSERT_NE(s, 0u);
+    mixer.PlaySample(s, 0, -1, 100, 0, false);
+    EXPECT_NEAR(Rms(Render(mixer, 4410), 441, 3969), FullSineRms, 0.03);
+
+    // Another rate is resampled to the mixer's: same duration in seconds.
+    std::vector<uint8_t> slow = SineOgg(11025, 440.0, 0.5f, 22050);
+    uint32_t s2 = mixer.LoadSample(slow.data(), slow.size(), 1, TAudioMixer::ovLongest);
+    ASSERT_NE(s2, 0u);
+    uint32_t ch2 = mixer.PlaySample(s2, 0, -1, 100, 0, false);
+    Render(mixer, Rate / 2 - 1000);
+    EXPECT_TRUE(mixer.IsPlaying(ch2));
+    Render(mixer, 2000);
+    EXPECT_FALSE(mixer.IsPlaying(ch2));
+
+    // Truncated at several places, garbage, empty, and a bad playback limit.
+    for (size_t cut : {size_t(0), size_t(10), size_t(58), ogg.size() / 3, ogg.size() - 40})
+        EXPECT_EQ(mixer.LoadSample(ogg.data(), cut, 5, TAudioMixer::ovLongest), 0u) << cut;
+    std::vector<uint8_t> garbage(4000);
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = uint8_t(i * 7919 % 251);
+    EXPECT_EQ(mixer.LoadSample(garbage.data(), garbage.size(), 5, TAudioMixer::ovLongest), 0u);
+    EXPECT_EQ(mixer.LoadSample(nullptr, 0, 5, TAudioMixer::ovLongest), 0u);
+    EXPECT_EQ(mixer.LoadSample(ogg.data(), ogg.size(), 0, TAudioMixer::ovLongest), 0u);
+    // A damaged byte in the middle of the audio data.
+    std::vector<uint8_t> damaged = ogg;
+    for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 64; ++i) damaged[i] ^= 0x5A;
+    EXPECT_EQ(mixer.LoadSample(damaged.data(), damaged.size(), 5, TAudioMixer::ovLongest), 0u);
+}
+
+TEST(AudioMixer, MusicStartsAtOrderAndLoops) {
+    TAudioMixer mixer;
+    std::vector<uint8_t> mod = TestModule(4);
+    uint32_t m = mixer.LoadMusic(mod.data(), mod.size(), 5);
+    ASSERT_NE(m, 0u);
+    EXPECT_EQ(mixer.MusicOrders(m), 4);
+    EXPECT_FALSE(mixer.IsPlaying(m));
+    EXPECT_LT(Rms(Render(mixer, 4410), 0, 4410), 1e-9);
+
+    ASSERT_TRUE(mixer.PlayMusic(m, 3, -1, true));
+    EXPECT_EQ(mixer.MusicOrder(m), 3);
+    double loud = Rms(Render(mixer, 4410), 0, 4410);
+    ASSERT_TRUE(mixer.PlayMusic(m, 0, -1, true));
+    double quiet = Rms(Render(mixer, 4410), 0, 4410);
+    EXPECT_GT(quiet, 0.001);
+    // Order 3 plays its note at volume 32, order 0 at 8.
+    EXPECT_GT(loud, quiet * 2.5);
+
+    // Four orders of 64 rows at the default speed take about 20 s; it loops.
+    Render(mixer, size_t(Rate) * 25);
+    EXPECT_TRUE(mixer.IsPlaying(m));
+    EXPECT_FALSE(mixer.PlayMusic(m, 4, -1, true));
+
+    ASSERT_TRUE(mixer.StopChannel(m));
+    Render(mixer, 1000);
+    EXPECT_LT(Rms(Render(mixer, 1000), 0, 1000), 1e-9);
+    // Stopped, not freed: it can start again.
+    EXPECT_TRUE(mixer.PlayMusic(m, 1, -1, true));
+    EXPECT_TRUE(mixer.FreeMusic(m));
+    EXPECT_FALSE(mixer.FreeMusic(m));
+}
+
+TEST(AudioMixer, MusicFadesInFromSilenceAndHonoursGlobalVolume) {
+    TAudioMixer mixer;
+    std::vector<uint8_t> mod = TestModule(2);
+    uint32_t m = mixer.LoadMusic(mod.data(), mod.size(), 5);
+    ASSERT_TRUE(mixer.SetVolume(m, 0));
+    ASSERT_TRUE(mixer.SlideVolume(m, 100, 1000));
+    // The slide waits for the music to play.
+    Render(mixer, Rate);
+    EXPECT_NEAR(mixer.Volume(m), 0.0, 1e-9);
+    ASSERT_TRUE(mixer.PlayMusic(m, 0, -1, true));
+    std::vector<float> out = Render(mixer, Rate * 2);
+    EXPECT_LT(Rms(out, 0, 2205), Rms(out, Rate + 2205, 2205) * 0.2);
+    EXPECT_NEAR(mixer.Volume(m), 100.0, 1e-9);
+
+    double full = Rms(Render(mixer, 4410), 0, 4410);
+    mixer.SetGlobalVolumes(0, 100);
+    EXPECT_LT(Rms(Render(mixer, 4410), 0, 4410), full * 0.05);
+}
+
+TEST(AudioMixer, BadModulesFailCleanly) {
+    TAudioMixer mixer;
+    std::vector<uint8_t> garbage(5000);
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = uint8_t(i * 31 % 253);
+    EXPECT_EQ(mixer.LoadMusic(garbage.data(), garbage.size(), 5), 0u);
+    EXPECT_EQ(mixer.LoadMusic(nullptr, 0, 5), 0u);
+    std::vector<uint8_t> mod = TestModule(2);
+    EXPECT_EQ(mixer.LoadMusic(mod.data(), 100, 5), 0u);
+    // Unknown handles are refused everywhere.
+    EXPECT_FALSE(mixer.PlayMusic(999, 0, -1, true));
+    EXPECT_FALSE(mixer.SetVolume(999, 10));
+    EXPECT_EQ(mixer.Volume(999), -1.0);
+    EXPECT_FALSE(mixer.FreeSample(999));
+    EXPECT_EQ(mixer.PlaySample(999, 0, -1, 100, 0, false), 0u);
+}

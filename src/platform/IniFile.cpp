@@ -155,7 +155,12 @@ bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool
     return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+void TIniFile::WriteString(const std::string& section, const std::string& key, const std::string& rawValue) {
+    // A line break inside a value would split it into lines of its own and
+    // corrupt the file; it is stored as a blank instead.
+    std::string value = rawValue;
+    for (char& c : value)
+        if (c == '\r' || c == '\n') c = ' ';
     if (sections_.empty()) sections_.push_back(Section{});
     Section* s = FindSection(section);
     if (!s) {

@@ -1,0 +1,183 @@
+#include "platform/Bass.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "AudioTestData.h"
+
+using namespace audiotest;
+
+namespace {
+
+// Every case opens the library without a sound card and closes it again, so
+// the cases do not see each other's handles.
+class BassTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr));
+        ASSERT_TRUE(BASS_Start());
+    }
+    void TearDown() override { BASS_Free(); }
+
+    static std::vector<float> Render(size_t frames) {
+        std::vector<float> out(frames * 2);
+        EXPECT_TRUE(BASS_Render(out.data(), frames));
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST(BassLibrary, VersionAndCallsWithoutInitFail) {
+    EXPECT_EQ(BASS_GetVersion(), 0x00080001u);
+    EXPECT_EQ(BASS_GetVersion() & 0xFFFF, 1u);
+    EXPECT_EQ(BASS_GetVersion() >> 16, 8u);
+    std::vector<uint8_t> ogg = SineOgg(1000);
+    EXPECT_EQ(BASS_SampleLoad(true, ogg.data(), 0, uint32_t(ogg.size()), 5, 0x20000), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+    EXPECT_FALSE(BASS_Start());
+    EXPECT_FALSE(BASS_Pause());
+    EXPECT_FALSE(BASS_Stop());
+    EXPECT_FALSE(BASS_SetGlobalVolumes(50, 50, 0));
+    EXPECT_EQ(BASS_SamplePlayEx(1, 0, -1, 100, -101, false), 0u);
+    EXPECT_FALSE(BASS_ChannelStop(1));
+    float out[4];
+    EXPECT_FALSE(BASS_Render(out, 2));
+}
+
+TEST(BassLibrary, DefaultDeviceOpensOrFailsWithoutBlocking) {
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    bool opened = BASS_Init(BASS_DEVICE_DEFAULT, 44100, 0, nullptr);
+    if (opened) {
+        EXPECT_FALSE(BASS_Init(BASS_DEVICE_DEFAULT, 44100, 0, nullptr));
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
+        EXPECT_TRUE(BASS_Start());
+        // A real device mixes on its own thread; offline rendering is refused.
+        float out[4];
+        EXPECT_FALSE(BASS_Render(out, 2));
+        EXPECT_TRUE(BASS_Pause());
+        EXPECT_TRUE(BASS_Stop());
+    }
+    BASS_Free();
+    // Another rate than the mixer's, or a device that is not there, fails.
+    EXPECT_FALSE(BASS_Init(BASS_DEVICE_NOSOUND, 22050, 0, nullptr));
+    EXPECT_FALSE(BASS_Init(1000, 44100, 0, nullptr));
+    BASS_Free();
+}
+
+TEST_F(BassTest, SamplePlaysAtVolumeAndSixthReplacesOldest) {
+    std::vector<uint8_t> ogg = SineOgg(Rate);
+    HSAMPLE s = BASS_SampleLoad(true, ogg.data(), 0, uint32_t(ogg.size()), 5, BASS_SAMPLE_OVER_POS);
+    ASSERT_NE(s, 0u);
+    HCHANNEL first = BASS_SamplePlayEx(s, 0, -1, 50, -101, false);
+    ASSERT_NE(first, 0u);
+    std::vector<float> out = Render(4410);
+    EXPECT_NEAR(Rms(out, 441, 3969), 0.25 / std::sqrt(2.0), 0.02);
+
+    for (int i = 0; i < 4; ++i) ASSERT_NE(BASS_SamplePlayEx(s, 0, -1, 50, -101, false), 0u);
+    EXPECT_TRUE(BASS_ChannelIsActive(first));
+    HCHANNEL sixth = BASS_SamplePlayEx(s, 0, -1, 50, -101, false);
+    ASSERT_NE(sixth, 0u);
+    EXPECT_FALSE(BASS_ChannelIsActive(first));
+    EXPECT_TRUE(BASS_ChannelIsActive(sixth));
+
+    ASSERT_TRUE(BASS_SampleStop(s));
+    Render(1000);
+    EXPECT_LT(Rms(Render(1000), 0, 1000), 1e-9);
+    ASSERT_TRUE(BASS_SampleFree(s));
+    EXPECT_FALSE(BASS_SampleFree(s));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    EXPECT_EQ(BASS_SamplePlayEx(s, 0, -1, 50, -101, false), 0u);
+}
+
+TEST_F(BassTest, LoadsRefuseBadInput) {
+    std::vector<uint8_t> ogg = SineOgg(2000);
+    // From memory the length must be given.
+    EXPECT_EQ(BASS_SampleLoad(true, ogg.data(), 0, 0, 5, 0), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+    EXPECT_EQ(BASS_MusicLoad(true, ogg.data(), 0, 0, 5), 0u);
+    EXPECT_EQ(BASS_SampleLoad(true, ogg.data(), 0, uint32_t(ogg.size()), 0, 0), 0u);
+    EXPECT_EQ(BASS_SampleLoad(true, ogg.data(), 0, uint32_t(ogg.size() / 2), 5, 0), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+    // An Ogg file is not a module, nor a module an Ogg file.
+    EXPECT_EQ(BASS_MusicLoad(true, ogg.data(), 0, uint32_t(ogg.size()), 5), 0u);
+    std::vector<uint8_t> mod = TestModule(2);
+    EXPECT_EQ(BASS_SampleLoad(true, mod.data(), 0, uint32_t(mod.size()), 5, 0), 0u);
+    EXPECT_EQ(BASS_MusicLoad(false, "/nonexistent/file.xm", 0, 0, 5), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+    // Without the take-over flag a sixth playback is refused.
+    HSAMPLE s = BASS_SampleLoad(true, ogg.data(), 0, uint32_t(ogg.size()), 1, 0);
+    ASSERT_NE(s, 0u);
+    EXPECT_NE(BASS_SamplePlayEx(s, 0, -1, 100, -101, false), 0u);
+    EXPECT_EQ(BASS_SamplePlayEx(s, 0, -1, 100, -101, false), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOCHAN);
+}
+
+TEST_F(BassTest, MusicFadeInAtPositionAndSlideOut) {
+    std::vector<uint8_t> mod = TestModule(4);
+    HMUSIC m = BASS_MusicLoad(true, mod.data(), 0, uint32_t(mod.size()), BASS_MUSIC_RAMP | BASS_MUSIC_LOOP);
+    ASSERT_NE(m, 0u);
+    ASSERT_TRUE(BASS_ChannelSetAttributes(m, -1, 0, -101));
+    ASSERT_TRUE(BASS_ChannelSlideAttributes(m, -1, 100, -101, 500));
+    ASSERT_TRUE(BASS_MusicPlayEx(m, 2, -1, true));
+    EXPECT_TRUE(BASS_ChannelIsActive(m));
+    std::vector<float> in = Render(Rate);
+    EXPECT_LT(Rms(in, 0, 2205), Rms(in, Rate / 2 + 2205, 2205) * 0.3);
+
+    ASSERT_TRUE(BASS_ChannelSlideAttributes(m, -1, 0, -101, 300));
+    std::vector<float> out = Render(Rate / 2);
+    EXPECT_LT(Rms(out, Rate * 3 / 10 + 100, 2205), 1e-6);
+    // A fade to 0 keeps the music playing (silently) until it is stopped.
+    EXPECT_TRUE(BASS_ChannelIsActive(m));
+    ASSERT_TRUE(BASS_ChannelStop(m));
+    EXPECT_FALSE(BASS_ChannelIsActive(m));
+    EXPECT_FALSE(BASS_MusicPlayEx(m, 4, -1, true));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_POSITION);
+    EXPECT_TRUE(BASS_MusicFree(m));
+    EXPECT_FALSE(BASS_MusicPlayEx(m, 0, -1, true));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}
+
+TEST_F(BassTest, PauseStartStopAndGlobalVolumes) {
+    std::vector<uint8_t> ogg = SineOgg(Rate * 2);
+    HSAMPLE s = BASS_SampleLoad(true, ogg.data(), 0, uint32_t(ogg.size()), 5, 0x20000);
+    HCHANNEL ch = BASS_SamplePlayEx(s, 0, -1, 100, -101, false);
+    ASSERT_NE(ch, 0u);
+    double full = Rms(Render(4410), 441, 3969);
+    EXPECT_GT(full, 0.3);
+
+    ASSERT_TRUE(BASS_Pause());
+    EXPECT_EQ(Rms(Render(4410), 0, 4410), 0.0);
+    EXPECT_TRUE(BASS_ChannelIsActive(ch));
+    ASSERT_TRUE(BASS_Start());
+    EXPECT_NEAR(Rms(Render(4410), 0, 4410), full, 0.02);
+
+    ASSERT_TRUE(BASS_SetGlobalVolumes(100, 25, 0));
+    int music = -1, samples = -1, stream = -1;
+    ASSERT_TRUE(BASS_GetGlobalVolumes(&music, &samples, &stream));
+    EXPECT_EQ(music, 100);
+    EXPECT_EQ(samples, 25);
+    EXPECT_EQ(stream, 0);
+    EXPECT_NEAR(Rms(Render(4410), 0, 4410), full * 0.25, 0.02);
+
+    // Stop ends every channel and the output; Start brings the output back.
+    ASSERT_TRUE(BASS_Stop());
+    ASSERT_TRUE(BASS_Start());
+    Render(500);
+    EXPECT_FALSE(BASS_ChannelIsActive(ch));
+    EXPECT_EQ(Rms(Render(1000), 0, 1000), 0.0);
+}
+
+TEST_F(BassTest, SetAttributesChangesVolumeAndPanOfAPlayback) {
+    std::vector<uint8_t> ogg = SineOgg(Rate);
+    HSAMPLE s = BASS_SampleLoad(true, ogg.data(), 0, uint32_t(ogg.size()), 5, 0x20000);
+    HCHANNEL ch = BASS_SamplePlayEx(s, 0, -1, 100, 100, false);
+    std::vector<float> out = Render(2000);
+    EXPECT_EQ(out[2 * 1000], 0.0f);  // panned hard right: the left side is silent
+    ASSERT_TRUE(BASS_ChannelSetAttributes(ch, -1, 10, -101));
+    Render(500);
+    out = Render(4410);
+    EXPECT_NEAR(Rms(out, 0, 4410), 0.1 * 0.5 / 2.0, 0.01);  // right side only at a tenth
+    EXPECT_FALSE(BASS_ChannelSetAttributes(987654, -1, 10, -101));
+}

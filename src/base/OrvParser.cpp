@@ -76,15 +76,22 @@ std::string NormalizeBreaks(std::string_view text) {
     return out;
 }
 
-void AppendAttributes(std::string& out, const TOrvXMLTag& tag) {
+// Writes the attributes of an element, or of the head when inHead. A value
+// that the reader would cut short cannot be written without corrupting the
+// file, so it is refused: a double quote anywhere, ">" inside an element
+// markup, "?>" inside the head.
+void AppendAttributes(std::string& out, const TOrvXMLTag& tag, bool inHead) {
     for (const auto& attr : tag.Attributes) {
-        if (attr->Value.find('"') != std::string::npos || attr->Value.find('>') != std::string::npos)
-            throw OrvException("[TOrvXMLTag.ToText] Attribute value cannot be written, it holds a \" or a >! Tag name: \"" +
+        const std::string& v = attr->Value;
+        const bool unwritable = v.find('"') != std::string::npos ||
+                                (inHead ? v.find("?>") != std::string::npos : v.find('>') != std::string::npos);
+        if (unwritable)
+            throw OrvException("[TOrvXMLTag.ToText] Attribute value cannot be written, it would end the markup! Tag name: \"" +
                                tag.Name + "\", Attribute name: \"" + attr->Name + "\".");
         out += ' ';
         out += attr->Name;
         out += "=\"";
-        out += attr->Value;
+        out += v;
         out += '"';
     }
 }
@@ -99,7 +106,7 @@ bool WriteOpening(std::string& out, const TOrvXMLTag& tag, int level) {
     out += indent;
     out += '<';
     out += tag.Name;
-    AppendAttributes(out, tag);
+    AppendAttributes(out, tag, false);
     if (tag.Tags.empty() && tag.Value.empty()) {
         out += " />\r\n";
         return false;
@@ -410,7 +417,7 @@ void TOrvParser::SaveToLines() {
     if (Name == "xml") {
         text += "<?";
         text += Name;
-        AppendAttributes(text, *this);
+        AppendAttributes(text, *this, true);
         text += "?>\r\n";
     }
     for (const auto& tag : Tags) text += tag->ToText(0);

@@ -316,6 +316,12 @@ TEST(OrvParserWriter, UnwritableAttributeValueIsAnErrorNotACorruptFile) {
     EXPECT_THROW(doc.SaveToString(), OrvException);
     doc.GetTag(0)->GetAttribute(0)->Value = "a>b";
     EXPECT_THROW(doc.SaveToString(), OrvException);
+    // Inside the head only "?>" ends the markup, so ">" is fine there.
+    auto head = Load("<?xml v=\"a>b\"?><a/>");
+    EXPECT_EQ(head->AttributeValue("v"), "a>b");
+    EXPECT_EQ(head->SaveToString(), "<?xml v=\"a>b\"?>\r\n<a />\r\n");
+    head->GetAttribute(0)->Value = "x?>";
+    EXPECT_THROW(head->SaveToString(), OrvException);
 }
 
 TEST(OrvParserWriter, StreamsAndFiles) {

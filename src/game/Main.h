@@ -1,0 +1,342 @@
+// The game engine: the logic of the main window. It brings the game up in two
+// stages (window creation, then the first activation), runs one frame after
+// another while the game is in the foreground, freezes game time while it is
+// not, routes mouse and keyboard events (first to the interface, then to the
+// rules of play), keeps the game-wide state every part of play and the shell
+// reads, writes "Moswick.log", and shuts everything down in order.
+//
+// The rules of play and the interface engine with the shell screens plug in
+// through TGameRules and TGameInterface: the engine calls them at the points
+// where a frame or an event reaches them; the base classes do nothing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/OrvRandom.h"
+#include "base/OrvTypes.h"
+#include "game/GameOptions.h"
+#include "game/GameParams.h"
+#include "media/Music.h"
+#include "platform/Window.h"
+
+class TDisplay;
+class TSurfEngine;
+class TFileFolder;
+class TMemoryStream;
+class TInputScript;
+class TOrvGameEngine;
+
+// What a frame updates and draws (32-bit signed; values outside this list
+// draw nothing and only count the frame).
+enum TGameState : int32_t {
+    gsPlaying = 1,
+    gsBetweenLevels = 3,
+    gsGameWindow = 4,
+    gsMenuScreen = 5,
+    gsScrollToLayer = 9,
+    gsGameOverPause = 10,
+    gsLayerStart = 11,
+    gsLayerComplete = 12,
+};
+
+// The rules of play: belts, pieces, placing, bonuses and the drawing of the
+// play field. The engine owns one and calls it from the frame and the input
+// routing; this base does nothing, so the shell runs without a scene.
+class TGameRules {
+public:
+    virtual ~TGameRules() = default;
+    // Thawing after a freeze of frozenMs: shift the birth times of the pieces
+    // on the current layer's belts and their Chameleon renew times (never
+    // beyond nowTime + 14000).
+    virtual void ShiftFrozenTime(uint32_t frozenMs, uint32_t nowTime) { (void)frozenMs, (void)nowTime; }
+    // After a thaw in gsPlaying: reset the opacity of finished placed pieces
+    // and rebuild the current layer's reveal mask.
+    virtual void AfterThaw() {}
+    // gsPlaying, steps b to f of the frame: belts, pieces, bonuses, hazards,
+    // end of game, step clock, timers, animated pictures, delayed sound.
+    virtual void UpdatePlay() {}
+    // gsGameWindow: hold the drop section's clock back by the frame time.
+    virtual void HoldDropClock(uint32_t frameTime) { (void)frameTime; }
+    // gsScrollToLayer, gsGameOverPause, gsLayerStart, gsLayerComplete.
+    virtual void UpdateState(int32_t state) { (void)state; }
+    // Advances the particle effects of belt pieces and one-shot effects.
+    virtual void AdvanceEffects() {}
+    // The play-field layers of the current state into "MemoryBufer".
+    virtual void DrawPlayField(int32_t state) { (void)state; }
+    // The held piece (FishkaUnderCursor) and its movement with the mouse.
+    virtual TPoint HeldPiecePosition() const { return {}; }
+    virtual void MoveHeldPiece(int32_t x, int32_t y) { (void)x, (void)y; }
+    virtual bool HeldIsExtraFish() const { return false; }
+    virtual void RotateNext() {}
+    virtual void RotatePrevious() {}
+    virtual void RemoveHeldPiece() {}
+    // A press in gsPlaying after the interface had it.
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y) {
+        (void)button, (void)shift, (void)x, (void)y;
+    }
+    virtual int32_t BeltClears() const { return 0; }
+    virtual void ClearFirstBelt() {}
+    virtual int32_t DropResets() const { return 0; }
+    virtual void FreeDropSection() {}
+    // Debug aids: complete the current layer at once; open the artefact's
+    // upgrade window in the next frame.
+    virtual void CompleteLayerNow() {}
+    virtual void OpenArtefactWindowNow() {}
+    // Frees the current scene (shutdown, return to the title).
+    virtual void FreeScene() {}
+};
+
+// The interface engine and the shell screens: windows and controls, their
+// scripts and the handlers they call. This base does nothing.
+class TGameInterface {
+public:
+    virtual ~TGameInterface() = default;
+    virtual void MouseMove(TShiftState shift, int32_t x, int32_t y) { (void)shift, (void)x, (void)y; }
+    virtual void MouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y) {
+        (void)button, (void)shift, (void)x, (void)y;
+    }
+    virtual void MouseUp(TMouseButton button, TShiftState shift, int32_t x, int32_t y) {
+        (void)button, (void)shift, (void)x, (void)y;
+    }
+    virtual void MouseWheel(TShiftState shift, int32_t delta, int32_t x, int32_t y) {
+        (void)shift, (void)delta, (void)x, (void)y;
+    }
+    virtual void KeyDown(int32_t key, TShiftState shift) { (void)key, (void)shift; }
+    virtual void KeyPress(const std::string& text) { (void)text; }
+    // Per-frame animation of the interface.
+    virtual void Update() {}
+    // Name of the topmost visible window, empty when none.
+    virtual std::string TopWindowName() const { return {}; }
+    // As the game's menu button: open the game menu and show "WGameMenu".
+    virtual void OpenGameMenu() {}
+    // As the game menu's Resume button, then close the top window.
+    virtual void ResumeFromMenu() {}
+    // As the Save button of "WSaveGame" and the Load button of "WLoadGame".
+    virtual void ConfirmSaveGame() {}
+    virtual void ConfirmLoadGame() {}
+    // Debug aids: two new skill offers; the hint "WGame_HintArtefact".
+    virtual void OfferNewSkills() {}
+    virtual void ShowHint(const std::string& name, int32_t x, int32_t y) { (void)name, (void)x, (void)y; }
+    // Restores the caption of "WGame_BQuickSave".
+    virtual void RestoreQuickSaveCaption() {}
+    // Appends the rectangles of changed controls; draws all visible windows.
+    virtual void CollectChangedRects(TRects& dirty) { (void)dirty; }
+    virtual void DrawForms() {}
+    // Start-up: show the title window.
+    virtual void ShowTitle() {}
+};
+
+// Settings of one run from the command line.
+struct TRunOptions {
+    std::string DataDir;         // folder of the game's data; empty = the program's folder
+    std::string WriteDir;        // folder for written files; empty = chosen at start
+    uint32_t Frames = 0;         // quit after this many frames (0 = run until closed)
+    uint32_t FixedStepMs = 0;    // virtual clock advancing this much per frame (0 = real clock)
+    bool HasSeed = false;
+    uint64_t Seed = 0;
+    std::string InputFile;       // scripted input
+    std::string ScreenshotFile;  // "MemorySurface" written here at the end
+    int32_t FullScreen = -1;     // -1 as the options say, 0 window, 1 full screen
+    bool NoWindow = false;       // run without any window (screen kept in memory only)
+
+    // Parses the command line. Returns false with a message in error for an
+    // unknown argument or a bad value.
+    bool Parse(int argc, const char* const* argv, std::string& error);
+};
+
+class TOrvGameEngine {
+public:
+    static constexpr int32_t kScreenWidth = 800;
+    static constexpr int32_t kScreenHeight = 600;
+    static constexpr const char* kVersion = "1.22";
+    static constexpr const char* kLogName = "Moswick.log";
+    static constexpr uint32_t kCursorFrameTime = 30;
+    static constexpr int32_t kCursorWidth = 41;
+    static constexpr int32_t kCursorFrames = 30;
+
+    // Registers itself as the game-wide engine (GameEngine). Only one engine
+    // may exist at a time.
+    explicit TOrvGameEngine(TRunOptions run = {});
+    ~TOrvGameEngine();
+    TOrvGameEngine(const TOrvGameEngine&) = delete;
+    TOrvGameEngine& operator=(const TOrvGameEngine&) = delete;
+
+    // ---- Game-wide state ----
+    int32_t GameState = gsMenuScreen;
+    std::string ExeDir;    // the game's data, trailing '/'
+    std::string WriteDir;  // the files the game writes (log, options, saves), trailing '/'
+    uint32_t StartTick = 0;
+    uint32_t NowTime = 0;
+    uint32_t PrevFrameTime = 0;
+    int32_t MouseX = 0;
+    int32_t MouseY = 0;
+    int32_t PrevMouseX = 0;
+    int32_t PrevMouseY = 0;
+    uint32_t LastMouseMoveTime = 0;
+    int32_t FishkaUnderCursor = -1;
+    int32_t PrevHeldX = 0;
+    int32_t PrevHeldY = 0;
+    TRects DirtyRects;
+    TRects RedrawRects;
+    TRects ExtraRects;
+    int32_t ScrollX = 0;
+    int32_t ScrollY = 0;
+    int32_t ScrollTargetX = 0;
+    int32_t ScrollTargetY = 0;
+    uint32_t ScrollStepInterval = 20;
+    bool SoundEnabled = false;
+    bool Paused = false;
+    uint32_t PauseStart = 0;
+    uint32_t FrameCount = 0;
+    uint8_t FpsValue = 0;
+    double FpsAverage = 0;
+    int32_t FpsSamples = 0;
+    uint32_t FpsSampleTime = 0;
+    std::string FatalText;
+    int32_t CursorFrame = 0;
+    uint32_t NextCursorFrameTime = 0;
+    uint32_t CursorFrameTime = kCursorFrameTime;
+    int32_t CursorHeight = 0;
+    int32_t QuickSaveCaptionTime = -1;
+    std::array<int32_t, 9> SkillOfferWeights{100, 80, 60, 60, 40, 60, 60, 60, 60};
+
+    TGameOptions Options;
+    TGameParams Params;
+    // Music and sounds, with the delayed music and delayed sound.
+    TGameAudio Audio;
+    TOrvRandom Random;
+
+    // ---- Owned subsystems (null until start-up made them) ----
+    std::unique_ptr<TDisplay> Display;
+    std::unique_ptr<TSurfEngine> SurfEngine;
+    std::unique_ptr<TFileFolder> FileFolder;
+    std::unique_ptr<TGameRules> Rules;
+    std::unique_ptr<TGameInterface> Interface;
+    // The shape table, once the scene loader provides one (not owned).
+    const IShapeTable* Shapes = nullptr;
+    TWindow Window;
+
+    // ---- Clock and log ----
+    // The tick count: the platform's clock, or with a fixed step the virtual
+    // clock (the same value for every read within a frame).
+    uint32_t GetTickCount() const;
+    // Appends one stamped line to WriteDir + fileName (always "Moswick.log").
+    void WriteLog(const std::string& fileName, const std::string& text);
+    void Log(const std::string& text) { WriteLog(kLogName, text); }
+
+    // ---- Start-up, frames, shutdown ----
+    // Window creation: log, options, audio, archive, window. Throws
+    // OrvException when a step fails; the caller ends the program.
+    void FormCreate();
+    // The first activation runs RunGame; later ones do nothing.
+    void FormActivate();
+    // Second start-up stage: display, surfaces, music, pictures, parameters,
+    // effects. A display that cannot be set up logs "Error in init DirectX
+    // mode FullScreen=" + 0/1 and asks the program to end (Terminated()).
+    // Any other failure sets FatalText to "Exception error in
+    // TOrvGameEngine.RunGame" and throws OrvException with it.
+    void RunGame();
+    // One frame. Sets done to false (the loop calls again at once).
+    void AppIdle(bool& done);
+    void FreezeGameTime();
+    void ThawGameTime();
+    // Shutdown: logs the average frame rate, writes the options, frees all.
+    void FormDestroy();
+    // Composes one frame into "MemorySurface" and counts it.
+    void DrawMemorySurface();
+    // The window's paint handler: compose a frame and present all of it.
+    void FormPaint();
+    // Full screen <-> window (Alt+Enter and the options window).
+    void ChangewindowMode();
+
+    // ---- Input routing (window events) ----
+    void FormMouseMove(TShiftState shift, int32_t x, int32_t y);
+    void FormMouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y);
+    void FormMouseUp(TMouseButton button, TShiftState shift, int32_t x, int32_t y);
+    void FormMouseWheel(TShiftState shift, int32_t wheelDelta, int32_t x, int32_t y);
+    void FormKeyDown(int32_t key, TShiftState shift);
+    void FormKeyUp(int32_t key, TShiftState shift);
+    void FormKeyPress(const std::string& text);
+    // Deactivation of the application: unhook the frames, open the game menu
+    // during play (else freeze), pause audio, show the system cursor.
+    void Deactivate();
+    // Activation: posts the restore message.
+    void Activate();
+    // The restore message: hide the cursor, restore the screen (posting the
+    // message again on failure), hook the frames, redraw all, resume audio.
+    void RestoreMessage();
+    // The application's exception handler: message box, then go on.
+    void HandleException(const std::exception& e);
+    // Dispatches one window event (from the window or the input script).
+    void DispatchEvent(const TWindowEvent& ev);
+    // The window moved (window mode): remember its position for the options.
+    void WindowMoved(int32_t left, int32_t top);
+
+    // ---- Services ----
+    // Plays a sample of the sound list by file name at the sound volume.
+    void PlaySound(const std::string& fileName);
+    // Called by the interface engine after drawing a window.
+    void PostFormDraw(const std::string& formName);
+    // The archive entry as a stream at position 0 (owned by the archive).
+    // Throws OrvException "Can not find " + name + "in file folder".
+    static TMemoryStream* LoadEffectFile(TFileFolder& folder, const std::string& name);
+    // Reads ExeDir + "GameParams.xml" (start-up and the debug key F4).
+    void LoadGameParams();
+    // Adds the whole screen (0,0..799,599) to DirtyRects.
+    void RedrawAll();
+
+    // ---- The program ----
+    // Runs the whole program: create, activate, frames until closed (or the
+    // frame limit), destroy. Returns the process exit code (0 = normal end).
+    int Run();
+    // The program should end (window closed, start-up failed).
+    bool Terminated() const { return terminated_; }
+    void Terminate(int exitCode);
+    bool IdleHooked() const { return idleHooked_; }
+    bool RestorePending() const { return restorePending_; }
+    // Frames run since the start (the loop's count, for --frames and scripts).
+    uint32_t LoopFrame() const { return loopFrame_; }
+    // Writes "MemorySurface" as a picture (PNG). False when there is none.
+    bool SaveScreenshot(const std::string& path);
+    const TRunOptions& RunOptions() const { return run_; }
+
+private:
+    void ChooseFolders();
+    void LogSystemInformation();
+    void StartAudio();
+    void PrepareArchive();
+    bool InitDisplay(bool fullScreen, std::string& error);
+    void CreateScreenSurfaces();
+    void SampleFrameRate();
+    void Present();
+    void AdvanceCursor();
+    void CopyRedrawRects();
+    void DrawCursor();
+    void CollectInterface(bool mergeWhenRedrawNotEmpty);
+    void AddCursorMoveRect(int32_t oldX, int32_t oldY, int32_t newX, int32_t newY);
+    void PumpEvents();
+    bool FullScreen() const { return Options.FullScreenMode == 1; }
+
+    TRunOptions run_;
+    std::unique_ptr<TInputScript> script_;
+    bool created_ = false;
+    bool gameRun_ = false;
+    bool idleHooked_ = false;
+    bool restorePending_ = false;
+    bool terminated_ = false;
+    bool destroyed_ = false;
+    int exitCode_ = 0;
+    uint32_t loopFrame_ = 0;
+    uint32_t virtualNow_ = 0;
+    bool virtualClock_ = false;
+    int32_t soundVolume_ = 100;
+};
+
+// The one game engine of the process (null when none exists): the game-wide
+// state every part of play and the shell reads.
+extern TOrvGameEngine* GameEngine;

@@ -1,0 +1,211 @@
+#include "media/Music.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "../platform/AudioTestData.h"
+#include "base/FileFolder.h"
+#include "platform/Bass.h"
+
+using namespace audiotest;
+
+namespace {
+
+class MusicTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr));
+        ASSERT_TRUE(BASS_Start());
+        audio.ApplyVolumes();
+    }
+    void TearDown() override {
+        audio.Shutdown();
+        BASS_Free();
+    }
+
+    static std::vector<float> Render(size_t frames) {
+        std::vector<float> out(frames * 2);
+        EXPECT_TRUE(BASS_Render(out.data(), frames));
+        return out;
+    }
+    static double Level(size_t frames) { return Rms(Render(frames), 0, frames); }
+
+    static void Add(TFileFolder& archive, const std::string& name, const std::vector<uint8_t>& bytes) {
+        TMemoryStream s(bytes);
+        archive.AddFile(name, 0, s);
+    }
+    static void AddText(TFileFolder& archive, const std::string& name, const std::string& text) {
+        TMemoryStream s{std::string_view(text)};
+        archive.AddFile(name, 0, s);
+    }
+
+    TGameAudio audio;
+};
+
+}  // namespace
+
+TEST_F(MusicTest, ListsLoadFromTheArchiveSkippingWhatIsMissing) {
+    TFileFolder archive = TFileFolder::CreateNew("unused.zxc");
+    AddText(archive, "sounds.dat", "a.ogg\r\n\r\n  b.ogg \nmissing.ogg\nbroken.ogg");
+    AddText(archive, "musics.dat", "tune.xm\n");
+    Add(archive, "a.ogg", SineOgg(4000));
+    Add(archive, "b.ogg", SineOgg(4000, 660));
+    Add(archive, "broken.ogg", {1, 2, 3, 4});
+    Add(archive, "tune.xm", TestModule(2));
+
+    audio.LoadSounds(archive);
+    audio.LoadMusics(archive);
+    ASSERT_EQ(audio.Table.size(), 4u);
+    EXPECT_EQ(FindAudio("a.ogg", audio.Table), 0);
+    EXPECT_EQ(FindAudio("b.ogg", audio.Table), 1);
+    EXPECT_EQ(FindAudio("missing.ogg", audio.Table), -1);
+    EXPECT_EQ(FindAudio("A.ogg", audio.Table), -1);  // the table's names are case-sensitive
+    EXPECT_NE(AudioHandle("a.ogg", audio.Table), 0u);
+    EXPECT_EQ(AudioHandle("broken.ogg", audio.Table), 0u);
+    EXPECT_EQ(audio.Table[3].Kind, akMusic);
+    EXPECT_NE(audio.Table[3].Handle, 0u);
+
+    // A list that is not in the archive loads nothing and does not fail.
+    LoadAudioList(archive, "nothing.dat", akSample, audio.Table);
+    EXPECT_EQ(audio.Table.size(), 4u);
+    // Playing what failed to load, or is unknown, is silent and harmless.
+    audio.PlaySound("broken.ogg");
+    audio.PlaySound("missing.ogg");
+    EXPECT_EQ(Level(2000), 0.0);
+}
+
+TEST_F(MusicTest, ReloadingANameReplacesItInPlaceAndDeleteShiftsDown) {
+    LoadAudioItem(TMemoryStream(SineOgg(4000)), "x.ogg", akSample, audio.Table);
+    LoadAudioItem(TMemoryStream(SineOgg(4000)), "y.ogg", akSample, audio.Table);
+    uint32_t old = AudioHandle("x.ogg", audio.Table);
+    LoadAudioItem(TMemoryStream(SineOgg(4000, 880)), "x.ogg", akSample, audio.Table);
+    ASSERT_EQ(audio.Table.size(), 2u);
+    EXPECT_EQ(FindAudio("x.ogg", audio.Table), 0);
+    EXPECT_NE(AudioHandle("x.ogg", audio.Table), old);
+    EXPECT_FALSE(BASS_SampleFree(old));  // the old handle was freed
+
+    uint32_t y = AudioHandle("y.ogg", audio.Table);
+    DeleteAudio(0, audio.Table);
+    ASSERT_EQ(audio.Table.size(), 1u);
+    EXPECT_EQ(FindAudio("y.ogg", audio.Table), 0);
+    EXPECT_EQ(AudioHandle("y.ogg", audio.Table), y);
+    DeleteAudio(5, audio.Table);
+    DeleteAudio(-1, audio.Table);
+    FreeAudio(7, audio.Table);
+    EXPECT_EQ(audio.Table.size(), 1u);
+}
+
+TEST_F(MusicTest, SoundsPlayAtTheSoundVolumeAndNotAtZero) {
+    LoadAudioItem(TMemoryStream(SineOgg(Rate)), "s.ogg", akSample, audio.Table);
+    audio.SoundVolume = 0;
+    audio.PlaySound("s.ogg");
+    EXPECT_EQ(Level(4410), 0.0);
+    EXPECT_FALSE(BASS_SampleStop(12345));
+
+    // With the global volume at 100 the playback's own volume is heard.
+    audio.SoundVolume = 60;
+    BASS_SetGlobalVolumes(100, 100, 0);
+    audio.PlaySound("s.ogg");
+    std::vector<float> out = Render(4410);
+    EXPECT_NEAR(Rms(out, 441, 3969), 0.6 * 0.5 / std::sqrt(2.0), 0.02);
+    // Both volumes multiply when applied as the options do.
+    StopAllAudio(audio.Table, true);
+    Render(500);
+    audio.SetSoundVolume(50);
+    audio.PlaySound("s.ogg");
+    out = Render(4410);
+    EXPECT_NEAR(Rms(out, 441, 3969), 0.25 * 0.5 / std::sqrt(2.0), 0.02);
+}
+
+TEST_F(MusicTest, SilentMusicBecomesCurrentAndStartsWhenVolumeRises) {
+    LoadAudioItem(TMemoryStream(TestModule(4)), "m.xm", akMusic, audio.Table);
+    uint32_t m = AudioHandle("m.xm", audio.Table);
+    audio.MusicVolume = 0;
+    audio.ApplyVolumes();
+    audio.PlayMusic("m.xm", 1000, 3);
+    EXPECT_EQ(audio.CurrentMusic, "m.xm");
+    EXPECT_FALSE(BASS_ChannelIsActive(m));
+
+    // Rising from 0 starts the current music from its beginning.
+    audio.SetMusicVolume(100);
+    EXPECT_TRUE(BASS_ChannelIsActive(m));
+    Render(Rate * 3 / 2);
+    EXPECT_GT(Level(4410), 0.001);
+
+    // Another move of the slider keeps the music where it is.
+    Render(Rate * 4);
+    audio.SetMusicVolume(90);
+    EXPECT_TRUE(BASS_ChannelIsActive(m));
+    audio.SetMusicVolume(-5);
+    EXPECT_EQ(audio.MusicVolume, 0);
+    audio.SetMusicVolume(250);
+    EXPECT_EQ(audio.MusicVolume, 100);
+}
+
+TEST_F(MusicTest, SwitchFadesOutThenStartsAtItsPositionAndFadesIn) {
+    LoadAudioItem(TMemoryStream(TestModule(4)), "first.xm", akMusic, audio.Table);
+    LoadAudioItem(TMemoryStream(TestModule(4)), "second.xm", akMusic, audio.Table);
+    LoadAudioItem(TMemoryStream(SineOgg(Rate * 4, 440, 0.1f)), "bell.ogg", akSample, audio.Table);
+    uint32_t first = AudioHandle("first.xm", audio.Table);
+    uint32_t second = AudioHandle("second.xm", audio.Table);
+    audio.PlayMusic("first.xm", 0, 3);
+    Render(Rate);
+    double playing = Level(4410);
+    ASSERT_GT(playing, 0.001);
+
+    audio.SwitchMusic("second.xm", 1000, 3, 1000, 0xFFFFFF00u);
+    EXPECT_TRUE(audio.DelayedMusicPending);
+    std::vector<float> fade = Render(Rate);
+    EXPECT_LT(Rms(fade, Rate - 441, 441), 0.03 * playing);
+    EXPECT_GT(Rms(fade, Rate / 2 - 2205, 2205), 0.2 * playing);
+    // The new music waits for its time (which lies past the clock's wrap).
+    EXPECT_FALSE(audio.UpdateDelayedMusic(0xFFFFFF00u + 500));
+    EXPECT_FALSE(audio.UpdateDelayedMusic(0xFFFFFF00u + 1000));
+    audio.PlaySound("bell.ogg");
+    EXPECT_TRUE(audio.UpdateDelayedMusic(0xFFFFFF00u + 1001));
+    EXPECT_FALSE(audio.DelayedMusicPending);
+    EXPECT_FALSE(audio.UpdateDelayedMusic(0xFFFFFF00u + 5000));
+    EXPECT_EQ(audio.CurrentMusic, "second.xm");
+    EXPECT_FALSE(BASS_ChannelIsActive(first));
+    EXPECT_TRUE(BASS_ChannelIsActive(second));
+    // The sample keeps playing through the switch, the new music starts silent.
+    EXPECT_GT(Level(200), 0.05);
+    BASS_SampleStop(AudioHandle("bell.ogg", audio.Table));
+    Render(200);
+
+    std::vector<float> in = Render(Rate * 3 / 2);
+    StopAllAudio(audio.Table, true);
+    EXPECT_LT(Rms(in, 0, 2205), Rms(in, Rate + 2205, 2205) * 0.3);
+}
+
+TEST_F(MusicTest, SwitchStartsAtTheRequestedOrder) {
+    LoadAudioItem(TMemoryStream(TestModule(4)), "m.xm", akMusic, audio.Table);
+    audio.SwitchMusic("m.xm", 0, 0, 0, 100);
+    ASSERT_TRUE(audio.UpdateDelayedMusic(101));
+    double quiet = Level(4410);
+    audio.SwitchMusic("m.xm", 0, 3, 0, 200);
+    ASSERT_TRUE(audio.UpdateDelayedMusic(201));
+    double loud = Level(4410);
+    EXPECT_GT(loud, quiet * 2.5);
+}
+
+TEST_F(MusicTest, DelayedSoundAndShutdown) {
+    LoadAudioItem(TMemoryStream(SineOgg(Rate)), "renew.ogg", akSample, audio.Table);
+    LoadAudioItem(TMemoryStream(TestModule(2)), "m.xm", akMusic, audio.Table);
+    audio.ScheduleSound("renew.ogg", 5000);
+    EXPECT_FALSE(audio.UpdateDelayedSound(4000));
+    EXPECT_EQ(Level(1000), 0.0);
+    EXPECT_TRUE(audio.UpdateDelayedSound(5001));
+    EXPECT_FALSE(audio.UpdateDelayedSound(6000));
+    EXPECT_GT(Level(4410), 0.1);
+
+    audio.PlayMusic("m.xm", 0, 0);
+    uint32_t m = AudioHandle("m.xm", audio.Table);
+    audio.Shutdown();
+    EXPECT_TRUE(audio.Table.empty());
+    EXPECT_FALSE(BASS_ChannelIsActive(m));
+    EXPECT_FALSE(BASS_MusicFree(m));
+}

@@ -1,0 +1,201 @@
+// Runs the built zxc tool end to end and checks the archives it writes
+// against the archive layout byte by byte.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "base/FileFolder.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct TRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+class ZxcTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("moswick_zxc_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    std::string Write(const std::string& name, const std::string& bytes) const {
+        const std::string path = Path(name);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    static Bytes Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    static std::string Quote(const std::string& s) {
+        std::string q = "'";
+        for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+        return q + "'";
+    }
+
+    // Runs zxc with the arguments and collects its exit status and output.
+    TRun Zxc(const std::vector<std::string>& args) const {
+        std::string cmd = Quote(MOSWICK_BUILD_DIR "/zxc");
+        for (const std::string& a : args) cmd += " " + Quote(a);
+        cmd += " >" + Quote(Path("out.txt")) + " 2>" + Quote(Path("err.txt"));
+        TRun run;
+        const int raw = std::system(cmd.c_str());
+        run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        const Bytes out = Read(Path("out.txt"));
+        const Bytes err = Read(Path("err.txt"));
+        run.Out.assign(out.begin(), out.end());
+        run.Err.assign(err.begin(), err.end());
+        return run;
+    }
+
+    std::filesystem::path dir_;
+};
+
+void Put16(Bytes& b, uint16_t v) {
+    b.push_back(static_cast<uint8_t>(v));
+    b.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void Put32(Bytes& b, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void PutEntry(Bytes& b, const std::string& name, uint32_t offset, uint32_t size, uint16_t kind) {
+    b.push_back(static_cast<uint8_t>(name.size()));
+    for (size_t i = 0; i < 31; ++i) b.push_back(i < name.size() ? static_cast<uint8_t>(name[i]) : 0);
+    Put32(b, 0);
+    Put32(b, offset);
+    Put32(b, size);
+    Put16(b, kind);
+    Put16(b, 0);
+}
+
+TEST_F(ZxcTest, PackWritesTheExactArchiveLayout) {
+    const std::string a = Write("in/alpha.xml", "<a/>\r\n");
+    const std::string b = Write("in/empty.dat", "");
+    const std::string c = Write("in/sub/pic.png", std::string("\x89PNG\0\x01", 6));
+    const TRun run = Zxc({"pack", Path("out.zxc"), a, b, c, "--kind", "2"});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+
+    Bytes want;
+    Put16(want, 12345);
+    Put16(want, 0);
+    Put16(want, 3);
+    Put16(want, static_cast<uint16_t>(~3));
+    PutEntry(want, "alpha.xml", 0, 6, 2);
+    PutEntry(want, "empty.dat", 6, 0, 2);
+    PutEntry(want, "pic.png", 6, 6, 2);
+    for (char ch : std::string("<a/>\r\n")) want.push_back(static_cast<uint8_t>(ch));
+    for (char ch : std::string("\x89PNG\0\x01", 6)) want.push_back(static_cast<uint8_t>(ch));
+    EXPECT_EQ(Read(Path("out.zxc")), want);
+
+    const TRun noKind = Zxc({"pack", Path("zero.zxc"), a});
+    ASSERT_EQ(noKind.Status, 0) << noKind.Err;
+    TFileFolder zero(Path("zero.zxc"));
+    ASSERT_EQ(zero.Count(), 1);
+    EXPECT_EQ(zero.Dir[0].Kind, 0);
+}
+
+TEST_F(ZxcTest, ListAndExtractRoundTrip) {
+    const std::string a = Write("in/One.txt", "first");
+    const std::string b = Write("in/two.bin", std::string("\0\1\2", 3));
+    ASSERT_EQ(Zxc({"pack", Path("x.zxc"), a, b}).Status, 0);
+
+    const TRun list = Zxc({"list", Path("x.zxc")});
+    ASSERT_EQ(list.Status, 0) << list.Err;
+    EXPECT_NE(list.Out.find("One.txt"), std::string::npos);
+    EXPECT_NE(list.Out.find("two.bin"), std::string::npos);
+    // The second entry: index 1, kind 0, size 3, offset 5.
+    EXPECT_NE(list.Out.find("    1  two.bin"), std::string::npos) << list.Out;
+    const std::string row = list.Out.substr(list.Out.find("    1  two.bin"));
+    EXPECT_EQ(row.substr(row.find_first_not_of(' ', 14)), "0           3           5\n");
+
+    const TRun all = Zxc({"extract", Path("x.zxc"), "-o", Path("all")});
+    ASSERT_EQ(all.Status, 0) << all.Err;
+    EXPECT_EQ(Read(Path("all/One.txt")), Read(a));
+    EXPECT_EQ(Read(Path("all/two.bin")), Read(b));
+
+    const TRun one = Zxc({"extract", Path("x.zxc"), "ONE.TXT", "-o", Path("one")});
+    ASSERT_EQ(one.Status, 0) << one.Err;
+    EXPECT_TRUE(std::filesystem::exists(Path("one/One.txt")));
+    EXPECT_FALSE(std::filesystem::exists(Path("one/two.bin")));
+}
+
+TEST_F(ZxcTest, ErrorsPrintTheArchiveMessageAndExitWithOne) {
+    Write("seven.zxc", "1234567");
+    const TRun shortFile = Zxc({"list", Path("seven.zxc")});
+    EXPECT_EQ(shortFile.Status, 1);
+    EXPECT_EQ(shortFile.Err, "Cannot open FileFolder (wrong file size)\n");
+
+    // Two files of the same base name: refused, and no archive is left.
+    const std::string a = Write("d1/same.txt", "1");
+    const std::string b = Write("d2/SAME.txt", "2");
+    const TRun dup = Zxc({"pack", Path("dup.zxc"), a, b});
+    EXPECT_EQ(dup.Status, 1);
+    EXPECT_EQ(dup.Err, "Cannot add file (dublicate)\n");
+    EXPECT_FALSE(std::filesystem::exists(Path("dup.zxc")));
+
+    const TRun missing = Zxc({"pack", Path("m.zxc"), Path("nothing.txt")});
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_FALSE(std::filesystem::exists(Path("m.zxc")));
+
+    const std::string longName = Write("in/" + std::string(32, 'L'), "x");
+    const TRun tooLong = Zxc({"pack", Path("l.zxc"), longName});
+    EXPECT_EQ(tooLong.Status, 1);
+    EXPECT_EQ(tooLong.Err, "Cannot add file (name too long)\n");
+
+    ASSERT_EQ(Zxc({"pack", Path("ok.zxc"), a}).Status, 0);
+    const TRun noEntry = Zxc({"extract", Path("ok.zxc"), "other.txt", "-o", Path("o")});
+    EXPECT_EQ(noEntry.Status, 1);
+    EXPECT_EQ(noEntry.Err.rfind("Cannot load file (wrong file name)", 0), 0u) << noEntry.Err;
+
+    EXPECT_EQ(Zxc({}).Status, 2);
+    EXPECT_EQ(Zxc({"frobnicate"}).Status, 2);
+    EXPECT_EQ(Zxc({"pack", Path("k.zxc"), a, "--kind", "70000"}).Status, 2);
+    EXPECT_EQ(Zxc({"pack", Path("k.zxc")}).Status, 2);
+}
+
+TEST_F(ZxcTest, ExtractRefusesEntryNamesThatAreNotPlainFileNames) {
+    // Built by hand: an entry named "../evil" must not escape the folder.
+    Bytes b;
+    Put16(b, 12345);
+    Put16(b, 0);
+    Put16(b, 2);
+    Put16(b, static_cast<uint16_t>(~2));
+    PutEntry(b, "fine.txt", 0, 2, 0);
+    PutEntry(b, "../evil", 2, 2, 0);
+    for (char ch : std::string("okno")) b.push_back(static_cast<uint8_t>(ch));
+    std::ofstream(Path("evil.zxc"), std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
+                                                            static_cast<std::streamsize>(b.size()));
+    const TRun run = Zxc({"extract", Path("evil.zxc"), "-o", Path("x/y")});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_NE(run.Err.find("unsafe name"), std::string::npos) << run.Err;
+    EXPECT_FALSE(std::filesystem::exists(Path("x/evil")));
+    EXPECT_FALSE(std::filesystem::exists(Path("x/y/fine.txt")));
+
+    const TRun fine = Zxc({"extract", Path("evil.zxc"), "fine.txt", "-o", Path("x/y")});
+    EXPECT_EQ(fine.Status, 0) << fine.Err;
+    EXPECT_EQ(Read(Path("x/y/fine.txt")), (Bytes{'o', 'k'}));
+}
+
+}  // namespace

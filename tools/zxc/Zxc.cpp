@@ -1,0 +1,169 @@
+// zxc: the command-line tool for the game's resource archives.
+//
+//   zxc list ARCHIVE                       index, name, kind, size, offset
+//   zxc extract ARCHIVE [NAME...] [-o DIR] every (or the named) entry to DIR
+//   zxc pack OUT FILE... [--kind N]        a new archive of the files
+//
+// Commands live in one table (name, minimum argument count, handler, usage)
+// so further commands are one row and one function each. An archive error
+// prints its message to stderr and exits with 1; a usage error exits with 2.
+// Archives and extracted files are written through a temporary file and a
+// rename, so an interrupted or failed run never leaves a half-written file.
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/FileFolder.h"
+#include "base/OrvException.h"
+#include "base/OrvStream.h"
+
+namespace {
+
+using TArgs = std::vector<std::string>;
+
+// A command line that does not fit the command: reported with its usage.
+struct TUsageError {
+    std::string Message;
+};
+
+// The value after an option, which must be there.
+const std::string& OptionValue(const TArgs& args, size_t& i) {
+    if (i + 1 >= args.size()) throw TUsageError{"missing value after " + args[i]};
+    return args[++i];
+}
+
+// An entry name is written as a file name of its own, never as a path: a
+// crafted archive must not write outside the target folder.
+bool IsSafeFileName(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return false;
+    return name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
+}
+
+int CmdList(const TArgs& args) {
+    if (args.size() != 1) throw TUsageError{"list takes exactly one archive"};
+    TFileFolder folder(args[0]);
+    std::printf("%5s  %-31s  %5s  %10s  %10s\n", "Index", "Name", "Kind", "Size", "Offset");
+    for (size_t i = 0; i < folder.Dir.size(); ++i) {
+        const TDirEntry& e = folder.Dir[i];
+        std::printf("%5zu  %-31s  %5u  %10u  %10u\n", i, e.Name.c_str(), static_cast<unsigned>(e.Kind),
+                    static_cast<unsigned>(e.Size), static_cast<unsigned>(e.Offset));
+    }
+    return 0;
+}
+
+int CmdExtract(const TArgs& args) {
+    std::string dir = ".";
+    std::string archive;
+    std::vector<std::string> names;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o") {
+            dir = OptionValue(args, i);
+        } else if (archive.empty()) {
+            archive = args[i];
+        } else {
+            names.push_back(args[i]);
+        }
+    }
+    if (archive.empty()) throw TUsageError{"extract needs an archive"};
+
+    TFileFolder folder(archive);
+    if (names.empty()) {
+        for (const TDirEntry& e : folder.Dir) names.push_back(e.Name);
+    }
+    // Every name is checked before anything is written.
+    for (const std::string& name : names) {
+        if (folder.IndexOf(name) < 0) throw OrvException("Cannot load file (wrong file name): " + name, false);
+        if (!IsSafeFileName(folder.Dir[static_cast<size_t>(folder.IndexOf(name))].Name))
+            throw OrvException("Cannot extract file (unsafe name): " + name, false);
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir)) throw OrvException("Cannot create folder " + dir, false);
+    for (const std::string& name : names) {
+        const TMemoryStream* data = folder.Stream(name);
+        const std::string target = dir + "/" + folder.Dir[static_cast<size_t>(folder.IndexOf(name))].Name;
+        data->SaveToFile(target);
+    }
+    return 0;
+}
+
+int CmdPack(const TArgs& args) {
+    int kind = 0;
+    bool kindGiven = false;
+    std::string out;
+    std::vector<std::string> files;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--kind") {
+            if (kindGiven) throw TUsageError{"--kind given twice"};
+            const std::string& value = OptionValue(args, i);
+            char* end = nullptr;
+            const long v = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || v < 0 || v > 65535)
+                throw TUsageError{"--kind wants a number 0..65535, not " + value};
+            kind = static_cast<int>(v);
+            kindGiven = true;
+        } else if (out.empty()) {
+            out = args[i];
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (out.empty() || files.empty()) throw TUsageError{"pack needs an archive and at least one file"};
+
+    TFileFolder folder = TFileFolder::CreateNew(out);
+    for (const std::string& file : files) {
+        TMemoryStream data;
+        data.LoadFromFile(file);
+        folder.AddFile(std::filesystem::path(file).filename().string(), static_cast<uint16_t>(kind), data);
+    }
+    folder.SaveToFile();
+    return 0;
+}
+
+struct TZxcCommand {
+    const char* Name;
+    size_t MinArgs;
+    int (*Handler)(const TArgs& args);
+    const char* Usage;
+};
+
+const TZxcCommand Commands[] = {
+    {"list", 1, CmdList, "zxc list ARCHIVE"},
+    {"extract", 1, CmdExtract, "zxc extract ARCHIVE [NAME...] [-o DIR]"},
+    {"pack", 2, CmdPack, "zxc pack OUT FILE... [--kind N]"},
+};
+
+void PrintUsage() {
+    std::fprintf(stderr, "usage:\n");
+    for (const TZxcCommand& c : Commands) std::fprintf(stderr, "  %s\n", c.Usage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage();
+        return 2;
+    }
+    const std::string name = argv[1];
+    const TArgs args(argv + 2, argv + argc);
+    for (const TZxcCommand& c : Commands) {
+        if (name != c.Name) continue;
+        try {
+            if (args.size() < c.MinArgs) throw TUsageError{"too few arguments"};
+            return c.Handler(args);
+        } catch (const TUsageError& e) {
+            std::fprintf(stderr, "zxc %s: %s\nusage: %s\n", c.Name, e.Message.c_str(), c.Usage);
+            return 2;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "zxc: unknown command %s\n", name.c_str());
+    PrintUsage();
+    return 2;
+}

@@ -1,0 +1,93 @@
+#include "platform/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "base/OrvException.h"
+#include "base/OrvStream.h"
+
+namespace {
+
+class IniFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("moswick-ini-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        path_ = (dir_ / "options.cfg").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
+    std::string Read() {
+        std::string s;
+        ReadWholeFile(path_, s);
+        return s;
+    }
+    std::filesystem::path dir_;
+    std::string path_;
+};
+
+TEST_F(IniFileTest, ReadsValuesWithoutRegardToCaseAndKeepsDefaults) {
+    Write("; the player's settings\r\n[Options]\r\nFullScreenMode = 1\r\nPlayerName=\"Ann Lee\"\r\nBits=abc\r\n"
+          "Big=99999999999\r\nHex=0x10\r\nNeg=-7\r\n[Other]\r\nFullScreenMode=5\r\n");
+    TIniFile ini(path_);
+    EXPECT_EQ(ini.ReadInteger("options", "fullscreenmode", 0), 1);
+    EXPECT_EQ(ini.ReadString("Options", "PlayerName", "Player"), "Ann Lee");
+    EXPECT_EQ(ini.ReadInteger("Options", "Bits", 32), 32);  // not a number
+    EXPECT_EQ(ini.ReadInteger("Options", "Big", 3), 3);     // out of range
+    EXPECT_EQ(ini.ReadInteger("Options", "Hex", 0), 16);
+    EXPECT_EQ(ini.ReadInteger("Options", "Neg", 0), -7);
+    EXPECT_EQ(ini.ReadInteger("Options", "Missing", 42), 42);
+    EXPECT_EQ(ini.ReadInteger("Missing", "FullScreenMode", 42), 42);
+    EXPECT_EQ(ini.ReadInteger("Other", "FullScreenMode", 0), 5);
+    EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"Options", "Other"}));
+}
+
+TEST_F(IniFileTest, WritingKeepsUnknownLinesAndOrder) {
+    Write("# hand-written\n[Options]\nDebugMode=429\nWindowModeX=120\n\n[Version]\nBuild=100\n");
+    TIniFile ini(path_);
+    ini.WriteInteger("Options", "SoundVolume", 40);
+    ini.WriteString("version", "build", "122");
+    ini.WriteInteger("Options", "DebugMode", 0);
+    EXPECT_EQ(Read(),
+              "# hand-written\r\n[Options]\r\nDebugMode=0\r\nWindowModeX=120\r\nSoundVolume=40\r\n\r\n[Version]\r\n"
+              "Build=122\r\n");
+    TIniFile again(path_);
+    EXPECT_EQ(again.ReadInteger("Options", "SoundVolume", 0), 40);
+    EXPECT_EQ(again.ReadString("Version", "Build", ""), "122");
+}
+
+TEST_F(IniFileTest, NewFileSectionsAndDeletion) {
+    TIniFile ini(path_);
+    EXPECT_FALSE(ini.SectionExists("Options"));
+    ini.WriteString("Options", "PlayerName", "Line\r\nbreak");
+    ini.WriteInteger("Options", "MusicVolume", 100);
+    EXPECT_EQ(Read(), "[Options]\r\nPlayerName=Line  break\r\nMusicVolume=100\r\n");
+    ini.DeleteKey("OPTIONS", "playername");
+    EXPECT_FALSE(TIniFile(path_).ValueExists("Options", "PlayerName"));
+    ini.EraseSection("Options");
+    EXPECT_EQ(Read(), "");
+}
+
+TEST_F(IniFileTest, UnwritableFileReportsAndOversizedFileIsRefused) {
+    TIniFile bad((dir_ / "no-such-folder" / "x.cfg").string());
+    EXPECT_THROW(bad.WriteInteger("A", "B", 1), OrvException);
+
+    {
+        std::ofstream out(path_, std::ios::binary);
+        std::string chunk(1024 * 1024, 'x');
+        for (int i = 0; i < 5; ++i) out << chunk;
+    }
+    TIniFile big(path_);
+    EXPECT_TRUE(big.Refused());
+    EXPECT_EQ(big.ReadInteger("A", "B", 7), 7);
+    // The refused file is never replaced by an empty document.
+    EXPECT_THROW(big.WriteInteger("A", "B", 1), OrvException);
+    EXPECT_EQ(std::filesystem::file_size(path_), 5u * 1024u * 1024u);
+}
+
+}  // namespace

@@ -1,0 +1,148 @@
+#include "platform/Window.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TEST(WindowTest, KeysMapToWindowsVirtualKeys) {
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_RETURN), 0x0D);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_KP_ENTER), 0x0D);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_ESCAPE), 0x1B);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_SPACE), 0x20);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_LEFT), 0x25);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_UP), 0x26);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_RIGHT), 0x27);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_DOWN), 0x28);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_DELETE), 0x2E);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_F3), 0x72);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_F6), 0x75);
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_a), 'A');
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_z), 'Z');
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_7), '7');
+    EXPECT_EQ(VirtualKeyFromSDL(SDLK_CAPSLOCK), 0);
+
+    EXPECT_EQ(VirtualKeyFromName("Enter"), VK::Return);
+    EXPECT_EQ(VirtualKeyFromName("f12"), VK::F12);
+    EXPECT_EQ(VirtualKeyFromName("f13"), 0);
+    EXPECT_EQ(VirtualKeyFromName("f04"), 0);
+    EXPECT_EQ(VirtualKeyFromName("q"), 'Q');
+    EXPECT_EQ(VirtualKeyFromName("nothing"), 0);
+    EXPECT_EQ(ControlCharForKey(VK::Return), "\r");
+    EXPECT_EQ(ControlCharForKey(VK::Back), "\b");
+    EXPECT_EQ(ControlCharForKey('A'), "");
+}
+
+TEST(WindowTest, SdlEventsBecomeWindowEvents) {
+    // Mouse positions pass through the display's mapping (here: halve them,
+    // as a window shown at twice the size would).
+    auto halve = [](int32_t& x, int32_t& y) {
+        x /= 2;
+        y /= 2;
+    };
+    SDL_Event ev{};
+    TWindowEvent out;
+
+    ev.type = SDL_MOUSEMOTION;
+    ev.motion.x = 800;
+    ev.motion.y = 600;
+    ev.motion.state = SDL_BUTTON_LMASK;
+    ASSERT_TRUE(TranslateSDLEvent(ev, halve, out));
+    EXPECT_EQ(out.Kind, TWindowEventKind::MouseMove);
+    EXPECT_EQ(out.X, 400);
+    EXPECT_EQ(out.Y, 300);
+    EXPECT_TRUE(out.Shift & ssLeft);
+
+    ev = SDL_Event{};
+    ev.type = SDL_MOUSEBUTTONDOWN;
+    ev.button.button = SDL_BUTTON_RIGHT;
+    ev.button.clicks = 2;
+    ev.button.x = 10;
+    ev.button.y = 20;
+    ASSERT_TRUE(TranslateSDLEvent(ev, {}, out));
+    EXPECT_EQ(out.Kind, TWindowEventKind::MouseDown);
+    EXPECT_EQ(out.Button, mbRight);
+    EXPECT_TRUE(out.Shift & ssRight);
+    EXPECT_TRUE(out.Shift & ssDouble);
+    EXPECT_EQ(out.X, 10);
+
+    ev.type = SDL_MOUSEBUTTONUP;
+    ev.button.clicks = 1;
+    ASSERT_TRUE(TranslateSDLEvent(ev, {}, out));
+    EXPECT_EQ(out.Kind, TWindowEventKind::MouseUp);
+    EXPECT_FALSE(out.Shift & ssRight);
+
+    ev.button.button = 6;  // extra buttons mean nothing to the game
+    EXPECT_FALSE(TranslateSDLEvent(ev, {}, out));
+
+    ev = SDL_Event{};
+    ev.type = SDL_MOUSEWHEEL;
+    ev.wheel.y = -2;
+    ASSERT_TRUE(TranslateSDLEvent(ev, {}, out));
+    EXPECT_EQ(out.Kind, TWindowEventKind::MouseWheel);
+    EXPECT_EQ(out.WheelDelta, -240);
+    ev.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
+    ASSERT_TRUE(TranslateSDLEvent(ev, {}, out));
+    EXPECT_EQ(out.WheelDelta, 240);
+
+    ev = SDL_Event{};
+    ev.type = SDL_KEYDOWN;
+    ev.key.keysym.sym = SDLK_RETURN;
+    ev.key.keysym.mod = KMOD_LALT;
+    ASSERT_TRUE(TranslateSDLEvent(ev, {}, out));
+    EXPECT_EQ(out.Kind, TWindowEventKind::KeyDown);
+    EXPECT_EQ(out.Key, VK::Return);
+    EXPECT_EQ(out.Shift & (ssAlt | ssCtrl | ssShift), ssAlt);
+
+    ev = SDL_Event{};
+    ev.type = SDL_TEXTINPUT;
+    std::strcpy(ev.text.text, "\xD0\x96");  // a Cyrillic letter reaches edit controls whole
+    ASSERT_TRUE(TranslateSDLEvent(ev, {}, out));
+    EXPECT_EQ(out.Kind, TWindowEventKind::KeyPress);
+    EXPECT_EQ(out.Text, "\xD0\x96");
+
+    ev = SDL_Event{};
+    ev.type = SDL_WINDOWEVENT;
+    ev.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+    ASSERT_TRUE(TranslateSDLEvent(ev, {}, out));
+    EXPECT_EQ(out.Kind, TWindowEventKind::Deactivate);
+    ev.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
+    ASSERT_TRUE(TranslateSDLEvent(ev, {}, out));
+    EXPECT_EQ(out.Kind, TWindowEventKind::Activate);
+    ev.window.event = SDL_WINDOWEVENT_MOVED;
+    ev.window.data1 = 120;
+    ev.window.data2 = 80;
+    ASSERT_TRUE(TranslateSDLEvent(ev, {}, out));
+    EXPECT_EQ(out.Kind, TWindowEventKind::Moved);
+    EXPECT_EQ(out.X, 120);
+    EXPECT_EQ(out.Y, 80);
+
+    ev = SDL_Event{};
+    ev.type = SDL_QUIT;
+    ASSERT_TRUE(TranslateSDLEvent(ev, {}, out));
+    EXPECT_EQ(out.Kind, TWindowEventKind::Quit);
+}
+
+TEST(WindowTest, HeadlessWindowPumpsEvents) {
+    TWindow window;
+    std::string error;
+    ASSERT_TRUE(window.Create("Moswick", 800, 600, false, 10, 10, error)) << error;
+    ASSERT_NE(window.Handle(), nullptr);
+    window.SetCaption("FPS:60");
+    EXPECT_EQ(window.Caption(), "FPS:60");
+    TWindowEvent ev;
+    while (window.PollEvent(ev)) {
+    }
+    window.PostQuit();
+    bool sawQuit = false;
+    while (window.PollEvent(ev))
+        if (ev.Kind == TWindowEventKind::Quit) sawQuit = true;
+    EXPECT_TRUE(sawQuit);
+    window.Destroy();
+    window.Destroy();
+    EXPECT_EQ(window.Handle(), nullptr);
+}
+
+}  // namespace

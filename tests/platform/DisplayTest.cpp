@@ -1,0 +1,147 @@
+// The display: surfaces, headless presenting, the window path through SDL's
+// dummy video driver, scaling and the mouse mapping.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/Display.h"
+
+namespace {
+
+TEST(DisplaySurface, AlignedPaddedAndBounded)
+{
+    auto s = TDisplaySurface::Create(3, 5, 4);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->Pitch() % 32, 0);
+    EXPECT_GE(s->Pitch(), 12);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(s->Bits()) % 32, 0u);
+    for (int i = 0; i < s->Pitch() * 5; ++i)
+        ASSERT_EQ(s->Bits()[i], 0);
+    EXPECT_FALSE(TDisplaySurface::Create(0, 5, 4));
+    EXPECT_FALSE(TDisplaySurface::Create(5, -1, 2));
+    EXPECT_FALSE(TDisplaySurface::Create(INT_MAX, INT_MAX, 4));
+    EXPECT_FALSE(TDisplaySurface::Create(TDisplaySurface::MaxSide + 1, 1, 4));
+    EXPECT_FALSE(TDisplaySurface::Create(4, 4, 5));
+}
+
+TEST(Display, HeadlessFormatsAndPresent)
+{
+    TDisplay d;
+    std::string error;
+    EXPECT_FALSE(d.Init(nullptr, 800, 600, 24, false, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_FALSE(d.IsInitialised());
+    ASSERT_TRUE(d.Init(nullptr, 800, 600, 16, false, error)) << error;
+    EXPECT_EQ(d.PixelFormat(), TPixelFormat::Rgb565());
+    ASSERT_TRUE(d.Init(nullptr, 800, 600, 32, false, error)) << error;
+    EXPECT_EQ(d.PixelFormat(), TPixelFormat::Xrgb8888());
+
+    auto frame = d.CreateSurface(800, 600);
+    ASSERT_TRUE(frame);
+    std::memset(frame->Bits(), 0x7E, static_cast<size_t>(frame->Pitch()) * 600);
+    // Rectangles partly or wholly off the frame are cut, never read past it.
+    TRect rects[] = {{-10, -10, 2, 3}, {798, 598, 2000, 2000}, {INT_MIN, INT_MIN, INT_MIN + 5, 0}, {5, 5, 4, 9}};
+    ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), rects, 4, error)) << error;
+    const uint8_t* screen = d.ScreenBits();
+    EXPECT_EQ(screen[0], 0x7E);
+    EXPECT_EQ(screen[2 * 4 + 0], 0);                     // column 2 is outside the first rectangle
+    EXPECT_EQ(screen[599 * d.ScreenPitch() + 799 * 4], 0x7E);
+    EXPECT_EQ(screen[5 * d.ScreenPitch() + 5 * 4], 0);  // empty rectangle drew nothing
+
+    d.ForceLostForTest(true);
+    EXPECT_FALSE(d.PresentAll(frame->Bits(), frame->Pitch(), error));
+    EXPECT_EQ(error, "Surface lost");
+    EXPECT_TRUE(d.Restore(error));
+    EXPECT_TRUE(d.PresentAll(frame->Bits(), frame->Pitch(), error));
+    d.Shutdown();
+    EXPECT_FALSE(d.PresentAll(frame->Bits(), frame->Pitch(), error));
+    d.Shutdown();  // twice is harmless
+}
+
+TEST(Display, HeadlessMouseMappingIsIdentity)
+{
+    TDisplay d;
+    std::string error;
+    ASSERT_TRUE(d.Init(nullptr, 800, 600, 32, false, error));
+    EXPECT_EQ(d.WindowToFrame(0, 0), (TPoint{0, 0}));
+    EXPECT_EQ(d.WindowToFrame(799, 599), (TPoint{799, 599}));
+    EXPECT_EQ(d.WindowToFrame(-50, 9000), (TPoint{0, 599}));
+    EXPECT_EQ(d.WindowToFrame(INT_MIN, INT_MAX), (TPoint{0, 599}));
+}
+
+class DisplayWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("SDL_VIDEODRIVER", "dummy", 0);
+        ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    }
+    void TearDown() override
+    {
+        if (window_)
+            SDL_DestroyWindow(window_);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    SDL_Window* Open(int w, int h)
+    {
+        window_ = SDL_CreateWindow("Moswick", 0, 0, w, h, 0);
+        return window_;
+    }
+    SDL_Window* window_ = nullptr;
+};
+
+TEST_F(DisplayWindow, LetterboxAndMouseMapping)
+{
+    SDL_Window* w = Open(1600, 1300);
+    ASSERT_TRUE(w) << SDL_GetError();
+    TDisplay d;
+    d.SetVSync(false);
+    std::string error;
+    ASSERT_TRUE(d.Init(w, 800, 600, 32, false, error)) << error;
+    // Window mode: whole factor 2, centred with bars above and below.
+    EXPECT_EQ(d.FrameRectInWindow(), (TRect{0, 50, 1600, 1250}));
+    EXPECT_EQ(d.WindowToFrame(0, 50), (TPoint{0, 0}));
+    EXPECT_EQ(d.WindowToFrame(1599, 1249), (TPoint{799, 599}));
+    EXPECT_EQ(d.WindowToFrame(801, 651), (TPoint{400, 300}));
+    EXPECT_EQ(d.WindowToFrame(10, 10), (TPoint{5, 0}));  // on the bar: clamped
+    // Full screen fills as much as the aspect allows.
+    d.SetFullScreen(true);
+    EXPECT_EQ(d.FrameRectInWindow(), (TRect{0, 50, 1600, 1250}));
+    SDL_SetWindowSize(w, 1000, 600);
+    d.UpdateLayout();
+    EXPECT_EQ(d.FrameRectInWindow(), (TRect{100, 0, 900, 600}));
+    d.SetFullScreen(false);
+    SDL_SetWindowSize(w, 1000, 1000);
+    d.UpdateLayout();
+    EXPECT_EQ(d.FrameRectInWindow(), (TRect{100, 200, 900, 800}));
+
+    auto frame = d.CreateSurface(800, 600);
+    ASSERT_TRUE(frame);
+    std::memset(frame->Bits(), 0x40, static_cast<size_t>(frame->Pitch()) * 600);
+    TRect r{100, 100, 300, 200};
+    ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), &r, 1, error)) << error;
+    EXPECT_EQ(d.ScreenBits()[150 * d.ScreenPitch() + 200 * 4], 0x40);
+    EXPECT_EQ(d.ScreenBits()[50 * d.ScreenPitch() + 200 * 4], 0);
+}
+
+TEST_F(DisplayWindow, SixteenBitWindowPresents)
+{
+    SDL_Window* w = Open(800, 600);
+    ASSERT_TRUE(w) << SDL_GetError();
+    TDisplay d;
+    std::string error;
+    ASSERT_TRUE(d.Init(w, 800, 600, 16, true, error)) << error;
+    EXPECT_EQ(d.FrameRectInWindow(), (TRect{0, 0, 800, 600}));
+    auto frame = d.CreateSurface(800, 600);
+    ASSERT_TRUE(frame);
+    ASSERT_TRUE(d.PresentAll(frame->Bits(), frame->Pitch(), error)) << error;
+    EXPECT_EQ(d.ClipListChanged(), true);
+    EXPECT_EQ(d.GetClipList(), (TRects{TRect{0, 0, 800, 600}}));
+    EXPECT_FALSE(d.ClipListChanged());
+}
+
+}  // namespace

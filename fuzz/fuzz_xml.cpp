@@ -20,10 +20,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string first;
     try {
         first = doc.SaveToString();
-    } catch (const OrvException&) {
-        // Only attribute values the reader would cut short refuse to be
-        // written, and a loaded document cannot hold those.
-        std::abort();
+    } catch (const OrvException& e) {
+        // A damaged file may yield an element name that would read back as
+        // other markup ("< /a>" names an element "/a"); the writer refuses
+        // those. Attribute values of a loaded document are always writable.
+        if (e.Message().find("Element name cannot be written") == std::string::npos) std::abort();
+        return 0;
     }
     TOrvParser again;
     TMemoryStream written(first);

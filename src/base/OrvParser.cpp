@@ -96,6 +96,17 @@ void AppendAttributes(std::string& out, const TOrvXMLTag& tag, bool inHead) {
     }
 }
 
+// An element name the reader would take for something else: a closing
+// markup ("/"), a head ("?"), a comment ("!--"), an empty element (a final
+// "/"), or a name cut at a blank. Such names only come from damaged files.
+bool IsWritableName(const std::string& name) {
+    if (name.empty() || name.front() == '/' || name.front() == '?' || name.back() == '/') return false;
+    if (name.compare(0, 3, "!--") == 0) return false;
+    for (char c : name)
+        if (IsBlank(c) || c == '>') return false;
+    return true;
+}
+
 bool WritesValueInline(const TOrvXMLTag& tag) { return !tag.Value.empty() && tag.Value.size() < 80; }
 
 // Writes the opening part of an element; returns false when the element was
@@ -103,6 +114,9 @@ bool WritesValueInline(const TOrvXMLTag& tag) { return !tag.Value.empty() && tag
 bool WriteOpening(std::string& out, const TOrvXMLTag& tag, int level) {
     const std::string indent(static_cast<size_t>(level), '\t');
     const bool inlineValue = WritesValueInline(tag);
+    if (!IsWritableName(tag.Name))
+        throw OrvException("[TOrvXMLTag.ToText] Element name cannot be written, it would read back as other markup! Tag name: \"" +
+                           tag.Name + "\".");
     out += indent;
     out += '<';
     out += tag.Name;

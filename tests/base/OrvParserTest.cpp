@@ -316,6 +316,12 @@ TEST(OrvParserWriter, UnwritableAttributeValueIsAnErrorNotACorruptFile) {
     EXPECT_THROW(doc.SaveToString(), OrvException);
     doc.GetTag(0)->GetAttribute(0)->Value = "a>b";
     EXPECT_THROW(doc.SaveToString(), OrvException);
+    // Names that would read back as a closing markup, a head, a comment or
+    // an empty element.
+    for (const char* bad : {"< /a>", "< ?a>", "< !--a>", "<a/ ><b/>"}) {
+        auto odd = Load(bad);
+        EXPECT_THROW(odd->SaveToString(), OrvException) << bad;
+    }
     // Inside the head only "?>" ends the markup, so ">" is fine there.
     auto head = Load("<?xml v=\"a>b\"?><a/>");
     EXPECT_EQ(head->AttributeValue("v"), "a>b");

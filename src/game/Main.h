@@ -304,6 +304,14 @@ public:
     // Writes "MemorySurface" as a picture (PNG). False when there is none.
     bool SaveScreenshot(const std::string& path);
     const TRunOptions& RunOptions() const { return run_; }
+    // Moves the virtual clock on (runs with a fixed step; tests). Does
+    // nothing on the real clock.
+    void AdvanceClock(uint32_t ms) {
+        if (virtualClock_) virtualNow_ += ms;
+    }
+    // (Re)creates "MemorySurface", "MemoryBufer" (alpha 255) and "Background"
+    // in the surface engine. Throws OrvException when one cannot be made.
+    void CreateScreenSurfaces();
 
 private:
     void ChooseFolders();
@@ -311,7 +319,6 @@ private:
     void StartAudio();
     void PrepareArchive();
     bool InitDisplay(bool fullScreen, std::string& error);
-    void CreateScreenSurfaces();
     void SampleFrameRate();
     void Present();
     void AdvanceCursor();

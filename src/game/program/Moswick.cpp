@@ -1,7 +1,22 @@
-// Program entry point of the game.
+// Program entry of the game: reads the command line, runs the engine, and
+// returns its exit code (0 after a normal end, 1 when start-up or a frame
+// failed, 2 for a bad command line or input script).
 #include <cstdio>
 
-int main() {
-    std::puts("Moswick: the engine is not assembled yet.");
-    return 0;
+#include "game/Main.h"
+
+int main(int argc, char** argv) {
+    TRunOptions run;
+    std::string error;
+    if (!run.Parse(argc, argv, error)) {
+        std::fprintf(stderr,
+                     "moswick: %s\n"
+                     "usage: moswick [--window|--fullscreen] [--frames N] [--fixed-step MS] [--seed N]\n"
+                     "               [--input FILE] [--screenshot FILE] [--data-dir DIR] [--write-dir DIR]\n"
+                     "               [--no-window]\n",
+                     error.c_str());
+        return 2;
+    }
+    TOrvGameEngine engine(run);
+    return engine.Run();
 }

@@ -1,0 +1,877 @@
+#include "game/Main.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "base/FileFolder.h"
+#include "base/OrvException.h"
+#include "base/OrvLog.h"
+#include "base/OrvStream.h"
+#include "base/SFunctions.h"
+#include "media/PNGMorf.h"
+#include "platform/Bass.h"
+#include "platform/CPUInfo.h"
+#include "platform/Display.h"
+#include "platform/InputScript.h"
+#include "platform/Platform.h"
+#include "platform/WinVer.h"
+#include "render/PictureCodec.h"
+#include "render/SurfEngine.h"
+
+TOrvGameEngine* GameEngine = nullptr;
+
+namespace {
+
+constexpr TRect kWholeScreen{0, 0, TOrvGameEngine::kScreenWidth - 1, TOrvGameEngine::kScreenHeight - 1};
+
+// Wrap-safe "a is later than b" for 32-bit tick counts.
+bool Later(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) > 0; }
+
+// A number in the general format with three significant digits ("59.5",
+// "255", "0", "1.23E3").
+std::string FormatGeneral3(double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.3G", v);
+    std::string s(buf);
+    const size_t e = s.find('E');
+    if (e == std::string::npos) return s;
+    // "1.23E+03" -> "1.23E3", "1.23E-05" -> "1.23E-5".
+    std::string mantissa = s.substr(0, e);
+    std::string exponent = s.substr(e + 1);
+    const bool negative = !exponent.empty() && exponent[0] == '-';
+    if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) exponent.erase(0, 1);
+    while (exponent.size() > 1 && exponent[0] == '0') exponent.erase(0, 1);
+    return mantissa + "E" + (negative ? "-" : "") + exponent;
+}
+
+bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t& out) {
+    if (text.empty() || text.size() > 20) return false;
+    uint64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        const uint64_t digit = static_cast<uint64_t>(c - '0');
+        if (v > (max - digit) / 10) return false;
+        v = v * 10 + digit;
+    }
+    out = v;
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Command line
+
+bool TRunOptions::Parse(int argc, const char* const* argv, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                error = "missing value after " + a;
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        auto number = [&](uint64_t max, uint64_t& out) {
+            std::string text;
+            if (!value(text)) return false;
+            if (!ParseUnsigned(text, max, out)) {
+                error = "bad number \"" + text + "\" after " + a;
+                return false;
+            }
+            return true;
+        };
+        uint64_t n = 0;
+        if (a == "--frames") {
+            if (!number(0xFFFFFFFFull, n)) return false;
+            Frames = static_cast<uint32_t>(n);
+        } else if (a == "--fixed-step") {
+            if (!number(60000, n)) return false;
+            FixedStepMs = static_cast<uint32_t>(n);
+        } else if (a == "--seed") {
+            if (!number(UINT64_MAX, n)) return false;
+            Seed = n;
+            HasSeed = true;
+        } else if (a == "--input") {
+            if (!value(InputFile)) return false;
+        } else if (a == "--screenshot") {
+            if (!value(ScreenshotFile)) return false;
+        } else if (a == "--data-dir") {
+            if (!value(DataDir)) return false;
+        } else if (a == "--write-dir") {
+            if (!value(WriteDir)) return false;
+        } else if (a == "--window") {
+            FullScreen = 0;
+        } else if (a == "--fullscreen") {
+            FullScreen = 1;
+        } else if (a == "--no-window") {
+            NoWindow = true;
+        } else {
+            error = "unknown argument " + a;
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Construction, clock, log
+
+TOrvGameEngine::TOrvGameEngine(TRunOptions run)
+    : Rules(std::make_unique<TGameRules>()), Interface(std::make_unique<TGameInterface>()), run_(std::move(run)) {
+    if (GameEngine) throw OrvException("Exception Error in TOrvGameEngine: a game engine exists already", false);
+    GameEngine = this;
+    virtualClock_ = run_.FixedStepMs > 0;
+    if (run_.HasSeed) Random.Seed(run_.Seed);
+    else Random.Seed(static_cast<uint64_t>(Platform::GetTickCount()) * 0x9E3779B97F4A7C15ull + 1);
+    // Scripted or frame-limited runs must never stop on a modal box.
+    if (run_.Frames > 0 || run_.NoWindow || !run_.InputFile.empty()) Platform::SetMessageBoxesEnabled(false);
+    if (const char* v = std::getenv("SDL_VIDEODRIVER"); v && std::string(v) == "dummy")
+        Platform::SetMessageBoxesEnabled(false);
+}
+
+TOrvGameEngine::~TOrvGameEngine() {
+    if (created_ && !destroyed_) FormDestroy();
+    if (TOrvLog::Instance().IsOpen() && TOrvLog::Instance().Path() == WriteDir + kLogName) {
+        TOrvLog::Instance().SetClock(nullptr);
+        TOrvLog::Instance().Close();
+    }
+    if (GameEngine == this) GameEngine = nullptr;
+}
+
+uint32_t TOrvGameEngine::GetTickCount() const {
+    return virtualClock_ ? virtualNow_ : Platform::GetTickCount();
+}
+
+void TOrvGameEngine::WriteLog(const std::string& fileName, const std::string& text) {
+    TOrvLog::WriteLine(WriteDir + fileName, GetTickCount() - StartTick, text);
+}
+
+void TOrvGameEngine::ChooseFolders() {
+    ExeDir = run_.DataDir.empty() ? Platform::ProgramDir() : Platform::WithTrailingSlash(run_.DataDir);
+    if (!run_.WriteDir.empty()) {
+        WriteDir = Platform::WithTrailingSlash(run_.WriteDir);
+        Platform::ForceDirectories(WriteDir);
+    } else if (Platform::IsFolderWritable(ExeDir)) {
+        WriteDir = ExeDir;
+    } else {
+        WriteDir = Platform::UserDataDir();
+        Platform::ForceDirectories(WriteDir);
+    }
+}
+
+void TOrvGameEngine::LogSystemInformation() {
+    Log(std::string("Moswick Version: ") + kVersion);
+    Log("System Information");
+    Log("   OS Version: " + TWinVer::OsName());
+    Log("   Processor: " + TCPUInfo::ProcessorName());
+    Log("   Total Memory: " + std::to_string(TWinVer::WholeMegabytes(TWinVer::TotalMemoryBytes())) + " Mb");
+    Log("Form Create Method runed.");
+    if (WriteDir != ExeDir) Log("   Files are written to: " + WriteDir);
+}
+
+// ---------------------------------------------------------------------------
+// Start-up, first stage
+
+void TOrvGameEngine::FormCreate() {
+    created_ = true;
+    ChooseFolders();
+    StartTick = GetTickCount();
+    TOrvLog::Instance().Open(WriteDir + kLogName, StartTick);
+    TOrvLog::Instance().SetClock([this] { return GetTickCount(); });
+    LogSystemInformation();
+
+    Options.LoadOptions(WriteDir + "options.cfg");
+    if (run_.FullScreen >= 0) Options.FullScreenMode = run_.FullScreen;
+
+    StartAudio();
+    PrepareArchive();
+    Audio.LoadSounds(*FileFolder);
+
+    Options.LoadOptions(WriteDir + "options.cfg");
+    if (run_.FullScreen >= 0) Options.FullScreenMode = run_.FullScreen;
+
+    // The window itself: a bordered 800x600 window at the stored position,
+    // or full screen at the desktop's resolution; the game draws its own
+    // cursor.
+    if (!run_.NoWindow) {
+        std::string error;
+        if (!Window.Create("Moswick", kScreenWidth, kScreenHeight, FullScreen(), Options.WindowModeX,
+                           Options.WindowModeY, error))
+            throw OrvException("Exception Error in TOrvGameEngine.FormCreate. Cannot create the window: " + error);
+        Window.SetCoordinateMapper([this](int32_t& x, int32_t& y) {
+            if (!Display) return;
+            const TPoint p = Display->WindowToFrame(x, y);
+            x = p.X;
+            y = p.Y;
+        });
+        Platform::ShowSystemCursor(false);
+    }
+}
+
+void TOrvGameEngine::StartAudio() {
+    SoundEnabled = true;
+    if (BASS_GetVersion() != ((8u << 16) | 1u)) SoundEnabled = false;
+    if (SoundEnabled && !BASS_Init(-1, 44100, 0, Window.Handle())) SoundEnabled = false;
+    if (SoundEnabled) BASS_Start();
+    Audio.MusicVolume = Options.MusicVolume;
+    Audio.SoundVolume = Options.SoundVolume;
+    BASS_SetGlobalVolumes(Options.MusicVolume, Options.SoundVolume, 0);
+    Log("Bass init Ok...");
+}
+
+void TOrvGameEngine::PrepareArchive() {
+    const std::string source = ExeDir + "game.zxc";
+    const std::string tempDir = WriteDir + "temp/";
+    const std::string dest = tempDir + "game.zxc";
+    Platform::ForceDirectories(tempDir);
+    TPNGMorf morf(90);
+    morf.AddCommand("Source=\"" + source + "\" Dest=\"" + dest + "\"");
+    morf.Run();
+    FileFolder = std::make_unique<TFileFolder>(dest);
+    Log("File Folders morfed Ok...");
+}
+
+// ---------------------------------------------------------------------------
+// Start-up, second stage
+
+void TOrvGameEngine::FormActivate() {
+    if (gameRun_) return;
+    gameRun_ = true;
+    RunGame();
+    // The activation that ran the game also posts the restore message, which
+    // hooks the frames.
+    Activate();
+}
+
+bool TOrvGameEngine::InitDisplay(bool fullScreen, std::string& error) {
+    if (!Display) Display = std::make_unique<TDisplay>();
+    Display->SetVSync(Options.VSync);
+    // Window mode shows the frame in the desktop's format; only full screen
+    // takes the depth of the options.
+    const int bpp = fullScreen ? Options.BitsPerPixel : 32;
+    if (Display->Init(Window.Handle(), kScreenWidth, kScreenHeight, bpp, fullScreen, error)) return true;
+    Log(error);
+    return Display->Init(Window.Handle(), kScreenWidth, kScreenHeight, 16, fullScreen, error);
+}
+
+void TOrvGameEngine::CreateScreenSurfaces() {
+    for (const char* name : {"MemorySurface", "MemoryBufer", "Background"}) {
+        SurfEngine->DeleteSurface(name);
+        if (!SurfEngine->CreateEmptySurface(name, kScreenWidth, kScreenHeight))
+            throw OrvException(std::string("Exception Error in TOrvGameEngine.RunGame. Cannot create ") + name);
+    }
+    SurfEngine->CreateAlphaChannel("MemoryBufer", 255);
+}
+
+void TOrvGameEngine::RunGame() {
+    try {
+        Log("Prepare for Game run...");
+        Platform::ForceDirectories(WriteDir + "saves");
+
+        std::string error;
+        bool ok = false;
+        try {
+            ok = InitDisplay(FullScreen(), error);
+        } catch (const std::exception&) {
+            FatalText = "Error in init DirectX";
+            throw OrvException(FatalText);
+        }
+        if (!ok) {
+            if (Display) Display->Shutdown();
+            Log(std::string("Error in init DirectX mode FullScreen=") + (FullScreen() ? "1" : "0"));
+            Terminate(1);
+            return;
+        }
+        Log("Init Direct Draw Ok...");
+        SurfEngine = std::make_unique<TSurfEngine>(Display.get(), kScreenWidth, kScreenHeight);
+        CreateScreenSurfaces();
+        ScrollX = ScrollY = ScrollTargetX = ScrollTargetY = 0;
+
+        Audio.LoadMusics(*FileFolder);
+        Audio.PlayMusic("vibe-hah.mo3", 1000, 0);
+
+        GameState = gsMenuScreen;
+        NowTime = PrevFrameTime = GetTickCount();
+        ScrollStepInterval = 20;
+        CursorFrameTime = kCursorFrameTime;
+        NextCursorFrameTime = NowTime;
+
+        LoadGameParams();
+        Log("Game Started...");
+
+        Interface->ShowTitle();
+        FishkaUnderCursor = -1;
+        SkillOfferWeights = {100, 80, 60, 60, 40, 60, 60, 60, 60};
+        RedrawRects.assign(1, TRect{0, 0, kScreenWidth, kScreenHeight});
+        QuickSaveCaptionTime = -1;
+    } catch (const std::exception&) {
+        if (terminated_) return;
+        if (FatalText.empty()) FatalText = "Exception error in TOrvGameEngine.RunGame";
+        throw OrvException(FatalText);
+    }
+}
+
+void TOrvGameEngine::LoadGameParams() { Params.LoadGameParams(ExeDir + "GameParams.xml", Shapes); }
+
+TMemoryStream* TOrvGameEngine::LoadEffectFile(TFileFolder& folder, const std::string& name) {
+    TMemoryStream* stream = folder.IndexOf(name) >= 0 ? folder.Stream(name) : nullptr;
+    if (!stream) throw OrvException("Can not find " + name + "in file folder");
+    stream->Seek(0);
+    return stream;
+}
+
+// ---------------------------------------------------------------------------
+// The frame
+
+void TOrvGameEngine::AdvanceCursor() {
+    if (!Later(NowTime, NextCursorFrameTime)) return;
+    // Every cursor step adds the same rectangle; after a long stall the steps
+    // are counted at once instead of one loop pass (and one rectangle) each.
+    const uint32_t behind = NowTime - NextCursorFrameTime;
+    const uint32_t steps = behind / CursorFrameTime + (behind % CursorFrameTime ? 1u : 0u);
+    CursorFrame = static_cast<int32_t>((static_cast<uint32_t>(CursorFrame) + steps) % kCursorFrames);
+    NextCursorFrameTime += steps * CursorFrameTime;
+    DirtyRects.push_back({MouseX, MouseY, MouseX + kCursorWidth, MouseY + CursorHeight - 1});
+}
+
+void TOrvGameEngine::AppIdle(bool& done) {
+    if (!FatalText.empty()) {
+        Log(FatalText);
+        FatalText.clear();
+        Terminate(1);
+        return;
+    }
+    done = false;
+    NowTime = GetTickCount();
+    if (!Display) {
+        idleHooked_ = false;
+        return;
+    }
+
+    AdvanceCursor();
+    Rules->AdvanceEffects();
+    Audio.UpdateDelayedMusic(NowTime);
+    Interface->Update();
+    if (QuickSaveCaptionTime != -1 && Later(NowTime, static_cast<uint32_t>(QuickSaveCaptionTime))) {
+        QuickSaveCaptionTime = -1;
+        Interface->RestoreQuickSaveCaption();
+    }
+    switch (GameState) {
+        case gsPlaying:
+            ThawGameTime();
+            Rules->UpdatePlay();
+            Audio.UpdateDelayedSound(NowTime);
+            break;
+        case gsGameWindow:
+            Rules->HoldDropClock(NowTime - PrevFrameTime);
+            break;
+        case gsScrollToLayer:
+        case gsGameOverPause:
+        case gsLayerStart:
+        case gsLayerComplete:
+            Rules->UpdateState(GameState);
+            break;
+        default:
+            break;
+    }
+    if (!SurfEngine) return;
+
+    DrawMemorySurface();
+    Present();
+
+    PrevMouseX = MouseX;
+    PrevMouseY = MouseY;
+    if (FishkaUnderCursor != -1) {
+        const TPoint held = Rules->HeldPiecePosition();
+        PrevHeldX = held.X;
+        PrevHeldY = held.Y;
+    }
+    RedrawRects.clear();
+    DirtyRects.clear();
+    ExtraRects.clear();
+
+    SampleFrameRate();
+    PrevFrameTime = NowTime;
+}
+
+void TOrvGameEngine::SampleFrameRate() {
+    const uint32_t now = GetTickCount();
+    if (now - FpsSampleTime <= 1000) return;
+    FpsSampleTime = now;
+    FpsValue = static_cast<uint8_t>(FrameCount & 0xFF);
+    if (Options.Debug()) Window.SetCaption("FPS:" + FormatGeneral3(FpsValue));
+    FpsAverage = (FpsAverage * FpsSamples + FpsValue) / (FpsSamples + 1);
+    ++FpsSamples;
+    FrameCount = 0;
+}
+
+void TOrvGameEngine::Present() {
+    if (GameState == gsPlaying || GameState == gsLayerStart || GameState == gsLayerComplete)
+        RedrawRects.insert(RedrawRects.end(), ExtraRects.begin(), ExtraRects.end());
+    bool ok = false;
+    try {
+        ok = SurfEngine->Present("MemorySurface", RedrawRects);
+    } catch (const std::exception&) {
+        ok = false;
+    }
+    if (!ok && Display && Display->IsLost()) {
+        // A lost screen is brought back by the restore message, not here.
+        restorePending_ = true;
+        return;
+    }
+    if (!ok) {
+        FatalText = FullScreen() ? "Exception error in OrvGameEngine.AppIdle! Fullscreen mode on."
+                                 : "Exception error in OrvGameEngine.AppIdle! Fullscreen mode off.";
+        throw OrvException(FatalText);
+    }
+}
+
+void TOrvGameEngine::FreezeGameTime() {
+    if (Paused) return;
+    PauseStart = GetTickCount();
+    Paused = true;
+}
+
+void TOrvGameEngine::ThawGameTime() {
+    if (!Paused) return;
+    const uint32_t frozen = GetTickCount() - PauseStart;
+    Rules->ShiftFrozenTime(frozen, NowTime);
+    Paused = false;
+    if (GameState == gsPlaying) Rules->AfterThaw();
+}
+
+void TOrvGameEngine::RedrawAll() { DirtyRects.push_back(kWholeScreen); }
+
+// ---------------------------------------------------------------------------
+// Frame composition: the engine's part (interface, copy, cursor); the play
+// field comes from the rules of play.
+
+void TOrvGameEngine::CollectInterface(bool mergeWhenRedrawNotEmpty) {
+    Interface->CollectChangedRects(DirtyRects);
+    if (!DirtyRects.empty() && (RedrawRects.empty() || mergeWhenRedrawNotEmpty)) {
+        TRects cells;
+        RectsToCells(cells, DirtyRects);
+        RedrawRects.insert(RedrawRects.end(), cells.begin(), cells.end());
+    }
+    Interface->DrawForms();
+}
+
+void TOrvGameEngine::CopyRedrawRects() {
+    auto copy = [this](const TRects& rects) {
+        for (const TRect& r : rects) {
+            TRect c{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, kScreenWidth),
+                    std::min(r.Bottom, kScreenHeight)};
+            if (c.Right <= c.Left || c.Bottom <= c.Top) continue;
+            SurfEngine->DrawSurface("MemoryBufer", "MemorySurface", c.Left, c.Top, &c, DDBLTFAST_WAIT);
+        }
+    };
+    copy(RedrawRects);
+    copy(ExtraRects);
+}
+
+void TOrvGameEngine::DrawCursor() {
+    const SurfaceRecord* cursor = SurfEngine->GetSurface("cursor_line.png");
+    if (!cursor) return;
+    const int32_t h = cursor->Height;
+    const bool shortCut = GameState == gsGameOverPause || GameState == gsLayerStart || GameState == gsLayerComplete;
+    TRect src{CursorFrame * kCursorWidth, 0, (CursorFrame + 1) * kCursorWidth - 1, shortCut ? h - 1 : h - 2};
+    if (MouseX + kCursorWidth > kScreenWidth) src.Right -= MouseX - (kScreenWidth - kCursorWidth);
+    if (MouseY + h > kScreenHeight) src.Bottom -= MouseY + h - kScreenHeight;
+    if (src.Right < src.Left || src.Bottom < src.Top) return;
+    SurfEngine->DrawWithAlphaChannel("cursor_line.png", "MemorySurface", MouseX, MouseY, 255, &src, 0, 0);
+}
+
+void TOrvGameEngine::DrawMemorySurface() {
+    if (!SurfEngine) return;
+    try {
+        switch (GameState) {
+            case gsPlaying:
+            case gsGameOverPause:
+            case gsLayerStart:
+            case gsLayerComplete:
+                Rules->DrawPlayField(GameState);
+                CollectInterface(false);
+                CopyRedrawRects();
+                DrawCursor();
+                break;
+            case gsScrollToLayer:
+                Rules->DrawPlayField(GameState);
+                RedrawRects.assign(1, TRect{0, 0, kScreenWidth, kScreenHeight});
+                Interface->DrawForms();
+                CopyRedrawRects();
+                DrawCursor();
+                break;
+            case gsGameWindow:
+                Rules->DrawPlayField(GameState);
+                CollectInterface(true);
+                CopyRedrawRects();
+                ExtraRects.clear();
+                DrawCursor();
+                break;
+            case gsBetweenLevels:
+            case gsMenuScreen:
+                CollectInterface(true);
+                CopyRedrawRects();
+                DrawCursor();
+                break;
+            default:
+                break;
+        }
+    } catch (const std::exception&) {
+        Log("Exception Error in TOrvGameEngine.DrawMemorySurface.");
+    }
+    ++FrameCount;
+}
+
+void TOrvGameEngine::FormPaint() {
+    if (!SurfEngine || !Display) return;
+    DrawMemorySurface();
+    SurfEngine->PresentAll("MemorySurface");
+}
+
+void TOrvGameEngine::PostFormDraw(const std::string& formName) { (void)formName; }
+
+void TOrvGameEngine::PlaySound(const std::string& fileName) { Audio.PlaySound(fileName); }
+
+// ---------------------------------------------------------------------------
+// Display mode
+
+void TOrvGameEngine::ChangewindowMode() {
+    try {
+        FreezeGameTime();
+        Options.FullScreenMode = 1 - Options.FullScreenMode;
+        Options.SaveOptions(WriteDir + "options.cfg");
+        const bool full = FullScreen();
+        Window.ApplyMode(full, Options.WindowModeX, Options.WindowModeY);
+        if (!Display || !SurfEngine) return;
+        const int wantBpp = full ? Options.BitsPerPixel : 32;
+        if (Display->PixelFormat().BitsPerPixel == wantBpp) {
+            // Same pixel format: every picture stays valid; only the way the
+            // frame reaches the screen changes.
+            Display->SetFullScreen(full);
+        } else {
+            SurfEngine->ReleaseSurfaces();
+            std::string error;
+            if (!InitDisplay(full, error)) {
+                Log(std::string("Error in init DirectX mode FullScreen=") + (full ? "1" : "0"));
+                Terminate(1);
+                return;
+            }
+            SurfEngine->Reinit(Display.get());
+            CreateScreenSurfaces();
+        }
+        RedrawAll();
+        DrawMemorySurface();
+    } catch (const std::exception&) {
+        Log("Exception Error in TOrvGameEngine.ChangewindowMode.");
+    }
+}
+
+void TOrvGameEngine::WindowMoved(int32_t left, int32_t top) {
+    if (FullScreen()) return;
+    Options.WindowModeX = left;
+    Options.WindowModeY = top;
+    if (Display) Display->UpdateLayout();
+}
+
+// ---------------------------------------------------------------------------
+// Input routing
+
+void TOrvGameEngine::AddCursorMoveRect(int32_t oldX, int32_t oldY, int32_t newX, int32_t newY) {
+    DirtyRects.push_back({std::min(oldX, newX), std::min(oldY, newY), std::max(oldX, newX) + kCursorWidth,
+                          std::max(oldY, newY) + CursorHeight - 1});
+}
+
+void TOrvGameEngine::FormMouseMove(TShiftState shift, int32_t x, int32_t y) {
+    const int32_t oldX = MouseX;
+    const int32_t oldY = MouseY;
+    MouseX = x;
+    MouseY = y;
+    LastMouseMoveTime = GetTickCount();
+    Interface->MouseMove(shift, x, y);
+    if (GameState == gsPlaying && FishkaUnderCursor != -1) {
+        Rules->MoveHeldPiece(x, y);
+        return;
+    }
+    AddCursorMoveRect(oldX, oldY, x, y);
+}
+
+void TOrvGameEngine::FormMouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y) {
+    Interface->MouseDown(button, shift, x, y);
+    if (GameState == gsPlaying) Rules->MouseDown(button, shift, x, y);
+}
+
+void TOrvGameEngine::FormMouseUp(TMouseButton button, TShiftState shift, int32_t x, int32_t y) {
+    Interface->MouseUp(button, shift, x, y);
+}
+
+void TOrvGameEngine::FormMouseWheel(TShiftState shift, int32_t wheelDelta, int32_t x, int32_t y) {
+    if (GameState != gsPlaying) {
+        Interface->MouseWheel(shift, wheelDelta, x, y);
+        return;
+    }
+    if (FishkaUnderCursor == -1 || Rules->HeldIsExtraFish()) return;
+    if (wheelDelta < 1) Rules->RotateNext();
+    else Rules->RotatePrevious();
+    DirtyRects.push_back(kWholeScreen);
+}
+
+void TOrvGameEngine::FormKeyDown(int32_t key, TShiftState shift) {
+    const bool alt = shift & ssAlt;
+    const bool ctrl = shift & ssCtrl;
+    const bool shiftKey = shift & ssShift;
+    if (key == VK::Return && alt) {
+        if (GameState == gsPlaying) FreezeGameTime();
+        ChangewindowMode();
+        return;
+    }
+    const std::string top = Interface->TopWindowName();
+    if (key == VK::Return) {
+        if (top == "WSaveGame") Interface->ConfirmSaveGame();
+        else if (top == "WLoadGame") Interface->ConfirmLoadGame();
+    }
+    // The two Escape rows exclude each other: the menu that Escape opens
+    // during play must not be resumed by the same key press.
+    if (key == VK::Escape) {
+        if (GameState == gsPlaying) {
+            FreezeGameTime();
+            Interface->OpenGameMenu();
+        } else if (GameState == gsGameWindow && top == "WGameMenu") {
+            Interface->ResumeFromMenu();
+        }
+    }
+    if (key == VK::Space && GameState == gsPlaying) {
+        if (ctrl && !shiftKey && Rules->BeltClears() > 0) {
+            Rules->ClearFirstBelt();
+            return;
+        }
+        if (shiftKey && !ctrl && Rules->DropResets() > 0) {
+            Rules->FreeDropSection();
+            return;
+        }
+    }
+    if (Options.Debug()) {
+        switch (key) {
+            case VK::Up: ScrollY -= 10; RedrawAll(); break;
+            case VK::Down: ScrollY += 10; RedrawAll(); break;
+            case VK::Left: ScrollX -= 10; RedrawAll(); break;
+            case VK::Right: ScrollX += 10; RedrawAll(); break;
+            case VK::Delete:
+                if (FishkaUnderCursor != -1) Rules->RemoveHeldPiece();
+                RedrawAll();
+                break;
+            case VK::Space:
+                if (GameState == gsPlaying && !ctrl && !shiftKey) Rules->CompleteLayerNow();
+                break;
+            case VK::F3: Interface->OfferNewSkills(); break;
+            case VK::F4: LoadGameParams(); break;
+            case VK::F5:
+                if (GameState == gsPlaying) Rules->OpenArtefactWindowNow();
+                break;
+            case VK::F6: Interface->ShowHint("WGame_HintArtefact", MouseX, MouseY); break;
+            default: break;
+        }
+    }
+    Interface->KeyDown(key, shift);
+}
+
+void TOrvGameEngine::FormKeyUp(int32_t key, TShiftState shift) { (void)key, (void)shift; }
+
+void TOrvGameEngine::FormKeyPress(const std::string& text) { Interface->KeyPress(text); }
+
+// ---------------------------------------------------------------------------
+// Activation
+
+void TOrvGameEngine::Deactivate() {
+    idleHooked_ = false;
+    if (GameState == gsPlaying) {
+        FreezeGameTime();
+        Interface->OpenGameMenu();
+    } else {
+        FreezeGameTime();
+    }
+    if (SoundEnabled) BASS_Pause();
+    Platform::ShowSystemCursor(true);
+}
+
+void TOrvGameEngine::Activate() { restorePending_ = true; }
+
+void TOrvGameEngine::RestoreMessage() {
+    restorePending_ = false;
+    if (!run_.NoWindow) Platform::ShowSystemCursor(false);
+    if (Display && Display->IsLost()) {
+        std::string error;
+        if (!Display->Restore(error)) {
+            Log(error);
+            restorePending_ = true;
+            return;
+        }
+    }
+    idleHooked_ = true;
+    if (!SurfEngine) return;
+    DirtyRects.push_back(TRect{0, 0, kScreenWidth, kScreenHeight});
+    DrawMemorySurface();
+    try {
+        Present();
+    } catch (const std::exception& e) {
+        HandleException(e);
+    }
+    if (SoundEnabled) BASS_Start();
+}
+
+void TOrvGameEngine::HandleException(const std::exception& e) {
+    const bool wasHooked = idleHooked_;
+    idleHooked_ = false;
+    Platform::ShowErrorBox(Window.Handle(), "Moswick", e.what());
+    idleHooked_ = wasHooked || gameRun_;
+}
+
+void TOrvGameEngine::DispatchEvent(const TWindowEvent& ev) {
+    try {
+        switch (ev.Kind) {
+            case TWindowEventKind::MouseMove: FormMouseMove(ev.Shift, ev.X, ev.Y); break;
+            case TWindowEventKind::MouseDown: FormMouseDown(ev.Button, ev.Shift, ev.X, ev.Y); break;
+            case TWindowEventKind::MouseUp: FormMouseUp(ev.Button, ev.Shift, ev.X, ev.Y); break;
+            case TWindowEventKind::MouseWheel:
+                FormMouseWheel(ev.Shift, ev.WheelDelta, ev.X, ev.Y);
+                break;
+            case TWindowEventKind::KeyDown: {
+                FormKeyDown(ev.Key, ev.Shift);
+                // Keys that type a control character deliver it as a key
+                // press too, as the system does for edit controls.
+                const std::string c = ControlCharForKey(ev.Key);
+                if (!c.empty() && !(ev.Shift & (ssCtrl | ssAlt))) FormKeyPress(c);
+                break;
+            }
+            case TWindowEventKind::KeyUp: FormKeyUp(ev.Key, ev.Shift); break;
+            case TWindowEventKind::KeyPress: FormKeyPress(ev.Text); break;
+            case TWindowEventKind::Activate: Activate(); break;
+            case TWindowEventKind::Deactivate: Deactivate(); break;
+            case TWindowEventKind::Moved: WindowMoved(ev.X, ev.Y); break;
+            case TWindowEventKind::Paint: FormPaint(); break;
+            case TWindowEventKind::Quit: Terminate(exitCode_); break;
+            case TWindowEventKind::None: break;
+        }
+    } catch (const std::exception& e) {
+        HandleException(e);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Shutdown
+
+void TOrvGameEngine::FormDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    Log("Average FPS: " + FormatGeneral3(FpsAverage));
+    try {
+        Options.SaveOptions(WriteDir + "options.cfg");
+    } catch (const std::exception&) {
+        // Already logged by the exception; shutdown goes on.
+    }
+    idleHooked_ = false;
+    Rules->FreeScene();
+    SurfEngine.reset();
+    if (Display) Display->Shutdown();
+    Display.reset();
+    FileFolder.reset();
+    Audio.Shutdown();
+    BASS_Free();
+    Window.Destroy();
+}
+
+void TOrvGameEngine::Terminate(int exitCode) {
+    terminated_ = true;
+    if (exitCode != 0) exitCode_ = exitCode;
+}
+
+// ---------------------------------------------------------------------------
+// The program
+
+void TOrvGameEngine::PumpEvents() {
+    TWindowEvent ev;
+    while (!terminated_ && Window.PollEvent(ev)) DispatchEvent(ev);
+    if (!script_) return;
+    std::vector<TWindowEvent> scripted;
+    script_->EventsForFrame(loopFrame_, scripted);
+    for (const TWindowEvent& e : scripted) {
+        if (terminated_) break;
+        DispatchEvent(e);
+    }
+}
+
+bool TOrvGameEngine::SaveScreenshot(const std::string& path) {
+    if (!SurfEngine) return false;
+    const SurfaceRecord* frame = SurfEngine->GetSurface("MemorySurface");
+    if (!frame || !frame->Bits) return false;
+    TPicture picture = TPicture::Create(frame->Width, frame->Height, 3);
+    for (int32_t y = 0; y < frame->Height; ++y) {
+        uint8_t* row = picture.Row(y);
+        for (int32_t x = 0; x < frame->Width; ++x)
+            SurfEngine->GetPixelRGB(*frame, x, y, row[x * 3], row[x * 3 + 1], row[x * 3 + 2]);
+    }
+    try {
+        SavePNGFile(path, picture);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
+}
+
+int TOrvGameEngine::Run() {
+    if (!run_.InputFile.empty()) {
+        script_ = std::make_unique<TInputScript>();
+        try {
+            script_->LoadFromFile(run_.InputFile);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "moswick: %s\n", e.what());
+            return 2;
+        }
+    }
+    try {
+        FormCreate();
+    } catch (const std::exception& e) {
+        // An OrvException logged itself when it was made; others did not.
+        if (!dynamic_cast<const OrvException*>(&e)) Log(std::string("Start-up failed: ") + e.what());
+        std::fprintf(stderr, "moswick: start-up failed: %s\n", e.what());
+        FormDestroy();
+        return 1;
+    }
+    try {
+        FormActivate();
+    } catch (const std::exception& e) {
+        HandleException(e);
+        restorePending_ = true;
+    }
+    while (!terminated_) {
+        PumpEvents();
+        if (terminated_) break;
+        if (restorePending_) RestoreMessage();
+        if (idleHooked_) {
+            bool done = true;
+            try {
+                AppIdle(done);
+            } catch (const std::exception& e) {
+                HandleException(e);
+            }
+        } else if (!virtualClock_ && !script_) {
+            // Not in the foreground: nothing runs; wait for the next event
+            // instead of spinning.
+            if (Window.Handle()) SDL_WaitEventTimeout(nullptr, 50);
+            else SDL_Delay(10);
+        }
+        ++loopFrame_;
+        if (virtualClock_) virtualNow_ += run_.FixedStepMs;
+        if (run_.Frames > 0 && loopFrame_ >= run_.Frames) break;
+    }
+    if (!run_.ScreenshotFile.empty() && !SaveScreenshot(run_.ScreenshotFile))
+        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", run_.ScreenshotFile.c_str());
+    FormDestroy();
+    return exitCode_;
+}

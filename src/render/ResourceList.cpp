@@ -1,0 +1,285 @@
+#include "render/ResourceList.h"
+
+#include "base/FileFolder.h"
+#include "base/OrvException.h"
+#include "base/SFunctions.h"
+#include "render/SurfEngine.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+bool EndsWithPng(const std::string& name) {
+    if (name.size() < 3)
+        return false;
+    const char* tail = name.c_str() + name.size() - 3;
+    return (tail[0] | 0x20) == 'p' && (tail[1] | 0x20) == 'n' && (tail[2] | 0x20) == 'g';
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+int32_t RoundedPercent(size_t index, size_t total) {
+    return int32_t(std::nearbyint(double(index) * 100.0 / double(total)));
+}
+
+}  // namespace
+
+TResourceList::TResourceList(std::string programFolder, std::unique_ptr<TSurfEngine>& engine)
+    : engine_(engine), programFolder_(std::move(programFolder)) {
+    if (!programFolder_.empty() && programFolder_.back() != '/')
+        programFolder_ += '/';
+}
+
+TResourceList::~TResourceList() = default;
+
+void TResourceList::AddArchive(const std::string& path) {
+    Archives.push_back(std::make_unique<TFileFolder>(path));
+}
+
+bool TResourceList::LoadPNGFromArchive(TFileFolder& archive, const std::string& name, const std::string& fileName) {
+    return LoadFromArchive(archive, name, fileName);
+}
+
+bool TResourceList::LoadJPEGFromArchive(TFileFolder& archive, const std::string& name,
+                                        const std::string& fileName) {
+    return LoadFromArchive(archive, name, fileName);
+}
+
+bool TResourceList::LoadPNGFromFile(const std::string& name, const std::string& path) {
+    return LoadFromFile(name, path, path);
+}
+
+bool TResourceList::LoadJPEGFromFile(const std::string& name, const std::string& path) {
+    return LoadFromFile(name, path, path);
+}
+
+bool TResourceList::LoadFromArchive(TFileFolder& archive, const std::string& name, const std::string& fileName) {
+    const int index = archive.IndexOf(fileName);
+    if (index < 0)
+        return false;
+    TMemFile& slot = archive.Files[size_t(index)];
+    if (slot.State != fsAdded)
+        archive.LoadFile(fileName);
+    TPicture picture;
+    TPictureFormat format = SniffPicture(slot.Stream->Data(), slot.Stream->Size());
+    try {
+        picture = DecodePicture(slot.Stream->Data(), slot.Stream->Size());
+    } catch (const OrvException& e) {
+        throw OrvException("[TResourceList.Load] Cannot load picture " + fileName + ": " + e.Message());
+    }
+    // The decoded surface is what stays; the archive reads the entry again
+    // whenever someone asks for it, so its packed bytes need not linger.
+    if (slot.State == fsLoaded)
+        slot.Stream->Clear();
+    return Register(name, fileName, picture, format == pfPNG);
+}
+
+bool TResourceList::LoadFromFile(const std::string& name, const std::string& path, const std::string& fileName) {
+    if (!FileExists(path))
+        return false;
+    TMemoryStream stream;
+    stream.LoadFromFile(path);
+    TPicture picture;
+    try {
+        picture = DecodePicture(stream.Data(), stream.Size());
+    } catch (const OrvException& e) {
+        throw OrvException("[TResourceList.Load] Cannot load picture " + path + ": " + e.Message());
+    }
+    return Register(name, fileName, picture, SniffPicture(stream.Data(), stream.Size()) == pfPNG);
+}
+
+bool TResourceList::Register(const std::string& name, const std::string& fileName, const TPicture& picture,
+                             bool isPNG) {
+    TSurfEngine& engine = *engine_;
+    SurfaceRecord record;
+    record.Name = name;
+    record.FileName = fileName;
+    record.Width = picture.Width;
+    record.Height = picture.Height;
+    if (isPNG) {
+        // PNGs always get an alpha map so they are drawn through blending;
+        // without alpha samples it is fully opaque.
+        record.AlphaStride = picture.Width;
+        const size_t count = size_t(picture.Width) * size_t(picture.Height);
+        record.AlphaMap.assign(count, 255);
+        if (picture.HasAlpha()) {
+            const int32_t ch = picture.Channels;
+            for (size_t i = 0; i < count; ++i)
+                record.AlphaMap[i] = picture.Pixels[i * ch + ch - 1];
+        }
+    }
+    if (!engine.CreateSurface(picture.Width, picture.Height, record.Surface, record.Bits, record.Pitch))
+        return false;
+    ConvertToSurface(picture, record);
+    engine.AddSurface(std::move(record));
+    return true;
+}
+
+void TResourceList::ConvertToSurface(const TPicture& picture, SurfaceRecord& record) const {
+    if (!record.Bits || record.Width != picture.Width || record.Height != picture.Height || picture.Empty())
+        return;
+    const TSurfEngine& engine = *engine_;
+    const int bytes = engine.Format().BytesPerPixel();
+    const int rShift = engine.RedShift(), gShift = engine.GreenShift(), bShift = engine.BlueShift();
+    // 16-bit pixels keep the top bits of each channel (truncated, not
+    // rounded); wider formats keep all eight.
+    const int rDrop = bytes == 2 ? 8 - engine.RedBits() : 0;
+    const int gDrop = bytes == 2 ? 8 - engine.GreenBits() : 0;
+    const int bDrop = bytes == 2 ? 8 - engine.BlueBits() : 0;
+    const int32_t ch = picture.Channels;
+    const int gi = ch >= 3 ? 1 : 0, bi = ch >= 3 ? 2 : 0;
+    for (int32_t y = 0; y < picture.Height; ++y) {
+        const uint8_t* src = picture.Row(y);
+        uint8_t* dst = record.Bits + size_t(y) * size_t(record.Pitch);
+        for (int32_t x = 0; x < picture.Width; ++x, src += ch, dst += bytes) {
+            const uint32_t pixel = (uint32_t(src[0] >> rDrop) << rShift) + (uint32_t(src[gi] >> gDrop) << gShift) +
+                                   (uint32_t(src[bi] >> bDrop) << bShift);
+            if (bytes == 2) {
+                const uint16_t p16 = uint16_t(pixel);
+                std::memcpy(dst, &p16, 2);
+            } else if (bytes == 3) {
+                dst[0] = uint8_t(pixel), dst[1] = uint8_t(pixel >> 8), dst[2] = uint8_t(pixel >> 16);
+            } else {
+                std::memcpy(dst, &pixel, 4);
+            }
+        }
+    }
+}
+
+void TResourceList::ReportProgress(int32_t percent) const {
+    if (engine_ && engine_->ProgressCallback)
+        engine_->ProgressCallback(percent);
+}
+
+void TResourceList::LoadSurfacesList(TFileFolder& archive, const std::string& listName) {
+    TSurfEngine& engine = *engine_;
+    for (const std::string& name : PreloadPictures) {
+        if (engine.FindSurface(name) >= 0)
+            continue;
+        try {
+            LoadFromArchive(archive, name, name);
+        } catch (const OrvException&) {
+            // already in the log; the game goes on without this picture
+        }
+    }
+    if (AfterPreload)
+        AfterPreload();
+
+    TMemoryStream* list = archive.Stream(listName);
+    if (!list)
+        throw OrvException("[TResourceList.LoadSurfacesList] Cannot find " + listName);
+    std::vector<std::string> names;
+    const std::string text = list->AsString();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = Trim(text.substr(start, end - start));
+        if (!line.empty())
+            names.push_back(std::move(line));
+        start = end + 1;
+    }
+
+    const size_t count = names.size();
+    const size_t step = count / 20;
+    size_t threshold = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (i >= threshold) {
+            ReportProgress(RoundedPercent(i, count));
+            threshold += step;
+        }
+        if (engine.FindSurface(names[i]) >= 0)
+            continue;  // the first registration wins
+        try {
+            if (EndsWithPng(names[i]))
+                LoadPNGFromArchive(archive, names[i], names[i]);
+            else
+                LoadJPEGFromArchive(archive, names[i], names[i]);
+        } catch (const OrvException&) {
+            // already in the log; the game goes on without this picture
+        }
+    }
+}
+
+void TResourceList::ReinitSurfaces(TFileFolder& archive, const std::string& programFolder,
+                                   const std::string& reloadFirst) {
+    TSurfEngine& engine = *engine_;
+    std::string folder = programFolder;
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+
+    // Rebuilds one record; false only when a created surface cannot be made
+    // again, which ends the rebuild.
+    const auto rebuild = [&](const std::string& name, const std::string& fileName, int32_t width,
+                             int32_t height) {
+        if (fileName.empty()) {
+            if (!engine.CreateEmptySurface(name, width, height))
+                return false;
+            engine.DeleteSurface(name);  // the old record comes first
+            return true;
+        }
+        engine.DeleteSurface(name);
+        try {
+            if (archive.IndexOf(fileName) >= 0)
+                LoadFromArchive(archive, name, fileName);
+            else
+                LoadFromFile(name, fileName.front() == '/' ? fileName : folder + fileName, fileName);
+        } catch (const OrvException&) {
+            // already in the log; the picture is dropped
+        }
+        return true;
+    };
+
+    for (int i = 1; i <= 255; ++i) {
+        const std::string word = GetWord(reloadFirst, i);
+        if (word == EndOfWords)
+            break;
+        const SurfaceRecord* record = engine.GetSurface(word);
+        if (!record)
+            continue;
+        const std::string fileName = record->FileName;
+        const int32_t width = record->Width, height = record->Height;
+        if (!rebuild(word, fileName, width, height))
+            return;
+    }
+
+    struct TPending {
+        std::string Name, FileName;
+        int32_t Width, Height;
+    };
+    std::vector<TPending> pending;
+    for (size_t i = 0; i < engine.SurfaceCount(); ++i) {
+        const SurfaceRecord& r = engine.SurfaceAt(i);
+        if (!r.Surface)
+            pending.push_back({r.Name, r.FileName, r.Width, r.Height});
+    }
+    // Records are rebuilt front to back and each new one is appended, so the
+    // list ends in its previous order.
+    const size_t last = pending.empty() ? 0 : pending.size() - 1;
+    const size_t step = last / 20;
+    size_t threshold = 0;
+    for (size_t i = 0; i < pending.size(); ++i) {
+        if (!rebuild(pending[i].Name, pending[i].FileName, pending[i].Width, pending[i].Height))
+            return;
+        if (last > 0 && i > threshold) {
+            ReportProgress(RoundedPercent(i, last));
+            threshold += step;
+        }
+    }
+}

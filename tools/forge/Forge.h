@@ -1,0 +1,88 @@
+// TContentBuild: turns the level sources in data/ and the painters into the
+// shipped game data: the archive "game.zxc" in its packed form (pictures with
+// transparency as a JPEG colour entry "<base>._JPG" plus a greyscale opacity
+// entry "<base>._PNG", composed pictures as AutoImage scripts "<base>._aim",
+// everything else as it is), "GameParams.xml" and the folder "lng".
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Raster.h"
+#include "SceneSource.h"
+#include "ShapeTables.h"
+
+namespace forge {
+
+// Archive entry kinds as the picture preparation writes them.
+inline constexpr uint16_t kKindPlain = 0;
+inline constexpr uint16_t kKindScript = 1;
+inline constexpr uint16_t kKindPicture = 2;
+inline constexpr int kJpegQuality = 90;
+inline constexpr int kChapterWidth = 360;
+
+struct TArchiveEntry {
+    std::string Name;
+    uint16_t Kind = kKindPlain;
+    std::vector<uint8_t> Bytes;
+};
+
+class TContentBuild {
+public:
+    // dataDir holds shapes.txt, scenes/ and effects/; audioDir (may be empty
+    // or missing) the music and sounds to pack as they are.
+    TContentBuild(std::string dataDir, std::string audioDir);
+
+    // Reads the sources, paints every picture and assembles the entries.
+    // Throws OrvException for a malformed source (naming file and line).
+    void Run();
+
+    // Writes "game.zxc", "GameParams.xml" and "lng/" into outDir (created if
+    // missing). Every file goes through a temporary file and a rename.
+    void Write(const std::string& outDir) const;
+
+    // The archive's entries in archive order, and lookups by the name a
+    // game file uses (case of A-Z ignored, packed and composed forms found
+    // under their picture name).
+    const std::vector<TArchiveEntry>& Entries() const { return entries_; }
+    bool HasPicture(const std::string& name) const;
+    const TArchiveEntry* FindEntry(const std::string& name) const;
+
+    const std::vector<TShape>& Shapes() const { return shapes_; }
+    const std::vector<TSceneSource>& Scenes() const { return scenes_; }
+    const std::vector<std::string>& SurfaceList() const { return surfaces_; }
+    // The restored painting of scene i (0-based), kept for the contact sheet.
+    const TCanvas& Painting(size_t i) const { return paintings_[i]; }
+    // Every picture name the scenes and the play screen refer to.
+    std::vector<std::string> ReferencedPictures() const;
+
+    std::string GameParamsXml() const;
+
+private:
+    void AddPlain(const std::string& name, std::vector<uint8_t> bytes);
+    void AddPacked(const std::string& name, TCanvas canvas);  // picture with transparency
+    void AddJpeg(const std::string& name, const TCanvas& canvas, int quality = kJpegQuality);
+    void AddScript(const std::string& name, const std::string& script);
+    void AddSurface(const std::string& name) { surfaces_.push_back(name); }
+
+    void BuildPieces();
+    void BuildScreenArt();
+    void BuildScenes();
+    void BuildEffectsAndAudio();
+
+    std::string dataDir_, audioDir_;
+    std::vector<TArchiveEntry> entries_;
+    std::map<std::string, size_t> index_;  // lower-case name -> entry
+    std::vector<std::string> pictures_;    // picture names as the game asks for them
+    std::vector<TShape> shapes_;
+    std::vector<TSceneSource> scenes_;
+    std::vector<TCanvas> paintings_;
+    std::vector<std::string> surfaces_;
+};
+
+// Lower-cases A-Z only, the way the archive compares names.
+std::string LowerAscii(std::string s);
+
+}  // namespace forge

@@ -1,0 +1,251 @@
+#include "ForgeCheck.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include "Art.h"
+#include "base/OrvException.h"
+#include "base/OrvParser.h"
+
+namespace forge {
+
+namespace {
+
+std::vector<int> ReadList(const std::string& text) {
+    std::vector<int> out;
+    std::istringstream in(text);
+    int v = 0;
+    while (in >> v) out.push_back(v);
+    return out;
+}
+
+bool InsideLayerCells(const TLayerSource& l, float sx, float sy) {
+    float x = sx - float(l.X), y = sy - float(l.Y);
+    if (x < 0 || y < 0) return false;
+    int col = int(x) / kCellSize, row = int(y) / kCellSize;
+    for (const TCell& c : l.Cells)
+        if (c.Col == col && c.Row == row) return true;
+    return false;
+}
+
+struct TSolver {
+    const std::vector<TShape>& shapes;
+    std::vector<int> order;     // usable shapes, biggest first
+    std::vector<int> level;     // remaining pieces per fragment index
+    std::vector<int> frags;     // the layer's fragments in lattice order
+    std::vector<TPlacement> laid;
+    long nodes = 0, limit = 0;
+
+    bool Fits(const TShape& s, int dc, int dr, int lvl) const {
+        for (const TCell& c : s.Cells) {
+            int col = c.Col + dc, row = c.Row + dr;
+            if (col < 0 || row < 0 || col >= kGridCols || row >= kGridRows) return false;
+            if (level[size_t(FragmentIndex(TCell{col, row, c.Kind, 1}))] != lvl) return false;
+        }
+        return true;
+    }
+    void Lay(const TShape& s, int dc, int dr, int delta) {
+        for (const TCell& c : s.Cells) level[size_t(FragmentIndex(TCell{c.Col + dc, c.Row + dr, c.Kind, 1}))] += delta;
+    }
+    bool Search() {
+        if (++nodes > limit) return false;
+        int first = -1;
+        for (int f : frags)
+            if (level[size_t(f)] > 0) { first = f; break; }
+        if (first < 0) return true;
+        TCell target = FragmentCell(first);
+        int lvl = level[size_t(first)];
+        for (int si : order) {
+            const TShape& s = shapes[size_t(si)];
+            for (const TCell& c : s.Cells) {
+                if (c.Kind != target.Kind) continue;
+                int dc = target.Col - c.Col, dr = target.Row - c.Row;
+                if (!Fits(s, dc, dr, lvl)) continue;
+                Lay(s, dc, dr, -1);
+                laid.push_back(TPlacement{si, dc, dr});
+                if (Search()) return true;
+                laid.pop_back();
+                Lay(s, dc, dr, +1);
+                if (nodes > limit) return false;
+            }
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+std::vector<int> SpawnableShapes(const TSceneSource& scene, const std::vector<TShape>& shapes) {
+    std::vector<int> out{0};
+    for (const auto& [name, w] : scene.Weights) {
+        if (w <= 0) continue;
+        for (size_t i = 0; i < shapes.size(); ++i)
+            if ((shapes[i].Name == name || shapes[i].Family == name) &&
+                std::find(out.begin(), out.end(), int(i)) == out.end())
+                out.push_back(int(i));
+    }
+    return out;
+}
+
+bool SolveLayer(const TLayerSource& layer, const std::vector<TShape>& shapes, const std::vector<int>& usable,
+                std::vector<TPlacement>* placements, long nodeLimit) {
+    TSolver s{shapes, usable, std::vector<int>(size_t(FragmentCount()), 0), {}, {}, 0, nodeLimit};
+    std::stable_sort(s.order.begin(), s.order.end(),
+                     [&](int a, int b) { return shapes[size_t(a)].Cells.size() > shapes[size_t(b)].Cells.size(); });
+    for (const TCell& c : layer.Cells) {
+        int f = FragmentIndex(c);
+        if (f < 0 || f >= FragmentCount()) return false;
+        s.level[size_t(f)] = c.Level;
+        s.frags.push_back(f);
+    }
+    std::sort(s.frags.begin(), s.frags.end(), [](int a, int b) {
+        TCell ca = FragmentCell(a), cb = FragmentCell(b);
+        return ca < cb;
+    });
+    bool ok = s.Search();
+    if (ok && placements) *placements = s.laid;
+    return ok;
+}
+
+TCheckReport CheckContent(const TContentBuild& build) {
+    TCheckReport r;
+    const std::vector<TShape>& shapes = build.Shapes();
+    if (shapes.size() < 24) r.Problems.push_back("fewer than 24 shapes");
+    for (const std::string& name : build.ReferencedPictures())
+        if (!build.HasPicture(name)) r.Problems.push_back("picture " + name + " is not in the archive");
+    for (const TSceneSource& sc : build.Scenes()) {
+        std::string tag = sc.FileName() + ": ";
+        const TArchiveEntry* e = build.FindEntry(sc.FileName());
+        if (!e) {
+            r.Problems.push_back(tag + "missing from the archive");
+            continue;
+        }
+        TOrvParser doc;
+        try {
+            doc.LoadFromString(std::string(e->Bytes.begin(), e->Bytes.end()));
+        } catch (const OrvException& ex) {
+            r.Problems.push_back(tag + "does not parse: " + ex.Message());
+            continue;
+        }
+        TOrvXMLTag* root = doc.GetTag(0);
+        TOrvXMLTag* layers = root ? root->FindTag("Layers") : nullptr;
+        if (!root || root->AttributeValue("Picture").empty() || root->AttributeValue("Width").empty() ||
+            root->AttributeValue("Height").empty() || !layers || layers->TagCount() != int(sc.Layers.size())) {
+            r.Problems.push_back(tag + "scene element incomplete");
+            continue;
+        }
+        std::vector<int> usable = SpawnableShapes(sc, shapes);
+        for (size_t li = 0; li < sc.Layers.size(); ++li) {
+            const TLayerSource& l = sc.Layers[li];
+            std::string lt = tag + "layer " + l.Name + ": ";
+            TOrvXMLTag* lx = layers->GetTag(int(li));
+            std::vector<int> frags = ReadList(lx->FindTag("Frags") ? lx->FindTag("Frags")->Value : "");
+            if (frags.size() != l.Cells.size()) r.Problems.push_back(lt + "fragment list does not read back");
+            if (frags.size() > size_t(kMaxLayerFrags)) r.Problems.push_back(lt + "more than 255 fragments");
+            int pw = l.Cols * kCellSize, ph = l.Rows * kCellSize;
+            for (int f : frags) {
+                TCell c = FragmentCell(f);
+                if (c.Kind == 0) {
+                    r.Problems.push_back(lt + "fragment " + std::to_string(f) + " does not exist");
+                    continue;
+                }
+                if ((c.Col + 1) * kCellSize > pw || (c.Row + 1) * kCellSize > ph)
+                    r.Problems.push_back(lt + "fragment " + std::to_string(f) + " lies outside the layer picture");
+            }
+            std::vector<TPlacement> plan;
+            if (!SolveLayer(l, shapes, usable, &plan))
+                r.Problems.push_back(lt + "cannot be completed with the spawnable shapes");
+            else
+                r.Notes.push_back(lt + std::to_string(l.Cells.size()) + " fragments, solved with " +
+                                  std::to_string(plan.size()) + " pieces");
+            // The artefact spots must lie in the view and off the fragments.
+            for (const TFishSpot& f : FishSpots(l)) {
+                if (f.PosX < l.ViewX() || f.PosY < l.ViewY() || f.PosX + f.W > l.ViewX() + kViewWidth ||
+                    f.PosY + f.H > l.ViewY() + kViewHeight)
+                    r.Problems.push_back(lt + "extra fish spot outside the view");
+                if (InsideLayerCells(l, float(f.PosX + f.W / 2), float(f.PosY + f.H / 2)))
+                    r.Problems.push_back(lt + "extra fish spot lies on the layer's fragments");
+            }
+            if (l.Fishes < 2 || l.MinBefore < 1) r.Problems.push_back(lt + "needs 2 to 4 extra fishes, coming after at least 1 piece");
+            for (int b : l.Belts) {
+                const TBeltSource& belt = sc.Belts[size_t(b)];
+                int on = 0;
+                for (const TPointF& p : belt.Path) {
+                    if (p.X < l.ViewX() + 10 || p.Y < l.ViewY() + 10 || p.X > l.ViewX() + kViewWidth - 10 ||
+                        p.Y > l.ViewY() + kViewHeight - 10) {
+                        r.Problems.push_back(lt + "belt " + std::to_string(b) + " leaves the view at " +
+                                             std::to_string(int(p.X)) + "," + std::to_string(int(p.Y)));
+                        break;
+                    }
+                    on += InsideLayerCells(l, p.X, p.Y);
+                }
+                if (on * 10 > int(belt.Path.size()))
+                    r.Problems.push_back(lt + "belt " + std::to_string(b) + " runs over the fragments for more than a tenth of its way");
+            }
+        }
+        for (size_t b = 0; b < sc.Belts.size(); ++b) {
+            const TBeltSource& belt = sc.Belts[b];
+            if (belt.Length <= 0 || belt.TimeMs <= 0)
+                r.Problems.push_back(tag + "belt " + std::to_string(b) + " has no length or time");
+            for (const TPointF& p : belt.Path)
+                if (p.X < 0 || p.Y < 0 || p.X >= sc.Width || p.Y >= sc.Height) {
+                    r.Problems.push_back(tag + "belt " + std::to_string(b) + " leaves the scene");
+                    break;
+                }
+            r.Notes.push_back(tag + "belt " + std::to_string(b) + ": " + std::to_string(int(belt.Length)) + " px, " +
+                              std::to_string(belt.TimeMs / 1000) + " s");
+        }
+    }
+    return r;
+}
+
+void WriteSheet(const TContentBuild& build, const std::string& path) {
+    const int cellW = 600, cols = 2;
+    const auto& scenes = build.Scenes();
+    std::vector<int> heights;
+    for (const TSceneSource& sc : scenes) heights.push_back(int(std::lround(double(sc.Height) * cellW / sc.Width)));
+    int rows = int((scenes.size() + cols - 1) / cols);
+    int rowH = 0;
+    for (int h : heights) rowH = std::max(rowH, h);
+    TCanvas sheet(cols * cellW + (cols + 1) * 10, rows * rowH + (rows + 1) * 10, Rgb(30, 28, 34));
+    static const TColor kLayerColours[] = {Rgb(255, 220, 90), Rgb(120, 230, 255), Rgb(255, 120, 180),
+                                           Rgb(160, 255, 120), Rgb(220, 160, 255), Rgb(255, 160, 90)};
+    for (size_t i = 0; i < scenes.size(); ++i) {
+        const TSceneSource& sc = scenes[i];
+        float k = float(cellW) / float(sc.Width);
+        int ox = 10 + int(i % cols) * (cellW + 10), oy = 10 + int(i / cols) * (rowH + 10);
+        TCanvas pic = build.Painting(i).Downscale(cellW, heights[i]);
+        for (size_t li = 0; li < sc.Layers.size(); ++li) {
+            const TLayerSource& l = sc.Layers[li];
+            TColor col = kLayerColours[li % 6];
+            float vx = l.ViewX() * k, vy = l.ViewY() * k;
+            pic.Polyline(TPolygon{{vx, vy}, {vx + kViewWidth * k, vy}, {vx + kViewWidth * k, vy + kViewHeight * k},
+                                  {vx, vy + kViewHeight * k}, {vx, vy}},
+                         1.0f, WithAlpha(col, 0.5f));
+            for (const TCell& c : l.Cells) {
+                TPolygon poly = CellPolygon(c);
+                for (TPointF& p : poly) { p.X = (p.X + l.X) * k; p.Y = (p.Y + l.Y) * k; }
+                TPolygon ring = poly;
+                ring.push_back(poly[0]);
+                pic.FillPolygon(poly, WithAlpha(col, c.Level > 1 ? 0.35f : 0.12f));
+                pic.Polyline(ring, 0.8f, WithAlpha(col, 0.7f));
+            }
+            for (const TFishSpot& f : FishSpots(l))
+                pic.FillPolygon(TPolygon{{f.PosX * k, f.PosY * k}, {(f.PosX + f.W) * k, f.PosY * k},
+                                         {(f.PosX + f.W) * k, (f.PosY + f.H) * k}, {f.PosX * k, (f.PosY + f.H) * k}},
+                                WithAlpha(col, 0.55f));
+            for (int b : l.Belts) {
+                TPolygon line;
+                for (const TPointF& p : sc.Belts[size_t(b)].Path) line.push_back({p.X * k, p.Y * k});
+                pic.Polyline(line, 2.2f, WithAlpha(col, 0.9f));
+                pic.SoftDisc(line.front().X, line.front().Y, 4, 1, Rgb(255, 255, 255));
+                pic.SoftDisc(line.back().X, line.back().Y, 4, 1, Rgb(255, 40, 40));
+            }
+        }
+        sheet.Draw(pic, ox, oy);
+    }
+    SavePNGFile(path, sheet.ToRGB());
+}
+
+}  // namespace forge

@@ -1,0 +1,44 @@
+// Checks of the built content for level designers ("forge --check") and the
+// contact sheet ("forge --sheet"): whether every scene reads back, every
+// fragment exists and lies under its layer's picture, every layer can be
+// completed with the pieces its weights can bring, every belt stays in view,
+// and every picture the game asks for is in the archive.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "Forge.h"
+
+namespace forge {
+
+struct TCheckReport {
+    std::vector<std::string> Problems;  // the content is wrong
+    std::vector<std::string> Notes;     // facts for the designer
+};
+
+TCheckReport CheckContent(const TContentBuild& build);
+
+// One piece laid by the solver: shape index and the lattice offset of the
+// shape's cells within the layer.
+struct TPlacement {
+    int Shape = 0;
+    int Col = 0, Row = 0;
+};
+
+// Fills the layer with the usable shapes by the game's rules: every cell on a
+// free fragment of its kind, all fragments under one piece at the same stack
+// level, each piece lowering their levels by one. Returns false when no way
+// was found within the search limit; the placements are in laying order.
+bool SolveLayer(const TLayerSource& layer, const std::vector<TShape>& shapes, const std::vector<int>& usable,
+                std::vector<TPlacement>* placements, long nodeLimit = 400000);
+
+// The shapes a scene's weights can spawn, plus shape 0 (the game hands it out
+// when one fragment is left).
+std::vector<int> SpawnableShapes(const TSceneSource& scene, const std::vector<TShape>& shapes);
+
+// Renders every scene with its layers' fragments, views, belts and artefact
+// spots into one PNG picture.
+void WriteSheet(const TContentBuild& build, const std::string& path);
+
+}  // namespace forge

@@ -1,0 +1,341 @@
+#include "SceneSource.h"
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include "DecorTable.h"
+#include "base/OrvException.h"
+#include "base/OrvParser.h"
+
+namespace forge {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    size_t a = s.find_first_not_of(" \t\r");
+    if (a == std::string::npos) return {};
+    size_t b = s.find_last_not_of(" \t\r");
+    return s.substr(a, b - a + 1);
+}
+
+std::string StripComment(const std::string& s) {
+    size_t c = s.find(';');
+    return c == std::string::npos ? s : s.substr(0, c);
+}
+
+// Parses "x,y".
+bool ParsePoint(const std::string& s, TPointF& p) {
+    float x = 0, y = 0;
+    char comma = 0;
+    std::istringstream in(s);
+    if (!(in >> x >> comma >> y) || comma != ',') return false;
+    p = TPointF{x, y};
+    return true;
+}
+
+std::string FormatNumber(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.4f", v);
+    std::string s = buf;
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    return s;
+}
+
+}  // namespace
+
+std::string TLayerSource::PictureName(int scene, int layer) const {
+    return "Scene" + std::to_string(scene) + "Layer" + std::to_string(layer + 1) + ".png";
+}
+
+TSceneSource ParseSceneSource(const std::string& text, int number, const std::string& where) {
+    TSceneSource scene;
+    scene.Number = number;
+    std::istringstream in(text);
+    std::string raw;
+    int lineNo = 0;
+    TLayerSource* layer = nullptr;
+    auto fail = [&](const std::string& msg) -> void {
+        throw OrvException(where + " line " + std::to_string(lineNo) + ": " + msg);
+    };
+    while (std::getline(in, raw)) {
+        ++lineNo;
+        std::string line = Trim(StripComment(raw));
+        if (line.empty()) continue;
+        std::istringstream ls(line);
+        std::string key;
+        ls >> key;
+        auto needInts = [&](int* out, int n) {
+            for (int i = 0; i < n; ++i)
+                if (!(ls >> out[i])) fail(key + " needs " + std::to_string(n) + " numbers");
+        };
+        if (key == "layer") {
+            TLayerSource l;
+            ls >> l.Name;
+            if (l.Name.empty()) fail("layer needs a name");
+            scene.Layers.push_back(l);
+            layer = &scene.Layers.back();
+            continue;
+        }
+        if (!layer) {
+            if (key == "title") scene.Title = Trim(line.substr(5));
+            else if (key == "painting") ls >> scene.Painting;
+            else if (key == "size") { int v[2]; needInts(v, 2); scene.Width = v[0]; scene.Height = v[1]; }
+            else if (key == "music") ls >> scene.Music;
+            else if (key == "bonus") { if (!(ls >> scene.Bonus)) fail("bonus needs a number"); }
+            else if (key == "bonusweights") needInts(scene.BonusWeights, 4);
+            else if (key == "weight") {
+                std::string name;
+                int w = 0;
+                if (!(ls >> name >> w) || w < 0) fail("weight needs a shape name and a weight");
+                scene.Weights.push_back({name, w});
+            } else if (key == "decor") {
+                TDecorSource d;
+                if (!(ls >> d.Kind >> d.X >> d.Y >> d.Layer)) fail("decor needs a kind, x, y and a layer");
+                if (DecorFrames(d.Kind).empty()) fail("unknown decoration " + d.Kind);
+                scene.Decor.push_back(d);
+            } else fail("unknown scene key " + key);
+            continue;
+        }
+        if (key == "at") { int v[2]; needInts(v, 2); layer->X = v[0]; layer->Y = v[1]; }
+        else if (key == "view") { int v[2]; needInts(v, 2); layer->ShX = v[0]; layer->ShY = v[1]; layer->HasView = true; }
+        else if (key == "quest") ls >> layer->Quest;
+        else if (key == "fishes") {
+            int v[3];
+            needInts(v, 3);
+            layer->Fishes = v[0]; layer->MinBefore = v[1]; layer->MaxBefore = v[2];
+            if (v[0] < 0 || v[0] > 4 || v[1] < 0 || v[2] < v[1]) fail("fishes: count 0..4 and min <= max");
+        } else if (key == "artefact") { int v[2]; needInts(v, 2); layer->ArtX = v[0]; layer->ArtY = v[1]; }
+        else if (key == "belt") {
+            TBeltSource b;
+            std::string colon, pt;
+            if (!(ls >> b.Speed >> b.PartImage >> colon) || colon != ":" || b.Speed <= 0)
+                fail("belt needs: <speed> <part picture> : x,y x,y ...");
+            while (ls >> pt) {
+                TPointF p;
+                if (!ParsePoint(pt, p)) fail("bad way point " + pt);
+                b.WayPoints.push_back(p);
+            }
+            if (b.WayPoints.size() < 2) fail("a belt needs at least two way points");
+            b.Layer = int(scene.Layers.size()) - 1;
+            layer->Belts.push_back(int(scene.Belts.size()));
+            scene.Belts.push_back(b);
+            layer = &scene.Layers.back();
+        } else if (key == "map") {
+            std::vector<std::string> rows;
+            bool ended = false;
+            while (std::getline(in, raw)) {
+                ++lineNo;
+                std::string r = Trim(raw);
+                if (r == "end") { ended = true; break; }
+                rows.push_back(r);
+            }
+            if (!ended) fail("map without end");
+            layer->Cells = ParseCellMap(rows, where);
+            for (const TCell& c : layer->Cells) {
+                layer->Cols = std::max(layer->Cols, c.Col + 1);
+                layer->Rows = std::max(layer->Rows, c.Row + 1);
+            }
+        } else fail("unknown layer key " + key);
+    }
+    lineNo = 0;
+    if (scene.Width < kViewWidth || scene.Height < kViewHeight) fail("scene smaller than the view");
+    if (scene.Layers.empty()) fail("scene without layers");
+    for (size_t i = 0; i < scene.Layers.size(); ++i) {
+        TLayerSource& l = scene.Layers[i];
+        std::string name = "layer " + l.Name + ": ";
+        if (l.Cells.empty()) fail(name + "empty map");
+        if (l.Cols > kGridCols || l.Rows > kGridRows) fail(name + "map larger than the lattice");
+        if (int(l.Cells.size()) > kMaxLayerFrags) fail(name + "more than 255 fragments");
+        if (!l.HasView) {
+            l.ShX = -(kViewWidth - l.Cols * kCellSize) / 2;
+            l.ShY = -(kViewHeight - l.Rows * kCellSize) / 2;
+        }
+        if (l.ViewX() < 0 || l.ViewY() < 0 || l.ViewX() + kViewWidth > scene.Width ||
+            l.ViewY() + kViewHeight > scene.Height)
+            fail(name + "view leaves the scene");
+        if (l.Belts.empty() || l.Belts.size() > 3) fail(name + "needs one to three belts");
+    }
+    for (TBeltSource& b : scene.Belts) {
+        const TLayerSource& l = scene.Layers[size_t(b.Layer)];
+        std::vector<TPointF> wp = b.WayPoints;
+        for (TPointF& p : wp) {
+            p.X += float(l.ViewX());
+            p.Y += float(l.ViewY());
+        }
+        b.Path = SmoothPath(wp, 24.0f);
+        b.Length = 0;
+        for (size_t i = 0; i + 1 < b.Path.size(); ++i)
+            b.Length += std::hypot(double(b.Path[i + 1].X - b.Path[i].X), double(b.Path[i + 1].Y - b.Path[i].Y));
+        b.TimeMs = int(std::lround(b.Length / b.Speed * 1000.0));
+        b.PointsBetween = std::max(2, int(b.Length / 34.0));
+    }
+    return scene;
+}
+
+std::vector<TPointF> SmoothPath(const std::vector<TPointF>& wp, float step) {
+    std::vector<TPointF> out;
+    if (wp.size() < 2) return wp;
+    auto get = [&](int i) {
+        if (i < 0) return TPointF{2 * wp[0].X - wp[1].X, 2 * wp[0].Y - wp[1].Y};
+        int n = int(wp.size());
+        if (i >= n) return TPointF{2 * wp[n - 1].X - wp[n - 2].X, 2 * wp[n - 1].Y - wp[n - 2].Y};
+        return wp[size_t(i)];
+    };
+    out.push_back(wp[0]);
+    for (int i = 0; i + 1 < int(wp.size()); ++i) {
+        TPointF p0 = get(i - 1), p1 = get(i), p2 = get(i + 1), p3 = get(i + 2);
+        // Centripetal parameterisation keeps the curve from looping at
+        // sharp corners.
+        auto dist = [](TPointF a, TPointF b) {
+            return std::max(1e-3f, std::pow(std::hypot(b.X - a.X, b.Y - a.Y), 0.5f));
+        };
+        float t0 = 0, t1 = t0 + dist(p0, p1), t2 = t1 + dist(p1, p2), t3 = t2 + dist(p2, p3);
+        float seg = std::hypot(p2.X - p1.X, p2.Y - p1.Y);
+        int n = std::max(1, int(std::ceil(seg / step)));
+        for (int k = 1; k <= n; ++k) {
+            float t = t1 + (t2 - t1) * float(k) / float(n);
+            auto lerp = [](TPointF a, TPointF b, float ta, float tb, float tt) {
+                float u = (tt - ta) / (tb - ta);
+                return TPointF{a.X + (b.X - a.X) * u, a.Y + (b.Y - a.Y) * u};
+            };
+            TPointF a1 = lerp(p0, p1, t0, t1, t), a2 = lerp(p1, p2, t1, t2, t), a3 = lerp(p2, p3, t2, t3, t);
+            TPointF b1 = lerp(a1, a2, t0, t2, t), b2 = lerp(a2, a3, t1, t3, t);
+            TPointF c = lerp(b1, b2, t1, t2, t);
+            out.push_back(TPointF{std::round(c.X), std::round(c.Y)});
+        }
+    }
+    // Drop repeated points: a zero-length segment would have no direction.
+    std::vector<TPointF> clean;
+    for (const TPointF& p : out)
+        if (clean.empty() || clean.back().X != p.X || clean.back().Y != p.Y) clean.push_back(p);
+    return clean;
+}
+
+std::vector<TFishSpot> FishSpots(const TLayerSource& layer) {
+    std::vector<TFishSpot> spots;
+    int n = layer.Fishes;
+    if (n <= 0) return spots;
+    int ax = layer.ViewX() + layer.ArtX, ay = layer.ViewY() + layer.ArtY;
+    int s = kArtefactSize;
+    for (int i = 0; i < n; ++i) {
+        TFishSpot f;
+        f.Image = "Quest" + layer.Quest + "_" + std::to_string(i + 1) + ".png";
+        if (n == 4) {
+            f.SrcX = (i % 2) * s / 2;
+            f.SrcY = (i / 2) * s / 2;
+            f.W = s / 2;
+            f.H = s / 2;
+        } else {
+            f.SrcX = i * s / n;
+            f.W = (i + 1) * s / n - f.SrcX;
+            f.SrcY = 0;
+            f.H = s;
+        }
+        f.PosX = ax + f.SrcX;
+        f.PosY = ay + f.SrcY;
+        spots.push_back(f);
+    }
+    return spots;
+}
+
+std::string BeltScript(const TBeltSource& belt) {
+    std::string s = "set linear; set timing +" + FormatNumber(belt.Speed / 1000.0) + "; path";
+    for (const TPointF& p : belt.Path) s += " (" + std::to_string(int(p.X)) + "," + std::to_string(int(p.Y)) + ")";
+    s += ";";
+    return s;
+}
+
+std::string SceneXml(const TSceneSource& scene, const std::vector<TShape>& shapes) {
+    TOrvParser doc;
+    TOrvXMLTag* root = doc.AddTag("Scene");
+    root->AddAttribute("Picture", scene.PictureName());
+    root->AddAttribute("Width", std::to_string(scene.Width));
+    root->AddAttribute("Height", std::to_string(scene.Height));
+    if (!scene.Music.empty()) root->AddAttribute("MusicName", scene.Music);
+
+    TOrvXMLTag* layers = root->AddTag("Layers");
+    for (size_t i = 0; i < scene.Layers.size(); ++i) {
+        const TLayerSource& l = scene.Layers[i];
+        TOrvXMLTag* t = layers->AddTag("Layer");
+        t->AddAttribute("Name", l.Name);
+        t->AddAttribute("x", std::to_string(l.X));
+        t->AddAttribute("y", std::to_string(l.Y));
+        t->AddAttribute("ShX", std::to_string(l.ShX));
+        t->AddAttribute("ShY", std::to_string(l.ShY));
+        t->AddAttribute("QuestName", l.Quest);
+        TOrvXMLTag* pic = t->AddTag("Picture");
+        pic->AddAttribute("Name", l.PictureName(scene.Number, int(i)));
+        pic->AddAttribute("x", "0");
+        pic->AddAttribute("y", "0");
+        std::string frags, levels, belts;
+        bool stacked = false;
+        for (const TCell& c : l.Cells) {
+            frags += (frags.empty() ? "" : " ") + std::to_string(FragmentIndex(c));
+            levels += (levels.empty() ? "" : " ") + std::to_string(c.Level);
+            stacked = stacked || c.Level != 1;
+        }
+        for (int b : l.Belts) belts += (belts.empty() ? "" : " ") + std::to_string(b);
+        t->AddTag("Frags", frags);
+        if (stacked) t->AddTag("FragsLevel", levels);
+        t->AddTag("Belts", belts);
+        TOrvXMLTag* ex = t->AddTag("ExtraFishes");
+        ex->AddAttribute("MinFishBefore", std::to_string(l.MinBefore));
+        ex->AddAttribute("MaxFishBefore", std::to_string(l.MaxBefore));
+        for (const TFishSpot& f : FishSpots(l)) {
+            TOrvXMLTag* fish = ex->AddTag("Fish");
+            fish->AddAttribute("PosX", std::to_string(f.PosX));
+            fish->AddAttribute("PosY", std::to_string(f.PosY));
+            fish->AddAttribute("Image", f.Image);
+        }
+    }
+
+    TOrvXMLTag* belts = root->AddTag("Belts");
+    for (const TBeltSource& b : scene.Belts) {
+        TOrvXMLTag* t = belts->AddTag("Belt");
+        t->AddAttribute("Speed", std::to_string(b.Speed));
+        t->AddAttribute("PartImage", b.PartImage);
+        t->AddAttribute("PointsBetween", std::to_string(b.PointsBetween));
+        t->AddTag("Path", BeltScript(b));
+    }
+
+    if (!scene.Decor.empty()) {
+        TOrvXMLTag* pics = root->AddTag("Pictures");
+        for (const TDecorSource& d : scene.Decor) {
+            TOrvXMLTag* t = pics->AddTag("Picture");
+            t->AddAttribute("Name", d.Kind);
+            t->AddAttribute("x", std::to_string(d.X));
+            t->AddAttribute("y", std::to_string(d.Y));
+            if (d.Layer >= 0) t->AddAttribute("DrawOnlyLayer", std::to_string(d.Layer));
+            for (const TDecorFrame& f : DecorFrames(d.Kind)) {
+                TOrvXMLTag* img = t->AddTag("Image");
+                img->AddAttribute("Name", f.Picture);
+                img->AddAttribute("t", std::to_string(f.TimeMs));
+            }
+        }
+    }
+
+    TOrvXMLTag* prob = root->AddTag("Probabilities");
+    TOrvXMLTag* weights = prob->AddTag("FishkaWeights");
+    for (const auto& [name, w] : scene.Weights) {
+        // A family name stands for every turn of it.
+        bool any = false;
+        for (const TShape& s : shapes)
+            if (s.Name == name || s.Family == name) {
+                TOrvXMLTag* t = weights->AddTag("Shape");
+                t->AddAttribute("Name", s.Name);
+                t->AddAttribute("Weight", std::to_string(w));
+                any = true;
+            }
+        if (!any) throw OrvException(scene.FileName() + ": weight for unknown shape " + name);
+    }
+    prob->AddTag("BonusFishka", FormatNumber(scene.Bonus));
+    prob->AddTag("BombBonusWeight", std::to_string(scene.BonusWeights[0]));
+    prob->AddTag("ReverseBonusWeight", std::to_string(scene.BonusWeights[1]));
+    prob->AddTag("StopBonusWeight", std::to_string(scene.BonusWeights[2]));
+    prob->AddTag("BigBombBonusWeight", std::to_string(scene.BonusWeights[3]));
+    return doc.SaveToString();
+}
+
+}  // namespace forge

@@ -1,0 +1,113 @@
+// The level designer's scene sources (data/scenes/sceneN.txt) and the scene
+// documents the game reads ("SceneN.xml").
+//
+// A source is a list of keyword lines; ';' starts a comment. Scene-wide lines
+// come first, then one block per layer started by "layer <Name>":
+//
+//   title <words>                  name of the picture (for the contact sheet)
+//   painting <name>                which painter draws the picture
+//   size <width> <height>          scene size in pixels
+//   music <file>                   the scene's music
+//   bonus <chance>                 base chance that a new piece is a bonus
+//   bonusweights <b> <r> <s> <B>   weights of bomb, reverse, stop, big bomb
+//   weight <Shape> <n>             spawn weight of every turn of a shape
+//   decor <kind> <x> <y> <layer>   an animated decoration (layer -1: all)
+//
+//   layer <Name>
+//   at <x> <y>                     scene position of the map's top-left cell
+//   view <ShX> <ShY>               view offset (optional; else centred)
+//   quest <Name>                   the artefact ("Quest<Name>.png")
+//   fishes <count> <min> <max>     extra fishes and the pieces between them
+//   artefact <x> <y>               where the artefact is assembled (view)
+//   belt <speed> <part> : x,y ...  a belt: pixels per second, track picture,
+//                                  way points in view coordinates
+//   map ... end                    the fragments, drawn as in the shape list
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ShapeTables.h"
+
+namespace forge {
+
+inline constexpr int kViewWidth = 650;
+inline constexpr int kViewHeight = 590;
+
+struct TBeltSource {
+    int Speed = 10;                  // pixels per second
+    std::string PartImage;
+    std::vector<TPointF> WayPoints;  // view coordinates, as written
+    std::vector<TPointF> Path;       // scene coordinates, the polyline driven
+    double Length = 0;
+    int TimeMs = 0;
+    int PointsBetween = 0;
+    int Layer = 0;
+};
+
+struct TLayerSource {
+    std::string Name;
+    std::string Quest;
+    int X = 0, Y = 0;
+    bool HasView = false;
+    int ShX = 0, ShY = 0;
+    int Fishes = 0, MinBefore = 0, MaxBefore = 0;
+    int ArtX = 0, ArtY = 0;  // view coordinates of the artefact's top-left
+    int Cols = 0, Rows = 0;
+    std::vector<TCell> Cells;
+    std::vector<int> Belts;  // indexes into the scene's belt list
+
+    int ViewX() const { return X + ShX; }
+    int ViewY() const { return Y + ShY; }
+    std::string PictureName(int scene, int layer) const;
+};
+
+struct TDecorSource {
+    std::string Kind;
+    int X = 0, Y = 0;
+    int Layer = -1;
+};
+
+struct TSceneSource {
+    int Number = 0;
+    std::string Title;
+    std::string Painting;
+    std::string Music;
+    int Width = 0, Height = 0;
+    double Bonus = 0;
+    int BonusWeights[4] = {0, 0, 0, 0};
+    std::vector<std::pair<std::string, int>> Weights;  // shape name (family or turn), weight
+    std::vector<TLayerSource> Layers;
+    std::vector<TBeltSource> Belts;
+    std::vector<TDecorSource> Decor;
+
+    std::string FileName() const { return "Scene" + std::to_string(Number) + ".xml"; }
+    std::string PictureName() const { return "Scene" + std::to_string(Number) + ".jpg"; }
+};
+
+// Reads a scene source. number is the scene's number. Throws OrvException
+// naming the file and line for anything malformed, and for a layer whose view
+// leaves the scene or whose map is empty or too large.
+TSceneSource ParseSceneSource(const std::string& text, int number, const std::string& where);
+
+// The smooth polyline a belt drives along: the way points joined by a
+// centripetal Catmull-Rom curve, sampled about every step pixels.
+std::vector<TPointF> SmoothPath(const std::vector<TPointF>& wayPoints, float step);
+
+// The extra fish pictures of a layer's artefact and their spots (scene
+// coordinates of each piece's top-left).
+struct TFishSpot {
+    std::string Image;
+    int PosX = 0, PosY = 0;
+    int SrcX = 0, SrcY = 0, W = 0, H = 0;  // the piece's part of the artefact
+};
+inline constexpr int kArtefactSize = 96;
+std::vector<TFishSpot> FishSpots(const TLayerSource& layer);
+
+// The path script of a belt in the effects' path syntax.
+std::string BeltScript(const TBeltSource& belt);
+
+// The scene document, as the game reads it.
+std::string SceneXml(const TSceneSource& scene, const std::vector<TShape>& shapes);
+
+}  // namespace forge

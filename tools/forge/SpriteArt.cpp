@@ -1,0 +1,434 @@
+// The play screen's frame and actors: the panel, the cursor, the belt's start
+// box, the Chameleon and its shot, the bonus creatures, the drop section, the
+// between-levels marks, the hint balloon and the skill icons.
+#include <cmath>
+
+#include "Art.h"
+
+namespace forge {
+
+namespace {
+
+constexpr float kPi = 3.14159265f;
+
+TPolygon Star(float cx, float cy, float r0, float r1, int points, float rot) {
+    TPolygon p;
+    for (int i = 0; i < points * 2; ++i) {
+        float a = rot + kPi * float(i) / float(points);
+        float r = (i % 2) ? r1 : r0;
+        p.push_back({cx + std::cos(a) * r, cy + std::sin(a) * r});
+    }
+    return p;
+}
+
+TPolygon RoundRect(float x0, float y0, float x1, float y1, float r) {
+    TPolygon p;
+    auto arc = [&](float cx, float cy, float a0) {
+        for (int i = 0; i <= 6; ++i) {
+            float a = a0 + kPi / 2 * float(i) / 6.0f;
+            p.push_back({cx + std::cos(a) * r, cy + std::sin(a) * r});
+        }
+    };
+    arc(x1 - r, y0 + r, -kPi / 2);
+    arc(x1 - r, y1 - r, 0);
+    arc(x0 + r, y1 - r, kPi / 2);
+    arc(x0 + r, y0 + r, kPi);
+    return p;
+}
+
+// Dark carved wood with a fine grain, for the frame and panel.
+TColor Wood(int x, int y) {
+    float g = Fbm(x * 0.01f, y * 0.12f, 4, 31);
+    float ring = 0.5f + 0.5f * std::sin(x * 0.05f + g * 9.0f);
+    TColor c = Mix(Rgb(58, 36, 24), Rgb(96, 62, 38), 0.35f * ring + 0.45f * g);
+    return c;
+}
+
+void Bevel(TCanvas& c, int x0, int y0, int x1, int y1, int w, bool sunken) {
+    TColor hi = Rgb(255, 230, 190, 0.28f), lo = Rgb(0, 0, 0, 0.45f);
+    if (sunken) std::swap(hi, lo);
+    for (int i = 0; i < w; ++i) {
+        float k = 1.0f - float(i) / float(w);
+        c.FillRect(x0 + i, y0 + i, x1 - i, y0 + i + 1, [&](int, int) { return WithAlpha(hi, hi.A * k); });
+        c.FillRect(x0 + i, y0 + i + 1, x0 + i + 1, y1 - i, [&](int, int) { return WithAlpha(hi, hi.A * k); });
+        c.FillRect(x0 + i + 1, y1 - i - 1, x1 - i, y1 - i, [&](int, int) { return WithAlpha(lo, lo.A * k); });
+        c.FillRect(x1 - i - 1, y0 + i + 1, x1 - i, y1 - i - 1, [&](int, int) { return WithAlpha(lo, lo.A * k); });
+    }
+}
+
+// A spider seen from above, legs swinging by phase (0..1), facing up.
+void DrawSpider(TCanvas& c, float cx, float cy, float s, float phase, TColor body) {
+    TColor leg = Scale(body, 0.55f);
+    for (int side = -1; side <= 1; side += 2)
+        for (int i = 0; i < 4; ++i) {
+            float swing = 0.28f * std::sin(2 * kPi * phase + float(i) * 1.7f + (side > 0 ? kPi : 0));
+            float a = kPi / 2 - side * (kPi / 2) + side * (-0.9f + 0.55f * float(i) + swing);
+            float kx = cx + std::cos(a) * s * 0.55f, ky = cy + std::sin(a) * s * 0.55f - s * 0.05f;
+            float ex = cx + std::cos(a + side * 0.35f) * s * 0.95f, ey = cy + std::sin(a + side * 0.35f) * s * 0.95f + s * 0.12f;
+            c.Line(cx, cy, kx, ky, s * 0.07f, leg);
+            c.Line(kx, ky, ex, ey, s * 0.055f, leg);
+        }
+    c.SoftEllipse(cx, cy + s * 0.22f, s * 0.34f, s * 0.40f, 1.0f, body);
+    c.SoftEllipse(cx, cy - s * 0.22f, s * 0.22f, s * 0.2f, 1.0f, Scale(body, 0.8f));
+    c.SoftEllipse(cx - s * 0.1f, cy + s * 0.12f, s * 0.12f, s * 0.16f, 3.0f, Rgb(255, 255, 255, 0.35f));
+    c.SoftDisc(cx - s * 0.08f, cy - s * 0.32f, s * 0.05f, 0.6f, Rgb(255, 60, 40));
+    c.SoftDisc(cx + s * 0.08f, cy - s * 0.32f, s * 0.05f, 0.6f, Rgb(255, 60, 40));
+    // A cross mark on the back, as garden spiders wear.
+    c.Line(cx, cy + s * 0.05f, cx, cy + s * 0.42f, s * 0.05f, Rgb(240, 220, 170, 0.8f));
+    c.Line(cx - s * 0.14f, cy + s * 0.2f, cx + s * 0.14f, cy + s * 0.2f, s * 0.05f, Rgb(240, 220, 170, 0.8f));
+}
+
+}  // namespace
+
+TCanvas PaintGameFrame() {
+    TCanvas c(800, 600, Rgb(0, 0, 0));
+    c.FillRect(0, 0, 800, 600, Wood);
+    // The window onto the picture, sunk into the frame.
+    c.FillRect(5, 5, 655, 595, [](int, int) { return Rgb(20, 16, 14); });
+    Bevel(c, 0, 0, 660, 600, 5, false);
+    // Right panel: raised board with a brass title plate and two sockets for
+    // the score and the level.
+    c.FillRect(660, 0, 800, 600, [](int x, int y) { return Mix(Wood(x, y), Rgb(30, 20, 14), 0.25f); });
+    Bevel(c, 660, 0, 800, 600, 4, false);
+    auto plate = [&](int x0, int y0, int x1, int y1) {
+        c.FillPolygon(RoundRect(float(x0), float(y0), float(x1), float(y1), 6), [&](int x, int y) {
+            float t = float(y - y0) / float(y1 - y0);
+            float n = Fbm(x * 0.2f, y * 0.2f, 3, 5);
+            return Mix(Rgb(214, 176, 96), Rgb(140, 98, 40), t * 0.8f + n * 0.2f);
+        });
+        c.FillPolygon(RoundRect(x0 + 4.0f, y0 + 4.0f, x1 - 4.0f, y1 - 4.0f, 4), Rgb(40, 26, 16, 0.85f));
+    };
+    plate(670, 14, 790, 70);    // score
+    plate(670, 82, 790, 126);   // level
+    // Button wells.
+    for (int i = 0; i < 5; ++i) {
+        int y = 150 + i * 52;
+        c.FillPolygon(RoundRect(674, float(y), 786, float(y + 40), 8), Rgb(24, 16, 10, 0.55f));
+    }
+    // The drop section: a deep well framed in brass.
+    c.FillRect(668, 454, 788, 591, [](int x, int y) {
+        float t = float(y - 454) / 137.0f;
+        return Mix(Rgb(190, 150, 80), Rgb(110, 76, 34), t + 0.1f * Fbm(x * 0.3f, y * 0.3f, 2, 9));
+    });
+    c.FillRect(672, 458, 784, 587, [](int x, int y) {
+        float v = 0.5f + 0.5f * Fbm(x * 0.05f, y * 0.05f, 3, 12);
+        return Mix(Rgb(14, 12, 16), Rgb(36, 30, 40), v);
+    });
+    Bevel(c, 672, 458, 784, 587, 4, true);
+    return c;
+}
+
+TCanvas PaintCursorStrip() {
+    const int fw = 41, h = 41, frames = 30;
+    TCanvas c(fw * frames, h);
+    for (int f = 0; f < frames; ++f) {
+        float ox = float(f * fw);
+        TPolygon arrow{{ox + 1, 1}, {ox + 1, 27}, {ox + 8, 21}, {ox + 13, 32}, {ox + 18, 30}, {ox + 13, 19}, {ox + 22, 19}};
+        TPolygon shadow = arrow;
+        for (TPointF& p : shadow) { p.X += 2; p.Y += 2; }
+        c.FillPolygon(shadow, Rgb(0, 0, 0, 0.4f));
+        c.FillPolygon(arrow, Rgb(60, 34, 16));
+        TPolygon inner{{ox + 3, 5}, {ox + 3, 22.5f}, {ox + 8.5f, 17.5f}, {ox + 13.5f, 28.5f}, {ox + 15.5f, 27.8f},
+                       {ox + 10.8f, 17.2f}, {ox + 17.5f, 17.2f}};
+        float phase = float(f) / float(frames);
+        c.FillPolygon(inner, [&](int x, int y) {
+            // A band of light runs down the arrow once per loop.
+            float d = (float(x) - ox) * 0.5f + float(y) - phase * 60.0f + 15.0f;
+            float glint = std::exp(-d * d / 30.0f);
+            return Mix(Mix(Rgb(250, 214, 110), Rgb(220, 150, 50), float(y) / 30.0f), Rgb(255, 255, 240), glint);
+        });
+        // A twinkle at the tip.
+        float tw = 0.5f + 0.5f * std::sin(2 * kPi * phase);
+        c.FillPolygon(Star(ox + 3, 3, 6.0f * tw + 1.0f, 1.2f, 4, 2 * kPi * phase * 0.25f), Rgb(255, 255, 230, 0.85f * tw));
+    }
+    return c;
+}
+
+TCanvas PaintBoxy() {
+    // The belt's source: a carved jewel casket, open toward +x, centred on
+    // 75,75 so it can turn about that point.
+    TCanvas c(150, 150);
+    c.SoftDisc(78, 80, 52, 10, Rgb(0, 0, 0, 0.45f));
+    c.FillPolygon(RoundRect(30, 32, 120, 118, 14), [](int x, int y) {
+        return Mix(Wood(x * 2, y * 2), Rgb(120, 70, 30), 0.3f);
+    });
+    c.FillPolygon(RoundRect(36, 38, 114, 112, 10), [](int x, int y) {
+        float t = std::hypot(x - 75.0f, y - 75.0f) / 50.0f;
+        return Mix(Rgb(210, 170, 90), Rgb(120, 80, 30), t);
+    });
+    // The mouth on the right where pieces come out.
+    c.FillPolygon(RoundRect(88, 52, 124, 98, 10), Rgb(20, 12, 8));
+    c.SoftEllipse(104, 75, 12, 18, 6, Rgb(255, 200, 120, 0.5f));
+    // Gem and rivets.
+    c.SoftDisc(60, 75, 13, 1, Rgb(40, 90, 150));
+    c.SoftDisc(56, 71, 5, 3, Rgb(200, 230, 255, 0.8f));
+    for (float a = 0; a < 2 * kPi; a += kPi / 2) c.SoftDisc(75 + std::cos(a + kPi / 4) * 36, 75 + std::sin(a + kPi / 4) * 36, 3.5f, 1, Rgb(240, 210, 130));
+    return c;
+}
+
+TCanvas PaintChameleon() {
+    // The Chameleon seen from above, head toward -x (facing the chain that
+    // arrives), tail curled behind; centred on 75,75.
+    TCanvas c(150, 150);
+    c.SoftEllipse(80, 82, 52, 34, 10, Rgb(0, 0, 0, 0.4f));
+    auto skin = [](int x, int y) {
+        float n = Fbm(x * 0.15f, y * 0.15f, 3, 77);
+        float scale = 0.5f + 0.5f * std::sin(x * 0.9f) * std::sin(y * 0.9f);
+        return Mix(Rgb(60, 150, 60), Rgb(150, 200, 70), 0.5f * n + 0.25f * scale);
+    };
+    // Tail spiral.
+    for (int i = 0; i < 60; ++i) {
+        float t = float(i) / 60.0f;
+        float a = t * 2.6f * kPi, r = 22 * (1 - t) + 6;
+        float x = 112 + std::cos(a) * r * 0.8f, y = 75 + std::sin(a) * r * 0.8f;
+        c.SoftDisc(x, y, 7.0f * (1 - t) + 2.5f, 1.0f, Rgb(70, 150, 60));
+    }
+    // Legs.
+    for (int s = -1; s <= 1; s += 2) {
+        c.Line(60, 75, 52, 75 + s * 34, 7, Rgb(50, 120, 50));
+        c.Line(95, 75, 102, 75 + s * 32, 7, Rgb(50, 120, 50));
+    }
+    c.FillPolygon(TPolygon{{28, 75}, {48, 52}, {100, 56}, {118, 75}, {100, 94}, {48, 98}}, skin);
+    // Crest along the back.
+    for (int i = 0; i < 7; ++i) c.SoftDisc(52 + i * 9.0f, 75, 3.2f, 1, Rgb(230, 210, 80));
+    // Head with the big turret eye.
+    c.FillPolygon(TPolygon{{12, 75}, {30, 58}, {50, 60}, {50, 90}, {30, 92}}, skin);
+    c.SoftDisc(34, 64, 8, 1, Rgb(220, 200, 80));
+    c.SoftDisc(32, 63, 4, 1, Rgb(20, 20, 20));
+    c.SoftDisc(31, 62, 1.4f, 0.5f, Rgb(255, 255, 255));
+    c.SoftDisc(34, 86, 8, 1, Rgb(220, 200, 80));
+    c.SoftDisc(32, 87, 4, 1, Rgb(20, 20, 20));
+    c.Line(13, 75, 24, 76, 2, Rgb(120, 40, 40));
+    return c;
+}
+
+TCanvas PaintChamShot() {
+    TCanvas c(32, 32);
+    c.SoftDisc(16, 16, 9, 7, Rgb(120, 255, 120, 0.6f));
+    c.SoftDisc(16, 16, 6, 2, Rgb(190, 255, 150));
+    c.SoftDisc(14, 14, 2.5f, 2, Rgb(255, 255, 255));
+    return c;
+}
+
+TCanvas PaintSpiderStrip() {
+    const int s = 48, n = 20;
+    TCanvas c(s * n, s);
+    for (int f = 0; f < n; ++f) {
+        TCanvas fr(s, s);
+        fr.SoftDisc(25, 27, 16, 6, Rgb(0, 0, 0, 0.3f));
+        DrawSpider(fr, 24, 24, 22, float(f) / float(n), Rgb(70, 54, 60));
+        c.Draw(fr, f * s, 0);
+    }
+    return c;
+}
+
+TCanvas PaintAmuletStrip() {
+    const int s = 48, n = 40;
+    TCanvas c(s * n, s);
+    for (int f = 0; f < n; ++f) {
+        float a = 2 * kPi * float(f) / float(n);
+        float sx = std::cos(a);  // the disc spins about its vertical axis
+        float rx = std::max(2.0f, 18.0f * std::abs(sx));
+        float ox = float(f * s) + 24;
+        TColor gold = sx >= 0 ? Rgb(232, 190, 80) : Rgb(190, 140, 60);
+        c.SoftEllipse(ox + 2, 27, rx, 18, 4, Rgb(0, 0, 0, 0.3f));
+        c.SoftEllipse(ox, 25, rx, 18, 1, Scale(gold, 0.7f));
+        c.SoftEllipse(ox, 25, rx * 0.82f, 15, 1, gold);
+        if (rx > 6) {
+            c.SoftEllipse(ox, 25, rx * 0.42f, 8, 1, sx >= 0 ? Rgb(170, 30, 60) : Rgb(40, 120, 170));
+            c.SoftEllipse(ox - rx * 0.15f, 22, rx * 0.15f, 3, 1.5f, Rgb(255, 255, 255, 0.7f));
+        }
+        c.Line(ox, 5, ox, 9, 3, Rgb(200, 170, 90));
+        c.SoftDisc(ox, 4, 3, 1, Rgb(230, 200, 110));
+        float glint = std::max(0.0f, std::sin(a * 2));
+        c.FillPolygon(Star(ox + rx * 0.5f, 14, 7 * glint + 0.5f, 1, 4, 0), Rgb(255, 255, 240, glint));
+    }
+    return c;
+}
+
+TCanvas PaintSandGlassStrip() {
+    const int s = 48, n = 20;
+    TCanvas c(s * n, s);
+    for (int f = 0; f < n; ++f) {
+        float ox = float(f * s), t = float(f) / float(n);
+        c.SoftEllipse(ox + 26, 44, 14, 3, 3, Rgb(0, 0, 0, 0.35f));
+        TPolygon glass{{ox + 12, 7}, {ox + 36, 7}, {ox + 26, 24}, {ox + 36, 41}, {ox + 12, 41}, {ox + 22, 24}};
+        c.FillPolygon(glass, Rgb(200, 230, 255, 0.35f));
+        // Sand: the top empties while the bottom heap grows.
+        float top = 8 + 14 * t;
+        TPolygon sandTop{{ox + 12 + (top - 7) * 10 / 17, top}, {ox + 36 - (top - 7) * 10 / 17, top}, {ox + 24, 24}};
+        if (t < 0.95f) c.FillPolygon(sandTop, Rgb(230, 190, 100));
+        float heap = 4 + 12 * t;
+        c.FillPolygon(TPolygon{{ox + 14, 40}, {ox + 34, 40}, {ox + 24, 40 - heap}}, Rgb(220, 176, 90));
+        c.Line(ox + 24, 24, ox + 24, 40 - heap, 1.3f, Rgb(230, 190, 100));
+        c.Polyline(TPolygon{{ox + 12, 7}, {ox + 22, 24}, {ox + 12, 41}}, 1.4f, Rgb(255, 255, 255, 0.6f));
+        c.Polyline(TPolygon{{ox + 36, 7}, {ox + 26, 24}, {ox + 36, 41}}, 1.4f, Rgb(255, 255, 255, 0.6f));
+        for (float y : {4.0f, 41.0f}) {
+            c.FillPolygon(RoundRect(ox + 8, y, ox + 40, y + 4, 2), Rgb(120, 70, 30));
+            c.Line(ox + 10, y + 1, ox + 38, y + 1, 1, Rgb(200, 150, 90));
+        }
+        c.Line(ox + 10, 8, ox + 10, 41, 2, Rgb(120, 70, 30));
+        c.Line(ox + 38, 8, ox + 38, 41, 2, Rgb(120, 70, 30));
+    }
+    return c;
+}
+
+TCanvas PaintDropGrid() {
+    // A fine lattice laid over the drop well while it renews.
+    TCanvas c(112, 129);
+    for (int x = 4; x < 112; x += 12) c.Line(float(x), 2, float(x), 127, 1, Rgb(160, 200, 255, 0.25f));
+    for (int y = 4; y < 129; y += 12) c.Line(2, float(y), 110, float(y), 1, Rgb(160, 200, 255, 0.25f));
+    return c;
+}
+
+TCanvas PaintDropBit() {
+    TCanvas c(12, 12);
+    c.SoftDisc(6, 6, 4, 2, Rgb(140, 220, 255, 0.9f));
+    c.SoftDisc(5, 5, 1.5f, 1, Rgb(255, 255, 255));
+    return c;
+}
+
+TCanvas PaintLevelCursor() {
+    TCanvas c(40, 40);
+    c.SoftDisc(20, 20, 14, 4, Rgb(255, 255, 255, 0.25f));
+    for (int i = 0; i < 4; ++i) {
+        float a = kPi / 2 * float(i);
+        c.FillPolygon(TPolygon{{20 + std::cos(a) * 18, 20 + std::sin(a) * 18},
+                               {20 + std::cos(a + 0.35f) * 10, 20 + std::sin(a + 0.35f) * 10},
+                               {20 + std::cos(a - 0.35f) * 10, 20 + std::sin(a - 0.35f) * 10}},
+                      Rgb(255, 255, 255, 0.95f));
+    }
+    c.SoftDisc(20, 20, 3, 1, Rgb(255, 255, 255));
+    return c;
+}
+
+TCanvas PaintShadowVeil(int w, int h) {
+    TCanvas c(w, h);
+    c.FillRect(0, 0, w, h, [&](int x, int y) {
+        float n = Fbm(x * 0.03f, y * 0.03f, 3, 404);
+        return Mix(Rgb(16, 14, 24), Rgb(38, 32, 48), n);
+    });
+    return c;
+}
+
+TCanvas PaintShadowSpot() {
+    // Stamped at every fragment's point of the scaled chapter picture; a
+    // little larger than a scaled cell so the stamps join up.
+    TCanvas c(16, 16);
+    c.FillRect(0, 0, 16, 16, [](int x, int y) {
+        float dx = std::max(0.0f, std::abs(x + 0.5f - 8) - 5), dy = std::max(0.0f, std::abs(y + 0.5f - 8) - 5);
+        float d = std::hypot(dx, dy);
+        return Rgb(255, 255, 255, 0.78f * (1 - SmoothStep(0, 3, d)));
+    });
+    return c;
+}
+
+TCanvas PaintHintWindow() {
+    // Parchment balloon, 263 x 127, its tail's tip at 174,122.
+    TCanvas c(263, 127);
+    TPolygon body = RoundRect(4, 4, 258, 100, 16);
+    TPolygon tail{{150, 96}, {174, 122}, {192, 96}};
+    auto paper = [](int x, int y) {
+        float n = Fbm(x * 0.04f, y * 0.04f, 4, 88);
+        return Mix(Rgb(252, 240, 208), Rgb(226, 204, 160), n * 0.8f);
+    };
+    TPolygon sb = body, st = tail;
+    for (TPointF& p : sb) { p.X += 3; p.Y += 3; }
+    for (TPointF& p : st) { p.X += 3; p.Y += 3; }
+    c.FillPolygon(sb, Rgb(0, 0, 0, 0.3f));
+    c.FillPolygon(st, Rgb(0, 0, 0, 0.3f));
+    c.FillPolygon(body, Rgb(120, 84, 40));
+    c.FillPolygon(tail, Rgb(120, 84, 40));
+    TPolygon inner = RoundRect(7, 7, 255, 97, 13);
+    c.FillPolygon(inner, paper);
+    c.FillPolygon(TPolygon{{154, 95}, {174, 117}, {188, 95}}, paper);
+    return c;
+}
+
+TCanvas PaintSkillDropSection() {
+    TCanvas c(64, 64);
+    c.SoftEllipse(33, 54, 22, 5, 4, Rgb(0, 0, 0, 0.35f));
+    c.FillPolygon(TPolygon{{12, 30}, {52, 30}, {48, 54}, {16, 54}}, Rgb(120, 80, 40));
+    c.FillPolygon(TPolygon{{15, 33}, {49, 33}, {46, 51}, {18, 51}}, Rgb(40, 26, 16));
+    c.FillPolygon(TPolygon{{32, 28}, {22, 16}, {28, 16}, {28, 4}, {36, 4}, {36, 16}, {42, 16}}, Rgb(140, 220, 255));
+    c.Line(29, 6, 29, 15, 2, Rgb(255, 255, 255, 0.7f));
+    return c;
+}
+
+TCanvas PaintSkillEconomyStrip() {
+    const int s = 64, n = 30;
+    TCanvas c(s * n, s);
+    for (int f = 0; f < n; ++f) {
+        float a = 2 * kPi * float(f) / float(n), sx = std::cos(a);
+        float ox = float(f * s) + 32, rx = std::max(3.0f, 24.0f * std::abs(sx));
+        c.SoftEllipse(ox + 2, 36, rx, 24, 4, Rgb(0, 0, 0, 0.3f));
+        c.SoftEllipse(ox, 33, rx, 24, 1, Rgb(170, 120, 30));
+        c.SoftEllipse(ox, 33, rx * 0.85f, 20, 1, Rgb(240, 196, 70));
+        if (rx > 8) {
+            c.FillPolygon(Star(ox, 33, 12, 5, 5, -kPi / 2), [&](int x, int) {
+                return Mix(Rgb(255, 236, 150), Rgb(200, 140, 40), Clamp01((x - ox + rx) / (2 * rx)));
+            });
+        }
+    }
+    return c;
+}
+
+TCanvas PaintDecorFrame(const std::string& kind, int frame, int frames) {
+    float t = float(frame) / float(frames);
+    if (kind == "bird") {
+        TCanvas c(48, 32);
+        float wing = std::sin(2 * kPi * t) * 10;
+        c.Polyline(TPolygon{{4, 14 - wing}, {14, 12 - wing * 0.3f}, {24, 16}, {34, 12 - wing * 0.3f}, {44, 14 - wing}}, 2.6f,
+                   Rgb(40, 36, 50));
+        c.SoftEllipse(24, 17, 4, 2.5f, 1, Rgb(40, 36, 50));
+        return c;
+    }
+    if (kind == "star") {
+        TCanvas c(24, 24);
+        float k = 0.5f + 0.5f * std::sin(2 * kPi * t);
+        c.SoftDisc(12, 12, 2 + 2 * k, 4, Rgb(255, 250, 220, 0.5f + 0.5f * k));
+        c.FillPolygon(Star(12, 12, 4 + 7 * k, 1.0f, 4, 0), Rgb(255, 255, 240, 0.4f + 0.6f * k));
+        return c;
+    }
+    if (kind == "smoke") {
+        TCanvas c(48, 72);
+        for (int i = 0; i < 5; ++i) {
+            float u = std::fmod(t + float(i) / 5.0f, 1.0f);
+            float y = 66 - u * 60, x = 24 + std::sin(u * 5 + float(i)) * 6 * u;
+            c.SoftDisc(x, y, 4 + 9 * u, 6, Rgb(220, 220, 225, 0.45f * (1 - u)));
+        }
+        return c;
+    }
+    if (kind == "beam") {
+        // The lighthouse lamp's sweep: a wedge of light turning about 120,60.
+        TCanvas c(240, 120);
+        float a = 2 * kPi * t;
+        float dir = std::cos(a);  // seen from the side: the beam swings left and right
+        float len = 110 * std::abs(dir) + 8;
+        float sx = dir >= 0 ? 1.0f : -1.0f;
+        TPolygon wedge{{120, 60}, {120 + sx * len, 60 - 18 * std::abs(dir) - 4}, {120 + sx * len, 60 + 18 * std::abs(dir) + 4}};
+        c.FillPolygon(wedge, [&](int x, int) {
+            float k = 1 - std::abs(float(x) - 120) / (len + 1);
+            return Rgb(255, 244, 190, 0.55f * k);
+        });
+        c.SoftDisc(120, 60, 9, 8, Rgb(255, 250, 210, 0.9f));
+        return c;
+    }
+    if (kind == "butterfly") {
+        TCanvas c(32, 32);
+        float open = std::abs(std::cos(2 * kPi * t)) * 11 + 2;
+        c.SoftEllipse(16 - open * 0.6f, 13, open * 0.6f, 8, 1, Rgb(240, 150, 60));
+        c.SoftEllipse(16 + open * 0.6f, 13, open * 0.6f, 8, 1, Rgb(240, 150, 60));
+        c.SoftEllipse(16 - open * 0.5f, 21, open * 0.45f, 5, 1, Rgb(200, 90, 50));
+        c.SoftEllipse(16 + open * 0.5f, 21, open * 0.45f, 5, 1, Rgb(200, 90, 50));
+        c.SoftEllipse(16, 17, 1.5f, 8, 0.5f, Rgb(40, 30, 30));
+        return c;
+    }
+    TCanvas c(24, 24);  // firefly
+    float k = 0.5f + 0.5f * std::sin(2 * kPi * t);
+    c.SoftDisc(12, 12, 2 + 5 * k, 6, Rgb(220, 255, 120, 0.35f + 0.4f * k));
+    c.SoftDisc(12, 12, 2, 1, Rgb(255, 255, 200));
+    return c;
+}
+
+}  // namespace forge

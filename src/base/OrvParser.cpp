@@ -519,7 +519,7 @@ std::string TrimBlanks(std::string_view s) {
     return std::string(s.substr(b, e - b));
 }
 
-double ValToFloat(std::string_view s) {
+bool TryValToFloat(std::string_view s, double& out) {
     const std::string t = TrimBlanks(s);
     // Checked against the plain decimal grammar first: the library parser
     // would also take "inf", "nan" and hexadecimal forms.
@@ -538,16 +538,22 @@ double ValToFloat(std::string_view s) {
         ++i;
         mantissa += digits();
     }
-    if (mantissa == 0) return 0.0;
+    if (mantissa == 0) return false;
     if (i < n && (t[i] == 'e' || t[i] == 'E')) {
         ++i;
         if (i < n && (t[i] == '+' || t[i] == '-')) ++i;
-        if (digits() == 0) return 0.0;
+        if (digits() == 0) return false;
     }
-    if (i != n) return 0.0;
+    if (i != n) return false;
     double value = 0.0;
     const char* first = t.data() + numberStart;
     const auto [ptr, ec] = std::from_chars(first, t.data() + n, value, std::chars_format::general);
-    if (ec != std::errc() || ptr != t.data() + n) return 0.0;
-    return value;
+    if (ec != std::errc() || ptr != t.data() + n) return false;
+    out = value;
+    return true;
+}
+
+double ValToFloat(std::string_view s) {
+    double value = 0.0;
+    return TryValToFloat(s, value) ? value : 0.0;
 }

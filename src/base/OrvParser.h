@@ -166,5 +166,8 @@ std::string EncodeEntities(std::string_view s);
 // The trimmed text as a decimal number ("." separator, optional exponent);
 // 0 when the text is not a number as a whole.
 double ValToFloat(std::string_view s);
+// Same rules as ValToFloat, but tells a text that is not a number (false,
+// out untouched) from a real zero.
+bool TryValToFloat(std::string_view s, double& out);
 // Removes bytes 0..32 at both ends.
 std::string TrimBlanks(std::string_view s);

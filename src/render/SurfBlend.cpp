@@ -192,5 +192,15 @@ bool SimdPathSupported(TSimdPath path)
 
 const TRowKernels& RowKernelsFor(TSimdPath path)
 {
-    return path == spScalar || !SimdPathSupported(path) ? kScalarKernels : kScalarKernels;
+    if (!SimdPathSupported(path))
+        return kScalarKernels;
+    switch (path) {
+    case spSSE2:
+        return SurfSse2::Kernels;
+    case spAVX2:
+        return SurfAvx2::Kernels;
+    case spScalar:
+        break;
+    }
+    return kScalarKernels;
 }

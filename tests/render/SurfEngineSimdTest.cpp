@@ -1,0 +1,150 @@
+// Every vector path must give the scalar path's bytes exactly: the same
+// random scenes drawn through each path, odd widths, every alpha mix, every
+// tint and opacity corner, all formats.
+#include <gtest/gtest.h>
+
+#include "SurfEngineTestUtil.h"
+#include "render/SurfBlend.h"
+
+using namespace surftest;
+
+namespace {
+
+// Draws a fixed random scene through one path and returns the destination.
+std::vector<uint8_t> DrawScene(const TPixelFormat& format, TSimdPath path, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    TSurfEngine e(format, 160, 90);
+    e.SetSimdPath(path);
+    const int bpp = format.BytesPerPixel();
+    std::uniform_int_distribution<int> side(1, 77);
+    const int sw = side(rng) | 1, sh = side(rng);
+    e.CreateEmptySurface("dst", 143, 61);
+    e.CreateEmptySurface("src", sw, sh);
+    e.CreateEmptySurface("B", 143, 61);
+    e.CreateEmptySurface("C", 143, 61);
+    FillRandom(*e.GetSurface("dst"), bpp, rng, false);
+    FillRandom(*e.GetSurface("src"), bpp, rng, true);
+    FillRandom(*e.GetSurface("B"), bpp, rng, false);
+    FillRandom(*e.GetSurface("C"), bpp, rng, false);
+    if (seed % 3 == 0) {
+        // Mostly solid: long runs that take the copy shortcut.
+        for (uint8_t& a : e.GetSurface("src")->AlphaMap)
+            a = rng() % 9 == 0 ? static_cast<uint8_t>(rng()) : 255;
+    }
+    const uint8_t opacities[] = {255, 0, 1, 128, 254, static_cast<uint8_t>(rng())};
+    const uint8_t tints[] = {0, 1, 2, 127, 254, 255, static_cast<uint8_t>(rng())};
+    for (uint8_t op : opacities)
+        for (uint8_t tint : tints) {
+            int x = static_cast<int>(rng() % 180) - 30, y = static_cast<int>(rng() % 80) - 10;
+            e.DrawWithAlphaChannel("src", "dst", x, y, op, nullptr, rng() & 0xFFFFFF, tint);
+        }
+    for (int i = 0; i < 6; ++i) {
+        TRect r{static_cast<int32_t>(rng() % 150) - 5, static_cast<int32_t>(rng() % 70) - 5,
+                static_cast<int32_t>(rng() % 160), static_cast<int32_t>(rng() % 70)};
+        e.DrawRect("dst", r, rng() & 0xFFFFFF, opacities[i]);
+    }
+    TGlyphItem glyphs[4];
+    for (TGlyphItem& g : glyphs) {
+        g.Source = TRect{0, 0, sw - 1, sh};
+        g.X = static_cast<int>(rng() % 150) - 5;
+        g.Y = static_cast<int>(rng() % 60) - 5;
+        g.Colour = rng() & 0xFFFFFF;
+        g.Opacity = static_cast<uint8_t>(rng());
+    }
+    e.DrawGlyphs("src", "dst", 4, glyphs);
+    TRect rb{1, 2, 140, 60}, rac{3, 0, 143, 55};
+    e.AddBlend("B", "dst", "C", &rb, &rac);
+    std::vector<uint8_t> out;
+    for (const char* name : {"dst", "B"}) {
+        const SurfaceRecord& s = *e.GetSurface(name);
+        for (int row = 0; row < s.Height; ++row)
+            out.insert(out.end(), s.Bits + row * s.Pitch, s.Bits + row * s.Pitch + s.Width * bpp);
+    }
+    return out;
+}
+
+TEST(SurfEngineSimd, EveryPathGivesTheScalarBytes)
+{
+    std::vector<TSimdPath> paths;
+    for (TSimdPath p : {spSSE2, spAVX2})
+        if (SimdPathSupported(p))
+            paths.push_back(p);
+    if (paths.empty())
+        GTEST_SKIP() << "no vector path on this processor";
+    for (const TPixelFormat& f : kFormats)
+        for (uint32_t seed = 1; seed <= 24; ++seed) {
+            std::vector<uint8_t> reference = DrawScene(f, spScalar, seed);
+            for (TSimdPath p : paths)
+                ASSERT_EQ(DrawScene(f, p, seed), reference)
+                    << "format " << FormatName(f) << " path " << p << " seed " << seed;
+        }
+}
+
+TEST(SurfEngineSimd, RowRoutinesAgreeOnEveryLengthAndAlphaPattern)
+{
+    // Row lengths around every block size, and alpha blocks that are all 0,
+    // all 255, or mixed at each position.
+    std::mt19937 rng(77);
+    TLayout16 l565{{0xF800, 0x07E0, 0x001F}, {11, 5, 0}, {5, 6, 5}, true};
+    TLayout16 l555{{0x7C00, 0x03E0, 0x001F}, {10, 5, 0}, {5, 5, 5}, true};
+    for (TSimdPath p : {spSSE2, spAVX2}) {
+        if (!SimdPathSupported(p))
+            continue;
+        const TRowKernels& fast = RowKernelsFor(p);
+        for (int n = 0; n <= 40; ++n)
+            for (int pattern = 0; pattern < 4; ++pattern) {
+                std::vector<uint8_t> src(4 * n + 1), d0(4 * n + 1), alpha(n + 1);
+                for (auto& b : src)
+                    b = static_cast<uint8_t>(rng());
+                for (auto& b : d0)
+                    b = static_cast<uint8_t>(rng());
+                for (int i = 0; i < n; ++i)
+                    alpha[i] = pattern == 0 ? 0 : pattern == 1 ? 255 : pattern == 2 ? static_cast<uint8_t>(rng()) : (i % 8 == 3 ? 7 : 255);
+                TBlendArgs args;
+                args.Opacity = pattern == 3 ? 255 : static_cast<uint8_t>(rng());
+                args.TintLevel = pattern % 2 ? 0 : static_cast<uint8_t>(rng());
+                args.ColourB = static_cast<uint8_t>(rng());
+                args.ColourG = static_cast<uint8_t>(rng());
+                args.ColourR = static_cast<uint8_t>(rng());
+                for (const TLayout16* l : {&l565, &l555}) {
+                    args.ColourWord = static_cast<uint32_t>(rng()) & (l->Mask[0] | l->Mask[1] | l->Mask[2]);
+                    auto a = d0, b = d0;
+                    SurfScalar::BlendRow32(a.data(), src.data(), alpha.data(), n, args, *l);
+                    fast.Blend32(b.data(), src.data(), alpha.data(), n, args, *l);
+                    ASSERT_EQ(a, b) << "blend32 n " << n << " pattern " << pattern;
+                    a = b = d0;
+                    SurfScalar::BlendRow16(a.data(), src.data(), alpha.data(), n, args, *l);
+                    fast.Blend16(b.data(), src.data(), alpha.data(), n, args, *l);
+                    ASSERT_EQ(a, b) << "blend16 n " << n << " pattern " << pattern;
+                    a = b = d0;
+                    SurfScalar::RectRow32(a.data(), n, args, *l);
+                    fast.Rect32(b.data(), n, args, *l);
+                    ASSERT_EQ(a, b) << "rect32 n " << n;
+                    a = b = d0;
+                    SurfScalar::RectRow16(a.data(), n, args, *l);
+                    fast.Rect16(b.data(), n, args, *l);
+                    ASSERT_EQ(a, b) << "rect16 n " << n;
+                    a = b = d0;
+                    SurfScalar::AddRow32(a.data(), src.data(), d0.data(), n, *l);
+                    fast.Add32(b.data(), src.data(), d0.data(), n, *l);
+                    ASSERT_EQ(a, b) << "add32 n " << n;
+                    a = b = d0;
+                    SurfScalar::AddRow16(a.data(), src.data(), d0.data(), n, *l);
+                    fast.Add16(b.data(), src.data(), d0.data(), n, *l);
+                    ASSERT_EQ(a, b) << "add16 n " << n;
+                }
+            }
+    }
+}
+
+TEST(SurfEngineSimd, ForcingAPathTheProcessorLacksFallsBack)
+{
+    TSurfEngine e(TPixelFormat::Xrgb8888(), 8, 8);
+    e.SetSimdPath(spScalar);
+    EXPECT_EQ(e.SimdPath(), spScalar);
+    e.SetSimdPath(spAVX2);
+    EXPECT_EQ(e.SimdPath(), SimdPathSupported(spAVX2) ? spAVX2 : TSurfEngine::BestSimdPath());
+}
+
+}  // namespace

@@ -149,6 +149,19 @@ void TPNGMorf::SplitPicture(const TMemoryStream& png, int32_t quality, TMemorySt
     alpha = TMemoryStream(EncodePNG(grey));
 }
 
+void TPNGMorf::AddSplitPicture(TFileFolder& dest, const std::string& name, const TMemoryStream& png,
+                               int32_t quality) {
+    TMemoryStream jpeg, alpha;
+    try {
+        SplitPicture(png, quality, jpeg, alpha);
+    } catch (const OrvException& e) {
+        throw OrvException("[TPNGMorf.AddSplitPicture] Cannot split picture " + name + ": " + e.Message());
+    }
+    const std::string base = name.substr(0, name.find('.'));
+    dest.AddFile(base + "._JPG", kKindPicture, jpeg);
+    dest.AddFile(base + "._PNG", kKindPicture, alpha);
+}
+
 void TPNGMorf::JoinPicture(const TMemoryStream& jpeg, const TMemoryStream& alpha, TMemoryStream& png) {
     const TPicture colour = DecodeJPEG(jpeg.Data(), jpeg.Size());
     TPicture grey = DecodePNG(alpha.Data(), alpha.Size());

@@ -64,6 +64,14 @@ public:
     // "[TPNGMorf.JoinPicture] ..." when the sizes differ or a part is bad.
     static void JoinPicture(const TMemoryStream& jpeg, const TMemoryStream& alpha, TMemoryStream& png);
 
+    // Packs an ordinary PNG picture into an archive as the pair base + "._JPG"
+    // and base + "._PNG" (kind 2), base being name up to its first ".";
+    // preparation joins them back into base + ".PNG". Throws OrvException
+    // "[TPNGMorf.AddSplitPicture] Cannot split picture " + name + ": " +
+    // reason, or the archive's error for a duplicate or too long name.
+    static void AddSplitPicture(TFileFolder& dest, const std::string& name, const TMemoryStream& png,
+                                int32_t quality);
+
     // Runs one AutoImage script and adds its picture to the archive
     // (see media/AutoImage.h).
     static void RunAutoImage(const TMemoryStream& script, TFileFolder& archive,

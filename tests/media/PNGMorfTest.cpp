@@ -4,9 +4,12 @@
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
 #include "render/PictureCodec.h"
+#include "render/ResourceList.h"
+#include "render/SurfEngine.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -353,4 +356,73 @@ TEST(ArchivePreparation, FailuresNameTheProblemAndWriteNothing) {
     EXPECT_EQ(attempt([](TFileFolder& a) { AddText(a, "s._aim", "<AutoImage name=\"s\" width=\"0\">"); })
                   .rfind("[TPNGMorf.RunAutoImage] Bad picture size 0x0 (script s.aim)", 0),
               0u);
+}
+
+TEST(ArchivePreparation, PackedPicturesAndScriptsPrepareIntoLoadableSurfaces) {
+    const std::string dir = TestDir("surfaces");
+    {
+        TFileFolder packed = TFileFolder::CreateNew(dir + "/game.zxc");
+        TMemoryStream sprite(EncodePNG(Pattern(6, 4, 4)));
+        TPNGMorf::AddSplitPicture(packed, "sprite.png", sprite, 90);
+        AddText(packed, "wide._aim",
+                "<AutoImage name=\"wide\" width=\"12\" height=\"4\">\n<AddImage name=\"sprite.png\"/>\n"
+                "<AddImage name=\"sprite.png\" left=\"6\"/>\n<ImageHueChange hue=\"30\"/>\n");
+        Add(packed, "photo.jpg", EncodeJPEG(Pattern(5, 5, 3), 90));
+        AddText(packed, "surfaces.dat", "sprite.png\nwide.png\nphoto.jpg\n", 0);
+        packed.SaveToFile();
+    }
+    TPNGMorf morf(90);
+    morf.AddCommand("Source=\"" + dir + "/game.zxc\" Dest=\"" + dir + "/temp/game.zxc\"");
+    morf.Run();
+
+    std::unique_ptr<TSurfEngine> engine = std::make_unique<TSurfEngine>(TPixelFormat::Rgb565(), 800, 600);
+    TResourceList list(dir, engine);
+    list.AddArchive(dir + "/temp/game.zxc");
+    list.LoadSurfacesList(*list.Archives[0]);
+    ASSERT_EQ(engine->SurfaceCount(), 3u);
+    const SurfaceRecord* sprite = engine->GetSurface("sprite.png");
+    ASSERT_NE(sprite, nullptr);
+    ASSERT_EQ(sprite->AlphaMap.size(), 24u);
+    const TPicture original = Pattern(6, 4, 4);
+    for (size_t i = 0; i < 24; ++i)
+        EXPECT_EQ(sprite->AlphaMap[i], original.Pixels[i * 4 + 3]);
+    const SurfaceRecord* wide = engine->GetSurface("wide.png");
+    ASSERT_NE(wide, nullptr);
+    EXPECT_EQ(wide->Width, 12);
+    EXPECT_EQ(wide->FileName, "wide.png");
+    EXPECT_TRUE(wide->HasAlpha());
+    EXPECT_NE(wide->Bits, nullptr);
+    EXPECT_FALSE(engine->GetSurface("photo.jpg")->HasAlpha());
+}
+
+TEST(ZxcTool, PackSplitAndPrepareRoundTrip) {
+    const std::string zxc = std::string(MOSWICK_BUILD_DIR) + "/zxc";
+    if (!fs::exists(zxc))
+        GTEST_SKIP() << "zxc is not built in this tree";
+    const std::string dir = TestDir("zxc");
+    SavePNGFile(dir + "/icon.png", Pattern(7, 5, 4));
+    std::ofstream(dir + "/notes.txt") << "plain";
+    std::ofstream(dir + "/twice.v2.png") << "not split";
+    const auto run = [&](const std::string& args) {
+        return std::system((zxc + " " + args + " 2>/dev/null >/dev/null").c_str());
+    };
+    ASSERT_EQ(run("pack --split " + dir + "/p.zxc " + dir + "/icon.png " + dir + "/notes.txt " + dir +
+                  "/twice.v2.png"),
+              0);
+    TFileFolder packed(dir + "/p.zxc");
+    ASSERT_EQ(packed.Dir.size(), 4u);
+    EXPECT_EQ(packed.Dir[0].Name, "icon._JPG");
+    EXPECT_EQ(packed.Dir[1].Name, "icon._PNG");
+    EXPECT_EQ(packed.Dir[3].Name, "twice.v2.png");
+
+    ASSERT_EQ(run("prepare " + dir + "/p.zxc " + dir + "/new/ready.zxc"), 0);
+    TFileFolder ready(dir + "/new/ready.zxc");
+    const TPicture icon = Entry(ready, "icon.png");
+    EXPECT_EQ(icon.Width, 7);
+    EXPECT_EQ(icon.Channels, 4);
+    EXPECT_NE(run("prepare " + dir + "/missing.zxc " + dir + "/x.zxc"), 0);
+    SavePNGFile(dir + "/bad.png", Pattern(2, 2, 3));
+    std::ofstream(dir + "/bad.png", std::ios::trunc) << "broken";
+    EXPECT_NE(run("pack --split " + dir + "/q.zxc " + dir + "/bad.png"), 0);
+    EXPECT_FALSE(fs::exists(dir + "/q.zxc"));
 }

@@ -3,6 +3,9 @@
 //   zxc list ARCHIVE                       index, name, kind, size, offset
 //   zxc extract ARCHIVE [NAME...] [-o DIR] every (or the named) entry to DIR
 //   zxc pack OUT FILE... [--kind N]        a new archive of the files
+//   zxc pack --split OUT FILE...           .png files as JPEG colour + grey
+//                                          alpha pairs, the rest as they are
+//   zxc prepare SRC DEST                   unpack pictures, run AutoImages
 //
 // Commands live in one table (name, minimum argument count, handler, usage)
 // so further commands are one row and one function each. An archive error
@@ -19,6 +22,7 @@
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
+#include "media/PNGMorf.h"
 
 namespace {
 
@@ -93,6 +97,7 @@ int CmdExtract(const TArgs& args) {
 int CmdPack(const TArgs& args) {
     int kind = 0;
     bool kindGiven = false;
+    bool split = false;
     std::string out;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -105,6 +110,8 @@ int CmdPack(const TArgs& args) {
                 throw TUsageError{"--kind wants a number 0..65535, not " + value};
             kind = static_cast<int>(v);
             kindGiven = true;
+        } else if (args[i] == "--split") {
+            split = true;
         } else if (out.empty()) {
             out = args[i];
         } else {
@@ -117,9 +124,23 @@ int CmdPack(const TArgs& args) {
     for (const std::string& file : files) {
         TMemoryStream data;
         data.LoadFromFile(file);
-        folder.AddFile(std::filesystem::path(file).filename().string(), static_cast<uint16_t>(kind), data);
+        const std::string name = std::filesystem::path(file).filename().string();
+        // Only base.png splits: an entry's extension is all after its first ".".
+        const size_t dot = name.find('.');
+        const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
+        if (split && ext.size() == 3 && (ext[0] | 0x20) == 'p' && (ext[1] | 0x20) == 'n' && (ext[2] | 0x20) == 'g')
+            TPNGMorf::AddSplitPicture(folder, name, data, 90);
+        else
+            folder.AddFile(name, static_cast<uint16_t>(kind), data);
     }
     folder.SaveToFile();
+    return 0;
+}
+
+int CmdPrepare(const TArgs& args) {
+    if (args.size() != 2) throw TUsageError{"prepare takes a source and a destination archive"};
+    CreateFoldersFor(args[1]);
+    TPNGMorf(90).ProcessArchive(args[0], args[1]);
     return 0;
 }
 
@@ -133,7 +154,8 @@ struct TZxcCommand {
 const TZxcCommand Commands[] = {
     {"list", 1, CmdList, "zxc list ARCHIVE"},
     {"extract", 1, CmdExtract, "zxc extract ARCHIVE [NAME...] [-o DIR]"},
-    {"pack", 2, CmdPack, "zxc pack OUT FILE... [--kind N]"},
+    {"pack", 2, CmdPack, "zxc pack [--split] OUT FILE... [--kind N]"},
+    {"prepare", 2, CmdPrepare, "zxc prepare SRC DEST"},
 };
 
 void PrintUsage() {

@@ -1,0 +1,151 @@
+// Runs the built program without a display or sound card, in a folder of its
+// own with a small archive, and reads what it leaves behind.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "base/FileFolder.h"
+#include "base/OrvStream.h"
+#include "render/PictureCodec.h"
+
+namespace {
+
+class HeadlessRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               (std::string("moswick-run-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    void MakeArchive() {
+        TFileFolder folder = TFileFolder::CreateNew((dir_ / "game.zxc").string());
+        TMemoryStream readme(std::string_view{"a small archive for a headless run"});
+        folder.AddFile("readme.txt", 0, readme);
+        folder.SaveToFile();
+    }
+    void WriteFile(const std::string& name, const std::string& text) {
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+    // Runs the program with the arguments; returns its exit code.
+    int Run(const std::string& args) {
+        const std::string cmd = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR "/moswick\" --data-dir \"" +
+                                dir_.string() + "\" " + args + " >\"" + (dir_ / "out.txt").string() + "\" 2>&1";
+        const int status = std::system(cmd.c_str());
+        if (status == -1 || !WIFEXITED(status)) return -1;
+        return WEXITSTATUS(status);
+    }
+    std::vector<std::string> LogLines() {
+        std::string text;
+        ReadWholeFile((dir_ / "Moswick.log").string(), text);
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    std::string Option(const std::string& key) {
+        std::string text;
+        ReadWholeFile((dir_ / "options.cfg").string(), text);
+        std::smatch m;
+        if (std::regex_search(text, m, std::regex(key + "=([^\\r\\n]*)"))) return m[1];
+        return {};
+    }
+
+    std::filesystem::path dir_;
+};
+
+// The texts of the lines, without their stamps, that must appear in this
+// order (other lines may lie between them).
+void ExpectInOrder(const std::vector<std::string>& lines, const std::vector<std::string>& wanted) {
+    size_t at = 0;
+    for (const std::string& line : lines) {
+        if (at < wanted.size() && line.size() > wanted[at].size() &&
+            line.compare(line.size() - wanted[at].size(), wanted[at].size(), wanted[at]) == 0)
+            ++at;
+    }
+    EXPECT_EQ(at, wanted.size()) << "missing or out of order: " << (at < wanted.size() ? wanted[at] : "");
+}
+
+TEST_F(HeadlessRunTest, StartsRunsFramesAndShutsDownWithStampedLog) {
+    MakeArchive();
+    ASSERT_EQ(Run("--frames 200 --fixed-step 16 --screenshot \"" + (dir_ / "shot.png").string() + "\""), 0);
+    const auto lines = LogLines();
+    ASSERT_GE(lines.size(), 12u);
+    const std::regex stamped(R"(\{\d+:\d+:\d+\} .*)");
+    for (const std::string& l : lines) EXPECT_TRUE(std::regex_match(l, stamped)) << l;
+    EXPECT_EQ(lines[0], "{0:0:0} Moswick Version: 1.22");
+    EXPECT_EQ(lines[1], "{0:0:0} System Information");
+    EXPECT_EQ(lines[2].rfind("{0:0:0}    OS Version: ", 0), 0u);
+    EXPECT_EQ(lines[3].rfind("{0:0:0}    Processor: ", 0), 0u);
+    EXPECT_TRUE(std::regex_match(lines[4], std::regex(R"(\{0:0:0\}    Total Memory: \d+ Mb)"))) << lines[4];
+    EXPECT_EQ(lines[5], "{0:0:0} Form Create Method runed.");
+    ExpectInOrder(lines, {"Form Create Method runed.", "Bass init Ok...", "File Folders morfed Ok...",
+                          "Prepare for Game run...", "Init Direct Draw Ok...", "Game Started..."});
+    // 200 frames of 16 ms on the virtual clock: 3.2 s; 63 frames per sample.
+    EXPECT_EQ(lines.back(), "{0:3:200} Average FPS: 63.7");
+    // Start-up wrote the prepared archive, the saves folder and the options.
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "temp" / "game.zxc"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "saves"));
+    EXPECT_EQ(Option("VSync"), "1");
+    EXPECT_EQ(Option("Build"), "122");
+    TPicture shot = LoadPictureFile((dir_ / "shot.png").string());
+    EXPECT_EQ(shot.Width, 800);
+    EXPECT_EQ(shot.Height, 600);
+}
+
+TEST_F(HeadlessRunTest, MissingArchiveEndsStartUpCleanly) {
+    EXPECT_EQ(Run("--frames 20 --fixed-step 16"), 1);
+    const auto lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    bool named = false;
+    for (const auto& l : lines)
+        if (l.find("Can not find file " + (dir_ / "game.zxc").string() + "!") != std::string::npos) named = true;
+    EXPECT_TRUE(named);
+    for (const auto& l : lines) EXPECT_EQ(l.find("Game Started..."), std::string::npos);
+}
+
+TEST_F(HeadlessRunTest, InputScriptReachesTheRouting) {
+    MakeArchive();
+    // Alt+Enter switches to full screen and stores it; the script then quits
+    // at frame 10, long before the frame limit.
+    WriteFile("input.txt",
+              "frame 2 mousemove 400 300\n"
+              "frame 3 click left 400 300\n"
+              "frame 4 key enter alt\n"
+              "frame 10 quit\n");
+    ASSERT_EQ(Run("--frames 500 --fixed-step 16 --input \"" + (dir_ / "input.txt").string() + "\""), 0);
+    EXPECT_EQ(Option("FullScreenMode"), "1");
+    const auto lines = LogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("{0:0:160} Average FPS: ", 0), 0u) << lines.back();
+
+    // The stored mode is used at the next start; --window overrides it.
+    WriteFile("input.txt", "frame 1 key enter alt\n");
+    ASSERT_EQ(Run("--frames 5 --fixed-step 16 --window --input \"" + (dir_ / "input.txt").string() + "\""), 0);
+    EXPECT_EQ(Option("FullScreenMode"), "1");
+}
+
+TEST_F(HeadlessRunTest, BadCommandLineAndScriptAreRefused) {
+    MakeArchive();
+    WriteFile("input.txt", "frame 1 key nosuchkey\n");
+    EXPECT_EQ(Run("--frames 5 --input \"" + (dir_ / "input.txt").string() + "\""), 2);
+    std::string out;
+    ReadWholeFile((dir_ / "out.txt").string(), out);
+    EXPECT_NE(out.find("Input script line 1: unknown key \"nosuchkey\""), std::string::npos) << out;
+    EXPECT_EQ(Run("--frames"), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "Moswick.log"));
+}
+
+}  // namespace

@@ -233,6 +233,10 @@ void TContentBuild::BuildScenes() {
             if (std::find(quests.begin(), quests.end(), l.Quest) == quests.end()) {
                 quests.push_back(l.Quest);
                 AddPacked("Quest" + l.Quest + ".png", PaintArtefact(l.Quest));
+            }
+            std::string cut = l.Quest + "/" + std::to_string(l.Fishes);
+            if (std::find(quests.begin(), quests.end(), cut) == quests.end()) {
+                quests.push_back(cut);
                 for (const TFishSpot& f : FishSpots(l))
                     AddScript(f.Image, "<AutoImage name=\"" + BaseName(f.Image) + "\" autosize=\"true\">\r\n" +
                                            "<AddImage name=\"Quest" + l.Quest + ".png\" srcrect=\"" +

@@ -2,27 +2,66 @@
 //   forge --data DIR [--audio DIR] --out DIR [--stamp FILE]   build everything
 //   forge --data DIR --check                                  check the levels only
 //   forge --data DIR --sheet FILE.png                         contact sheet of the scenes
+//   forge --data DIR --dump DIR                               every stored picture as a file
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <string>
 
 #include "Forge.h"
+#include "Raster.h"
 #include "ForgeCheck.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
+#include "render/PictureCodec.h"
 
 namespace {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: forge --data DIR [--audio DIR] [--out DIR] [--stamp FILE] [--check] [--sheet FILE.png]\n");
+                 "usage: forge --data DIR [--audio DIR] [--out DIR] [--stamp FILE] [--check] [--sheet FILE.png] [--dump DIR]\n");
     return 2;
+}
+
+// Writes the pictures as the game will see them once prepared: packed pairs
+// joined into PNG, JPEG pictures as they are. Composed pictures are skipped.
+void Dump(const forge::TContentBuild& build, const std::string& dir) {
+    std::filesystem::create_directories(dir);
+    // Small pictures also go on one overview sheet over a mid grey.
+    TCanvas sheet(1400, 2400, Rgb(96, 96, 104));
+    int sx = 4, sy = 4, rowH = 0;
+    for (const forge::TArchiveEntry& e : build.Entries()) {
+        size_t dot = e.Name.find('.');
+        std::string base = e.Name.substr(0, dot), ext = dot == std::string::npos ? "" : e.Name.substr(dot + 1);
+        if (ext == "_JPG") {
+            const forge::TArchiveEntry* alpha = build.FindEntry(base + "._PNG");
+            TPicture rgb = DecodeJPEG(e.Bytes.data(), e.Bytes.size());
+            TPicture a = DecodePNG(alpha->Bytes.data(), alpha->Bytes.size());
+            TPicture out = ConvertChannels(rgb, 4);
+            for (int32_t i = 0; i < out.Width * out.Height; ++i) out.Pixels[size_t(i) * 4 + 3] = a.Pixels[size_t(i)];
+            SavePNGFile(dir + "/" + base + ".png", out);
+            if (out.Width > 1400 || out.Height > 300) continue;
+            if (sx + out.Width > 1396) { sx = 4; sy += rowH + 4; rowH = 0; }
+            if (sy + out.Height > 2396) continue;
+            for (int32_t y = 0; y < out.Height; ++y)
+                for (int32_t x = 0; x < out.Width; ++x) {
+                    const uint8_t* p = out.Row(y) + 4 * x;
+                    sheet.Blend(sx + x, sy + y, Rgb(p[0], p[1], p[2]), p[3] / 255.0f);
+                }
+            sx += out.Width + 4;
+            rowH = std::max(rowH, int(out.Height));
+        } else if (ext == "jpg") {
+            if (!WriteFileAtomically(dir + "/" + e.Name, e.Bytes.data(), e.Bytes.size()))
+                throw OrvException("Cannot write file " + dir + "/" + e.Name);
+        }
+    }
+    SavePNGFile(dir + "/overview.png", sheet.Crop(0, 0, 1400, std::min(2400, sy + rowH + 8)).ToRGB());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string data, audio, out, stamp, sheet;
+    std::string data, audio, out, stamp, sheet, dump;
     bool check = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -32,12 +71,12 @@ int main(int argc, char** argv) {
             return true;
         };
         if (a == "--data" ? !value(data) : a == "--audio" ? !value(audio) : a == "--out" ? !value(out)
-            : a == "--stamp" ? !value(stamp) : a == "--sheet" ? !value(sheet) : false)
+            : a == "--stamp" ? !value(stamp) : a == "--sheet" ? !value(sheet) : a == "--dump" ? !value(dump) : false)
             return Usage();
         else if (a == "--check") check = true;
-        else if (a != "--data" && a != "--audio" && a != "--out" && a != "--stamp" && a != "--sheet") return Usage();
+        else if (a != "--data" && a != "--audio" && a != "--out" && a != "--stamp" && a != "--sheet" && a != "--dump") return Usage();
     }
-    if (data.empty() || (out.empty() && !check && sheet.empty())) return Usage();
+    if (data.empty() || (out.empty() && !check && sheet.empty() && dump.empty())) return Usage();
     try {
         auto start = std::chrono::steady_clock::now();
         forge::TContentBuild build(data, audio);
@@ -52,6 +91,7 @@ int main(int argc, char** argv) {
             if (!report.Problems.empty()) status = 1;
         }
         if (!sheet.empty()) forge::WriteSheet(build, sheet);
+        if (!dump.empty()) Dump(build, dump);
         if (!out.empty()) {
             build.Write(out);
             double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

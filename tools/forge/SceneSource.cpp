@@ -221,7 +221,8 @@ std::vector<TFishSpot> FishSpots(const TLayerSource& layer) {
     int s = kArtefactSize;
     for (int i = 0; i < n; ++i) {
         TFishSpot f;
-        f.Image = "Quest" + layer.Quest + "_" + std::to_string(i + 1) + ".png";
+        // The cut depends on the count, so the name carries both.
+        f.Image = "Quest" + layer.Quest + "_" + std::to_string(n) + std::to_string(i + 1) + ".png";
         if (n == 4) {
             f.SrcX = (i % 2) * s / 2;
             f.SrcY = (i / 2) * s / 2;

@@ -55,16 +55,20 @@ inline __m128i Select(__m128i mask, __m128i yes, __m128i no)
 void Sse2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
                  const TLayout16& layout)
 {
+    // Each pixel as two 16-bit lane pairs: blue and red (mask 0x00FF00FF)
+    // and green and spare (shifted down by 8), so one multiply serves two
+    // channels and no unpacking is needed.
     const bool plainCopy = args.Opacity == 255 && args.TintLevel == 0;
     const bool tint = args.TintLevel > 0;
     const __m128i zero = _mm_setzero_si128();
-    const __m128i op = _mm_set1_epi16(args.Opacity);
+    const __m128i low = _mm_set1_epi16(0x00FF);
+    const __m128i high = _mm_set1_epi16(static_cast<int16_t>(0xFF00));
+    const __m128i k255 = _mm_set1_epi16(255);
+    const __m128i op = _mm_set1_epi32(args.Opacity);
     const __m128i k = _mm_set1_epi16(args.TintLevel);
-    const int16_t inv = static_cast<int16_t>(256 - args.TintLevel);
-    const __m128i colourTerm = _mm_setr_epi16(
-        static_cast<int16_t>(args.ColourB * inv), static_cast<int16_t>(args.ColourG * inv),
-        static_cast<int16_t>(args.ColourR * inv), 0, static_cast<int16_t>(args.ColourB * inv),
-        static_cast<int16_t>(args.ColourG * inv), static_cast<int16_t>(args.ColourR * inv), 0);
+    const int inv = 256 - args.TintLevel;
+    const __m128i colourRB = _mm_set1_epi32(static_cast<int>((args.ColourR * inv) << 16 | (args.ColourB * inv)));
+    const __m128i colourGX = _mm_set1_epi32(args.ColourG * inv);
     const __m128i spare = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i ones = _mm_set1_epi8(static_cast<char>(0xFF));
     int i = 0;
@@ -80,24 +84,27 @@ void Sse2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, 
             continue;
         }
         __m128i m = _mm_cvtsi32_si128(static_cast<int>(m4));
-        m = _mm_unpacklo_epi8(m, m);
-        m = _mm_unpacklo_epi16(m, m);  // each pixel's four bytes hold its alpha
-        const __m128i mLo = _mm_unpacklo_epi8(m, zero);
-        const __m128i mHi = _mm_unpackhi_epi8(m, zero);
-        const __m128i aLo = _mm_srli_epi16(_mm_mullo_epi16(mLo, op), 8);
-        const __m128i aHi = _mm_srli_epi16(_mm_mullo_epi16(mHi, op), 8);
-        __m128i sLo = _mm_unpacklo_epi8(s, zero);
-        __m128i sHi = _mm_unpackhi_epi8(s, zero);
+        m = _mm_unpacklo_epi8(m, zero);
+        m = _mm_unpacklo_epi16(m, zero);  // one 32-bit lane per pixel
+        __m128i a = _mm_srli_epi32(_mm_mullo_epi16(m, op), 8);
+        a = _mm_or_si128(a, _mm_slli_epi32(a, 16));  // in both 16-bit halves
+        const __m128i ia = _mm_sub_epi16(k255, a);
+        __m128i srb = _mm_and_si128(s, low);
+        __m128i sgx = _mm_srli_epi16(s, 8);
         if (tint) {
-            sLo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sLo, k), colourTerm), 8);
-            sHi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sHi, k), colourTerm), 8);
+            srb = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(srb, k), colourRB), 8);
+            sgx = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sgx, k), colourGX), 8);
         }
-        const __m128i rLo = Mix16(sLo, _mm_unpacklo_epi8(d, zero), aLo);
-        const __m128i rHi = Mix16(sHi, _mm_unpackhi_epi8(d, zero), aHi);
-        __m128i r = _mm_packus_epi16(rLo, rHi);
+        const __m128i rb = _mm_srli_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(srb, a), _mm_mullo_epi16(_mm_and_si128(d, low), ia)), 8);
+        const __m128i gx = _mm_and_si128(
+            _mm_add_epi16(_mm_mullo_epi16(sgx, a), _mm_mullo_epi16(_mm_srli_epi16(d, 8), ia)), high);
+        __m128i r = _mm_or_si128(rb, gx);
+        const __m128i mBytes = _mm_or_si128(m, _mm_slli_epi32(m, 8));
+        const __m128i mAll = _mm_or_si128(mBytes, _mm_slli_epi32(mBytes, 16));  // alpha in every byte
         if (plainCopy)
-            r = Select(_mm_cmpeq_epi8(m, ones), s, r);
-        r = Select(_mm_or_si128(_mm_cmpeq_epi8(m, zero), spare), d, r);
+            r = Select(_mm_cmpeq_epi8(mAll, ones), s, r);
+        r = Select(_mm_or_si128(_mm_cmpeq_epi8(mAll, zero), spare), d, r);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dp), r);
     }
     SurfScalar::BlendRow32(dst + 4 * i, src + 4 * i, alpha + i, n - i, args, layout);
@@ -260,19 +267,20 @@ MOSWICK_AVX2 inline __m256i Select(__m256i mask, __m256i yes, __m256i no)
 MOSWICK_AVX2 void Avx2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
                               const TLayout16& layout)
 {
+    // As the SSE2 routine: blue+red and green+spare lane pairs.
     const bool plainCopy = args.Opacity == 255 && args.TintLevel == 0;
     const bool tint = args.TintLevel > 0;
     const __m256i zero = _mm256_setzero_si256();
-    const __m256i op = _mm256_set1_epi16(args.Opacity);
+    const __m256i low = _mm256_set1_epi16(0x00FF);
+    const __m256i high = _mm256_set1_epi16(static_cast<int16_t>(0xFF00));
+    const __m256i k255 = _mm256_set1_epi16(255);
+    const __m256i op = _mm256_set1_epi32(args.Opacity);
     const __m256i k = _mm256_set1_epi16(args.TintLevel);
-    const int16_t inv = static_cast<int16_t>(256 - args.TintLevel);
-    const int16_t cb = static_cast<int16_t>(args.ColourB * inv);
-    const int16_t cg = static_cast<int16_t>(args.ColourG * inv);
-    const int16_t cr = static_cast<int16_t>(args.ColourR * inv);
-    const __m256i colourTerm = _mm256_setr_epi16(cb, cg, cr, 0, cb, cg, cr, 0, cb, cg, cr, 0, cb, cg, cr, 0);
+    const int inv = 256 - args.TintLevel;
+    const __m256i colourRB = _mm256_set1_epi32(static_cast<int>((args.ColourR * inv) << 16 | (args.ColourB * inv)));
+    const __m256i colourGX = _mm256_set1_epi32(args.ColourG * inv);
     const __m256i spare = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const __m256i ones = _mm256_set1_epi8(static_cast<char>(0xFF));
-    // Spreads alpha bytes 0..3 over the low half's pixels, 4..7 over the high half's.
     const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 6,
                                             6, 6, 6, 7, 7, 7, 7);
     int i = 0;
@@ -287,21 +295,26 @@ MOSWICK_AVX2 void Avx2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* a
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), Select(spare, d, s));
             continue;
         }
-        const __m256i m = _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(m8)), spread);
-        const __m256i aLo = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(m, zero), op), 8);
-        const __m256i aHi = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(m, zero), op), 8);
-        __m256i sLo = _mm256_unpacklo_epi8(s, zero);
-        __m256i sHi = _mm256_unpackhi_epi8(s, zero);
+        const __m128i m8v = _mm_cvtsi64_si128(static_cast<long long>(m8));
+        const __m256i m = _mm256_cvtepu8_epi32(m8v);  // one 32-bit lane per pixel
+        __m256i a = _mm256_srli_epi32(_mm256_mullo_epi16(m, op), 8);
+        a = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
+        const __m256i ia = _mm256_sub_epi16(k255, a);
+        __m256i srb = _mm256_and_si256(s, low);
+        __m256i sgx = _mm256_srli_epi16(s, 8);
         if (tint) {
-            sLo = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(sLo, k), colourTerm), 8);
-            sHi = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(sHi, k), colourTerm), 8);
+            srb = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(srb, k), colourRB), 8);
+            sgx = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(sgx, k), colourGX), 8);
         }
-        const __m256i rLo = Mix16x(sLo, _mm256_unpacklo_epi8(d, zero), aLo);
-        const __m256i rHi = Mix16x(sHi, _mm256_unpackhi_epi8(d, zero), aHi);
-        __m256i r = _mm256_packus_epi16(rLo, rHi);
+        const __m256i rb = _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(srb, a), _mm256_mullo_epi16(_mm256_and_si256(d, low), ia)), 8);
+        const __m256i gx = _mm256_and_si256(
+            _mm256_add_epi16(_mm256_mullo_epi16(sgx, a), _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), ia)), high);
+        __m256i r = _mm256_or_si256(rb, gx);
+        const __m256i mAll = _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(m8)), spread);
         if (plainCopy)
-            r = Select(_mm256_cmpeq_epi8(m, ones), s, r);
-        r = Select(_mm256_or_si256(_mm256_cmpeq_epi8(m, zero), spare), d, r);
+            r = Select(_mm256_cmpeq_epi8(mAll, ones), s, r);
+        r = Select(_mm256_or_si256(_mm256_cmpeq_epi8(mAll, zero), spare), d, r);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), r);
     }
     Sse2Blend32(dst + 4 * i, src + 4 * i, alpha + i, n - i, args, layout);

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "base/OrvException.h"
 #include "base/OrvParser.h"
 #include "base/OrvStream.h"
+#include "render/PictureCodec.h"
 #include "render/SurfEngine.h"
 
 namespace {
@@ -188,9 +190,13 @@ void TOrvParticleTemplate::LoadFromXML(const TOrvXMLTag& tag, const TOrvMorphLib
                         entry.Settings.push_back(s);
                         continue;
                     }
-                    // "T" stands for the effect's start tick, 0 while loading; a
-                    // StartTime of just "T" only marks the setting.
-                    if (s.StartTickMark) continue;
+                    // "T" stands for the effect's start tick, 0 while loading. A
+                    // StartTime of just "T" puts the morph on the effect's clock
+                    // when a particle is made (see CreateParticle).
+                    if (s.StartTickMark) {
+                        entry.Settings.push_back(s);
+                        continue;
+                    }
                     std::string constant = text;
                     std::replace(constant.begin(), constant.end(), 'T', '0');
                     const TOrvPropertyValue v = ParsePropertyValue(constant, nullptr);
@@ -229,7 +235,9 @@ void TOrvParticle::Update(uint32_t now) {
     for (size_t i = 0; i < Params.size(); ++i) {
         TOrvParticleValue& v = Params[i];
         if (v.Morph) {
-            v.Morph->ExtraOffset = TimeOffset;
+            // A shared morph runs on the effect's clock shifted by the
+            // particle's offset; a particle's own copy runs from its birth.
+            if (!v.Own) v.Morph->ExtraOffset = TimeOffset;
             v.Value = v.Morph->GetValue(AsTime(now), false);
         }
         if (!Template || i >= Template->Params.size()) continue;
@@ -358,6 +366,10 @@ std::unique_ptr<TOrvParticle> TOrvParticleSystem::CreateParticle(const TOrvParti
             if (!target) continue;
             for (const TOrvInitSetting& s : im.Settings) {
                 TOrvVector v = s.First;
+                if (s.StartTickMark && s.Mode != smMorph) {
+                    target->SetStartTime(AsTime(Effect->StartTick));
+                    continue;
+                }
                 if (s.Mode == smMorph) {
                     TOrvMorph* from = morphs.Get(s.MorphIndex);
                     if (!from) continue;
@@ -669,7 +681,9 @@ void TOrvParticleEffect::SetStartTick(uint32_t tick) {
 }
 
 bool TOrvParticleEffect::Validate() {
-    bool ok = true;
+    // The shared morphs first: their ranges and bindings are resolved once
+    // per start of the effect.
+    bool ok = morphs_->Validate();
     for (int32_t i = 0; i < systems_->Count(); ++i)
         if (TOrvParticleSystem* s = systems_->Get(i)) {
             s->Effect = this;
@@ -777,4 +791,35 @@ void DrawParticleEffect(TSurfEngine& engine, const TOrvParticleEffect& effect, c
                                         &src, d.TintColour, d.TintLevel);
         }
     }
+}
+
+bool AddEffectPicture(TSurfEngine& engine, const std::string& name, const TPicture& picture) {
+    if (picture.Empty() || picture.Channels < 1 || picture.Channels > 4) return false;
+    const TPicture rgba = picture.Channels == 4 ? picture : ConvertChannels(picture, 4);
+    engine.DeleteSurface(name);
+    if (!engine.CreateEmptySurface(name, rgba.Width, rgba.Height)) return false;
+    SurfaceRecord* rec = engine.GetSurface(name);
+    if (!rec || !rec->Bits) return false;
+    const int bytes = engine.Format().BytesPerPixel();
+    for (int32_t y = 0; y < rgba.Height; ++y) {
+        const uint8_t* src = rgba.Row(y);
+        uint8_t* row = rec->Bits + size_t(y) * size_t(rec->Pitch);
+        for (int32_t x = 0; x < rgba.Width; ++x) {
+            const uint32_t v = engine.ConvertRGB(src[4 * x], src[4 * x + 1], src[4 * x + 2]);
+            if (bytes == 2) {
+                const uint16_t w = static_cast<uint16_t>(v);
+                std::memcpy(row + 2 * x, &w, 2);
+            } else {
+                std::memcpy(row + 4 * x, &v, 4);
+            }
+        }
+    }
+    if (picture.HasAlpha()) {
+        rec->AlphaStride = rgba.Width;
+        rec->AlphaMap.resize(size_t(rgba.Width) * size_t(rgba.Height));
+        for (int32_t y = 0; y < rgba.Height; ++y)
+            for (int32_t x = 0; x < rgba.Width; ++x)
+                rec->AlphaMap[size_t(y) * size_t(rgba.Width) + size_t(x)] = rgba.Row(y)[4 * x + 3];
+    }
+    return true;
 }

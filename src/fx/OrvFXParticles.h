@@ -24,6 +24,7 @@
 
 class TMemoryStream;
 class TOrvParticleEffect;
+struct TPicture;
 class TSurfEngine;
 class TOrvXMLTag;
 
@@ -43,7 +44,7 @@ struct TOrvInitSetting {
     TOrvSettingMode Mode = smConstant;
     TOrvVector First, Second;
     int32_t MorphIndex = -1;  // smMorph: the effect morph it takes its value from
-    bool StartTickMark = false;  // the text was exactly "T"
+    bool StartTickMark = false;  // "StartTime" of exactly "T": the morph's StartTime becomes the effect's StartTick
 };
 
 // Initial settings for one morph of a particle parameter's chain (or of the effect).
@@ -223,7 +224,8 @@ public:
     bool Assign(const TOrvBaseObject* source) override;
     // StartTick := CurrentTick := tick.
     void SetStartTick(uint32_t tick);
-    // Starts every system (throws the initial particles); false if one fails.
+    // Validates the shared morphs, then starts every system (throws the
+    // initial particles); false if one fails.
     bool Validate() override;
     // Advances to tick (ignored before StartTick) and decides Finished.
     void Update(uint32_t tick);
@@ -268,3 +270,8 @@ TOrvParticleDraw ParticleDrawParams(const TOrvParticle& particle, int32_t frameC
 void DrawParticleEffect(TSurfEngine& engine, const TOrvParticleEffect& effect, const std::string& dest,
                         int32_t originX, int32_t originY, const TRect* clip, uint8_t opacity = 255,
                         const std::string& picture = std::string());
+
+// Registers a decoded picture (1 to 4 channels) as a surface of the engine
+// under name, replacing one of that name; its alpha channel, if any, becomes
+// the opacity plane. False when the surface cannot be created.
+bool AddEffectPicture(TSurfEngine& engine, const std::string& name, const TPicture& picture);

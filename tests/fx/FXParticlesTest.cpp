@@ -26,9 +26,11 @@ std::string Effect(const std::string& attrs, const std::string& particles, const
            "</ParticleSystems></ParticleEffect>";
 }
 
+// Rides the effect's shared line on the effect's clock, fades on its own.
 const std::string kDot =
-    "<Particle Name=\"Dot\"><Parameter Name=\"Position\" Dim=\"2\" Morph=\"MLine\" ClonedMorph=\"true\"/>"
-    "</Particle>";
+    "<Particle Name=\"Dot\"><Parameter Name=\"Position\" Dim=\"2\" Morph=\"MLine\"><InitMorphs>"
+    "<InitMorph Name=\"MLine\"><Property Name=\"StartTime\">T</Property></InitMorph></InitMorphs></Parameter>"
+    "<Parameter Name=\"Alpha\" Dim=\"1\" Morph=\"MFade\" ClonedMorph=\"true\"/></Particle>";
 
 std::unique_ptr<TOrvParticleEffect> Load(const std::string& xml) {
     auto fx = std::make_unique<TOrvParticleEffect>();
@@ -246,6 +248,12 @@ TEST(FXParticles, DivisorSpreadsInitialParticlesAlongPath) {
     EXPECT_EQ(s->InitInterval, 100u);
     ASSERT_EQ(s->ParticleCount(), 10);
     for (int i = 0; i < 10; ++i) EXPECT_NEAR(s->Particle(i)->DrawX, 10.0f * i, 1e-3);
+    // The offset moves the shared path, not the particles' own fading.
+    fx->Update(50);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_NEAR(s->Particle(i)->DrawX, 10.0f * i + 5.0f, 1e-3);
+        EXPECT_NEAR(s->Particle(i)->Value(ppAlpha).X, 0.95f, 1e-4);
+    }
 }
 
 TEST(FXParticles, CopiesAreIndependentAndShareRandom) {

@@ -12,6 +12,7 @@
 #include "base/OrvLog.h"
 #include "base/OrvStream.h"
 #include "base/SFunctions.h"
+#include "fx/OrvFXParticles.h"
 #include "media/PNGMorf.h"
 #include "platform/Bass.h"
 #include "platform/CPUInfo.h"
@@ -20,6 +21,7 @@
 #include "platform/Platform.h"
 #include "platform/WinVer.h"
 #include "render/PictureCodec.h"
+#include "render/ResourceList.h"
 #include "render/SurfEngine.h"
 
 TOrvGameEngine* GameEngine = nullptr;
@@ -186,6 +188,10 @@ void TOrvGameEngine::FormCreate() {
     TOrvLog::Instance().SetClock([this] { return GetTickCount(); });
     LogSystemInformation();
 
+    // The surface engine itself needs the display, which the first
+    // activation sets up; the picture list is bound to where it will be.
+    ResourceList = std::make_unique<TResourceList>(ExeDir, SurfEngine);
+
     Options.LoadOptions(WriteDir + "options.cfg");
     if (run_.FullScreen >= 0) Options.FullScreenMode = run_.FullScreen;
 
@@ -296,6 +302,8 @@ void TOrvGameEngine::RunGame() {
         Audio.LoadMusics(*FileFolder);
         Audio.PlayMusic("vibe-hah.mo3", 1000, 0);
 
+        LoadPictures();
+
         GameState = gsMenuScreen;
         NowTime = PrevFrameTime = GetTickCount();
         ScrollStepInterval = 20;
@@ -309,12 +317,45 @@ void TOrvGameEngine::RunGame() {
         FishkaUnderCursor = -1;
         SkillOfferWeights = {100, 80, 60, 60, 40, 60, 60, 60, 60};
         RedrawRects.assign(1, TRect{0, 0, kScreenWidth, kScreenHeight});
+        LoadEffectTemplates();
         QuickSaveCaptionTime = -1;
     } catch (const std::exception&) {
         if (terminated_) return;
         if (FatalText.empty()) FatalText = "Exception error in TOrvGameEngine.RunGame";
         throw OrvException(FatalText);
     }
+}
+
+void TOrvGameEngine::LoadPictures() {
+    SurfEngine->ProgressCallback = [this](int32_t percent) { Interface->LoadingProgress(percent); };
+    ResourceList->LoadSurfacesList(*FileFolder, "surfaces.dat");
+    SurfEngine->ProgressCallback = nullptr;
+    Log("Pictures from Folder Load Ok...");
+    Log("resource List Reinit Surfaces Ok...");
+    if (SurfEngine->FindSurface("cursor_line.png") < 0)
+        ResourceList->LoadPNGFromArchive(*FileFolder, "cursor_line.png", "cursor_line.png");
+    int32_t w = 0;
+    int32_t h = 0;
+    SurfEngine->GetPictureSize("cursor_line.png", w, h);
+    CursorHeight = h;
+}
+
+void TOrvGameEngine::LoadEffectTemplates() {
+    EffectTemplates.clear();
+    for (const char* name : kEffectFiles) {
+        TMemoryStream* stream = LoadEffectFile(*FileFolder, name);
+        auto effect = std::make_unique<TOrvParticleEffect>();
+        effect->SetName(name);
+        effect->SetRandom(&Random);
+        effect->LoadFromStream(*stream);
+        EffectTemplates.push_back(std::move(effect));
+    }
+}
+
+TOrvParticleEffect* TOrvGameEngine::FindEffectTemplate(const std::string& fileName) const {
+    for (size_t i = 0; i < EffectTemplates.size() && i < kEffectFiles.size(); ++i)
+        if (fileName == kEffectFiles[i]) return EffectTemplates[i].get();
+    return nullptr;
 }
 
 void TOrvGameEngine::LoadGameParams() { Params.LoadGameParams(ExeDir + "GameParams.xml", Shapes); }
@@ -564,6 +605,7 @@ void TOrvGameEngine::ChangewindowMode() {
                 return;
             }
             SurfEngine->Reinit(Display.get());
+            ResourceList->ReinitSurfaces(*FileFolder, ExeDir, "");
             CreateScreenSurfaces();
         }
         RedrawAll();
@@ -777,10 +819,12 @@ void TOrvGameEngine::FormDestroy() {
     }
     idleHooked_ = false;
     Rules->FreeScene();
+    EffectTemplates.clear();
     SurfEngine.reset();
     if (Display) Display->Shutdown();
     Display.reset();
     FileFolder.reset();
+    ResourceList.reset();
     Audio.Shutdown();
     BASS_Free();
     Window.Destroy();
@@ -860,6 +904,7 @@ int TOrvGameEngine::Run() {
             } catch (const std::exception& e) {
                 HandleException(e);
             }
+            if (terminated_) break;
         } else if (!virtualClock_ && !script_) {
             // Not in the foreground: nothing runs; wait for the next event
             // instead of spinning.

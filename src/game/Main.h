@@ -29,6 +29,8 @@ class TSurfEngine;
 class TFileFolder;
 class TMemoryStream;
 class TInputScript;
+class TResourceList;
+class TOrvParticleEffect;
 class TOrvGameEngine;
 
 // What a frame updates and draws (32-bit signed; values outside this list
@@ -129,6 +131,8 @@ public:
     virtual void DrawForms() {}
     // Start-up: show the title window.
     virtual void ShowTitle() {}
+    // Start-up: the loading window's progress bar (0..100).
+    virtual void LoadingProgress(int32_t percent) { (void)percent; }
 };
 
 // Settings of one run from the command line.
@@ -158,6 +162,12 @@ public:
     static constexpr uint32_t kCursorFrameTime = 30;
     static constexpr int32_t kCursorWidth = 41;
     static constexpr int32_t kCursorFrames = 30;
+    // The particle effects loaded at start-up and kept for the whole run.
+    static constexpr std::array<const char*, 8> kEffectFiles{
+        "BonusAmulet.xml", "BonusBombPauk.xml",   "FallDownEffect.xml", "SparkleEffect.xml",
+        "SparkleHintEffect.xml", "SparkleFishesEffect.xml", "Contour.xml", "GiveScoreEffect.xml"};
+    // The light picture of the drawing.
+    static constexpr const char* kLightPicture = "LightPoint1.png";
 
     // Registers itself as the game-wide engine (GameEngine). Only one engine
     // may exist at a time.
@@ -215,6 +225,9 @@ public:
     std::unique_ptr<TDisplay> Display;
     std::unique_ptr<TSurfEngine> SurfEngine;
     std::unique_ptr<TFileFolder> FileFolder;
+    std::unique_ptr<TResourceList> ResourceList;
+    // The effect templates of kEffectFiles, in that order.
+    std::vector<std::unique_ptr<TOrvParticleEffect>> EffectTemplates;
     std::unique_ptr<TGameRules> Rules;
     std::unique_ptr<TGameInterface> Interface;
     // The shape table, once the scene loader provides one (not owned).
@@ -285,6 +298,8 @@ public:
     // The archive entry as a stream at position 0 (owned by the archive).
     // Throws OrvException "Can not find " + name + "in file folder".
     static TMemoryStream* LoadEffectFile(TFileFolder& folder, const std::string& name);
+    // The effect template loaded from that file name, or nullptr.
+    TOrvParticleEffect* FindEffectTemplate(const std::string& fileName) const;
     // Reads ExeDir + "GameParams.xml" (start-up and the debug key F4).
     void LoadGameParams();
     // Adds the whole screen (0,0..799,599) to DirtyRects.
@@ -318,6 +333,8 @@ private:
     void LogSystemInformation();
     void StartAudio();
     void PrepareArchive();
+    void LoadPictures();
+    void LoadEffectTemplates();
     bool InitDisplay(bool fullScreen, std::string& error);
     void SampleFrameRate();
     void Present();

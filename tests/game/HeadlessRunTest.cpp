@@ -26,10 +26,22 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    void MakeArchive() {
+    // A small archive with what start-up insists on: the picture list and
+    // the eight effect templates (empty effects); skipEffect leaves one out.
+    void MakeArchive(const std::string& skipEffect = "") {
         TFileFolder folder = TFileFolder::CreateNew((dir_ / "game.zxc").string());
         TMemoryStream readme(std::string_view{"a small archive for a headless run"});
         folder.AddFile("readme.txt", 0, readme);
+        TMemoryStream list(std::string_view{""});
+        folder.AddFile("surfaces.dat", 0, list);
+        for (const char* name : {"BonusAmulet.xml", "BonusBombPauk.xml", "FallDownEffect.xml", "SparkleEffect.xml",
+                                 "SparkleHintEffect.xml", "SparkleFishesEffect.xml", "Contour.xml",
+                                 "GiveScoreEffect.xml"}) {
+            if (skipEffect == name) continue;
+            TMemoryStream effect(std::string("<ParticleEffect Name=\"") + name +
+                                 "\"><Functions/><Morphs/><Particles/><ParticleSystems/></ParticleEffect>");
+            folder.AddFile(name, 0, effect);
+        }
         folder.SaveToFile();
     }
     void WriteFile(const std::string& name, const std::string& text) {
@@ -92,7 +104,8 @@ TEST_F(HeadlessRunTest, StartsRunsFramesAndShutsDownWithStampedLog) {
     EXPECT_TRUE(std::regex_match(lines[4], std::regex(R"(\{0:0:0\}    Total Memory: \d+ Mb)"))) << lines[4];
     EXPECT_EQ(lines[5], "{0:0:0} Form Create Method runed.");
     ExpectInOrder(lines, {"Form Create Method runed.", "Bass init Ok...", "File Folders morfed Ok...",
-                          "Prepare for Game run...", "Init Direct Draw Ok...", "Game Started..."});
+                          "Prepare for Game run...", "Init Direct Draw Ok...", "Pictures from Folder Load Ok...",
+                          "resource List Reinit Surfaces Ok...", "Game Started..."});
     // 200 frames of 16 ms on the virtual clock: 3.2 s; 63 frames per sample.
     EXPECT_EQ(lines.back(), "{0:3:200} Average FPS: 63.7");
     // Start-up wrote the prepared archive, the saves folder and the options.
@@ -114,6 +127,18 @@ TEST_F(HeadlessRunTest, MissingArchiveEndsStartUpCleanly) {
         if (l.find("Can not find file " + (dir_ / "game.zxc").string() + "!") != std::string::npos) named = true;
     EXPECT_TRUE(named);
     for (const auto& l : lines) EXPECT_EQ(l.find("Game Started..."), std::string::npos);
+}
+
+TEST_F(HeadlessRunTest, FailureInTheSecondStageIsLoggedAndEndsTheRun) {
+    MakeArchive("Contour.xml");
+    EXPECT_EQ(Run("--frames 50 --fixed-step 16"), 1);
+    const auto lines = LogLines();
+    ExpectInOrder(lines, {"Game Started...", "Can not find Contour.xmlin file folder",
+                          "Exception error in TOrvGameEngine.RunGame", "Exception error in TOrvGameEngine.RunGame",
+                          "Average FPS: 0"});
+    // The fatal text closes the window in the first frame.
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "{0:0:0} Average FPS: 0");
 }
 
 TEST_F(HeadlessRunTest, InputScriptReachesTheRouting) {

@@ -242,30 +242,31 @@ TEST(OrvParserMalformed, DeepNestingRefusedAtLoadButTreesFreeWithoutRecursion) {
     // copying it must not recurse.
     auto root = std::make_unique<TOrvXMLTag>("r");
     TOrvXMLTag* t = root.get();
-    for (int i = 0; i < 300000; ++i) t = t->AddTag("d");
+    for (int i = 0; i < 200000; ++i) t = t->AddTag("d");
     TOrvXMLTag copy;
     copy.Assign(root.get());
     root.reset();
     int depth = 0;
     for (const TOrvXMLTag* c = &copy; c->TagCount() > 0; c = c->GetTag(0)) ++depth;
-    EXPECT_EQ(depth, 300000);
+    EXPECT_EQ(depth, 200000);
 }
 
 TEST(OrvParserMalformed, LargeInputsStayLinear) {
-    // 2 MB of stray "<" without any ">", and 2 MB of short elements: the
-    // first is quadratic in a scanner that looks for ">" afresh at every "<".
+    // 2 MB of stray "<" without any ">" (quadratic in a scanner that looks
+    // for ">" afresh at every "<": about 5e11 bytes scanned), and 1 MB of
+    // short elements. The bound is loose on purpose; linear takes a second.
     std::string stray(2u << 20, 'x');
     for (size_t i = 0; i < stray.size(); i += 4) stray[i] = '<';
     std::string many;
-    while (many.size() < (2u << 20)) many += "<e k=\"1\">t</e>";
+    while (many.size() < (1u << 20)) many += "<e k=\"1\">t</e>";
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Load(stray)->TagCount(), 0);
     auto doc = Load("<r>" + many + "</r>");
-    EXPECT_GT(doc->GetTag(0)->TagCount(), 130000);
+    EXPECT_GT(doc->GetTag(0)->TagCount(), 65000);
     const std::string written = doc->SaveToString();
     EXPECT_GT(written.size(), many.size());
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 30.0);
+    EXPECT_LT(seconds, 60.0);
 }
 
 TEST(OrvParserWriter, InlineLimitAndIndentation) {

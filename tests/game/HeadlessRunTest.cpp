@@ -28,12 +28,22 @@ protected:
 
     // A small archive with what start-up insists on: the picture list and
     // the eight effect templates (empty effects); skipEffect leaves one out.
-    void MakeArchive(const std::string& skipEffect = "") {
+    // withCursor adds a cursor strip of 30 solid red frames.
+    void MakeArchive(const std::string& skipEffect = "", bool withCursor = false) {
         TFileFolder folder = TFileFolder::CreateNew((dir_ / "game.zxc").string());
         TMemoryStream readme(std::string_view{"a small archive for a headless run"});
         folder.AddFile("readme.txt", 0, readme);
-        TMemoryStream list(std::string_view{""});
+        TMemoryStream list(std::string_view{withCursor ? "cursor_line.png\r\n" : ""});
         folder.AddFile("surfaces.dat", 0, list);
+        if (withCursor) {
+            TPicture cursor = TPicture::Create(41 * 30, 24, 4, 0);
+            for (size_t i = 0; i < cursor.Pixels.size(); i += 4) {
+                cursor.Pixels[i] = 255;
+                cursor.Pixels[i + 3] = 255;
+            }
+            TMemoryStream png(EncodePNG(cursor));
+            folder.AddFile("cursor_line.png", 0, png);
+        }
         for (const char* name : {"BonusAmulet.xml", "BonusBombPauk.xml", "FallDownEffect.xml", "SparkleEffect.xml",
                                  "SparkleHintEffect.xml", "SparkleFishesEffect.xml", "Contour.xml",
                                  "GiveScoreEffect.xml"}) {
@@ -160,6 +170,27 @@ TEST_F(HeadlessRunTest, InputScriptReachesTheRouting) {
     WriteFile("input.txt", "frame 1 key enter alt\n");
     ASSERT_EQ(Run("--frames 5 --fixed-step 16 --window --input \"" + (dir_ / "input.txt").string() + "\""), 0);
     EXPECT_EQ(Option("FullScreenMode"), "1");
+}
+
+TEST_F(HeadlessRunTest, ScriptedMouseMovesTheCursor) {
+    MakeArchive("", true);
+    WriteFile("input.txt", "frame 3 mousemove 200 150\nframe 6 mousemove 400 300\n");
+    const std::string shot = (dir_ / "shot.png").string();
+    ASSERT_EQ(Run("--frames 12 --fixed-step 16 --input \"" + (dir_ / "input.txt").string() + "\" --screenshot \"" +
+                  shot + "\""),
+              0);
+    TPicture picture = LoadPictureFile(shot);
+    ASSERT_EQ(picture.Width, 800);
+    auto red = [&](int x, int y) {
+        const uint8_t* p = picture.Row(y) + static_cast<size_t>(x) * static_cast<size_t>(picture.Channels);
+        return p[0] > 200 && p[1] < 50 && p[2] < 50;
+    };
+    EXPECT_TRUE(red(400, 300));
+    EXPECT_TRUE(red(440, 321));
+    EXPECT_FALSE(red(441, 300));  // 41 pixels wide
+    EXPECT_FALSE(red(400, 323));  // drawn two rows short of the picture
+    EXPECT_FALSE(red(399, 300));
+    EXPECT_FALSE(red(200, 150));  // the old place was restored
 }
 
 TEST_F(HeadlessRunTest, BadCommandLineAndScriptAreRefused) {

@@ -1,0 +1,291 @@
+#include "game/EffectViewer.h"
+
+#include <SDL.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "base/OrvException.h"
+#include "base/OrvRandom.h"
+#include "base/OrvStream.h"
+#include "fx/OrvFXArt.h"
+#include "fx/OrvFXBase.h"
+#include "fx/OrvFXParticles.h"
+#include "platform/Display.h"
+#include "platform/Platform.h"
+#include "platform/Window.h"
+#include "render/PictureCodec.h"
+#include "render/SurfEngine.h"
+
+namespace {
+
+constexpr int32_t kWidth = 800;
+constexpr int32_t kHeight = 600;
+constexpr const char* kFrame = "MemorySurface";
+constexpr const char* kBackdrop = "ViewerBackdrop";
+constexpr const char* kFallbackPicture = "LightPoint1.png";
+
+bool ReadUnsigned(const char* text, uint64_t max, uint64_t& out) {
+    if (!text || !*text) return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long v = std::strtoull(text, &end, 10);
+    if (errno != 0 || *end != '\0' || text[0] == '-' || v > max) return false;
+    out = v;
+    return true;
+}
+
+// A dim blue-grey vertical gradient, so light and dark particles both show.
+void PaintBackdrop(TSurfEngine& engine) {
+    engine.CreateEmptySurface(kBackdrop, kWidth, kHeight);
+    SurfaceRecord* rec = engine.GetSurface(kBackdrop);
+    if (!rec || !rec->Bits) return;
+    const int bpp = engine.Format().BytesPerPixel();
+    for (int32_t y = 0; y < kHeight; ++y) {
+        const uint8_t v = static_cast<uint8_t>(14 + 30 * y / kHeight);
+        const uint32_t px = engine.ConvertRGB(v, static_cast<uint8_t>(v + 4), static_cast<uint8_t>(v + 14));
+        uint8_t* row = rec->Bits + size_t(y) * size_t(rec->Pitch);
+        for (int32_t x = 0; x < kWidth; ++x) {
+            if (bpp == 2) {
+                const uint16_t w = static_cast<uint16_t>(px);
+                std::memcpy(row + 2 * x, &w, 2);
+            } else {
+                std::memcpy(row + 4 * x, &px, 4);
+            }
+        }
+    }
+}
+
+// Registers the picture of every system: a file of that name in the picture
+// folder first, else the game's own painted effect pictures, else a glow.
+void LoadPictures(TSurfEngine& engine, TOrvParticleEffect& effect, const std::string& dir) {
+    const auto painted = fxart::EffectPictures();
+    for (int32_t i = 0; i < effect.Systems().Count(); ++i) {
+        TOrvParticleSystem* s = effect.Systems().Get(i);
+        if (!s) continue;
+        if (s->Resource.empty()) s->Resource = kFallbackPicture;
+        if (engine.FindSurface(s->Resource) >= 0) continue;
+        const std::filesystem::path file = std::filesystem::path(dir) / s->Resource;
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(file, ec)) {
+            try {
+                if (AddEffectPicture(engine, s->Resource, LoadPictureFile(file.string()))) continue;
+            } catch (const OrvException& e) {
+                std::fprintf(stderr, "moswick: %s\n", e.Message().c_str());
+            }
+        }
+        bool found = false;
+        for (const auto& [name, pic] : painted)
+            if (name == s->Resource) found = AddEffectPicture(engine, name, pic);
+        if (found) continue;
+        std::fprintf(stderr, "moswick: no picture \"%s\" for system \"%s\", drawing a glow instead\n",
+                     s->Resource.c_str(), s->Name().c_str());
+        s->Resource = kFallbackPicture;
+        if (engine.FindSurface(kFallbackPicture) < 0)
+            for (const auto& [name, pic] : painted)
+                if (name == kFallbackPicture) AddEffectPicture(engine, name, pic);
+    }
+}
+
+uint32_t CountLit(TSurfEngine& engine) {
+    SurfaceRecord* frame = engine.GetSurface(kFrame);
+    SurfaceRecord* back = engine.GetSurface(kBackdrop);
+    if (!frame || !back || !frame->Bits || !back->Bits) return 0;
+    uint32_t lit = 0;
+    for (int32_t y = 0; y < kHeight; ++y)
+        for (int32_t x = 0; x < kWidth; ++x) {
+            uint8_t r1, g1, b1, r2, g2, b2;
+            engine.GetPixelRGB(*frame, x, y, r1, g1, b1);
+            engine.GetPixelRGB(*back, x, y, r2, g2, b2);
+            if (std::abs(r1 - r2) + std::abs(g1 - g2) + std::abs(b1 - b2) > 24) ++lit;
+        }
+    return lit;
+}
+
+bool SaveFrame(TSurfEngine& engine, const std::string& path) {
+    const SurfaceRecord* frame = engine.GetSurface(kFrame);
+    if (!frame || !frame->Bits) return false;
+    TPicture picture = TPicture::Create(frame->Width, frame->Height, 3);
+    for (int32_t y = 0; y < frame->Height; ++y) {
+        uint8_t* row = picture.Row(y);
+        for (int32_t x = 0; x < frame->Width; ++x)
+            engine.GetPixelRGB(*frame, x, y, row[x * 3], row[x * 3 + 1], row[x * 3 + 2]);
+    }
+    try {
+        SavePNGFile(path, picture);
+    } catch (const OrvException&) {
+        return false;
+    }
+    return true;
+}
+
+// A fresh running copy of the prototype, started at tick.
+std::unique_ptr<TOrvParticleEffect> StartCopy(const TOrvParticleEffect& proto, uint32_t tick) {
+    auto fx = std::make_unique<TOrvParticleEffect>();
+    if (!fx->Assign(&proto)) return nullptr;
+    fx->SetStartTick(tick);
+    if (!fx->Validate()) std::fprintf(stderr, "moswick: some particles of the effect failed to start\n");
+    return fx;
+}
+
+}  // namespace
+
+bool TEffectViewerOptions::Parse(int argc, const char* const* argv, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+        uint64_t v = 0;
+        if (arg == "--no-window") {
+            NoWindow = true;
+            continue;
+        }
+        if (!next) {
+            error = "missing value after " + arg;
+            return false;
+        }
+        if (arg == "--effect") {
+            EffectFile = next;
+        } else if (arg == "--screenshot") {
+            ScreenshotFile = next;
+        } else if (arg == "--pictures") {
+            PictureDir = next;
+        } else if (arg == "--frames" || arg == "--fixed-step") {
+            if (!ReadUnsigned(next, 100000000, v)) {
+                error = "bad number after " + arg + ": " + next;
+                return false;
+            }
+            (arg == "--frames" ? Frames : FixedStepMs) = static_cast<uint32_t>(v);
+        } else if (arg == "--seed") {
+            if (!ReadUnsigned(next, UINT64_MAX, v)) {
+                error = std::string("bad number after --seed: ") + next;
+                return false;
+            }
+            Seed = v;
+        } else {
+            error = "unknown argument for the effect viewer: " + arg;
+            return false;
+        }
+        ++i;
+    }
+    if (EffectFile.empty()) {
+        error = "--effect needs an effect file";
+        return false;
+    }
+    return true;
+}
+
+bool IsEffectViewerCommand(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--effect") return true;
+    return false;
+}
+
+int RunEffectViewer(int argc, const char* const* argv) {
+    TEffectViewerOptions options;
+    std::string error;
+    if (!options.Parse(argc, argv, error)) {
+        std::fprintf(stderr,
+                     "moswick: %s\n"
+                     "usage: moswick --effect FILE [--frames N] [--fixed-step MS] [--seed N]\n"
+                     "               [--screenshot FILE] [--pictures DIR] [--no-window]\n",
+                     error.c_str());
+        return 2;
+    }
+    return RunEffectViewer(options);
+}
+
+int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* result) {
+    TEffectViewerResult local;
+    TEffectViewerResult& res = result ? *result : local;
+    res = TEffectViewerResult();
+
+    TOrvRandom random(options.Seed);
+    TOrvParticleEffect proto;
+    try {
+        TMemoryStream stream;
+        stream.LoadFromFile(options.EffectFile);
+        proto.SetName(std::filesystem::path(options.EffectFile).filename().string());
+        proto.LoadFromStream(stream);
+    } catch (const OrvException& e) {
+        std::fprintf(stderr, "moswick: %s\n", e.Message().c_str());
+        return 1;
+    }
+    proto.SetRandom(&random);
+
+    TWindow window;
+    TDisplay display;
+    std::string error;
+    bool windowed = false;
+    if (!options.NoWindow) {
+        windowed = window.Create("Moswick effect viewer - " + proto.Name(), kWidth, kHeight, false,
+                                 SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, error);
+        if (!windowed) std::fprintf(stderr, "moswick: no window (%s), running without one\n", error.c_str());
+    }
+    if (!display.Init(windowed ? window.Handle() : nullptr, kWidth, kHeight, 32, false, error)) {
+        std::fprintf(stderr, "moswick: cannot set up the screen: %s\n", error.c_str());
+        return 1;
+    }
+    if (windowed)
+        window.SetCoordinateMapper([&display](int32_t& x, int32_t& y) {
+            const TPoint p = display.WindowToFrame(x, y);
+            x = p.X;
+            y = p.Y;
+        });
+    const bool dummyVideo = SDL_GetCurrentVideoDriver() && std::string(SDL_GetCurrentVideoDriver()) == "dummy";
+    const uint32_t step = options.FixedStepMs ? options.FixedStepMs : ((!windowed || dummyVideo) ? 20u : 0u);
+
+    TSurfEngine engine(&display, kWidth, kHeight);
+    engine.CreateEmptySurface(kFrame, kWidth, kHeight);
+    PaintBackdrop(engine);
+    LoadPictures(engine, proto, options.PictureDir.empty()
+                                    ? std::filesystem::path(options.EffectFile).parent_path().string()
+                                    : options.PictureDir);
+
+    const uint32_t firstTick = step ? 1000u : Platform::GetTickCount();
+    std::unique_ptr<TOrvParticleEffect> fx = StartCopy(proto, firstTick);
+    if (!fx) {
+        std::fprintf(stderr, "moswick: the effect cannot be copied\n");
+        return 1;
+    }
+    bool quit = false;
+    while (!quit && (options.Frames == 0 || res.Frames < options.Frames)) {
+        TWindowEvent ev;
+        while (windowed && window.PollEvent(ev)) {
+            if (ev.Kind == TWindowEventKind::Quit ||
+                (ev.Kind == TWindowEventKind::KeyDown && ev.Key == VK::Escape))
+                quit = true;
+            else if (ev.Kind == TWindowEventKind::KeyDown && ev.Key == VK::Space)
+                fx.reset();
+        }
+        const uint32_t now = step ? firstTick + res.Frames * step : Platform::GetTickCount();
+        if (!fx) fx = StartCopy(proto, now);
+        if (!fx) return 1;
+        fx->Update(now);
+        if (fx->Finished()) {
+            ++res.Finishes;
+            fx = StartCopy(proto, now);
+            if (!fx) return 1;
+        }
+        res.PeakParticles = std::max(res.PeakParticles, fx->ParticleCount);
+
+        engine.DrawSurface(kBackdrop, kFrame, 0, 0);
+        DrawParticleEffect(engine, *fx, kFrame, kWidth / 2, kHeight / 2, nullptr);
+        if (windowed) {
+            engine.PresentAll(kFrame);
+            if (!step) SDL_Delay(5);
+        }
+        ++res.Frames;
+    }
+    res.LitPixels = CountLit(engine);
+    if (!options.ScreenshotFile.empty() && !SaveFrame(engine, options.ScreenshotFile)) {
+        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", options.ScreenshotFile.c_str());
+        return 1;
+    }
+    std::printf("effect %s: %u frames, finished %u times, at most %d particles\n", proto.Name().c_str(), res.Frames,
+                res.Finishes, res.PeakParticles);
+    return 0;
+}

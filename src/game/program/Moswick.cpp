@@ -3,9 +3,11 @@
 // failed, 2 for a bad command line or input script).
 #include <cstdio>
 
+#include "game/EffectViewer.h"
 #include "game/Main.h"
 
 int main(int argc, char** argv) {
+    if (IsEffectViewerCommand(argc, argv)) return RunEffectViewer(argc, argv);
     TRunOptions run;
     std::string error;
     if (!run.Parse(argc, argv, error)) {

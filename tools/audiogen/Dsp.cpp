@@ -5,6 +5,20 @@
 
 namespace dsp {
 
+// Rotates a phasor instead of taking a sine per frame: far cheaper for the
+// hundreds of partials of a bright tone, and in double precision it stays
+// on the circle for minutes of sound.
+void AddPartial(TBuffer& out, double w, double phase, double amp) {
+    const double c = std::cos(w), s = std::sin(w);
+    double x = std::cos(phase), y = std::sin(phase);
+    for (float& v : out) {
+        v += float(amp * y);
+        const double nx = x * c - y * s;
+        y = x * s + y * c;
+        x = nx;
+    }
+}
+
 size_t Frames(double seconds) { return size_t(std::max(0.0, seconds) * Rate + 0.5); }
 
 double NoteHz(double midi) { return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0); }
@@ -66,12 +80,7 @@ TBuffer Saw(double seconds, double freq, int voices, double detuneCents) {
         double f = freq * std::pow(2.0, spread / 1200.0);
         int harmonics = std::max(1, int(18000.0 / f));
         double offset = 0.37 * v;  // voices start out of phase, like free-running oscillators
-        for (int k = 1; k <= harmonics; ++k) {
-            double amp = 1.0 / k / voices;
-            double w = 2 * Pi * f * k / Rate;
-            double ph = offset * k;
-            for (size_t i = 0; i < out.size(); ++i) out[i] += float(amp * std::sin(w * double(i) + ph));
-        }
+        for (int k = 1; k <= harmonics; ++k) AddPartial(out, 2 * Pi * f * k / Rate, offset * k, 1.0 / k / voices);
     }
     return out;
 }
@@ -79,11 +88,7 @@ TBuffer Saw(double seconds, double freq, int voices, double detuneCents) {
 TBuffer Square(double seconds, double freq) {
     TBuffer out(Frames(seconds));
     int harmonics = std::max(1, int(18000.0 / freq));
-    for (int k = 1; k <= harmonics; k += 2) {
-        double amp = 1.0 / k;
-        double w = 2 * Pi * freq * k / Rate;
-        for (size_t i = 0; i < out.size(); ++i) out[i] += float(amp * std::sin(w * double(i)));
-    }
+    for (int k = 1; k <= harmonics; k += 2) AddPartial(out, 2 * Pi * freq * k / Rate, 0.0, 1.0 / k);
     return out;
 }
 

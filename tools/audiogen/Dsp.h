@@ -41,6 +41,9 @@ TBuffer Fm(double seconds, double freq, double ratio, double index0, double inde
 // White noise shaped by Perc(attack, decay).
 TBuffer Noise(double seconds, double attack, double decay, TOrvRandom& random);
 
+// Adds amp * sin(w * i + phase) (w in radians per frame) to every frame.
+void AddPartial(TBuffer& out, double w, double phase, double amp);
+
 // A band-limited sawtooth (additive, harmonics below 18 kHz) at freq with a
 // slight detune chorus of voices copies spread by detune cents.
 TBuffer Saw(double seconds, double freq, int voices, double detuneCents);

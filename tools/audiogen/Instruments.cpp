@@ -51,11 +51,7 @@ void HoldEnvelope(TXmInstrument& ins, uint16_t attackTicks, uint16_t fadeout) {
 // so the sample loops seamlessly over its whole length.
 TBuffer LoopingTone(const std::vector<std::pair<int, double>>& partials) {
     TBuffer out(Rate);
-    for (auto [hz, amp] : partials) {
-        double w = 2 * Pi * hz / Rate;
-        double phase = hz * 0.61;
-        for (size_t i = 0; i < out.size(); ++i) out[i] += float(amp * std::sin(w * double(i) + phase));
-    }
+    for (auto [hz, amp] : partials) AddPartial(out, 2 * Pi * hz / Rate, hz * 0.61, amp);
     return out;
 }
 

@@ -14,36 +14,21 @@
 
 namespace {
 
-TEST(SFunctionsNumbers, ValIntReadsPrefixesAndDropsTheSignWhenStopped) {
+TEST(SFunctionsNumbers, ValIntAndValFloat) {
     EXPECT_EQ(ValInt("12px"), 12);
     EXPECT_EQ(ValInt("-7"), -7);
     EXPECT_EQ(ValInt("-7a"), 7);
     EXPECT_EQ(ValInt("$1F"), 31);
     EXPECT_EQ(ValInt(""), 0);
-    EXPECT_EQ(ValInt("abc"), 0);
     EXPECT_EQ(ValInt("-"), 0);
-    EXPECT_EQ(ValInt("  +42"), 42);
-    EXPECT_EQ(ValInt("x10"), 16);
-    EXPECT_EQ(ValInt("X10"), 16);
-    EXPECT_EQ(ValInt("0x10"), 16);
-    EXPECT_EQ(ValInt("-$10"), -16);
-    EXPECT_EQ(ValInt("0"), 0);
-}
-
-TEST(SFunctionsNumbers, ValIntStaysInThe32BitRange) {
-    EXPECT_EQ(ValInt("2147483647"), 2147483647);
+    EXPECT_EQ(ValInt("  -0x10"), -16);
+    // The 32-bit range: the digit that would overflow stops the reading.
     EXPECT_EQ(ValInt("-2147483648"), std::numeric_limits<int32_t>::min());
-    // The digit that would overflow stops the reading there.
     EXPECT_EQ(ValInt("21474836470"), 2147483647);
-    EXPECT_EQ(ValInt("99999999999"), 999999999);
     EXPECT_EQ(ValInt("-99999999999"), 999999999);
-    // Colour values use all 32 bits.
     EXPECT_EQ(ValInt("$FFFFFFFF"), -1);
-    EXPECT_EQ(ValInt("$00FF00"), 0x00FF00);
     EXPECT_EQ(ValInt("$1FFFFFFFF"), static_cast<int32_t>(0x1FFFFFFF));
-}
 
-TEST(SFunctionsNumbers, ValFloatNeedsTheWholeText) {
     EXPECT_DOUBLE_EQ(ValFloat("2.5"), 2.5);
     EXPECT_DOUBLE_EQ(ValFloat("2.5 "), 0.0);
     EXPECT_DOUBLE_EQ(ValFloat("2,5"), 0.0);
@@ -51,14 +36,7 @@ TEST(SFunctionsNumbers, ValFloatNeedsTheWholeText) {
     EXPECT_DOUBLE_EQ(ValFloat("-1e3"), -1000.0);
     EXPECT_DOUBLE_EQ(ValFloat("+.5"), 0.5);
     EXPECT_DOUBLE_EQ(ValFloat("3."), 3.0);
-    EXPECT_DOUBLE_EQ(ValFloat(" 7"), 7.0);
-    EXPECT_DOUBLE_EQ(ValFloat("1e"), 0.0);
-    EXPECT_DOUBLE_EQ(ValFloat("."), 0.0);
-    EXPECT_DOUBLE_EQ(ValFloat("inf"), 0.0);
-    EXPECT_DOUBLE_EQ(ValFloat("nan"), 0.0);
-    EXPECT_DOUBLE_EQ(ValFloat("1e999"), 0.0);
-    EXPECT_EQ(BoolToText(true), "true");
-    EXPECT_EQ(BoolToText(false), "false");
+    for (const char* bad : {"1e", ".", "inf", "nan", "1e999", "0x10"}) EXPECT_DOUBLE_EQ(ValFloat(bad), 0.0) << bad;
 }
 
 TEST(SFunctionsText, WordsAreRunsBetweenBlanksAndTabs) {
@@ -75,53 +53,37 @@ TEST(SFunctionsText, WordsAreRunsBetweenBlanksAndTabs) {
     EXPECT_EQ(GetWord("a   ", 2), "%&");
     // A word spelled like the end marker ends the count.
     EXPECT_EQ(WordCount("a %& b"), 1);
-}
-
-TEST(SFunctionsText, WordCountIsNotLimitedTo255Words) {
-    std::string s;
-    for (int i = 0; i < 300; ++i) s += "w ";
-    EXPECT_EQ(WordCount(s), 300);
-    EXPECT_EQ(GetWord(s, 300), "w");
-    EXPECT_EQ(GetWord(s, 301), "%&");
+    std::string many;
+    for (int i = 0; i < 300; ++i) many += "w ";
+    EXPECT_EQ(WordCount(many), 300);
 }
 
 TEST(SFunctionsText, TextBetweenFirstAndAttrValueOf) {
     EXPECT_EQ(TextBetweenFirst("<b>bold</b>", "<b>", "</b>"), "bold");
     EXPECT_EQ(TextBetweenFirst("x]y[z", "[", "]"), "");
-    EXPECT_EQ(TextBetweenFirst("abc", "[", "]"), "");
     EXPECT_EQ(TextBetweenFirst("[abc", "[", "]"), "");
-    EXPECT_EQ(TextBetweenFirst("[]", "[", "]"), "");
 
     EXPECT_EQ(AttrValueOf(R"(<a Name="x" Value="12">)", "Value"), "12");
-    EXPECT_EQ(AttrValueOf(R"(<a Name="x">)", "Value"), "");
     EXPECT_EQ(AttrValueOf(R"(<a Value="12)", "Value"), "");
     EXPECT_EQ(AttrValueOf(R"(<a MaxValue="5" Value="12">)", "Value"), "5");
-    EXPECT_EQ(AttrValueOf(R"(Value="")", "Value"), "");
 }
 
-TEST(SFunctionsIntegers, ArrayOperations) {
+TEST(SFunctionsIntegers, ArrayEdges) {
     TIntegers a;
     EXPECT_EQ(MinInt(a), 2147483647);
     DeleteInt(0, a);
     EXPECT_TRUE(a.empty());
-    AddInt(a, 5);
-    AddInt(a, 3);
+    a = {5, 3};
     InsertInt(a, 9, 1);
-    EXPECT_EQ(a, (TIntegers{5, 9, 3}));
     InsertInt(a, 7, 100);
     InsertInt(a, 1, -4);
     EXPECT_EQ(a, (TIntegers{1, 5, 9, 3, 7}));
     DeleteInt(-1, a);
     DeleteInt(5, a);
-    EXPECT_EQ(a.size(), 5u);
     DeleteInt(2, a);
     EXPECT_EQ(a, (TIntegers{1, 5, 3, 7}));
-    EXPECT_EQ(IndexOfInt(a, 3), 2);
     EXPECT_EQ(IndexOfInt(a, 42), -1);
-    EXPECT_TRUE(IntInArray(7, a));
     EXPECT_FALSE(IntInArray(9, a));
-    EXPECT_EQ(MinInt(a), 1);
-    EXPECT_EQ(MinInt(TIntegers{-2147483647 - 1, 0}), std::numeric_limits<int32_t>::min());
 }
 
 TEST(SFunctionsIntegers, WeightedIndexFollowsTheWeights) {
@@ -158,21 +120,13 @@ TEST(SFunctionsGeometry, PointInRectAndVectorAngle) {
     const TRect r{10, 20, 30, 40};
     EXPECT_TRUE(PointInRect(r, TPoint{30, 40}));
     EXPECT_TRUE(PointInRect(r, TPoint{10, 20}));
-    EXPECT_TRUE(PointInRect(r, TPoint{30, 25}));
     EXPECT_FALSE(PointInRect(r, TPoint{31, 25}));
     EXPECT_FALSE(PointInRect(r, TPoint{20, 41}));
-    EXPECT_FALSE(PointInRect(r, TPoint{9, 20}));
 
     EXPECT_DOUBLE_EQ(VectorAngle(TPoint{0, -5}), std::numbers::pi / 2);
     EXPECT_DOUBLE_EQ(VectorAngle(TPoint{-1, 0}), std::numbers::pi);
-    EXPECT_DOUBLE_EQ(VectorAngle(TPoint{1, 1}), std::numbers::pi / 4);
     EXPECT_DOUBLE_EQ(VectorAngle(-1.0, -1.0), std::numbers::pi / 4 + std::numbers::pi);
     EXPECT_DOUBLE_EQ(VectorAngle(0.0, 0.0), std::numbers::pi / 2);
-
-    TRects rects;
-    AddRect(rects, r);
-    ASSERT_EQ(rects.size(), 1u);
-    EXPECT_EQ(rects[0], r);
 }
 
 // Unit squares [x, x+1) x [y, y+1) of a small plane, counted by how many of
@@ -198,72 +152,45 @@ TRects RandomRects(TOrvRandom& random, int count) {
     return rects;
 }
 
-TEST(SFunctionsCells, TwoOverlappingRectanglesAndNone) {
+// Every unit square covered by the rectangles is covered by the cells:
+// exactly once when exact, at least once (and by one cell per group of 249
+// rectangles at most) otherwise.
+void ExpectCells(const TRects& rects, bool exact) {
     TRects cells;
-    RectsToCells(cells, TRects{});
-    EXPECT_TRUE(cells.empty());
-
-    const TRects two{TRect{0, 0, 20, 20}, TRect{10, 10, 30, 30}};
-    RectsToCells(cells, two);
-    EXPECT_FALSE(cells.empty());
-    const std::vector<int> want = Coverage(two);
+    RectsToCells(cells, rects);
+    const std::vector<int> want = Coverage(rects);
     const std::vector<int> got = Coverage(cells);
+    const int overlap = static_cast<int>((rects.size() + 248) / 249);
     for (size_t i = 0; i < want.size(); ++i) {
-        ASSERT_LE(got[i], 1) << "cells overlap at " << i;
-        ASSERT_EQ(got[i], want[i] > 0 ? 1 : 0) << "at " << i;
+        if (exact) {
+            ASSERT_EQ(got[i], want[i] > 0 ? 1 : 0) << rects.size() << " rectangles, square " << i;
+        }
+        ASSERT_GE(got[i], want[i] > 0 ? 1 : 0) << rects.size() << " rectangles, square " << i;
+        ASSERT_LE(got[i], std::max(overlap, 1)) << rects.size() << " rectangles, square " << i;
     }
 }
 
 TEST(SFunctionsCells, UpTo32RectanglesGiveDisjointCellsOfTheSameUnion) {
+    TRects none;
+    RectsToCells(none, TRects{});
+    EXPECT_TRUE(none.empty());
+    ExpectCells(TRects{TRect{0, 0, 20, 20}, TRect{10, 10, 30, 30}}, true);
     TOrvRandom random(99);
-    for (int round = 0; round < 300; ++round) {
-        const TRects rects = RandomRects(random, random.Between(1, 32));
-        TRects cells;
-        RectsToCells(cells, rects);
-        const std::vector<int> want = Coverage(rects);
-        const std::vector<int> got = Coverage(cells);
-        for (size_t i = 0; i < want.size(); ++i) {
-            ASSERT_EQ(got[i], want[i] > 0 ? 1 : 0) << "round " << round << " square " << i;
-        }
-    }
+    for (int round = 0; round < 300; ++round) ExpectCells(RandomRects(random, random.Between(1, 32)), true);
 }
 
-TEST(SFunctionsCells, RepeatedBitsStillCoverTheUnion) {
+TEST(SFunctionsCells, RepeatedBitsAndFullIntervalListsStillCoverTheUnion) {
     // Rectangle 32 shares its bit with rectangle 0; its right edge falls
     // inside rectangle 0's column, which must keep rectangle 0's bit.
     TRects rects{TRect{0, 0, 40, 40}};
     for (int i = 1; i < 32; ++i) rects.push_back(TRect{60, 60, 61, 61});
     rects.push_back(TRect{-5, 50, 10, 60});
-    TRects cells;
-    RectsToCells(cells, rects);
-    const std::vector<int> want = Coverage(rects);
-    const std::vector<int> got = Coverage(cells);
-    for (size_t i = 0; i < want.size(); ++i) ASSERT_GE(got[i], want[i] > 0 ? 1 : 0) << "square " << i;
+    ExpectCells(rects, false);
 
     TOrvRandom random(5);
-    for (int round = 0; round < 100; ++round) {
-        const TRects many = RandomRects(random, random.Between(33, 240));
-        TRects manyCells;
-        RectsToCells(manyCells, many);
-        const std::vector<int> w = Coverage(many);
-        const std::vector<int> g = Coverage(manyCells);
-        for (size_t i = 0; i < w.size(); ++i) {
-            ASSERT_LE(g[i], 1) << "cells of one call overlap, round " << round;
-            ASSERT_GE(g[i], w[i] > 0 ? 1 : 0) << "round " << round << " square " << i;
-        }
-    }
-}
-
-TEST(SFunctionsCells, MoreRectanglesThanTheIntervalListsHoldAreStillCovered) {
-    TOrvRandom random(17);
-    for (int count : {249, 250, 498, 1500}) {
-        const TRects rects = RandomRects(random, count);
-        TRects cells;
-        RectsToCells(cells, rects);
-        const std::vector<int> want = Coverage(rects);
-        const std::vector<int> got = Coverage(cells);
-        for (size_t i = 0; i < want.size(); ++i) ASSERT_GE(got[i], want[i] > 0 ? 1 : 0) << count << " at " << i;
-    }
+    for (int round = 0; round < 60; ++round) ExpectCells(RandomRects(random, random.Between(33, 249)), false);
+    // Past 249 rectangles the interval lists would overflow in one pass.
+    for (int count : {250, 498, 1500}) ExpectCells(RandomRects(random, count), false);
 }
 
 TEST(SFunctionsCells, CellsAreClippedToThePlaneAndEmptyRectanglesIgnored) {
@@ -288,6 +215,9 @@ TEST(SFunctionsScramble, RoundTripKeepsLengthAndContent) {
             TMemoryStream back;
             ScrambleStream(scrambled, back, key);
             ASSERT_EQ(back.Bytes(), bytes) << "key '" << key << "' length " << length;
+            ScrambleStream(back, back, key);  // in place
+            ScrambleStream(back, back, key);
+            ASSERT_EQ(back.Bytes(), bytes);
         }
     }
 }
@@ -324,16 +254,6 @@ TEST(SFunctionsScramble, EmptyKeyActsAsSomeOneCharacterKey) {
         matched = withOne.Bytes() == withEmpty.Bytes();
     }
     EXPECT_TRUE(matched);
-}
-
-TEST(SFunctionsScramble, SameStreamAsSourceAndDest) {
-    const std::string text = "in place scrambling!";
-    TMemoryStream s(text);
-    ScrambleStream(s, s, GameFileKey);
-    EXPECT_EQ(s.Size(), text.size());
-    EXPECT_NE(s.AsString(), text);
-    ScrambleStream(s, s, GameFileKey);
-    EXPECT_EQ(s.AsString(), text);
 }
 
 TEST(SFunctionsScramble, IsPlainText) {

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -140,6 +141,13 @@ void TDisplay::Shutdown()
     lost_ = false;
 }
 
+void TDisplay::SetVSync(bool on)
+{
+    vsync_ = on;
+    if (renderer_)
+        SDL_RenderSetVSync(renderer_, on ? 1 : 0);
+}
+
 void TDisplay::SetFullScreen(bool on)
 {
     fullScreen_ = on;
@@ -154,12 +162,20 @@ std::unique_ptr<TDisplaySurface> TDisplay::CreateSurface(int width, int height) 
 void TDisplay::UpdateLayout()
 {
     destRect_ = {0, 0, width_, height_};
+    pixelRatioX_ = pixelRatioY_ = 1.0;
     if (!renderer_ || width_ <= 0 || height_ <= 0)
         return;
     int outW = 0;
     int outH = 0;
     if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) != 0 || outW <= 0 || outH <= 0)
         return;
+    int winW = 0;
+    int winH = 0;
+    SDL_GetWindowSize(window_, &winW, &winH);
+    if (winW > 0 && winH > 0) {
+        pixelRatioX_ = static_cast<double>(outW) / winW;
+        pixelRatioY_ = static_cast<double>(outH) / winH;
+    }
     // Largest scale that keeps the aspect; window mode keeps whole factors so
     // pixels stay sharp (nearest), full screen fills the desktop (smooth).
     double scale = std::min(static_cast<double>(outW) / width_, static_cast<double>(outH) / height_);
@@ -183,9 +199,12 @@ TPoint TDisplay::WindowToFrame(int x, int y) const
     int64_t h = destRect_.Bottom - destRect_.Top;
     if (w <= 0 || h <= 0 || width_ <= 0 || height_ <= 0)
         return {};
-    // 64-bit so that far-away points cannot overflow the products.
-    int64_t fx = (static_cast<int64_t>(x) - destRect_.Left) * width_;
-    int64_t fy = (static_cast<int64_t>(y) - destRect_.Top) * height_;
+    // Window coordinates to output pixels, then 64-bit so that far-away
+    // points cannot overflow the products.
+    const int64_t px = static_cast<int64_t>(std::floor(x * pixelRatioX_));
+    const int64_t py = static_cast<int64_t>(std::floor(y * pixelRatioY_));
+    int64_t fx = (px - destRect_.Left) * width_;
+    int64_t fy = (py - destRect_.Top) * height_;
     fx = fx >= 0 ? fx / w : -((-fx + w - 1) / w);
     fy = fy >= 0 ? fy / h : -((-fy + h - 1) / h);
     fx = std::clamp<int64_t>(fx, 0, width_ - 1);

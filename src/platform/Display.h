@@ -83,8 +83,8 @@ public:
     bool IsInitialised() const { return initialised_; }
 
     // Presenting waits for the display's refresh when on (the "VSync"
-    // option, default on). Takes effect at the next Init.
-    void SetVSync(bool on) { vsync_ = on; }
+    // option, default on). Applies at once when a renderer exists.
+    void SetVSync(bool on);
     bool VSync() const { return vsync_; }
 
     const TPixelFormat& PixelFormat() const { return format_; }
@@ -120,7 +120,7 @@ public:
     // Brings a lost screen back; false with the error text when it cannot.
     bool Restore(std::string& error);
 
-    // Maps window pixels (e.g. mouse coordinates) to frame coordinates,
+    // Maps window coordinates (e.g. SDL mouse events) to frame coordinates,
     // following the current scaling and letterboxing; points on the black
     // bars are clamped to the nearest frame pixel.
     TPoint WindowToFrame(int x, int y) const;
@@ -161,4 +161,7 @@ private:
     TRects clipList_;
     TPoint clientOrigin_;
     TRect destRect_;
+    // Output pixels per window coordinate (above 1 on high-density screens).
+    double pixelRatioX_ = 1.0;
+    double pixelRatioY_ = 1.0;
 };

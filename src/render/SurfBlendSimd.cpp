@@ -39,12 +39,10 @@ uint64_t Load64(const uint8_t* p)
 // ---------------------------------------------------------------------------
 // SSE2
 
-// Blend of two pixels widened to 16-bit lanes: (t * a + d * (255 - a)) >> 8.
-inline __m128i Mix16(__m128i t, __m128i d, __m128i a)
+// Blend in 16-bit lanes: (t * a + d * ia) >> 8 with ia = 255 - a.
+inline __m128i Mix16(__m128i t, __m128i d, __m128i a, __m128i ia)
 {
-    const __m128i k255 = _mm_set1_epi16(255);
-    __m128i sum = _mm_add_epi16(_mm_mullo_epi16(t, a), _mm_mullo_epi16(d, _mm_sub_epi16(k255, a)));
-    return _mm_srli_epi16(sum, 8);
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(t, a), _mm_mullo_epi16(d, ia)), 8);
 }
 
 inline __m128i Select(__m128i mask, __m128i yes, __m128i no)
@@ -145,13 +143,14 @@ void Sse2Blend16(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, 
         const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dp));
         const __m128i m = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(alpha + i)), zero);
         const __m128i a = _mm_srli_epi16(_mm_mullo_epi16(m, op), 8);
+        const __m128i ia = _mm_sub_epi16(full, a);
         __m128i out = zero;
         for (int c = 0; c < 3; ++c) {
             __m128i sc = _mm_srl_epi16(_mm_and_si128(s, mask[c]), shift[c]);
             const __m128i dc = _mm_srl_epi16(_mm_and_si128(d, mask[c]), shift[c]);
             if (tint)
                 sc = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sc, k), colourTerm[c]), 8);
-            out = _mm_or_si128(out, _mm_sll_epi16(Mix16(sc, dc, a), shift[c]));
+            out = _mm_or_si128(out, _mm_sll_epi16(Mix16(sc, dc, a, ia), shift[c]));
         }
         if (plainCopy)
             out = Select(_mm_cmpeq_epi16(m, full), s, out);
@@ -252,11 +251,9 @@ void Sse2Add16(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLay
 
 #define MOSWICK_AVX2 __attribute__((target("avx2")))
 
-MOSWICK_AVX2 inline __m256i Mix16x(__m256i t, __m256i d, __m256i a)
+MOSWICK_AVX2 inline __m256i Mix16x(__m256i t, __m256i d, __m256i a, __m256i ia)
 {
-    const __m256i k255 = _mm256_set1_epi16(255);
-    __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(t, a), _mm256_mullo_epi16(d, _mm256_sub_epi16(k255, a)));
-    return _mm256_srli_epi16(sum, 8);
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(t, a), _mm256_mullo_epi16(d, ia)), 8);
 }
 
 MOSWICK_AVX2 inline __m256i Select(__m256i mask, __m256i yes, __m256i no)
@@ -357,13 +354,14 @@ MOSWICK_AVX2 void Avx2Blend16(uint8_t* dst, const uint8_t* src, const uint8_t* a
         const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dp));
         const __m256i m = _mm256_cvtepu8_epi16(m16);
         const __m256i a = _mm256_srli_epi16(_mm256_mullo_epi16(m, op), 8);
+        const __m256i ia = _mm256_sub_epi16(full, a);
         __m256i out = zero;
         for (int c = 0; c < 3; ++c) {
             __m256i sc = _mm256_srl_epi16(_mm256_and_si256(s, mask[c]), shift[c]);
             const __m256i dc = _mm256_srl_epi16(_mm256_and_si256(d, mask[c]), shift[c]);
             if (tint)
                 sc = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(sc, k), colourTerm[c]), 8);
-            out = _mm256_or_si256(out, _mm256_sll_epi16(Mix16x(sc, dc, a), shift[c]));
+            out = _mm256_or_si256(out, _mm256_sll_epi16(Mix16x(sc, dc, a, ia), shift[c]));
         }
         if (plainCopy)
             out = Select(_mm256_cmpeq_epi16(m, full), s, out);

@@ -47,6 +47,12 @@ TResourceList::TResourceList(std::string programFolder, std::unique_ptr<TSurfEng
 
 TResourceList::~TResourceList() = default;
 
+TSurfEngine& TResourceList::Engine() const {
+    if (!engine_)
+        throw OrvException("[TResourceList] No surface engine");
+    return *engine_;
+}
+
 void TResourceList::AddArchive(const std::string& path) {
     Archives.push_back(std::make_unique<TFileFolder>(path));
 }
@@ -105,7 +111,7 @@ bool TResourceList::LoadFromFile(const std::string& name, const std::string& pat
 
 bool TResourceList::Register(const std::string& name, const std::string& fileName, const TPicture& picture,
                              bool isPNG) {
-    TSurfEngine& engine = *engine_;
+    TSurfEngine& engine = Engine();
     SurfaceRecord record;
     record.Name = name;
     record.FileName = fileName;
@@ -133,7 +139,7 @@ bool TResourceList::Register(const std::string& name, const std::string& fileNam
 void TResourceList::ConvertToSurface(const TPicture& picture, SurfaceRecord& record) const {
     if (!record.Bits || record.Width != picture.Width || record.Height != picture.Height || picture.Empty())
         return;
-    const TSurfEngine& engine = *engine_;
+    const TSurfEngine& engine = Engine();
     const int bytes = engine.Format().BytesPerPixel();
     const int rShift = engine.RedShift(), gShift = engine.GreenShift(), bShift = engine.BlueShift();
     // 16-bit pixels keep the top bits of each channel (truncated, not
@@ -167,7 +173,7 @@ void TResourceList::ReportProgress(int32_t percent) const {
 }
 
 void TResourceList::LoadSurfacesList(TFileFolder& archive, const std::string& listName) {
-    TSurfEngine& engine = *engine_;
+    TSurfEngine& engine = Engine();
     for (const std::string& name : PreloadPictures) {
         if (engine.FindSurface(name) >= 0)
             continue;
@@ -219,7 +225,7 @@ void TResourceList::LoadSurfacesList(TFileFolder& archive, const std::string& li
 
 void TResourceList::ReinitSurfaces(TFileFolder& archive, const std::string& programFolder,
                                    const std::string& reloadFirst) {
-    TSurfEngine& engine = *engine_;
+    TSurfEngine& engine = Engine();
     std::string folder = programFolder;
     if (!folder.empty() && folder.back() != '/')
         folder += '/';

@@ -28,7 +28,7 @@ class TResourceList {
 public:
     // programFolder gets a trailing "/" when it lacks one. engine is the
     // variable that holds (or will hold) the game's surface engine; it must
-    // outlive the list, and must hold an engine whenever pictures are loaded.
+    // outlive the list. Loading while it holds no engine throws OrvException.
     TResourceList(std::string programFolder, std::unique_ptr<TSurfEngine>& engine);
     ~TResourceList();
     TResourceList(const TResourceList&) = delete;
@@ -93,6 +93,9 @@ private:
     bool LoadFromFile(const std::string& name, const std::string& path, const std::string& fileName);
     bool Register(const std::string& name, const std::string& fileName, const TPicture& picture, bool isPNG);
     void ReportProgress(int32_t percent) const;
+    // The engine the variable holds; OrvException "[TResourceList] No
+    // surface engine" while it holds none.
+    TSurfEngine& Engine() const;
 
     std::unique_ptr<TSurfEngine>& engine_;
     std::string programFolder_;

@@ -84,6 +84,18 @@ TEST(HueConversion, KnownColoursAndZeroShiftSwapsRedAndBlue) {
     ChangeHue(p, 0, 0, 0);
     EXPECT_EQ(p.Pixels, (std::vector<uint8_t>{0, 0, 255, 30, 200, 10, 77, 77, 77, 255, 0, 0}));
 
+    // Worked by hand: stored (30, 200, 10) is read as (10, 200, 30), giving
+    // H 84, L 99, S 218; one step lighter it comes back as (10, 204, 30),
+    // stored the right way round.
+    TPicture lit = TPicture::Create(1, 1, 3);
+    lit.Pixels = {30, 200, 10};
+    ChangeHue(lit, 0, 0, 1);
+    EXPECT_EQ(lit.Pixels, (std::vector<uint8_t>{10, 204, 30}));
+    const THLS green = RGBToHLS(10, 200, 30);
+    EXPECT_EQ(green.H, 84);
+    EXPECT_EQ(green.L, 99);
+    EXPECT_EQ(green.S, 218);
+
     // A positive hue shift turns what the script sees as red towards blue.
     TPicture q = TPicture::Create(1, 1, 4);
     q.Pixels = {0, 0, 255, 99};  // stored blue is read as red

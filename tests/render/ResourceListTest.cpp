@@ -141,6 +141,8 @@ TEST(ResourceList, SurfacesListLoadsInOrderSkipsKnownMissingAndBrokenPictures) {
 
     TFileFolder empty = TFileFolder::CreateNew("none.zxc");
     EXPECT_THROW(f.list.LoadSurfacesList(empty), OrvException);
+    f.engine.reset();  // before start-up creates the engine
+    EXPECT_THROW(f.list.LoadSurfacesList(f.archive), OrvException);
 }
 
 TEST(ResourceList, ReinitRebuildsEverySurfaceInOrder) {

@@ -57,7 +57,7 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
     int lineNo = 0;
     TLayerSource* layer = nullptr;
     auto fail = [&](const std::string& msg) -> void {
-        throw OrvException(where + " line " + std::to_string(lineNo) + ": " + msg);
+        throw OrvException(where + (lineNo > 0 ? " line " + std::to_string(lineNo) : std::string()) + ": " + msg);
     };
     while (std::getline(in, raw)) {
         ++lineNo;

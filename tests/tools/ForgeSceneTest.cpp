@@ -1,0 +1,207 @@
+// The level sources: every shipped scene reads, writes a document the game's
+// reader takes back unchanged, drives belts the effects' path code accepts,
+// and can be completed with the pieces its weights spawn.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ForgeCheck.h"
+#include "SceneSource.h"
+#include "base/OrvException.h"
+#include "base/OrvParser.h"
+#include "base/OrvStream.h"
+#include "fx/OrvFXBase.h"
+
+using namespace forge;
+
+namespace {
+
+std::string ReadData(const std::string& rel) {
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(std::string(MOSWICK_SOURCE_DIR) + "/data/" + rel, text)) << rel;
+    return text;
+}
+
+std::vector<int> Numbers(const std::string& s) {
+    std::vector<int> v;
+    std::istringstream in(s);
+    int x = 0;
+    while (in >> x) v.push_back(x);
+    return v;
+}
+
+const char* kSmallScene =
+    "painting meadow\nsize 700 620\nweight Dot 1\n"
+    "layer A\nat 300 300\nquest Sun\nfishes 2 3 5\nartefact 20 20\n"
+    "belt 10 BeltPart1.png : 60,100 60,500 600,500\n"
+    "map\n##\nend\n";
+
+std::string SceneError(const std::string& text) {
+    try {
+        ParseSceneSource(text, 1, "test");
+    } catch (const OrvException& e) {
+        return e.Message();
+    }
+    return "no error";
+}
+
+TLayerSource LayerOf(const std::vector<std::string>& rows) {
+    TLayerSource l;
+    l.Cells = ParseCellMap(rows, "test");
+    return l;
+}
+
+}  // namespace
+
+TEST(ForgeScenes, ShippedScenesReadBackAndDriveValidBelts) {
+    std::vector<TShape> shapes = ParseShapes(ReadData("shapes.txt"));
+    for (int n = 1; n <= 5; ++n) {
+        std::string name = "scenes/scene" + std::to_string(n) + ".txt";
+        TSceneSource sc = ParseSceneSource(ReadData(name), n, name);
+        ASSERT_GE(sc.Width, 1000) << name;
+        ASSERT_GE(sc.Layers.size(), 3u);
+        ASSERT_LE(sc.Layers.size(), 6u);
+        TOrvParser doc;
+        doc.LoadFromString(SceneXml(sc, shapes));
+        TOrvXMLTag* root = doc.GetTag(0);
+        ASSERT_NE(root, nullptr);
+        EXPECT_EQ(root->AttributeValue("Picture"), sc.PictureName());
+        TOrvXMLTag* layers = root->FindTag("Layers");
+        ASSERT_NE(layers, nullptr);
+        ASSERT_EQ(layers->TagCount(), int(sc.Layers.size()));
+        for (size_t i = 0; i < sc.Layers.size(); ++i) {
+            const TLayerSource& l = sc.Layers[i];
+            TOrvXMLTag* t = layers->GetTag(int(i));
+            std::vector<int> frags = Numbers(t->FindTag("Frags")->Value);
+            ASSERT_EQ(frags.size(), l.Cells.size()) << name << " " << l.Name;
+            for (size_t k = 0; k < frags.size(); ++k) EXPECT_EQ(frags[k], FragmentIndex(l.Cells[k]));
+            if (TOrvXMLTag* lv = t->FindTag("FragsLevel")) {
+                std::vector<int> levels = Numbers(lv->Value);
+                ASSERT_EQ(levels.size(), l.Cells.size());
+                for (size_t k = 0; k < levels.size(); ++k) EXPECT_EQ(levels[k], l.Cells[k].Level);
+            }
+            EXPECT_EQ(Numbers(t->FindTag("Belts")->Value), l.Belts);
+            int fishes = t->FindTag("ExtraFishes")->TagCount();
+            EXPECT_GE(fishes, 2);
+            EXPECT_LE(fishes, 4);
+        }
+        TOrvXMLTag* belts = root->FindTag("Belts");
+        ASSERT_NE(belts, nullptr);
+        ASSERT_EQ(belts->TagCount(), int(sc.Belts.size()));
+        for (size_t b = 0; b < sc.Belts.size(); ++b) {
+            const TBeltSource& src = sc.Belts[b];
+            TOrvPiecewiseFunc path;
+            path.BuildFromScript(belts->GetTag(int(b))->FindTag("Path")->Value);
+            // The game takes the belt's time and length from this function.
+            EXPECT_NEAR(double(path.TotalDuration), double(src.TimeMs), src.Path.size() * 0.5 + 1) << name;
+            EXPECT_NEAR(path.TotalLength, src.Length, 1.0) << name;
+            TOrvVector start = path.GetValue(0, false), end = path.GetValue(int32_t(path.TotalDuration), false);
+            EXPECT_NEAR(start.X, src.Path.front().X, 0.01);
+            EXPECT_NEAR(end.Y, src.Path.back().Y, 0.01);
+            const TLayerSource& l = sc.Layers[size_t(src.Layer)];
+            for (int32_t ms = 0; ms <= int32_t(path.TotalDuration); ms += 500) {
+                TOrvVector p = path.GetValue(ms, false);
+                EXPECT_GE(p.X, l.ViewX());
+                EXPECT_GE(p.Y, l.ViewY());
+                EXPECT_LE(p.X, l.ViewX() + kViewWidth);
+                EXPECT_LE(p.Y, l.ViewY() + kViewHeight);
+            }
+        }
+    }
+}
+
+TEST(ForgeScenes, EveryShippedLayerCanBeCompleted) {
+    std::vector<TShape> shapes = ParseShapes(ReadData("shapes.txt"));
+    for (int n = 1; n <= 5; ++n) {
+        std::string name = "scenes/scene" + std::to_string(n) + ".txt";
+        TSceneSource sc = ParseSceneSource(ReadData(name), n, name);
+        std::vector<int> usable = SpawnableShapes(sc, shapes);
+        for (const TLayerSource& l : sc.Layers) {
+            std::vector<TPlacement> plan;
+            ASSERT_TRUE(SolveLayer(l, shapes, usable, &plan)) << name << " " << l.Name;
+            // Laying the plan covers every fragment exactly its level times.
+            std::vector<int> count(size_t(FragmentCount()), 0);
+            for (const TPlacement& p : plan)
+                for (const TCell& c : shapes[size_t(p.Shape)].Cells)
+                    ++count[size_t(FragmentIndex(TCell{c.Col + p.Col, c.Row + p.Row, c.Kind, 1}))];
+            for (const TCell& c : l.Cells) EXPECT_EQ(count[size_t(FragmentIndex(c))], c.Level);
+        }
+    }
+}
+
+TEST(ForgeScenes, SolverFollowsKindsAndStackLevels) {
+    std::vector<TShape> shapes = ParseShapes(
+        "shape Dot size 0 score 1\n#\nend\nshape Wedge size 0 score 1\nF\nend\nshape Pair size 0 score 1\n##\nend\n");
+    int dot = FindShape(shapes, "Dot"), pair1 = FindShape(shapes, "Pair_1");
+    std::vector<int> wedges;
+    for (size_t i = 0; i < shapes.size(); ++i)
+        if (shapes[i].Family == "Wedge") wedges.push_back(int(i));
+    // Triangles take triangle pieces; a square never fills them.
+    TLayerSource tri = LayerOf({"XZ"});
+    EXPECT_FALSE(SolveLayer(tri, shapes, {dot}, nullptr));
+    EXPECT_TRUE(SolveLayer(tri, shapes, wedges, nullptr));
+    // A piece lies on fragments of one level only: a pair cannot straddle a
+    // double square and a plain one, and nothing else fills this layer.
+    EXPECT_FALSE(SolveLayer(LayerOf({"2#"}), shapes, {pair1}, nullptr));
+    std::vector<TPlacement> plan;
+    ASSERT_TRUE(SolveLayer(LayerOf({"22"}), shapes, {pair1}, &plan));
+    EXPECT_EQ(plan.size(), 2u);
+    // With the one-cell piece the double square is lowered first, then the
+    // pair covers both.
+    ASSERT_TRUE(SolveLayer(LayerOf({"2#"}), shapes, {pair1, dot}, &plan));
+    ASSERT_EQ(plan.size(), 2u);
+    EXPECT_EQ(plan[0].Shape, dot);
+    EXPECT_EQ(plan[1].Shape, pair1);
+}
+
+TEST(ForgeScenes, MalformedSourcesAreRefusedWithFileAndReason) {
+    EXPECT_EQ(SceneError(kSmallScene), "no error");
+    std::string s = kSmallScene;
+    EXPECT_NE(SceneError(std::string(s).replace(s.find("at 300 300"), 10, "at 10 10")).find("view leaves the scene"),
+              std::string::npos);
+    EXPECT_NE(SceneError(std::string(s).replace(s.find("map\n##"), 6, "map\n#?")).find("unknown map character"),
+              std::string::npos);
+    EXPECT_NE(SceneError(std::string(s).replace(s.find("belt 10"), 7, "belt -3")).find("belt needs"), std::string::npos);
+    EXPECT_NE(SceneError(std::string(s) + "layer B\nat 320 300\nmap\n#\nend\n").find("one to three belts"),
+              std::string::npos);
+    EXPECT_NE(SceneError(std::string(s) + "frobnicate 1\n").find("unknown layer key"), std::string::npos);
+    EXPECT_NE(SceneError("size 700 620\n").find("without layers"), std::string::npos);
+    EXPECT_NE(SceneError(std::string(s) + "end\n").find("test line"), std::string::npos);
+}
+
+TEST(ForgeScenes, ArtefactCutsTileTheArtefact) {
+    for (int n = 2; n <= 4; ++n) {
+        TLayerSource l;
+        l.Quest = "Key";
+        l.Fishes = n;
+        int area = 0;
+        std::vector<std::string> names;
+        for (const TFishSpot& f : FishSpots(l)) {
+            area += f.W * f.H;
+            EXPECT_GE(f.SrcX, 0);
+            EXPECT_LE(f.SrcX + f.W, kArtefactSize);
+            EXPECT_LE(f.SrcY + f.H, kArtefactSize);
+            EXPECT_EQ(f.PosX - f.SrcX, l.ViewX() + l.ArtX);
+            names.push_back(f.Image);
+        }
+        EXPECT_EQ(area, kArtefactSize * kArtefactSize);
+        EXPECT_EQ(names.size(), size_t(n));
+        // Different cuts of one artefact never share a picture name.
+        EXPECT_EQ(names[0], "QuestKey_" + std::to_string(n) + "1.png");
+    }
+}
+
+TEST(ForgeScenes, SmoothPathsKeepTheirEndsAndHaveNoRepeatedPoints) {
+    std::vector<TPointF> p = SmoothPath({{10, 10}, {200, 15}, {210, 300}, {20, 310}}, 24);
+    ASSERT_GE(p.size(), 20u);
+    EXPECT_FLOAT_EQ(p.front().X, 10);
+    EXPECT_FLOAT_EQ(p.back().Y, 310);
+    for (size_t i = 0; i + 1 < p.size(); ++i) {
+        float d = std::hypot(p[i + 1].X - p[i].X, p[i + 1].Y - p[i].Y);
+        EXPECT_GT(d, 0.0f);
+        EXPECT_LT(d, 40.0f);
+    }
+}

@@ -1,5 +1,7 @@
 #include "base/OrvBaseClasses.h"
 
+#include <unordered_map>
+
 #include "base/OrvException.h"
 
 // ---------------------------------------------------------------------------
@@ -116,7 +118,15 @@ void TOrvEngine::Clear() {
 }
 
 void TOrvEngine::ResolveParents() {
-    for (const auto& obj : Objects) obj->ParentObject = FindObject(obj->ParentName);
+    // One pass to index the names (the first object of a name wins, as with
+    // FindObject), so an interface of thousands of objects links in linear time.
+    std::unordered_map<std::string_view, TOrvObject*> byName;
+    byName.reserve(Objects.size());
+    for (const auto& obj : Objects) byName.emplace(obj->Name(), obj.get());
+    for (const auto& obj : Objects) {
+        const auto it = byName.find(obj->ParentName);
+        obj->ParentObject = it == byName.end() ? nullptr : it->second;
+    }
 }
 
 bool TOrvEngine::SetProp(std::string_view objectName, std::string_view propName, std::string_view value) {

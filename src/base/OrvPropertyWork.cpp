@@ -80,6 +80,8 @@ TOrvVariant Convert(const TOrvPersistent& obj, const TOrvPropInfo& prop, std::st
             uint64_t mask = 0;
             if (!TryTextToSet(prop.EnumNames, text, mask))
                 Fail(obj, prop, Quoted(text) + " is not a set of " + NamesList(prop.EnumNames) + "!");
+            if (prop.MaxValue < 64 && (mask >> prop.MaxValue) != 0)
+                Fail(obj, prop, Quoted(text) + " holds an element the property cannot store!");
             return TOrvVariant::FromInteger(static_cast<int64_t>(mask));
         }
     }

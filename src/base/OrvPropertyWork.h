@@ -45,7 +45,8 @@
 // Types: String (std::string), Integer (any integer type; range from the type
 // or given with IntegerRange), Float (float/double), Boolean, Enum (an enum or
 // integer holding the ordinal, with the value names in ordinal order) and
-// SetOf (an unsigned mask, bit i for name i, up to 64 names).
+// SetOf (an unsigned mask, bit i for name i; an element beyond the mask's
+// bits is refused when set).
 #pragma once
 
 #include <cstdint>
@@ -231,7 +232,8 @@ public:
     template <class G, class S>
     TOrvPropBuilder& SetOf(std::string_view name, G getter, S setter, TOrvEnumNames names) {
         static_assert(std::is_integral_v<ValueOf<G>> && std::is_unsigned_v<ValueOf<G>>, "SetOf needs an unsigned mask");
-        return Add<G, S>(name, TPropKind::pkSet, 0, 0, names, getter, setter);
+        // MaxValue holds how many elements the mask can carry.
+        return Add<G, S>(name, TPropKind::pkSet, 0, static_cast<int64_t>(sizeof(ValueOf<G>) * 8), names, getter, setter);
     }
     template <class G>
     TOrvPropBuilder& SetOf(std::string_view name, G getter, TOrvEnumNames names) {

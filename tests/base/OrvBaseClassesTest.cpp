@@ -12,6 +12,8 @@ namespace {
 
 enum TAnchor { akLeft, akTop, akRight, akBottom };
 inline constexpr std::string_view AnchorNames[] = {"akLeft", "akTop", "akRight", "akBottom"};
+// More names than a byte has bits.
+inline constexpr std::string_view WideNames[] = {"w0", "w1", "w2", "w3", "w4", "w5", "w6", "w7", "w8"};
 
 // A control-like test class with one property of every kind.
 class TTestControl : public TOrvObject {
@@ -77,7 +79,11 @@ public:
     const TOrvPropTable& PropTable() const override { return ClassPropTable(); }
 
     bool Checked = false;
-    std::string Left2;
+    TAnchor Side = akLeft;
+    void SetSide(TAnchor value) { Side = value == akBottom ? akTop : value; }
+    uint8_t Narrow = 0;
+    uint8_t Edges = 0;
+    void SetEdges(uint8_t value) { Edges = value | 1u; }
 };
 
 const TOrvPropTable& TTestButton::ClassPropTable() {
@@ -85,6 +91,9 @@ const TOrvPropTable& TTestButton::ClassPropTable() {
         TOrvPropTable::Build<TTestButton>("TTestButton", &TTestControl::ClassPropTable(), [](auto& p) {
             p.Boolean("Checked", &TTestButton::Checked);
             p.IntegerRange("Alpha", &TTestButton::Alpha, nullptr, 10, 20);
+            p.Enum("Side", &TTestButton::Side, &TTestButton::SetSide, AnchorNames);
+            p.SetOf("Edges", &TTestButton::Edges, &TTestButton::SetEdges, AnchorNames);
+            p.SetOf("Narrow", &TTestButton::Narrow, WideNames);
         });
     return table;
 }
@@ -155,7 +164,10 @@ TEST_F(EngineFixture, DeleteMovesLaterObjectsAndClearsLinks) {
     engine.CreateObject("P", "", "TTestControl");
     engine.CreateObject("C1", "P", "TTestControl");
     engine.CreateObject("C2", "Nobody", "TTestControl");
+    engine.CreateObject("C3", "C1", "TTestControl");
     engine.ResolveParents();
+    EXPECT_EQ(engine.FindObject("C3")->ParentObject, engine.FindObject("C1"));
+    engine.DeleteObject(std::string("C3"));
     EXPECT_EQ(engine.FindObject("C1")->ParentObject, engine.FindObject("P"));
     EXPECT_EQ(engine.FindObject("C2")->ParentObject, nullptr);
 
@@ -309,7 +321,16 @@ TEST_F(EngineFixture, SetterFailureAndInheritedTables) {
             EXPECT_EQ(p->MaxValue, 20);
         }
     EXPECT_EQ(alphas, 1);
-    EXPECT_EQ(all.back()->Name, "Checked");
+    EXPECT_EQ(all.back()->Name, "Narrow");
+    // Enumeration and set setters run like any other.
+    engine.SetProp("B", "Side", "akBottom");
+    EXPECT_EQ(b->Side, akTop);
+    engine.SetProp("B", "Edges", "[akRight]");
+    EXPECT_EQ(engine.GetProp("B", "Edges").ToString(), "[akLeft,akRight]");
+    engine.SetProp("B", "Narrow", "[w0,w7]");
+    EXPECT_EQ(b->Narrow, 0x81);
+    EXPECT_THROW(engine.SetProp("B", "Narrow", "[w8]"), OrvException);
+    EXPECT_EQ(b->Narrow, 0x81);
     EXPECT_TRUE(IsPublishedProp(*b, "CHECKED"));
 }
 

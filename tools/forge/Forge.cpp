@@ -226,7 +226,7 @@ void TContentBuild::BuildScenes() {
             // The opacity is rebuilt by the game as pieces are laid; ship
             // the layer's outline so the picture reads on its own too.
             TCanvas mask(pic.Width(), pic.Height());
-            for (const TCell& c : l.Cells) mask.FillPolygon(CellPolygon(c), TColor{1, 1, 1, 1});
+            for (const TCell& c : l.Cells) mask.Draw(PaintFragMask(c.Kind), c.Col * kCellSize, c.Row * kCellSize);
             for (int y = 0; y < pic.Height(); ++y)
                 for (int x = 0; x < pic.Width(); ++x) pic.At(x, y).A = mask.At(x, y).A;
             AddPacked(l.PictureName(sc.Number, int(i)), pic);

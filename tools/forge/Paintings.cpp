@@ -64,8 +64,11 @@ void Ridge(TCanvas& c, float base, float amp, float freq, TColor top, TColor bot
             float slope = x + 3 < w ? line[size_t(x + 3)] - line[size_t(x)] : 0;
             col = Scale(col, 1 + detail * Clamp01(-slope * 0.08f) * 0.4f - detail * Clamp01(slope * 0.08f) * 0.2f);
             if (snow > 0) {
-                float s = SmoothStep(snow * 0.6f, 0.0f, float(y) - top0 + 40 * Fbm(x * 0.05f, y * 0.05f, 3, seed + 4));
-                col = Mix(col, Rgb(240, 244, 255), s * 0.9f);
+                // Snow lies above a ragged snow line, thinner on steep faces.
+                float line2 = base - amp * 0.45f + snow * (Fbm(x * 0.03f, y * 0.03f, 4, seed + 4) - 0.5f);
+                float s = 1 - SmoothStep(line2 - 10, line2 + 10, float(y));
+                s *= 1 - 0.5f * Clamp01(std::abs(slope) * 0.05f);
+                col = Mix(col, Scale(Rgb(240, 244, 255), 0.9f + 0.15f * n), s * 0.92f);
             }
             c.Blend(x, y, col, cov);
         }
@@ -108,6 +111,13 @@ void House(TCanvas& c, float x, float y, float w, float h, TColor wall, TColor r
         float n = Fbm(px * 0.2f, py * 0.2f, 2, seed);
         return Scale(wall, 0.9f + 0.2f * n - 0.15f * float(px - x) / w);
     });
+    // A side wall in shade gives the house its depth.
+    float d = w * 0.3f;
+    c.FillPolygon(TPolygon{{x + w, y - h}, {x + w + d, y - h - d * 0.35f}, {x + w + d, y - d * 0.35f}, {x + w, y}},
+                  Scale(wall, 0.62f));
+    c.FillPolygon(TPolygon{{x + w * 0.5f, y - h - w * 0.55f}, {x + w * 0.5f + d, y - h - w * 0.55f - d * 0.35f},
+                           {x + w + d + w * 0.12f, y - h - d * 0.35f}, {x + w + w * 0.12f, y - h}},
+                  Scale(roof, 0.7f));
     float over = w * 0.12f;
     c.FillPolygon(TPolygon{{x - over, y - h}, {x + w + over, y - h}, {x + w * 0.5f, y - h - w * 0.55f}},
                   [&](int px, int) { return Scale(roof, float(px) < x + w * 0.5f ? 1.1f : 0.8f); });
@@ -158,12 +168,16 @@ void Flowers(TCanvas& c, float y0, float y1, int count, const std::vector<TColor
 
 void Grass(TCanvas& c, float top, TColor near, TColor far, uint32_t seed) {
     int w = c.Width(), h = c.Height();
-    c.FillRect(0, int(top), w, h, [&](int x, int y) {
+    // The near ground rolls gently instead of ending in a ruled line.
+    std::vector<float> edge(static_cast<size_t>(w));
+    for (int x = 0; x < w; ++x) edge[size_t(x)] = top + 14 * std::sin(x * 0.004f + float(seed)) + 22 * Fbm(x * 0.006f, 1.5f, 3, seed);
+    c.FillRect(0, int(top) - 2, w, h, [&](int x, int y) {
+        float cov = Clamp01(float(y) + 1 - edge[size_t(x)]);
         float t = Clamp01((float(y) - top) / (float(h) - top));
         float n = Fbm(x * 0.01f, y * 0.03f, 5, seed);
         float blades = Fbm(x * 0.25f, y * 0.04f, 2, seed + 1);
         TColor col = Mix(far, near, t);
-        return Scale(col, 0.8f + 0.3f * n + 0.12f * blades * t);
+        return WithAlpha(Scale(col, 0.8f + 0.3f * n + 0.12f * blades * t), cov);
     });
 }
 
@@ -174,7 +188,7 @@ TCanvas Meadow(int w, int h) {
     PaintSky(c, {Rgb(70, 90, 160), Rgb(250, 190, 150), h * 0.42f}, Rgb(255, 214, 200), 0.8f, 11);
     Glow(c, w * 0.68f, h * 0.36f, 260, Rgb(255, 230, 170, 0.85f));
     c.SoftDisc(w * 0.68f, h * 0.36f, 34, 3, Rgb(255, 246, 214));
-    Ridge(c, h * 0.42f, 120, 0.004f, Rgb(150, 140, 180), Rgb(170, 150, 170), 21, 0.15f, 30);
+    Ridge(c, h * 0.42f, 120, 0.004f, Rgb(150, 140, 180), Rgb(170, 150, 170), 21, 0.15f, 40);
     Ridge(c, h * 0.50f, 80, 0.006f, Rgb(110, 130, 150), Rgb(130, 140, 140), 22, 0.25f);
     Ridge(c, h * 0.60f, 70, 0.003f, Rgb(100, 150, 90), Rgb(90, 140, 70), 23, 0.4f);
     // A river winding toward the viewer.
@@ -260,8 +274,8 @@ TCanvas Sea(int w, int h) {
 TCanvas Village(int w, int h) {
     TCanvas c(w, h);
     PaintSky(c, {Rgb(90, 150, 220), Rgb(220, 236, 250), h * 0.45f}, Rgb(255, 255, 255), 0.5f, 61);
-    Ridge(c, h * 0.42f, 260, 0.0035f, Rgb(150, 160, 190), Rgb(170, 180, 200), 62, 0.3f, 120);
-    Ridge(c, h * 0.55f, 150, 0.005f, Rgb(90, 110, 130), Rgb(110, 120, 130), 63, 0.35f, 50);
+    Ridge(c, h * 0.42f, 260, 0.0035f, Rgb(120, 130, 160), Rgb(150, 160, 185), 62, 0.45f, 90);
+    Ridge(c, h * 0.55f, 150, 0.005f, Rgb(90, 110, 130), Rgb(110, 120, 130), 63, 0.35f);
     Ridge(c, h * 0.62f, 90, 0.004f, Rgb(60, 110, 60), Rgb(70, 120, 60), 64, 0.45f);
     for (int i = 0; i < 60; ++i) {
         float x = Hash01(i, 1, 65) * w, y = h * (0.58f + 0.1f * Hash01(i, 2, 65));

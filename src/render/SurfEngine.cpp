@@ -535,17 +535,17 @@ void TSurfEngine::AddBlend(const std::string& destA, const std::string& sourceB,
 void TSurfEngine::FlipSurfaceHorizontal(const std::string& name)
 {
     SurfaceRecord* s = GetSurface(name);
-    if (!s || s->Width <= 0 || s->Height <= 0)
+    // A released surface keeps its alpha map as it is, so that pixels and
+    // opacity still match once the surface is rebuilt.
+    if (!Drawable(s))
         return;
     const int bpp = format_.BytesPerPixel();
     const int w = s->Width;
-    if (s->Bits) {
-        for (int y = 0; y < s->Height; ++y) {
-            for (int x = 0; x < w / 2; ++x) {
-                uint8_t* l = PixelAt(*s, x, y, bpp);
-                uint8_t* r = PixelAt(*s, w - 1 - x, y, bpp);
-                std::swap_ranges(l, l + bpp, r);
-            }
+    for (int y = 0; y < s->Height; ++y) {
+        for (int x = 0; x < w / 2; ++x) {
+            uint8_t* l = PixelAt(*s, x, y, bpp);
+            uint8_t* r = PixelAt(*s, w - 1 - x, y, bpp);
+            std::swap_ranges(l, l + bpp, r);
         }
     }
     if (s->HasAlpha()) {
@@ -695,6 +695,47 @@ void TSurfEngine::AddBumpMap(BumpMapRecord record)
     for (auto& row : record.Rows)
         row.resize(static_cast<size_t>(record.Width));
     bumpMaps_.push_back(std::move(record));
+}
+
+bool TSurfEngine::CreateBumpMapFromPicture(const std::string& name, const std::string& picture, int32_t strength)
+{
+    const SurfaceRecord* pic = GetSurface(picture);
+    if (!Drawable(pic) || pic->Width > kMaxBumpSide || pic->Height > kMaxBumpSide)
+        return false;
+    const int w = pic->Width;
+    const int h = pic->Height;
+    std::vector<int32_t> height(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t r, g, b;
+            GetPixelRGB(*pic, x, y, r, g, b);
+            height[static_cast<size_t>(y) * w + x] = (r + g + b) / 3;
+        }
+    auto at = [&](int x, int y) {
+        x = std::clamp(x, 0, w - 1);
+        y = std::clamp(y, 0, h - 1);
+        return static_cast<int64_t>(height[static_cast<size_t>(y) * w + x]);
+    };
+    BumpMapRecord record;
+    record.Name = name;
+    record.Width = w;
+    record.Height = h;
+    record.Rows.assign(static_cast<size_t>(h), std::vector<TBumpPair>(static_cast<size_t>(w)));
+    const bool alpha = pic->HasAlpha();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            TBumpPair& cell = record.Rows[static_cast<size_t>(y)][static_cast<size_t>(x)];
+            if (alpha && pic->AlphaMap[static_cast<size_t>(y) * static_cast<size_t>(pic->AlphaStride) + x] == 0) {
+                cell = TBumpPair{-128, -128};
+                continue;
+            }
+            int64_t dx = (at(x + 1, y) - at(x - 1, y)) * strength / 256;
+            int64_t dy = (at(x, y + 1) - at(x, y - 1)) * strength / 256;
+            cell.Dx = static_cast<int8_t>(std::clamp<int64_t>(dx, -127, 127));
+            cell.Dy = static_cast<int8_t>(std::clamp<int64_t>(dy, -127, 127));
+        }
+    bumpMaps_.push_back(std::move(record));
+    return true;
 }
 
 void TSurfEngine::DeleteBumpMap(const std::string& name)

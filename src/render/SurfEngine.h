@@ -164,6 +164,12 @@ public:
     // too large.
     bool CreateBumpMap(const std::string& name, int32_t width, int32_t height, TBumpPair fill = {});
     void AddBumpMap(BumpMapRecord record);
+    // Builds a bump map named name from a height picture: each cell's pair is
+    // the brightness slope across it (right minus left, below minus above)
+    // times strength / 256, within -127..127; cells where the picture is fully
+    // transparent get (-128, -128), so copies leave the target alone there.
+    // False when the picture is not registered or has no pixels.
+    bool CreateBumpMapFromPicture(const std::string& name, const std::string& picture, int32_t strength);
     void DeleteBumpMap(const std::string& name);
     // Copies the pairs of the source rectangle (inclusive, nullptr = whole)
     // to (x, y) of the destination, skipping pairs marked -128.

@@ -160,6 +160,70 @@ TEST(SurfEngine, BumpMapsCopyFillClearAndLight)
     e.ApplyBump("Bump", "Light", "Temp", nullptr, INT_MIN, INT_MAX);
 }
 
+TEST(SurfEngine, BumpMapFromAHeightPicture)
+{
+    TSurfEngine e(TPixelFormat::Xrgb8888(), 800, 600);
+    ASSERT_TRUE(e.CreateEmptySurface("height", 3, 2));
+    SurfaceRecord& pic = *e.GetSurface("height");
+    // A ramp rising to the right: 0, 90, 180 in every channel.
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x)
+            SetPixel(pic, x, y, 4, e.ConvertRGB(uint8_t(90 * x), uint8_t(90 * x), uint8_t(90 * x)));
+    e.CreateAlphaChannel("height", 255);
+    e.GetSurface("height")->AlphaMap[5] = 0;
+    ASSERT_TRUE(e.CreateBumpMapFromPicture("bump", "height", 512));
+    const BumpMapRecord& b = *e.GetBumpMap("bump");
+    EXPECT_EQ(b.Rows[0][1].Dx, 127);  // (180 - 0) * 2, cut to 127
+    EXPECT_EQ(b.Rows[0][0].Dx, 127);  // edge repeats itself: (90 - 0) * 2 = 180
+    EXPECT_EQ(b.Rows[0][1].Dy, 0);
+    EXPECT_EQ(b.Rows[1][2].Dx, -128);  // transparent: no displacement
+    EXPECT_EQ(b.Rows[1][2].Dy, -128);
+    ASSERT_TRUE(e.CreateBumpMapFromPicture("soft", "height", 64));
+    EXPECT_EQ(e.GetBumpMap("soft")->Rows[0][1].Dx, 45);  // 180 * 64 / 256
+    EXPECT_FALSE(e.CreateBumpMapFromPicture("none", "missing", 64));
+}
+
+TEST(SurfEngine, SelfCopyReleaseAndReinit)
+{
+    TSurfEngine e(TPixelFormat::Xrgb8888(), 800, 600);
+    ASSERT_TRUE(e.CreateEmptySurface("s", 4, 4));
+    SurfaceRecord& s = *e.GetSurface("s");
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            SetPixel(s, x, y, 4, static_cast<uint32_t>(y * 4 + x));
+    // Copying a surface onto itself, overlapping, moves the picture intact.
+    TRect r{0, 0, 3, 3};
+    e.DrawSurface("s", "s", 1, 1, &r);
+    for (int y = 1; y < 4; ++y)
+        for (int x = 1; x < 4; ++x)
+            ASSERT_EQ(GetPixel(s, x, y, 4), static_cast<uint32_t>((y - 1) * 4 + x - 1));
+
+    e.CreateAlphaChannel("s", 200);
+    e.ReleaseSurfaces();
+    EXPECT_EQ(e.GetSurface("s")->Bits, nullptr);
+    EXPECT_EQ(e.GetSurface("s")->AlphaMap.size(), 16u);
+    // Nothing draws into a released surface.
+    e.DrawRect("s", TRect{0, 0, 4, 4}, 0xFFFFFF, 255);
+    e.ClearSurface("s", 1);
+    e.DrawWithAlphaChannel("s", "s", 0, 0, 255);
+    std::vector<uint8_t> alphaBefore = e.GetSurface("s")->AlphaMap;
+    e.GetSurface("s")->AlphaMap[0] = 1;
+    alphaBefore[0] = 1;
+    e.FlipSurfaceHorizontal("s");
+    e.RotateSurface("s", 1, 1, 1.0);
+    EXPECT_EQ(e.GetSurface("s")->AlphaMap, alphaBefore);
+
+    TDisplay display;
+    std::string error;
+    ASSERT_TRUE(display.Init(nullptr, 800, 600, 16, true, error));
+    e.Reinit(&display);
+    EXPECT_EQ(e.Format(), TPixelFormat::Rgb565());
+    EXPECT_EQ(e.RedShift(), 11);
+    EXPECT_EQ(e.SurfaceCount(), 1u);
+    ASSERT_TRUE(e.CreateEmptySurface("t", 3, 3));
+    EXPECT_GE(e.GetSurface("t")->Pitch, 6);
+}
+
 TEST(SurfEngine, ClipRedrawRectsCutsToTheClipList)
 {
     TDisplay display;

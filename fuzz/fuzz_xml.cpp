@@ -35,5 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     if (again.SaveToString() != first) std::abort();
+
+    // A deep copy writes exactly like its original.
+    TOrvXMLTag copy;
+    copy.Assign(&doc);
+    if (copy.TagCount() != doc.TagCount()) std::abort();
+    for (int i = 0; i < doc.TagCount(); ++i)
+        if (copy.GetTag(i)->ToText(1) != doc.GetTag(i)->ToText(1) || copy.GetTag(i)->Parent != &copy) std::abort();
     return 0;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/FileFolder.h"
+#include "base/SFunctions.h"
 
 namespace {
 
@@ -196,6 +197,38 @@ TEST_F(ZxcTest, ExtractRefusesEntryNamesThatAreNotPlainFileNames) {
     const TRun fine = Zxc({"extract", Path("evil.zxc"), "fine.txt", "-o", Path("x/y")});
     EXPECT_EQ(fine.Status, 0) << fine.Err;
     EXPECT_EQ(Read(Path("x/y/fine.txt")), (Bytes{'o', 'k'}));
+}
+
+TEST_F(ZxcTest, AddVerifyAndScramble) {
+    const std::string a = Write("in/a.txt", "alpha");
+    const std::string b = Write("in/b.txt", "beta");
+    ASSERT_EQ(Zxc({"pack", Path("g.zxc"), a}).Status, 0);
+    ASSERT_EQ(Zxc({"add", Path("g.zxc"), b, "--kind", "1"}).Status, 0);
+    TFileFolder grown(Path("g.zxc"));
+    ASSERT_EQ(grown.Count(), 2);
+    EXPECT_EQ(grown.Stream("a.txt")->AsString(), "alpha");
+    EXPECT_EQ(grown.Stream("b.txt")->AsString(), "beta");
+    EXPECT_EQ(grown.Dir[1].Kind, 1);
+    EXPECT_EQ(Zxc({"add", Path("g.zxc"), b}).Err, "Cannot add file (dublicate)\n");
+
+    EXPECT_EQ(Zxc({"verify", Path("g.zxc")}).Status, 0);
+    Bytes cut = Read(Path("g.zxc"));
+    cut.pop_back();
+    std::ofstream(Path("g.zxc"), std::ios::binary).write(reinterpret_cast<const char*>(cut.data()),
+                                                         static_cast<std::streamsize>(cut.size()));
+    const TRun damaged = Zxc({"verify", Path("g.zxc")});
+    EXPECT_EQ(damaged.Status, 1);
+    EXPECT_EQ(damaged.Err, "1 b.txt: Cannot load file (wrong file size)\n");
+
+    const std::string xml = Write("p.xml", "<Params>\r\n\t<Speed Value=\"3\"/>\r\n</Params>\r\n");
+    ASSERT_EQ(Zxc({"scramble", xml, Path("p.sav")}).Status, 0);
+    TMemoryStream scrambled;
+    scrambled.LoadFromFile(Path("p.sav"));
+    EXPECT_FALSE(IsPlainText(scrambled));
+    ASSERT_EQ(Zxc({"unscramble", Path("p.sav"), Path("back.xml")}).Status, 0);
+    EXPECT_EQ(Read(Path("back.xml")), Read(xml));
+    ASSERT_EQ(Zxc({"unscramble", Path("p.sav"), Path("other.xml"), "--key", "x"}).Status, 0);
+    EXPECT_NE(Read(Path("other.xml")), Read(xml));
 }
 
 }  // namespace

@@ -6,6 +6,11 @@
 //   zxc pack --split OUT FILE...           .png files as JPEG colour + grey
 //                                          alpha pairs, the rest as they are
 //   zxc prepare SRC DEST                   unpack pictures, run AutoImages
+//   zxc add ARCHIVE FILE... [--kind N]     the files appended to an archive
+//   zxc verify ARCHIVE                     reads every entry, reports damage
+//   zxc scramble IN OUT [--key KEY]        the game's file scrambling (its
+//   zxc unscramble IN OUT [--key KEY]      own inverse; the default key is
+//                                          that of parameters and saves)
 //
 // Commands live in one table (name, minimum argument count, handler, usage)
 // so further commands are one row and one function each. An archive error
@@ -22,6 +27,7 @@
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
+#include "base/SFunctions.h"
 #include "media/PNGMorf.h"
 
 namespace {
@@ -94,12 +100,18 @@ int CmdExtract(const TArgs& args) {
     return 0;
 }
 
-int CmdPack(const TArgs& args) {
-    int kind = 0;
+// The arguments of pack and add: the archive, the files, one --kind and
+// whether pictures are split.
+struct TPackArgs {
+    std::string Archive;
+    std::vector<std::string> Files;
+    uint16_t Kind = 0;
+    bool Split = false;
+};
+
+TPackArgs ParsePackArgs(const TArgs& args) {
+    TPackArgs parsed;
     bool kindGiven = false;
-    bool split = false;
-    std::string out;
-    std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--kind") {
             if (kindGiven) throw TUsageError{"--kind given twice"};
@@ -108,32 +120,93 @@ int CmdPack(const TArgs& args) {
             const long v = std::strtol(value.c_str(), &end, 10);
             if (value.empty() || *end != '\0' || v < 0 || v > 65535)
                 throw TUsageError{"--kind wants a number 0..65535, not " + value};
-            kind = static_cast<int>(v);
+            parsed.Kind = static_cast<uint16_t>(v);
             kindGiven = true;
         } else if (args[i] == "--split") {
-            split = true;
-        } else if (out.empty()) {
-            out = args[i];
+            parsed.Split = true;
+        } else if (parsed.Archive.empty()) {
+            parsed.Archive = args[i];
         } else {
-            files.push_back(args[i]);
+            parsed.Files.push_back(args[i]);
         }
     }
-    if (out.empty() || files.empty()) throw TUsageError{"pack needs an archive and at least one file"};
+    if (parsed.Archive.empty() || parsed.Files.empty()) throw TUsageError{"an archive and at least one file are needed"};
+    return parsed;
+}
 
-    TFileFolder folder = TFileFolder::CreateNew(out);
-    for (const std::string& file : files) {
+// Adds every file under its base name, then writes the archive; nothing is
+// written unless every file could be added.
+void AddFilesAndSave(TFileFolder& folder, const TPackArgs& parsed) {
+    for (const std::string& file : parsed.Files) {
         TMemoryStream data;
         data.LoadFromFile(file);
         const std::string name = std::filesystem::path(file).filename().string();
         // Only base.png splits: an entry's extension is all after its first ".".
         const size_t dot = name.find('.');
         const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
-        if (split && ext.size() == 3 && (ext[0] | 0x20) == 'p' && (ext[1] | 0x20) == 'n' && (ext[2] | 0x20) == 'g')
+        if (parsed.Split && ext.size() == 3 && (ext[0] | 0x20) == 'p' && (ext[1] | 0x20) == 'n' && (ext[2] | 0x20) == 'g')
             TPNGMorf::AddSplitPicture(folder, name, data, 90);
         else
-            folder.AddFile(name, static_cast<uint16_t>(kind), data);
+            folder.AddFile(name, parsed.Kind, data);
     }
     folder.SaveToFile();
+}
+
+int CmdPack(const TArgs& args) {
+    const TPackArgs parsed = ParsePackArgs(args);
+    TFileFolder folder = TFileFolder::CreateNew(parsed.Archive);
+    AddFilesAndSave(folder, parsed);
+    return 0;
+}
+
+int CmdAdd(const TArgs& args) {
+    const TPackArgs parsed = ParsePackArgs(args);
+    TFileFolder folder(parsed.Archive);
+    AddFilesAndSave(folder, parsed);
+    return 0;
+}
+
+int CmdVerify(const TArgs& args) {
+    if (args.size() != 1) throw TUsageError{"verify takes exactly one archive"};
+    TFileFolder folder(args[0]);
+    int problems = 0;
+    for (size_t i = 0; i < folder.Dir.size(); ++i) {
+        const std::string& name = folder.Dir[i].Name;
+        const int first = folder.IndexOf(name);
+        if (first != static_cast<int>(i)) {
+            // Lookups by name never reach this entry.
+            std::fprintf(stderr, "%zu %s: same name as entry %d\n", i, name.c_str(), first);
+            ++problems;
+            continue;
+        }
+        try {
+            folder.LoadFile(name);
+            folder.Files[i].Stream->Clear();  // only readability matters here
+        } catch (const OrvException& e) {
+            std::fprintf(stderr, "%zu %s: %s\n", i, name.c_str(), e.what());
+            ++problems;
+        }
+    }
+    std::printf("%zu entries, %d with problems\n", folder.Dir.size(), problems);
+    return problems == 0 ? 0 : 1;
+}
+
+int CmdScramble(const TArgs& args) {
+    std::string key(GameFileKey);
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--key") {
+            key = OptionValue(args, i);
+        } else {
+            paths.push_back(args[i]);
+        }
+    }
+    if (paths.size() != 2) throw TUsageError{"an input and an output file are needed"};
+    TMemoryStream source;
+    source.LoadFromFile(paths[0]);
+    TMemoryStream result;
+    ScrambleStream(source, result, key);
+    result.SaveToFile(paths[1]);
     return 0;
 }
 
@@ -156,6 +229,10 @@ const TZxcCommand Commands[] = {
     {"extract", 1, CmdExtract, "zxc extract ARCHIVE [NAME...] [-o DIR]"},
     {"pack", 2, CmdPack, "zxc pack [--split] OUT FILE... [--kind N]"},
     {"prepare", 2, CmdPrepare, "zxc prepare SRC DEST"},
+    {"add", 2, CmdAdd, "zxc add [--split] ARCHIVE FILE... [--kind N]"},
+    {"verify", 1, CmdVerify, "zxc verify ARCHIVE"},
+    {"scramble", 2, CmdScramble, "zxc scramble IN OUT [--key KEY]"},
+    {"unscramble", 2, CmdScramble, "zxc unscramble IN OUT [--key KEY]"},
 };
 
 void PrintUsage() {

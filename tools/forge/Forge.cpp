@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "Art.h"
 #include "DecorTable.h"
 #include "base/FileFolder.h"
@@ -296,6 +298,11 @@ std::vector<std::string> TContentBuild::ReferencedPictures() const {
         "HintWindowRightTop.png", "HintWindowLeftTop.png", "SkillDropSection.png", "SkillHum.png",
         "SkillEconomy.png"};
     for (const TShape& s : shapes_) names.push_back(s.Picture);
+#ifdef FORGE_HAS_EFFECT_ART
+    // The sparkle along a big piece's outline and the light points.
+    names.push_back("particle1.png");
+    names.push_back("LightPoint1.png");
+#endif
     for (int k = 1; k <= kKindCount; ++k) {
         names.push_back("FragMask" + std::to_string(k) + ".png");
         names.push_back("FragOreol" + std::to_string(k) + ".png");

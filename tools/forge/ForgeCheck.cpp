@@ -7,6 +7,7 @@
 #include "Art.h"
 #include "base/OrvException.h"
 #include "base/OrvParser.h"
+#include "fx/OrvFXBase.h"
 
 namespace forge {
 
@@ -184,10 +185,27 @@ TCheckReport CheckContent(const TContentBuild& build) {
                     r.Problems.push_back(lt + "belt " + std::to_string(b) + " runs over the fragments for more than a tenth of its way");
             }
         }
+        TOrvXMLTag* beltTags = root->FindTag("Belts");
         for (size_t b = 0; b < sc.Belts.size(); ++b) {
             const TBeltSource& belt = sc.Belts[b];
             if (belt.Length <= 0 || belt.TimeMs <= 0)
                 r.Problems.push_back(tag + "belt " + std::to_string(b) + " has no length or time");
+            // The game builds the belt from the written script; its first
+            // function gives the belt's length and time.
+            TOrvXMLTag* bt = beltTags ? beltTags->GetTag(int(b)) : nullptr;
+            TOrvXMLTag* pathTag = bt ? bt->FindTag("Path") : nullptr;
+            if (!pathTag) {
+                r.Problems.push_back(tag + "belt " + std::to_string(b) + " has no path in the document");
+            } else {
+                try {
+                    TOrvPiecewiseFunc path;
+                    path.BuildFromScript(pathTag->Value);
+                    if (path.TotalDuration == 0 || path.TotalLength <= 0)
+                        r.Problems.push_back(tag + "belt " + std::to_string(b) + " path has no length or time");
+                } catch (const OrvException& ex) {
+                    r.Problems.push_back(tag + "belt " + std::to_string(b) + " path script: " + ex.Message());
+                }
+            }
             for (const TPointF& p : belt.Path)
                 if (p.X < 0 || p.Y < 0 || p.X >= sc.Width || p.Y >= sc.Height) {
                     r.Problems.push_back(tag + "belt " + std::to_string(b) + " leaves the scene");

@@ -70,12 +70,18 @@ bool DecodeVorbis(const uint8_t* data, size_t size, std::vector<float>& stereo, 
     if (info == nullptr || info->channels < 1 || info->rate < 1000 || info->rate > 384000) return false;
     rate = info->rate;
     const int channels = info->channels;
-    const uint64_t limit = uint64_t(TAudioMixer::MaxSampleFrames) * uint64_t(rate) / TAudioMixer::SampleRate;
+    // The limit in the file's own frames, so that the resampled result
+    // stays within MaxSampleFrames too (a low rate would otherwise grow).
+    const uint64_t limit = std::min<uint64_t>(
+        TAudioMixer::MaxSampleFrames,
+        uint64_t(TAudioMixer::MaxSampleFrames) * uint64_t(rate) / TAudioMixer::SampleRate);
     ogg_int64_t expected = ov_pcm_total(&vf, -1);
-    if (expected < 0 || uint64_t(expected) > limit) return false;
+    if (expected <= 0 || uint64_t(expected) > limit) return false;
 
     stereo.clear();
-    stereo.reserve(size_t(expected) * 2);
+    // The header's length is only a claim: reserve no more than the data
+    // could plausibly hold, and let the vector grow if it really does.
+    stereo.reserve(size_t(std::min<uint64_t>(uint64_t(expected), uint64_t(size) * 16)) * 2);
     int section = 0;
     for (;;) {
         float** pcm = nullptr;

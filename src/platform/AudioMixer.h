@@ -25,8 +25,11 @@ class module;
 class TAudioMixer {
 public:
     static constexpr int SampleRate = 44100;
-    // Longest sample the mixer accepts (decoded), ten minutes.
-    static constexpr size_t MaxSampleFrames = size_t(SampleRate) * 600;
+    // Longest sample the mixer accepts, two minutes (about 42 MB decoded):
+    // samples are sound effects, long music comes as modules. The limit
+    // holds before and after resampling, so a file cannot make the mixer
+    // take more memory than this whatever its header claims.
+    static constexpr size_t MaxSampleFrames = size_t(SampleRate) * 120;
     // Short fade applied when a playback is cut (stopped or replaced) and
     // to sudden volume changes, so no click is heard (about 3 ms).
     static constexpr int DeclickFrames = 128;

@@ -46,7 +46,7 @@ inline double StarShape(double dx, double dy, int points, double angle, double l
     // Closeness to the nearest ray direction (1 on a ray).
     const double ray = std::pow(std::fabs(std::cos(th * points / 2.0)), sharp);
     const double along = std::max(0.0, 1.0 - r / length);
-    const double core = std::exp(-r * r * 40.0);
+    const double core = std::exp(-r * r * 22.0);
     return std::max(core, ray * along * along);
 }
 
@@ -81,7 +81,7 @@ inline TPicture Spark(int size, int frames) {
         const double angle = phase * std::numbers::pi / 2.0;
         const double length = 0.55 + 0.45 * std::sin(phase * std::numbers::pi);
         PaintFrame(pic, f * size, size, [&](double dx, double dy) {
-            return StarShape(dx, dy, 4, angle, length, 40.0);
+            return StarShape(dx, dy, 4, angle, length, 24.0);
         });
     }
     return pic;
@@ -118,11 +118,11 @@ inline constexpr int kSparkFrames = 4;
 // Every effect picture with its file name.
 inline std::vector<std::pair<std::string, TPicture>> EffectPictures() {
     std::vector<std::pair<std::string, TPicture>> list;
-    list.emplace_back("LightPoint1.png", LightPoint(48));
-    list.emplace_back("particle1.png", Particle(16));
-    list.emplace_back("Spark1.png", Spark(24, kSparkFrames));
-    list.emplace_back("Star1.png", Star(32));
-    list.emplace_back("Glow1.png", Glow(64));
+    list.emplace_back("LightPoint1.png", LightPoint(64));
+    list.emplace_back("particle1.png", Particle(20));
+    list.emplace_back("Spark1.png", Spark(32, kSparkFrames));
+    list.emplace_back("Star1.png", Star(40));
+    list.emplace_back("Glow1.png", Glow(96));
     return list;
 }
 

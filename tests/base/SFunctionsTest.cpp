@@ -9,6 +9,7 @@
 #include <numbers>
 #include <vector>
 
+#include "ArchiveBytes.h"
 #include "base/OrvException.h"
 #include "base/OrvParser.h"
 
@@ -282,19 +283,7 @@ TEST(SFunctionsScramble, RotateTextIsABijectionAbove31) {
     EXPECT_EQ(RotateTextUp("Abc"), "t\x95\x96");
 }
 
-class SFunctionsXML : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("moswick_sfunc_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    std::filesystem::path dir_;
-};
+using SFunctionsXML = TScratchTest;
 
 TEST_F(SFunctionsXML, ScrambledDocumentRoundTrip) {
     TOrvParser doc;

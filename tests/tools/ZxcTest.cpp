@@ -11,12 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "../base/ArchiveBytes.h"
 #include "base/FileFolder.h"
 #include "base/SFunctions.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 struct TRun {
     int Status = -1;
@@ -24,30 +23,8 @@ struct TRun {
     std::string Err;
 };
 
-class ZxcTest : public ::testing::Test {
+class ZxcTest : public TScratchTest {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("moswick_zxc_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        const std::string path = Path(name);
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary) << bytes;
-        return path;
-    }
-
-    static Bytes Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-
     static std::string Quote(const std::string& s) {
         std::string q = "'";
         for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
@@ -68,28 +45,7 @@ protected:
         run.Err.assign(err.begin(), err.end());
         return run;
     }
-
-    std::filesystem::path dir_;
 };
-
-void Put16(Bytes& b, uint16_t v) {
-    b.push_back(static_cast<uint8_t>(v));
-    b.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void Put32(Bytes& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void PutEntry(Bytes& b, const std::string& name, uint32_t offset, uint32_t size, uint16_t kind) {
-    b.push_back(static_cast<uint8_t>(name.size()));
-    for (size_t i = 0; i < 31; ++i) b.push_back(i < name.size() ? static_cast<uint8_t>(name[i]) : 0);
-    Put32(b, 0);
-    Put32(b, offset);
-    Put32(b, size);
-    Put16(b, kind);
-    Put16(b, 0);
-}
 
 TEST_F(ZxcTest, PackWritesTheExactArchiveLayout) {
     const std::string a = Write("in/alpha.xml", "<a/>\r\n");
@@ -98,16 +54,12 @@ TEST_F(ZxcTest, PackWritesTheExactArchiveLayout) {
     const TRun run = Zxc({"pack", Path("out.zxc"), a, b, c, "--kind", "2"});
     ASSERT_EQ(run.Status, 0) << run.Err;
 
-    Bytes want;
-    Put16(want, 12345);
-    Put16(want, 0);
-    Put16(want, 3);
-    Put16(want, static_cast<uint16_t>(~3));
+    Bytes want = Header(3);
     PutEntry(want, "alpha.xml", 0, 6, 2);
     PutEntry(want, "empty.dat", 6, 0, 2);
     PutEntry(want, "pic.png", 6, 6, 2);
-    for (char ch : std::string("<a/>\r\n")) want.push_back(static_cast<uint8_t>(ch));
-    for (char ch : std::string("\x89PNG\0\x01", 6)) want.push_back(static_cast<uint8_t>(ch));
+    Append(want, "<a/>\r\n");
+    Append(want, std::string("\x89PNG\0\x01", 6));
     EXPECT_EQ(Read(Path("out.zxc")), want);
 
     const TRun noKind = Zxc({"pack", Path("zero.zxc"), a});
@@ -178,16 +130,11 @@ TEST_F(ZxcTest, ErrorsPrintTheArchiveMessageAndExitWithOne) {
 
 TEST_F(ZxcTest, ExtractRefusesEntryNamesThatAreNotPlainFileNames) {
     // Built by hand: an entry named "../evil" must not escape the folder.
-    Bytes b;
-    Put16(b, 12345);
-    Put16(b, 0);
-    Put16(b, 2);
-    Put16(b, static_cast<uint16_t>(~2));
+    Bytes b = Header(2);
     PutEntry(b, "fine.txt", 0, 2, 0);
     PutEntry(b, "../evil", 2, 2, 0);
-    for (char ch : std::string("okno")) b.push_back(static_cast<uint8_t>(ch));
-    std::ofstream(Path("evil.zxc"), std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                                            static_cast<std::streamsize>(b.size()));
+    Append(b, "okno");
+    Write("evil.zxc", b);
     const TRun run = Zxc({"extract", Path("evil.zxc"), "-o", Path("x/y")});
     EXPECT_EQ(run.Status, 1);
     EXPECT_NE(run.Err.find("unsafe name"), std::string::npos) << run.Err;
@@ -214,8 +161,7 @@ TEST_F(ZxcTest, AddVerifyAndScramble) {
     EXPECT_EQ(Zxc({"verify", Path("g.zxc")}).Status, 0);
     Bytes cut = Read(Path("g.zxc"));
     cut.pop_back();
-    std::ofstream(Path("g.zxc"), std::ios::binary).write(reinterpret_cast<const char*>(cut.data()),
-                                                         static_cast<std::streamsize>(cut.size()));
+    Write("g.zxc", cut);
     const TRun damaged = Zxc({"verify", Path("g.zxc")});
     EXPECT_EQ(damaged.Status, 1);
     EXPECT_EQ(damaged.Err, "1 b.txt: Cannot load file (wrong file size)\n");

@@ -138,11 +138,12 @@ void TGameAudio::PlayMusic(const std::string& name, uint32_t fadeTime, uint16_t 
     PlayAudio(name, Table, MusicVolume, fadeTime, CurrentMusic, order, SoundVolume);
 }
 
-void TGameAudio::SwitchMusic(const std::string& name, uint32_t fadeOut, uint16_t order, uint32_t fadeIn, uint32_t now) {
+void TGameAudio::SwitchMusic(const std::string& name, uint32_t fadeOut, uint16_t order, uint32_t fadeIn, uint32_t now,
+                             int64_t startDelay) {
     uint32_t current = AudioHandle(CurrentMusic, Table);
     if (current != 0) BASS_ChannelSlideAttributes(current, -1, 0, -101, fadeOut);
     DelayedMusicName = name;
-    DelayedMusicTime = now + fadeOut;
+    DelayedMusicTime = now + (startDelay < 0 ? fadeOut : uint32_t(std::min<int64_t>(startDelay, INT32_MAX)));
     DelayedMusicFadeIn = fadeIn;
     DelayedMusicOrder = order;
     DelayedMusicPending = true;

@@ -112,8 +112,11 @@ public:
 
     // Fades the current music out over fadeOut ms and schedules name to
     // start at order position order, fading in over fadeIn ms, once the
-    // clock passes now + fadeOut. A later call replaces a pending one.
-    void SwitchMusic(const std::string& name, uint32_t fadeOut, uint16_t order, uint32_t fadeIn, uint32_t now);
+    // clock passes now + startDelay (startDelay < 0: now + fadeOut, the
+    // usual case; the level-complete music waits longer than its fade). A
+    // later call replaces a pending one.
+    void SwitchMusic(const std::string& name, uint32_t fadeOut, uint16_t order, uint32_t fadeIn, uint32_t now,
+                     int64_t startDelay = -1);
 
     // Starts the pending music once now has passed its time: every music
     // stops (samples keep playing) and the new one fades in. Returns true

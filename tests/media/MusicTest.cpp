@@ -190,6 +190,12 @@ TEST_F(MusicTest, SwitchStartsAtTheRequestedOrder) {
     ASSERT_TRUE(audio.UpdateDelayedMusic(201));
     double loud = Level(4410);
     EXPECT_GT(loud, quiet * 2.5);
+
+    // The level-complete switch cuts at once but starts only later.
+    audio.SwitchMusic("m.xm", 0, 1, 1000, 300, 3000);
+    EXPECT_FALSE(audio.UpdateDelayedMusic(301));
+    EXPECT_FALSE(audio.UpdateDelayedMusic(3300));
+    EXPECT_TRUE(audio.UpdateDelayedMusic(3301));
 }
 
 TEST_F(MusicTest, DelayedSoundAndShutdown) {

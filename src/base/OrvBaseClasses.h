@@ -136,6 +136,11 @@ public:
     int IndexOfName(std::string_view name) const;
     // That object, or nullptr.
     TOrvObject* FindObject(std::string_view name) const;
+    // The named object when it is a T (or derives from it), else nullptr.
+    template <class T>
+    T* FindObjectAs(std::string_view name) const {
+        return dynamic_cast<T*>(FindObject(name));
+    }
     // The object at index, or nullptr when out of range.
     TOrvObject* GetObject(int index) const;
     int Count() const { return static_cast<int>(Objects.size()); }

@@ -128,6 +128,8 @@ TEST_F(EngineFixture, CreateFindAndNameUniqueness) {
     EXPECT_EQ(engine.FindObject("B")->Engine, &engine);
     EXPECT_EQ(engine.FindObject("B")->ParentName, "A");
     EXPECT_EQ(engine.FindObject("B")->ClassName(), "TTestButton");
+    EXPECT_NE(engine.FindObjectAs<TTestControl>("B"), nullptr);
+    EXPECT_EQ(engine.FindObjectAs<TTestButton>("A"), nullptr);
 
     TOrvObject* b = engine.FindObject("B");
     try {

@@ -252,6 +252,39 @@ void RunPixman(benchmark::State& state, TScene scene, TAlpha alpha, bool solidMa
     state.SetItemsProcessed(state.iterations() * PixelsPerIteration(scene));
 }
 
+// pixman's saturating ADD of a frame onto the frame (nearest to AddBlend)
+// and OVER of a translucent solid colour (nearest to DrawRect), 32-bit.
+void RunPixmanSolid(benchmark::State& state, TScene scene, bool add)
+{
+    std::mt19937 rng(5);
+    std::vector<uint32_t> dstBits(static_cast<size_t>(kFrameW) * kFrameH), srcBits(dstBits.size());
+    for (auto& v : dstBits)
+        v = rng();
+    for (auto& v : srcBits)
+        v = rng();
+    pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameW, kFrameH, dstBits.data(), kFrameW * 4);
+    pixman_image_t* src = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameW, kFrameH, srcBits.data(), kFrameW * 4);
+    const int w = scene == scFrame ? kFrameW : kSprite, h = scene == scFrame ? kFrameH : kSprite;
+    const pixman_color_t colour{static_cast<uint16_t>(0x60 * 257 * 100 / 255), static_cast<uint16_t>(0x40 * 257 * 100 / 255),
+                                static_cast<uint16_t>(0x20 * 257 * 100 / 255), static_cast<uint16_t>(100 * 257)};
+    std::vector<TPlacement> places = Placements(scene);
+    for (auto _ : state) {
+        for (const TPlacement& p : places) {
+            if (add) {
+                pixman_image_composite32(PIXMAN_OP_ADD, src, nullptr, dst, p.X, p.Y, 0, 0, p.X, p.Y, w, h);
+            } else {
+                pixman_rectangle16_t r{static_cast<int16_t>(p.X), static_cast<int16_t>(p.Y), static_cast<uint16_t>(w),
+                                       static_cast<uint16_t>(h)};
+                pixman_image_fill_rectangles(PIXMAN_OP_OVER, dst, &colour, 1, &r);
+            }
+        }
+        benchmark::ClobberMemory();
+    }
+    pixman_image_unref(src);
+    pixman_image_unref(dst);
+    state.SetItemsProcessed(state.iterations() * PixelsPerIteration(scene));
+}
+
 // SDL2's blitter: an ARGB8888 picture blended onto an XRGB8888 frame with
 // an alpha modulation (the opacity).
 void RunSdl(benchmark::State& state, TScene scene, TAlpha alpha, uint8_t opacity)
@@ -330,6 +363,9 @@ void RegisterAll()
                         ->MinTime(minTime);
         }
         const std::string base = std::string(SceneName(scene)) + "/32bit/";
+        benchmark::RegisterBenchmark((base + "pixman_add").c_str(), RunPixmanSolid, scene, true)->MinTime(minTime);
+        benchmark::RegisterBenchmark((base + "pixman_fill_over").c_str(), RunPixmanSolid, scene, false)
+            ->MinTime(minTime);
         for (TAlpha alpha : {alNoise, alSprite}) {
             benchmark::RegisterBenchmark((base + "pixman_over_a8mask/" + AlphaName(alpha)).c_str(), RunPixman, scene,
                                          alpha, false)

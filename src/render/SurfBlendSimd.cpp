@@ -62,7 +62,7 @@ void Sse2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, 
     const __m128i low = _mm_set1_epi16(0x00FF);
     const __m128i high = _mm_set1_epi16(static_cast<int16_t>(0xFF00));
     const __m128i k255 = _mm_set1_epi16(255);
-    const __m128i op = _mm_set1_epi32(args.Opacity);
+    const __m128i op = _mm_set1_epi16(args.Opacity);
     const __m128i k = _mm_set1_epi16(args.TintLevel);
     const int inv = 256 - args.TintLevel;
     const __m128i colourRB = _mm_set1_epi32(static_cast<int>((args.ColourR * inv) << 16 | (args.ColourB * inv)));
@@ -81,11 +81,12 @@ void Sse2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, 
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dp), Select(spare, d, s));
             continue;
         }
-        __m128i m = _mm_cvtsi32_si128(static_cast<int>(m4));
-        m = _mm_unpacklo_epi8(m, zero);
-        m = _mm_unpacklo_epi16(m, zero);  // one 32-bit lane per pixel
-        __m128i a = _mm_srli_epi32(_mm_mullo_epi16(m, op), 8);
-        a = _mm_or_si128(a, _mm_slli_epi32(a, 16));  // in both 16-bit halves
+        __m128i mAll = _mm_cvtsi32_si128(static_cast<int>(m4));
+        mAll = _mm_unpacklo_epi8(mAll, mAll);
+        mAll = _mm_unpacklo_epi16(mAll, mAll);  // each pixel's alpha in all its bytes
+        // (m * op) >> 8 in every 16-bit lane: the high byte of a lane is m,
+        // so the lane is m << 8 and the high half of its product with op is it.
+        const __m128i a = _mm_mulhi_epu16(_mm_and_si128(mAll, high), op);
         const __m128i ia = _mm_sub_epi16(k255, a);
         __m128i srb = _mm_and_si128(s, low);
         __m128i sgx = _mm_srli_epi16(s, 8);
@@ -98,8 +99,6 @@ void Sse2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, 
         const __m128i gx = _mm_and_si128(
             _mm_add_epi16(_mm_mullo_epi16(sgx, a), _mm_mullo_epi16(_mm_srli_epi16(d, 8), ia)), high);
         __m128i r = _mm_or_si128(rb, gx);
-        const __m128i mBytes = _mm_or_si128(m, _mm_slli_epi32(m, 8));
-        const __m128i mAll = _mm_or_si128(mBytes, _mm_slli_epi32(mBytes, 16));  // alpha in every byte
         if (plainCopy)
             r = Select(_mm_cmpeq_epi8(mAll, ones), s, r);
         r = Select(_mm_or_si128(_mm_cmpeq_epi8(mAll, zero), spare), d, r);
@@ -271,7 +270,7 @@ MOSWICK_AVX2 void Avx2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* a
     const __m256i low = _mm256_set1_epi16(0x00FF);
     const __m256i high = _mm256_set1_epi16(static_cast<int16_t>(0xFF00));
     const __m256i k255 = _mm256_set1_epi16(255);
-    const __m256i op = _mm256_set1_epi32(args.Opacity);
+    const __m256i op = _mm256_set1_epi16(args.Opacity);
     const __m256i k = _mm256_set1_epi16(args.TintLevel);
     const int inv = 256 - args.TintLevel;
     const __m256i colourRB = _mm256_set1_epi32(static_cast<int>((args.ColourR * inv) << 16 | (args.ColourB * inv)));
@@ -292,10 +291,8 @@ MOSWICK_AVX2 void Avx2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* a
             _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), Select(spare, d, s));
             continue;
         }
-        const __m128i m8v = _mm_cvtsi64_si128(static_cast<long long>(m8));
-        const __m256i m = _mm256_cvtepu8_epi32(m8v);  // one 32-bit lane per pixel
-        __m256i a = _mm256_srli_epi32(_mm256_mullo_epi16(m, op), 8);
-        a = _mm256_or_si256(a, _mm256_slli_epi32(a, 16));
+        const __m256i mAll = _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(m8)), spread);
+        const __m256i a = _mm256_mulhi_epu16(_mm256_and_si256(mAll, high), op);
         const __m256i ia = _mm256_sub_epi16(k255, a);
         __m256i srb = _mm256_and_si256(s, low);
         __m256i sgx = _mm256_srli_epi16(s, 8);
@@ -308,7 +305,6 @@ MOSWICK_AVX2 void Avx2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* a
         const __m256i gx = _mm256_and_si256(
             _mm256_add_epi16(_mm256_mullo_epi16(sgx, a), _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), ia)), high);
         __m256i r = _mm256_or_si256(rb, gx);
-        const __m256i mAll = _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(m8)), spread);
         if (plainCopy)
             r = Select(_mm256_cmpeq_epi8(mAll, ones), s, r);
         r = Select(_mm256_or_si256(_mm256_cmpeq_epi8(mAll, zero), spare), d, r);

@@ -12,6 +12,7 @@
 #include <cstring>
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
+#include <jerror.h>
 
 // libpng and libjpeg report errors by longjmp. Every function that calls into
 // them below is a plain C-style function: its frame, and every frame the jump
@@ -219,11 +220,16 @@ struct JpegErrorState {
     std::longjmp(state->jump, 1);
 }
 
-// Warnings of a decoder mean corrupt or truncated data (libjpeg would pad
-// the picture with grey and carry on); the game treats them as errors.
+// Most warnings of a decoder mean corrupt or truncated pixel data (libjpeg
+// would pad the picture with grey and carry on); the game treats those as
+// errors. Odd metadata that leaves the pixels intact is let through.
 void JpegEmitMessage(j_common_ptr info, int level) {
-    if (level < 0)
-        JpegErrorExit(info);
+    if (level >= 0)
+        return;
+    const int code = info->err->msg_code;
+    if (code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC)
+        return;
+    JpegErrorExit(info);
 }
 
 void JpegProgress(j_common_ptr info) {

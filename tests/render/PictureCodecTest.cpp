@@ -109,6 +109,12 @@ TEST(PictureCodec, JpegRoundTripIsCloseAndDeterministic) {
         worst = std::max(worst, std::abs(int(src.Pixels[i]) - int(back.Pixels[i])));
     EXPECT_LE(worst, 12);
 
+    // An unknown JFIF revision is odd metadata, not damage: still decodes.
+    std::vector<uint8_t> revised = bytes;
+    ASSERT_EQ(std::string(revised.begin() + 6, revised.begin() + 10), "JFIF");
+    revised[11] = 2;
+    EXPECT_EQ(DecodeJPEG(revised.data(), revised.size()).Pixels, back.Pixels);
+
     // Grey pictures make grey JPEGs that decode into three equal channels;
     // alpha is dropped when encoding.
     const TPicture grey = TPicture::Create(9, 9, 2, 200);

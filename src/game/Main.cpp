@@ -796,7 +796,10 @@ void TOrvGameEngine::DispatchEvent(const TWindowEvent& ev) {
             case TWindowEventKind::Activate: Activate(); break;
             case TWindowEventKind::Deactivate: Deactivate(); break;
             case TWindowEventKind::Moved: WindowMoved(ev.X, ev.Y); break;
-            case TWindowEventKind::Paint: FormPaint(); break;
+            case TWindowEventKind::Paint:
+                if (Display) Display->UpdateLayout();
+                FormPaint();
+                break;
             case TWindowEventKind::Quit: Terminate(exitCode_); break;
             case TWindowEventKind::None: break;
         }

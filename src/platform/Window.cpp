@@ -205,6 +205,21 @@ bool TranslateSDLEvent(const SDL_Event& ev, const std::function<void(int32_t&, i
 
 TWindow::~TWindow() { Destroy(); }
 
+int32_t TWindow::IntegerScale(int32_t desktopWidth, int32_t desktopHeight, int32_t clientWidth,
+                              int32_t clientHeight) {
+    if (clientWidth <= 0 || clientHeight <= 0 || desktopWidth <= 0 || desktopHeight <= 0) return 1;
+    const int64_t byWidth = static_cast<int64_t>(desktopWidth) * 9 / 10 / clientWidth;
+    const int64_t byHeight = static_cast<int64_t>(desktopHeight) * 9 / 10 / clientHeight;
+    return static_cast<int32_t>(std::clamp<int64_t>(std::min(byWidth, byHeight), 1, 16));
+}
+
+int32_t TWindow::DesktopScale() const {
+    SDL_Rect usable{};
+    const int index = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
+    if (SDL_GetDisplayUsableBounds(index < 0 ? 0 : index, &usable) != 0) return 1;
+    return IntegerScale(usable.w, usable.h, clientWidth_, clientHeight_);
+}
+
 bool TWindow::Create(const std::string& title, int32_t clientWidth, int32_t clientHeight, bool fullScreen, int32_t left,
                      int32_t top, std::string& error) {
     if (window_) return true;
@@ -223,7 +238,10 @@ bool TWindow::Create(const std::string& title, int32_t clientWidth, int32_t clie
     if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP;
     const int x = fullScreen ? SDL_WINDOWPOS_UNDEFINED : left;
     const int y = fullScreen ? SDL_WINDOWPOS_UNDEFINED : top;
-    window_ = SDL_CreateWindow(title.c_str(), x, y, clientWidth, clientHeight, flags);
+    clientWidth_ = clientWidth;
+    clientHeight_ = clientHeight;
+    const int32_t scale = DesktopScale();
+    window_ = SDL_CreateWindow(title.c_str(), x, y, clientWidth * scale, clientHeight * scale, flags);
     if (!window_) {
         error = SDL_GetError();
         return false;
@@ -242,6 +260,8 @@ void TWindow::ApplyMode(bool fullScreen, int32_t left, int32_t top) {
     } else {
         SDL_SetWindowFullscreen(window_, 0);
         SDL_SetWindowBordered(window_, SDL_TRUE);
+        const int32_t scale = DesktopScale();
+        SDL_SetWindowSize(window_, clientWidth_ * scale, clientHeight_ * scale);
         SDL_SetWindowPosition(window_, left, top);
     }
     fullScreen_ = fullScreen;

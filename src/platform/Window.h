@@ -109,6 +109,12 @@ bool TranslateSDLEvent(const SDL_Event& ev, const std::function<void(int32_t&, i
 
 class TWindow {
 public:
+    // The largest whole factor by which a client area of clientWidth x
+    // clientHeight can be enlarged and still fit in nine tenths of a usable
+    // desktop area of desktopWidth x desktopHeight; at least 1.
+    static int32_t IntegerScale(int32_t desktopWidth, int32_t desktopHeight, int32_t clientWidth,
+                                int32_t clientHeight);
+
     TWindow() = default;
     ~TWindow();
     TWindow(const TWindow&) = delete;
@@ -116,7 +122,8 @@ public:
 
     // Initialises SDL video (and events) and creates the window with a client
     // area of clientWidth x clientHeight: full screen at the desktop's
-    // resolution, or a normal bordered window at (left, top). Returns false
+    // resolution, or a normal bordered window at (left, top), enlarged by
+    // IntegerScale on large desktops (the display scales the frame to it). Returns false
     // and fills error with SDL's message on failure; the object stays usable
     // for another try.
     bool Create(const std::string& title, int32_t clientWidth, int32_t clientHeight, bool fullScreen, int32_t left,
@@ -152,4 +159,8 @@ private:
     std::string caption_;
     std::function<void(int32_t&, int32_t&)> mapper_;
     bool ownsVideo_ = false;
+    int32_t clientWidth_ = 0;
+    int32_t clientHeight_ = 0;
+
+    int32_t DesktopScale() const;
 };

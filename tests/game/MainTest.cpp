@@ -61,7 +61,13 @@ public:
     void KeyDown(int32_t key, TShiftState) override { Keys.push_back(key); }
     void KeyPress(const std::string& t) override { Typed += t; }
     std::string TopWindowName() const override { return Top; }
-    void OpenGameMenu() override { j_.Calls.push_back("OpenGameMenu"); }
+    // Like the real menu button: the game menu becomes the top window of a
+    // game window over the frozen scene.
+    void OpenGameMenu() override {
+        j_.Calls.push_back("OpenGameMenu");
+        if (GameEngine) GameEngine->GameState = gsGameWindow;
+        Top = "WGameMenu";
+    }
     void ResumeFromMenu() override { j_.Calls.push_back("ResumeFromMenu"); }
     void ConfirmSaveGame() override { j_.Calls.push_back("ConfirmSaveGame"); }
     void ConfirmLoadGame() override { j_.Calls.push_back("ConfirmLoadGame"); }
@@ -196,7 +202,8 @@ TEST_F(EngineTest, EscapeAndEnterRows) {
     Key(VK::Escape);
     EXPECT_TRUE(e_->Paused);
     EXPECT_TRUE(journal_.Has("OpenGameMenu"));
-    EXPECT_FALSE(journal_.Has("ResumeFromMenu"));
+    EXPECT_FALSE(journal_.Has("ResumeFromMenu"));  // the same press does not resume
+    EXPECT_EQ(e_->GameState, gsGameWindow);
     EXPECT_EQ(ui_->Keys, std::vector<int32_t>{VK::Escape});
 
     journal_.Calls.clear();
@@ -401,6 +408,7 @@ TEST_F(EngineTest, DeactivationDuringPlayOpensMenuAndActivationRedraws) {
     EXPECT_FALSE(e_->IdleHooked());
     EXPECT_TRUE(journal_.Has("OpenGameMenu"));
     EXPECT_TRUE(e_->Paused);
+    // Back in the foreground the game stays in the menu.
     e_->Activate();
     EXPECT_TRUE(e_->RestorePending());
     const uint32_t frames = e_->FrameCount;
@@ -414,6 +422,8 @@ TEST_F(EngineTest, DeactivationDuringPlayOpensMenuAndActivationRedraws) {
     EXPECT_TRUE(e_->IdleHooked());
     EXPECT_EQ(e_->FrameCount, frames + 1);  // one full frame drawn at once
     e_->AppIdle(done);
+    EXPECT_EQ(e_->GameState, gsGameWindow);
+    EXPECT_TRUE(e_->Paused);
 }
 
 TEST_F(EngineTest, LogStampsAndEffectFiles) {

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "platform/Platform.h"
+
 namespace {
 
 TEST(WindowTest, KeysMapToWindowsVirtualKeys) {
@@ -125,11 +127,24 @@ TEST(WindowTest, SdlEventsBecomeWindowEvents) {
     EXPECT_EQ(out.Kind, TWindowEventKind::Quit);
 }
 
+TEST(WindowTest, LargeDesktopsGetWholeScaleFactors) {
+    EXPECT_EQ(TWindow::IntegerScale(1920, 1040, 800, 600), 1);
+    EXPECT_EQ(TWindow::IntegerScale(3840, 2100, 800, 600), 3);
+    EXPECT_EQ(TWindow::IntegerScale(2560, 1400, 800, 600), 2);
+    EXPECT_EQ(TWindow::IntegerScale(1024, 700, 800, 600), 1);
+    EXPECT_EQ(TWindow::IntegerScale(640, 480, 800, 600), 1);  // never below 1
+    EXPECT_EQ(TWindow::IntegerScale(0, 0, 800, 600), 1);
+    EXPECT_EQ(TWindow::IntegerScale(2000000000, 2000000000, 800, 600), 16);
+}
+
 TEST(WindowTest, HeadlessWindowPumpsEvents) {
     TWindow window;
     std::string error;
     ASSERT_TRUE(window.Create("Moswick", 800, 600, false, 10, 10, error)) << error;
     ASSERT_NE(window.Handle(), nullptr);
+    // Edit controls copy and paste through here.
+    ASSERT_TRUE(Platform::SetClipboardText("Moswick \xE2\x98\x85"));
+    EXPECT_EQ(Platform::GetClipboardText(), "Moswick \xE2\x98\x85");
     window.SetCaption("FPS:60");
     EXPECT_EQ(window.Caption(), "FPS:60");
     TWindowEvent ev;

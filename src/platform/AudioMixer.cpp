@@ -409,13 +409,20 @@ int TAudioMixer::MusicOrder(uint32_t music) const {
     return m ? int(m->Module->get_current_order()) : -1;
 }
 
+bool TAudioMixer::Sounding(uint32_t channel) const {
+    if (TMusic* m = FindMusic(channel)) return m->Playing && !m->Chan.Releasing;
+    if (TVoice* v = FindVoice(channel)) return !v->Chan.Releasing;
+    return false;
+}
+
 bool TAudioMixer::SetVolume(uint32_t channel, int volume) {
     std::lock_guard<std::mutex> lock(mutex_);
     TChannel* c = FindChannel(channel);
     if (c == nullptr) return false;
-    bool sounding = (FindVoice(channel) != nullptr) || FindMusic(channel)->Playing;
     // A sudden jump in a sounding channel clicks; it is eased over a few ms.
-    if (sounding) c->Volume.Slide(ClampVolume(volume), DeclickFrames);
+    // A silent or stopping channel takes the value at once, so a music set
+    // to 0 before it starts really starts from silence.
+    if (Sounding(channel)) c->Volume.Slide(ClampVolume(volume), DeclickFrames);
     else c->Volume.Set(ClampVolume(volume));
     return true;
 }
@@ -440,7 +447,11 @@ bool TAudioMixer::SlideVolume(uint32_t channel, int volume, uint32_t ms) {
     std::lock_guard<std::mutex> lock(mutex_);
     TChannel* c = FindChannel(channel);
     if (c == nullptr) return false;
-    c->Volume.Slide(ClampVolume(volume), MsToFrames(ms));
+    // Even a "sudden" slide (0 ms) of a sounding channel is eased, or the
+    // cut would click.
+    uint64_t frames = MsToFrames(ms);
+    if (Sounding(channel)) frames = std::max<uint64_t>(frames, DeclickFrames);
+    c->Volume.Slide(ClampVolume(volume), frames);
     return true;
 }
 
@@ -460,9 +471,7 @@ double TAudioMixer::Volume(uint32_t channel) const {
 
 bool TAudioMixer::IsPlaying(uint32_t channel) const {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (TMusic* m = FindMusic(channel)) return m->Playing && !m->Chan.Releasing;
-    if (TVoice* v = FindVoice(channel)) return !v->Chan.Releasing;
-    return false;
+    return Sounding(channel);
 }
 
 bool TAudioMixer::IsMusic(uint32_t channel) const {

@@ -86,7 +86,7 @@ public:
     // Sets a playback's rate in Hz (samples only; false for musics).
     bool SetRate(uint32_t channel, int rate);
     // Slides the volume (0..100) linearly over ms milliseconds of played
-    // time; ms 0 sets it at once.
+    // time; ms 0 sets it at once (over DeclickFrames while it sounds).
     bool SlideVolume(uint32_t channel, int volume, uint32_t ms);
     // Slides the pan over ms milliseconds.
     bool SlidePan(uint32_t channel, int pan, uint32_t ms);
@@ -133,6 +133,7 @@ private:
     TVoice* FindVoice(uint32_t id) const;
     TMusic* FindMusic(uint32_t id) const;
     TChannel* FindChannel(uint32_t id) const;
+    bool Sounding(uint32_t channel) const;  // playing and not being cut; lock held
     uint32_t AddSample(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over);
     void MixVoice(TVoice& voice, float* out, size_t frames);
     void MixMusic(TMusic& music, float* out, size_t frames);

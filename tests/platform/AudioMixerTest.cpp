@@ -267,3 +267,19 @@ TEST(AudioMixer, BadModulesFailCleanly) {
     EXPECT_FALSE(mixer.FreeSample(999));
     EXPECT_EQ(mixer.PlaySample(999, 0, -1, 100, 0, false), 0u);
 }
+
+TEST(AudioMixer, InstantVolumeCutOfASoundingMusicDoesNotClick) {
+    TAudioMixer mixer;
+    std::vector<uint8_t> mod = TestModule(2);
+    uint32_t m = mixer.LoadMusic(mod.data(), mod.size(), 5);
+    ASSERT_TRUE(mixer.PlayMusic(m, 1, -1, true));
+    double before = Rms(Render(mixer, 3000), 2600, 400);
+    ASSERT_GT(before, 0.01);
+    ASSERT_TRUE(mixer.SlideVolume(m, 0, 0));
+    std::vector<float> out = Render(mixer, 400);
+    // Not gone in one frame: the first few milliseconds still fade...
+    EXPECT_GT(Rms(out, 0, 32), 0.5 * before);
+    // ... and after the declick time it is silent.
+    EXPECT_LT(Rms(out, TAudioMixer::DeclickFrames, 200), 1e-6);
+    EXPECT_NEAR(mixer.Volume(m), 0.0, 1e-9);
+}

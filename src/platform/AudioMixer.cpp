@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <libopenmpt/libopenmpt.hpp>
 #include <limits>
 #include <map>
@@ -127,7 +128,10 @@ uint64_t MsToFrames(uint32_t ms) { return uint64_t(ms) * TAudioMixer::SampleRate
 std::unique_ptr<openmpt::module> OpenModule(const std::vector<uint8_t>& bytes, uint32_t flags) {
     try {
         std::ostringstream quiet;
-        auto mod = std::make_unique<openmpt::module>(bytes, quiet);
+        // Scanning the song for sub-songs plays it through in advance; the
+        // game never asks for them and a start must not stall a frame.
+        const std::map<std::string, std::string> ctls = {{"load.skip_subsongs_init", "1"}};
+        auto mod = std::make_unique<openmpt::module>(bytes, quiet, ctls);
         mod->set_repeat_count((flags & MusicLoopFlag) ? -1 : 0);
         mod->set_render_param(openmpt::module::RENDER_VOLUMERAMPING_STRENGTH, (flags & MusicRampFlag) ? -1 : 0);
         mod->set_render_param(openmpt::module::RENDER_INTERPOLATIONFILTER_LENGTH, 4);
@@ -198,8 +202,12 @@ struct TAudioMixer::TVoice {
 
 struct TAudioMixer::TMusic {
     uint32_t Id = 0;
-    std::vector<uint8_t> Bytes;
+    std::shared_ptr<const std::vector<uint8_t>> Bytes;
     std::unique_ptr<openmpt::module> Module;
+    // A second copy read in the background, ready for the next start with
+    // reset: reading a module takes tens of milliseconds, too long for the
+    // game's frame.
+    std::future<std::unique_ptr<openmpt::module>> Spare;
     uint32_t Flags = 0;
     TChannel Chan;
     bool Playing = false;
@@ -338,13 +346,20 @@ int TAudioMixer::ActivePlaybacks(uint32_t sample) const {
     return n;
 }
 
+namespace {
+std::future<std::unique_ptr<openmpt::module>> ReadSpare(std::shared_ptr<const std::vector<uint8_t>> bytes) {
+    return std::async(std::launch::async, [bytes] { return OpenModule(*bytes, 0); });
+}
+}  // namespace
+
 uint32_t TAudioMixer::LoadMusic(const uint8_t* data, size_t size, uint32_t flags) {
     if (data == nullptr || size == 0) return 0;
     auto music = std::make_unique<TMusic>();
-    music->Bytes.assign(data, data + size);
+    music->Bytes = std::make_shared<const std::vector<uint8_t>>(data, data + size);
     music->Flags = flags;
-    music->Module = OpenModule(music->Bytes, flags);
+    music->Module = OpenModule(*music->Bytes, flags);
     if (!music->Module) return 0;
+    music->Spare = ReadSpare(music->Bytes);
     music->Chan.Volume.Set(100);
     music->Chan.Pan.Set(0);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -365,7 +380,8 @@ bool TAudioMixer::FreeMusic(uint32_t music) {
 }
 
 bool TAudioMixer::PlayMusic(uint32_t music, uint32_t order, int flags, bool reset) {
-    std::vector<uint8_t> bytes;
+    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    std::future<std::unique_ptr<openmpt::module>> spare;
     uint32_t useFlags = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -373,20 +389,29 @@ bool TAudioMixer::PlayMusic(uint32_t music, uint32_t order, int flags, bool rese
         if (m == nullptr) return false;
         if (order >= uint32_t(m->Module->get_num_orders())) return false;
         useFlags = flags < 0 ? m->Flags : uint32_t(flags);
-        if (reset) bytes = m->Bytes;
+        if (reset) {
+            bytes = m->Bytes;
+            spare = std::move(m->Spare);
+        }
     }
-    // A reset reads the module afresh (outside the lock, as parsing takes a
-    // moment): tempo, globals and channel state are then exactly those of
-    // its start.
+    // A reset starts from a freshly read module: tempo, globals and channel
+    // state are then exactly those of its start. The copy read in the
+    // background is used (waiting for it if need be), outside the lock.
     std::unique_ptr<openmpt::module> fresh;
     if (reset) {
-        fresh = OpenModule(bytes, useFlags);
+        if (spare.valid()) fresh = spare.get();
+        if (!fresh) fresh = OpenModule(*bytes, useFlags);
         if (!fresh) return false;
     }
+    std::unique_ptr<openmpt::module> old;
     std::lock_guard<std::mutex> lock(mutex_);
     TMusic* m = FindMusic(music);
     if (m == nullptr) return false;
-    if (fresh) m->Module = std::move(fresh);
+    if (fresh) {
+        old = std::move(m->Module);
+        m->Module = std::move(fresh);
+        m->Spare = ReadSpare(m->Bytes);
+    }
     m->Flags = useFlags;
     m->Module->set_repeat_count((useFlags & MusicLoopFlag) ? -1 : 0);
     m->Module->set_render_param(openmpt::module::RENDER_VOLUMERAMPING_STRENGTH, (useFlags & MusicRampFlag) ? -1 : 0);
@@ -531,10 +556,14 @@ uint64_t TAudioMixer::Clock() const {
 }
 
 void TAudioMixer::Clear() {
+    // Freed after the lock is released: a music may be waiting for its
+    // background copy, and the audio thread must not wait with it.
+    std::vector<std::unique_ptr<TMusic>> musics;
+    std::vector<std::unique_ptr<TSample>> samples;
     std::lock_guard<std::mutex> lock(mutex_);
     voices_.clear();
-    samples_.clear();
-    musics_.clear();
+    samples.swap(samples_);
+    musics.swap(musics_);
 }
 
 namespace {

@@ -169,6 +169,11 @@ TEST(ForgeScenes, MalformedSourcesAreRefusedWithFileAndReason) {
               std::string::npos);
     EXPECT_NE(SceneError(std::string(s) + "frobnicate 1\n").find("unknown layer key"), std::string::npos);
     EXPECT_NE(SceneError("size 700 620\n").find("without layers"), std::string::npos);
+    // Sizes that would make the painter allocate without bound are refused.
+    EXPECT_NE(SceneError(std::string(s).replace(s.find("size 700 620"), 12, "size 70000 62000")).find("larger than"),
+              std::string::npos);
+    EXPECT_NE(SceneError(std::string(s).replace(s.find("map\n##"), 6, "map\n################")).find("leaves the scene"),
+              std::string::npos);
     EXPECT_NE(SceneError(std::string(s) + "end\n").find("test line"), std::string::npos);
 }
 

@@ -110,7 +110,7 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
         else if (key == "belt") {
             TBeltSource b;
             std::string colon, pt;
-            if (!(ls >> b.Speed >> b.PartImage >> colon) || colon != ":" || b.Speed <= 0)
+            if (!(ls >> b.Speed >> b.PartImage >> colon) || colon != ":" || b.Speed <= 0 || b.Speed > 1000)
                 fail("belt needs: <speed> <part picture> : x,y x,y ...");
             while (ls >> pt) {
                 TPointF p;
@@ -141,6 +141,8 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
     }
     lineNo = 0;
     if (scene.Width < kViewWidth || scene.Height < kViewHeight) fail("scene smaller than the view");
+    if (scene.Width > kMaxSceneSide || scene.Height > kMaxSceneSide)
+        fail("scene larger than " + std::to_string(kMaxSceneSide) + " pixels a side");
     if (scene.Layers.empty()) fail("scene without layers");
     for (size_t i = 0; i < scene.Layers.size(); ++i) {
         TLayerSource& l = scene.Layers[i];
@@ -148,6 +150,8 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
         if (l.Cells.empty()) fail(name + "empty map");
         if (l.Cols > kGridCols || l.Rows > kGridRows) fail(name + "map larger than the lattice");
         if (int(l.Cells.size()) > kMaxLayerFrags) fail(name + "more than 255 fragments");
+        if (l.X < 0 || l.Y < 0 || l.X + l.Cols * kCellSize > scene.Width || l.Y + l.Rows * kCellSize > scene.Height)
+            fail(name + "map leaves the scene");
         if (!l.HasView) {
             l.ShX = -(kViewWidth - l.Cols * kCellSize) / 2;
             l.ShY = -(kViewHeight - l.Rows * kCellSize) / 2;

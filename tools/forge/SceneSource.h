@@ -33,6 +33,8 @@ namespace forge {
 
 inline constexpr int kViewWidth = 650;
 inline constexpr int kViewHeight = 590;
+// Largest scene side the build paints (the painting is held in memory whole).
+inline constexpr int kMaxSceneSide = 4096;
 
 struct TBeltSource {
     int Speed = 10;                  // pixels per second

@@ -222,7 +222,7 @@ class TOrvPiecewiseFunc : public TOrvMorphFunc {
 public:
     // Longest accepted path duration (ms) and most points of one script.
     static constexpr uint32_t MaxTotalDuration = 0x7FFFFFFFu;
-    static constexpr size_t MaxPoints = 4096;
+    static constexpr size_t MaxPoints = 2048;
 
     TOrvPiecewiseFunc();
     const char* ClassName() const override { return "TOrvPiecewiseFunc"; }

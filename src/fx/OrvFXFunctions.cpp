@@ -33,7 +33,7 @@ double BezierLength(const double p[4][3], int dim, int depth) {
     };
     const double polygon = dist(p[0], p[1]) + dist(p[1], p[2]) + dist(p[2], p[3]);
     const double chord = dist(p[0], p[3]);
-    if (!(polygon - chord > 1e-6) || depth >= 16 || !std::isfinite(polygon)) return polygon;
+    if (!(polygon - chord > 1e-6) || depth >= 12 || !std::isfinite(polygon)) return polygon;
     double left[4][3];
     double right[4][3];
     for (int i = 0; i < 3; ++i) {

@@ -158,13 +158,27 @@ void AddRow16(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayo
     }
 }
 
+void BlendArea32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, const uint8_t* alpha,
+                 ptrdiff_t alphaStride, int width, int height, int, const TBlendArgs& args, const TLayout16& layout)
+{
+    for (int row = 0; row < height; ++row, dst += dstPitch, src += srcPitch, alpha += alphaStride)
+        BlendRow32(dst, src, alpha, width, args, layout);
+}
+
+void BlendArea16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, const uint8_t* alpha,
+                 ptrdiff_t alphaStride, int width, int height, int, const TBlendArgs& args, const TLayout16& layout)
+{
+    for (int row = 0; row < height; ++row, dst += dstPitch, src += srcPitch, alpha += alphaStride)
+        BlendRow16(dst, src, alpha, width, args, layout);
+}
+
 }  // namespace SurfScalar
 
 namespace {
 
 const TRowKernels kScalarKernels = {
-    SurfScalar::BlendRow32, SurfScalar::BlendRow16, SurfScalar::RectRow32,
-    SurfScalar::RectRow16,  SurfScalar::AddRow32,   SurfScalar::AddRow16,
+    SurfScalar::BlendRow32, SurfScalar::BlendRow16, SurfScalar::RectRow32,   SurfScalar::RectRow16,
+    SurfScalar::AddRow32,   SurfScalar::AddRow16,   SurfScalar::BlendArea32, SurfScalar::BlendArea16,
 };
 
 }  // namespace

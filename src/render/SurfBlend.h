@@ -4,6 +4,7 @@
 // the same bytes. Internal to the render subsystem.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "render/SurfEngine.h"
@@ -38,6 +39,24 @@ using TRectRowFn = void (*)(uint8_t* dst, int n, const TBlendArgs& args, const T
 // a := b + c per channel, saturating, n pixels.
 using TAddRowFn = void (*)(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout);
 
+// Blends a width x height area, rows pitch bytes apart (alphaStride 0
+// repeats one alpha row for every row).
+using TBlendAreaFn = void (*)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch,
+                              const uint8_t* alpha, ptrdiff_t alphaStride, int width, int height, int bytesPerPixel,
+                              const TBlendArgs& args, const TLayout16& layout);
+
+// Short rows (sprites) are too short for the hardware to see a stream: the
+// area routines ask for destination rows a little ahead, since blending must
+// read them before it can write.
+inline void PrefetchRowAhead(const uint8_t* row, size_t bytes)
+{
+    if (bytes > 1024)
+        return;
+    for (size_t off = 0; off < bytes; off += 64)
+        __builtin_prefetch(row + off, 1);
+    __builtin_prefetch(row + bytes - 1, 1);
+}
+
 struct TRowKernels {
     TBlendRowFn Blend32 = nullptr;
     TBlendRowFn Blend16 = nullptr;
@@ -45,6 +64,8 @@ struct TRowKernels {
     TRectRowFn Rect16 = nullptr;
     TAddRowFn Add32 = nullptr;
     TAddRowFn Add16 = nullptr;
+    TBlendAreaFn BlendArea32 = nullptr;
+    TBlendAreaFn BlendArea16 = nullptr;
 };
 
 // The routines of a path (a path the processor lacks gives the scalar ones).
@@ -62,6 +83,12 @@ void RectRow32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& lay
 void RectRow16(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout);
 void AddRow32(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout);
 void AddRow16(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout);
+void BlendArea32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, const uint8_t* alpha,
+                 ptrdiff_t alphaStride, int width, int height, int bytesPerPixel, const TBlendArgs& args,
+                 const TLayout16& layout);
+void BlendArea16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, const uint8_t* alpha,
+                 ptrdiff_t alphaStride, int width, int height, int bytesPerPixel, const TBlendArgs& args,
+                 const TLayout16& layout);
 }  // namespace SurfScalar
 
 // Vector routines (SurfBlendSimd.cpp); only called when supported.

@@ -50,8 +50,10 @@ inline __m128i Select(__m128i mask, __m128i yes, __m128i no)
     return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
 
-void Sse2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
-                 const TLayout16& layout)
+#define MOSWICK_INLINE inline __attribute__((always_inline))
+
+MOSWICK_INLINE void Sse2Blend32Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
+                                   const TBlendArgs& args, const TLayout16& layout)
 {
     // Each pixel as two 16-bit lane pairs: blue and red (mask 0x00FF00FF)
     // and green and spare (shifted down by 8), so one multiply serves two
@@ -107,8 +109,8 @@ void Sse2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, 
     SurfScalar::BlendRow32(dst + 4 * i, src + 4 * i, alpha + i, n - i, args, layout);
 }
 
-void Sse2Blend16(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
-                 const TLayout16& layout)
+MOSWICK_INLINE void Sse2Blend16Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
+                                   const TBlendArgs& args, const TLayout16& layout)
 {
     if (!layout.Contiguous) {
         SurfScalar::BlendRow16(dst, src, alpha, n, args, layout);
@@ -158,6 +160,35 @@ void Sse2Blend16(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, 
     }
     SurfScalar::BlendRow16(dst + 2 * i, src + 2 * i, alpha + i, n - i, args, layout);
 }
+
+// Row and area entry points around an inlined row routine. The area copies
+// its arguments into locals first: the compiler then knows no pixel store can
+// change them and builds the constant registers once for all rows.
+#define MOSWICK_BLEND_ENTRIES(Name, Attr)                                                                          \
+    Attr void Name(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,           \
+                   const TLayout16& layout)                                                                        \
+    {                                                                                                              \
+        Name##Row(dst, src, alpha, n, args, layout);                                                               \
+    }                                                                                                              \
+    Attr void Name##Area(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch,                 \
+                         const uint8_t* alpha, ptrdiff_t alphaStride, int width, int height, int bytesPerPixel,    \
+                         const TBlendArgs& argsIn, const TLayout16& layoutIn)                                      \
+    {                                                                                                              \
+        const TBlendArgs args = argsIn;                                                                            \
+        const TLayout16 layout = layoutIn;                                                                         \
+        const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(bytesPerPixel);                  \
+        for (int row = 0; row < height; ++row) {                                                                   \
+            if (row + 2 < height)                                                                                  \
+                PrefetchRowAhead(dst + 2 * dstPitch, rowBytes);                                                    \
+            Name##Row(dst, src, alpha, width, args, layout);                                                       \
+            dst += dstPitch;                                                                                       \
+            src += srcPitch;                                                                                       \
+            alpha += alphaStride;                                                                                  \
+        }                                                                                                          \
+    }
+
+MOSWICK_BLEND_ENTRIES(Sse2Blend32, )
+MOSWICK_BLEND_ENTRIES(Sse2Blend16, )
 
 void Sse2Rect32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout)
 {
@@ -260,8 +291,8 @@ MOSWICK_AVX2 inline __m256i Select(__m256i mask, __m256i yes, __m256i no)
     return _mm256_blendv_epi8(no, yes, mask);
 }
 
-MOSWICK_AVX2 void Avx2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
-                              const TLayout16& layout)
+MOSWICK_AVX2 MOSWICK_INLINE void Avx2Blend32Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
+                                                const TBlendArgs& args, const TLayout16& layout)
 {
     // As the SSE2 routine: blue+red and green+spare lane pairs.
     const bool plainCopy = args.Opacity == 255 && args.TintLevel == 0;
@@ -313,8 +344,8 @@ MOSWICK_AVX2 void Avx2Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* a
     Sse2Blend32(dst + 4 * i, src + 4 * i, alpha + i, n - i, args, layout);
 }
 
-MOSWICK_AVX2 void Avx2Blend16(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
-                              const TLayout16& layout)
+MOSWICK_AVX2 MOSWICK_INLINE void Avx2Blend16Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
+                                                const TBlendArgs& args, const TLayout16& layout)
 {
     if (!layout.Contiguous) {
         SurfScalar::BlendRow16(dst, src, alpha, n, args, layout);
@@ -366,6 +397,9 @@ MOSWICK_AVX2 void Avx2Blend16(uint8_t* dst, const uint8_t* src, const uint8_t* a
     }
     Sse2Blend16(dst + 2 * i, src + 2 * i, alpha + i, n - i, args, layout);
 }
+
+MOSWICK_BLEND_ENTRIES(Avx2Blend32, MOSWICK_AVX2)
+MOSWICK_BLEND_ENTRIES(Avx2Blend16, MOSWICK_AVX2)
 
 MOSWICK_AVX2 void Avx2Rect32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout)
 {
@@ -459,10 +493,12 @@ MOSWICK_AVX2 void Avx2Add16(uint8_t* a, const uint8_t* b, const uint8_t* c, int 
 }  // namespace
 
 namespace SurfSse2 {
-const TRowKernels Kernels = {Sse2Blend32, Sse2Blend16, Sse2Rect32, Sse2Rect16, Sse2Add32, Sse2Add16};
+const TRowKernels Kernels = {Sse2Blend32, Sse2Blend16, Sse2Rect32,      Sse2Rect16,
+                             Sse2Add32,   Sse2Add16,   Sse2Blend32Area, Sse2Blend16Area};
 }
 namespace SurfAvx2 {
-const TRowKernels Kernels = {Avx2Blend32, Avx2Blend16, Avx2Rect32, Avx2Rect16, Avx2Add32, Avx2Add16};
+const TRowKernels Kernels = {Avx2Blend32, Avx2Blend16, Avx2Rect32,      Avx2Rect16,
+                             Avx2Add32,   Avx2Add16,   Avx2Blend32Area, Avx2Blend16Area};
 }
 
 #else  // not x86: the vector paths are never chosen

@@ -364,24 +364,13 @@ void TSurfEngine::BlendArea(const SurfaceRecord& src, SurfaceRecord& dst, int sr
     // Drawing a surface onto itself goes through the reference routine row
     // by row in the order a straightforward loop would take.
     const TRowKernels& kernels = RowKernelsFor(&src == &dst ? spScalar : simdPath_);
-    TBlendRowFn blend = bpp == 4 ? kernels.Blend32 : kernels.Blend16;
-    // Short rows (sprites) are too short for the hardware to see a stream:
-    // ask for the destination rows a little ahead, since blending must read
-    // them before it can write.
-    const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(bpp);
-    const bool prefetch = rowBytes <= 1024;
-    for (int row = 0; row < height; ++row) {
-        if (prefetch && row + 2 < height) {
-            const uint8_t* ahead = PixelAt(dst, dstX, dstY + row + 2, bpp);
-            for (size_t off = 0; off < rowBytes; off += 64)
-                __builtin_prefetch(ahead + off, 1);
-            __builtin_prefetch(ahead + rowBytes - 1, 1);
-        }
-        const uint8_t* alpha = alphaOverride
-            ? alphaOverride
-            : src.AlphaMap.data() + static_cast<size_t>(srcY + row) * static_cast<size_t>(src.AlphaStride) + srcX;
-        blend(PixelAt(dst, dstX, dstY + row, bpp), PixelAt(src, srcX, srcY + row, bpp), alpha, width, args, layout);
-    }
+    TBlendAreaFn blend = bpp == 4 ? kernels.BlendArea32 : kernels.BlendArea16;
+    const uint8_t* alpha = alphaOverride
+        ? alphaOverride
+        : src.AlphaMap.data() + static_cast<size_t>(srcY) * static_cast<size_t>(src.AlphaStride) + srcX;
+    const ptrdiff_t alphaStride = alphaOverride ? 0 : src.AlphaStride;
+    blend(PixelAt(dst, dstX, dstY, bpp), dst.Pitch, PixelAt(src, srcX, srcY, bpp), src.Pitch, alpha, alphaStride, width,
+          height, bpp, args, layout);
 }
 
 TLayout16 TSurfEngine::Layout16() const

@@ -1,0 +1,26 @@
+// Feeds arbitrary bytes to the audio loaders: the first byte chooses the
+// Ogg Vorbis sample path or the tracker module path, the rest is the file.
+// Whatever loads is played for a moment, so the decoders and the mixer both
+// see the data.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/AudioMixer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) return 0;
+    TAudioMixer mixer;
+    std::vector<float> out(512 * 2);
+    if (data[0] & 1) {
+        uint32_t s = mixer.LoadSample(data + 1, size - 1, 5, TAudioMixer::ovLongest);
+        if (s != 0) {
+            mixer.PlaySample(s, 0, -1, 100, 0, false);
+            mixer.Render(out.data(), 512);
+        }
+    } else {
+        uint32_t m = mixer.LoadMusic(data + 1, size - 1, 5);
+        if (m != 0 && mixer.PlayMusic(m, 0, -1, false)) mixer.Render(out.data(), 512);
+    }
+    return 0;
+}

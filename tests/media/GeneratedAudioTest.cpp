@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 #include "../platform/AudioTestData.h"
 #include "base/FileFolder.h"
@@ -110,7 +113,9 @@ TEST(GeneratedAudio, EverySoundAndMusicDecodesAndIsAudible) {
 TEST(GeneratedAudio, TheToolMakesTheSameBytesEveryRun) {
     const std::filesystem::path tool = std::filesystem::path(MOSWICK_BUILD_DIR) / "tools" / "audiogen" / "audiogen";
     ASSERT_TRUE(std::filesystem::exists(tool));
-    const std::filesystem::path again = std::filesystem::temp_directory_path() / "moswick_audiogen_again";
+    // One folder per test process: several build trees may test at once.
+    const std::filesystem::path again =
+        std::filesystem::temp_directory_path() / ("moswick_audiogen_" + std::to_string(getpid()));
     std::filesystem::remove_all(again);
     const std::string command = "\"" + tool.string() + "\" \"" + again.string() + "\" \"" MOSWICK_SOURCE_DIR "/data/music\"";
     ASSERT_EQ(std::system(command.c_str()), 0);

@@ -239,3 +239,28 @@ TEST(FXMorph, RotatorPatterns) {
     m.AddPropertyText("RotationPattern", "");
     EXPECT_FALSE(m.RotationSet);
 }
+
+TEST(FXMorph, CopyKeepsOwnPathsAndReportsFailedItems) {
+    // A belt's path is the morph's own: a copy must keep it even though no
+    // library has a function of that name.
+    TOrvMorph belt;
+    belt.AddPathFunction("Lenta", "set linear; path (0,0) (0,300);");
+    TOrvMorph copy;
+    ASSERT_TRUE(copy.Assign(&belt));
+    ASSERT_EQ(copy.FunctionCount(), 1);
+    EXPECT_NE(copy.Function(0), belt.Function(0));
+    ExpectVec(copy.GetValue2(500, false), 0, 150);
+
+    // A library names the items that fail to start.
+    TOrvMorphFuncLib funcs;
+    TOrvMorphLib lib;
+    lib.FuncLib = &funcs;
+    auto bad = std::make_unique<TOrvMorph>();
+    bad->SetName("Broken");
+    bad->AddPathFunction("P", "set linear; path (0,0) (1,1);");
+    bad->AddPropertyText("P.[7]", "(1,1)");  // there is no point 7
+    lib.Add(std::move(bad));
+    EXPECT_FALSE(lib.Validate());
+    ASSERT_EQ(lib.ValidateErrors().size(), 1u);
+    EXPECT_EQ(lib.ValidateErrors()[0], "\"TOrvMorph.Broken\" initialization failed");
+}

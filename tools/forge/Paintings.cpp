@@ -230,10 +230,10 @@ TCanvas Sea(int w, int h) {
     Ridge(c, horizon, 40, 0.005f, Rgb(120, 150, 180), Rgb(120, 150, 180), 42, 0.1f);
     Water(c, horizon, Rgb(30, 80, 120), Rgb(255, 255, 240), 43);
     // The cliff and the lighthouse on the right.
-    TPolygon cliff{{w * 0.62f, float(h)}, {w * 0.66f, h * 0.62f}, {w * 0.72f, h * 0.50f}, {w * 0.80f, h * 0.46f},
+    TPolygon cliff{{w * 0.55f, float(h)}, {w * 0.60f, h * 0.60f}, {w * 0.66f, h * 0.49f}, {w * 0.74f, h * 0.465f},
                    {w * 1.0f, h * 0.44f}, {float(w), float(h)}};
-    TPolygon cap{{w * 0.70f, h * 0.52f}, {w * 0.72f, h * 0.49f}, {w * 0.80f, h * 0.455f}, {w * 1.0f, h * 0.435f},
-                 {w * 1.0f, h * 0.48f}, {w * 0.80f, h * 0.50f}};
+    TPolygon cap{{w * 0.64f, h * 0.51f}, {w * 0.66f, h * 0.485f}, {w * 0.74f, h * 0.46f}, {w * 1.0f, h * 0.435f},
+                 {w * 1.0f, h * 0.48f}, {w * 0.74f, h * 0.50f}};
     c.FillPolygon(cliff, [&](int x, int y) {
         float n = Fbm(x * 0.02f, y * 0.02f, 5, 44);
         float strata = 0.5f + 0.5f * std::sin(y * 0.08f + n * 6);
@@ -244,7 +244,7 @@ TCanvas Sea(int w, int h) {
         return Mix(Rgb(80, 130, 60), Rgb(130, 170, 80), n);
     });
     // Lighthouse: a tapered white tower with red bands.
-    float lx = w * 0.84f, base = h * 0.455f, tall = h * 0.33f;
+    float lx = w * 0.725f, base = h * 0.468f, tall = h * 0.28f;
     TPolygon tower{{lx - 26, base}, {lx + 26, base}, {lx + 16, base - tall}, {lx - 16, base - tall}};
     c.FillPolygon(tower, [&](int x, int y) {
         float t = (base - float(y)) / tall;
@@ -265,7 +265,7 @@ TCanvas Sea(int w, int h) {
     c.Line(bx, by, bx, by - 136, 3, Rgb(80, 50, 30));
     // Rocks and foam at the cliff's foot.
     for (int i = 0; i < 40; ++i) {
-        float x = w * 0.60f + Hash01(i, 1, 48) * w * 0.1f, y = h * (0.84f + 0.14f * Hash01(i, 2, 48));
+        float x = w * 0.53f + Hash01(i, 1, 48) * w * 0.1f, y = h * (0.84f + 0.14f * Hash01(i, 2, 48));
         c.SoftDisc(x, y, 4 + 10 * Hash01(i, 3, 48), 3, Rgb(255, 255, 255, 0.5f));
     }
     return c;
@@ -356,6 +356,8 @@ TCanvas Garden(int w, int h) {
         RoundTree(c, w * (0.05f + 0.1f * i), h * (0.33f + 0.02f * Hash01(i, 1, 123)), 40 + 20 * Hash01(i, 2, 123),
                   Rgb(60, 120, 60), 124 + uint32_t(i));
     Grass(c, h * 0.34f, Rgb(80, 160, 60), Rgb(120, 170, 90), 125);
+    // Flowers first: the path, the pond and the arbour lie over them.
+    Flowers(c, h * 0.45f, h, 900, {Rgb(240, 80, 100), Rgb(250, 220, 90), Rgb(160, 110, 230), Rgb(255, 255, 255), Rgb(250, 150, 60)}, 130);
     // A gravel path sweeping to the front.
     TPolygon path;
     for (int i = 0; i <= 30; ++i) {
@@ -401,8 +403,6 @@ TCanvas Garden(int w, int h) {
         c.SoftDisc(x, y, 5, 1, Rgb(70, 130, 60));
         if (i % 3 == 0) c.SoftDisc(x, y, 4, 1, Hash01(i, 6, 129) < 0.5f ? Rgb(220, 60, 90) : Rgb(250, 170, 190));
     }
-    // Flower beds along the path.
-    Flowers(c, h * 0.45f, h, 900, {Rgb(240, 80, 100), Rgb(250, 220, 90), Rgb(160, 110, 230), Rgb(255, 255, 255), Rgb(250, 150, 60)}, 130);
     RoundTree(c, w * 0.93f, h * 0.99f, 90, Rgb(80, 140, 60), 131);
     return c;
 }

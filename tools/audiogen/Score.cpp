@@ -318,7 +318,6 @@ std::vector<int> ChordTones(const std::string& symbol, int& rootPc, int& bassPc)
         {"m7", {0, 3, 7, 10}},    {"m9", {0, 3, 7, 10, 14}}, {"maj9", {0, 4, 7, 11, 14}}, {"9", {0, 4, 7, 10, 14}},
         {"add9", {0, 4, 7, 14}},  {"sus2", {0, 2, 7}},      {"sus4", {0, 5, 7}},     {"7sus4", {0, 5, 7, 10}},
         {"6", {0, 4, 7, 9}},      {"m6", {0, 3, 7, 9}},     {"dim", {0, 3, 6}},      {"m7b5", {0, 3, 6, 10}},
-        {"6/9", {0, 4, 9, 14}},
     };
     auto it = qualities.find(rest);
     if (it == qualities.end()) throw TScoreError("unknown chord quality in '" + symbol + "'");

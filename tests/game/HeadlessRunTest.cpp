@@ -193,6 +193,35 @@ TEST_F(HeadlessRunTest, ScriptedMouseMovesTheCursor) {
     EXPECT_FALSE(red(200, 150));  // the old place was restored
 }
 
+// With the game's own data from the content build (when it has been built
+// beside the program): the whole start-up runs and the cursor is drawn.
+TEST_F(HeadlessRunTest, StartsWithTheGamesOwnData) {
+    const std::filesystem::path built(MOSWICK_BUILD_DIR);
+    if (!std::filesystem::exists(built / "game.zxc")) GTEST_SKIP() << "no game.zxc built beside the program";
+    std::filesystem::copy_file(built / "game.zxc", dir_ / "game.zxc");
+    if (std::filesystem::exists(built / "GameParams.xml"))
+        std::filesystem::copy_file(built / "GameParams.xml", dir_ / "GameParams.xml");
+    WriteFile("input.txt", "frame 2 mousemove 300 200\n");
+    const std::string shot = (dir_ / "shot.png").string();
+    ASSERT_EQ(Run("--frames 40 --fixed-step 16 --input \"" + (dir_ / "input.txt").string() + "\" --screenshot \"" +
+                  shot + "\""),
+              0);
+    const auto lines = LogLines();
+    ExpectInOrder(lines, {"Form Create Method runed.", "Bass init Ok...", "File Folders morfed Ok...",
+                          "Prepare for Game run...", "Init Direct Draw Ok...", "Pictures from Folder Load Ok...",
+                          "resource List Reinit Surfaces Ok...", "Game Started..."});
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("{0:0:640} Average FPS: ", 0), 0u) << lines.back();
+    TPicture picture = LoadPictureFile(shot);
+    int lit = 0;
+    for (int y = 200; y < 230; ++y)
+        for (int x = 300; x < 341; ++x) {
+            const uint8_t* p = picture.Row(y) + static_cast<size_t>(x) * static_cast<size_t>(picture.Channels);
+            if (p[0] + p[1] + p[2] > 60) ++lit;
+        }
+    EXPECT_GT(lit, 20);
+}
+
 TEST_F(HeadlessRunTest, BadCommandLineAndScriptAreRefused) {
     MakeArchive();
     WriteFile("input.txt", "frame 1 key nosuchkey\n");

@@ -144,3 +144,21 @@ TEST(FXData, FallDownFollowsTheGamesParabola) {
     EXPECT_NEAR(p->DrawX, 350.0f, 1e-2);
     EXPECT_NEAR(p->DrawY, 200.0f - 25.0f + 100.0f, 1e-2);
 }
+
+TEST(FXData, EffectPicturesAreSoftLightsOnNothing) {
+    const auto pictures = fxart::EffectPictures();
+    ASSERT_EQ(pictures.size(), 5u);
+    for (const auto& [name, pic] : pictures) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(pic.Channels, 4);
+        const int frames = name == "Spark1.png" ? fxart::kSparkFrames : 1;
+        ASSERT_EQ(pic.Width, pic.Height * frames);
+        for (int f = 0; f < frames; ++f) {
+            const int left = f * pic.Height;
+            // Clear at the corners, bright in the middle of every frame.
+            EXPECT_EQ(pic.Row(0)[4 * left + 3], 0);
+            EXPECT_EQ(pic.Row(pic.Height - 1)[4 * (left + pic.Height - 1) + 3], 0);
+            EXPECT_GT(pic.Row(pic.Height / 2)[4 * (left + pic.Height / 2) + 3], 150);
+        }
+    }
+}

@@ -273,6 +273,8 @@ void TOrvGameEngine::CreateScreenSurfaces() {
             throw OrvException(std::string("Exception Error in TOrvGameEngine.RunGame. Cannot create ") + name);
     }
     SurfEngine->CreateAlphaChannel("MemoryBufer", 255);
+    // The screen's bump map, which the interface's bump pass writes into.
+    if (SurfEngine->FindBumpMap("Bump") < 0) SurfEngine->CreateBumpMap("Bump", kScreenWidth, kScreenHeight);
 }
 
 void TOrvGameEngine::RunGame() {
@@ -577,6 +579,67 @@ void TOrvGameEngine::FormPaint() {
 }
 
 void TOrvGameEngine::PostFormDraw(const std::string& formName) { (void)formName; }
+
+// ---------------------------------------------------------------------------
+// Drawing services for the interface and the fonts: thin calls into the
+// surface engine, each on the surface the frame layout expects.
+
+void TOrvGameEngine::Draw(const std::string& picture, const std::string& bumpPicture, TBlendingMode mode, int32_t x,
+                          int32_t y, uint8_t alpha, const TRect* sourceRect) {
+    (void)bumpPicture, (void)mode;
+    if (SurfEngine) SurfEngine->DrawWithAlphaChannel(picture, "MemoryBufer", x, y, alpha, sourceRect, 0, 0);
+}
+
+void TOrvGameEngine::DrawBumpMap(const std::string& picture, const std::string& bumpPicture, int32_t x, int32_t y) {
+    if (!SurfEngine) return;
+    if (!bumpPicture.empty()) {
+        SurfEngine->DrawBumpMap(bumpPicture, "Bump", nullptr, x, y);
+        return;
+    }
+    const SurfaceRecord* p = SurfEngine->GetSurface(picture);
+    if (!p) return;
+    const TRect under{x, y, x + p->Width - 1, y + p->Height - 1};
+    if (p->HasAlpha()) SurfEngine->ClearBumpUnderPicture("Bump", picture, under);
+    else SurfEngine->FillBumpMap("Bump", TBumpPair{0, 0}, &under);
+}
+
+void TOrvGameEngine::DrawRect(const std::string& name, const TRect& rect, uint32_t colour, uint8_t alpha,
+                              int32_t mode) {
+    (void)name, (void)mode;
+    if (SurfEngine) SurfEngine->DrawRect("MemoryBufer", rect, colour, alpha);
+}
+
+void TOrvGameEngine::ExtDraw(const std::string& picture, int32_t count) {
+    if (!SurfEngine || !glyphs_ || count <= 0) return;
+    const size_t n = std::min(static_cast<size_t>(count), glyphCapacity_);
+    SurfEngine->DrawGlyphs(picture, "MemoryBufer", n, glyphs_);
+}
+
+void TOrvGameEngine::DrawColoredAlpha(const std::string& picture, const std::string& bumpPicture, int32_t x,
+                                      int32_t y, uint32_t colour, uint8_t alpha) {
+    (void)bumpPicture;
+    if (SurfEngine) SurfEngine->DrawWithAlphaChannel(picture, "MemorySurface", x, y, alpha, nullptr, colour, 1);
+}
+
+void TOrvGameEngine::DrawColored(const std::string& picture, const std::string& bumpPicture, int32_t x, int32_t y,
+                                 uint32_t colour) {
+    DrawColoredAlpha(picture, bumpPicture, x, y, colour, 255);
+}
+
+void TOrvGameEngine::LowExtDraw(const std::string& picture, int32_t x, int32_t y, uint32_t colour, uint8_t alpha,
+                                const TRect* sourceRect) {
+    if (SurfEngine) SurfEngine->DrawWithAlphaChannel(picture, "MemorySurface", x, y, alpha, sourceRect, colour, 1);
+}
+
+void TOrvGameEngine::GetPictureSize(int32_t& width, int32_t& height, const std::string& picture) {
+    width = height = 0;
+    if (SurfEngine) SurfEngine->GetPictureSize(picture, width, height);
+}
+
+void TOrvGameEngine::GetScreenSize(int32_t& width, int32_t& height) {
+    width = SurfEngine ? SurfEngine->Width() : kScreenWidth;
+    height = SurfEngine ? SurfEngine->Height() : kScreenHeight;
+}
 
 void TOrvGameEngine::PlaySound(const std::string& fileName) { Audio.PlaySound(fileName); }
 

@@ -22,6 +22,7 @@
 #include "game/GameOptions.h"
 #include "game/GameParams.h"
 #include "media/Music.h"
+#include "platform/OrvGraphic.h"
 #include "platform/Window.h"
 
 class TDisplay;
@@ -31,6 +32,7 @@ class TMemoryStream;
 class TInputScript;
 class TResourceList;
 class TOrvParticleEffect;
+struct TGlyphItem;
 class TOrvGameEngine;
 
 // What a frame updates and draws (32-bit signed; values outside this list
@@ -153,7 +155,7 @@ struct TRunOptions {
     bool Parse(int argc, const char* const* argv, std::string& error);
 };
 
-class TOrvGameEngine {
+class TOrvGameEngine : public IOrvGraphic {
 public:
     static constexpr int32_t kScreenWidth = 800;
     static constexpr int32_t kScreenHeight = 600;
@@ -172,7 +174,7 @@ public:
     // Registers itself as the game-wide engine (GameEngine). Only one engine
     // may exist at a time.
     explicit TOrvGameEngine(TRunOptions run = {});
-    ~TOrvGameEngine();
+    ~TOrvGameEngine() override;
     TOrvGameEngine(const TOrvGameEngine&) = delete;
     TOrvGameEngine& operator=(const TOrvGameEngine&) = delete;
 
@@ -290,11 +292,32 @@ public:
     // The window moved (window mode): remember its position for the options.
     void WindowMoved(int32_t left, int32_t top);
 
-    // ---- Services ----
+    // ---- Drawing services (IOrvGraphic) ----
+    void Draw(const std::string& picture, const std::string& bumpPicture, TBlendingMode mode, int32_t x, int32_t y,
+              uint8_t alpha, const TRect* sourceRect) override;
+    void DrawBumpMap(const std::string& picture, const std::string& bumpPicture, int32_t x, int32_t y) override;
+    void DrawRect(const std::string& name, const TRect& rect, uint32_t colour, uint8_t alpha, int32_t mode) override;
+    void ExtDraw(const std::string& picture, int32_t count) override;
+    void DrawColoredAlpha(const std::string& picture, const std::string& bumpPicture, int32_t x, int32_t y,
+                          uint32_t colour, uint8_t alpha) override;
+    void DrawColored(const std::string& picture, const std::string& bumpPicture, int32_t x, int32_t y,
+                     uint32_t colour);
+    void GetPictureSize(int32_t& width, int32_t& height, const std::string& picture) override;
+    void GetScreenSize(int32_t& width, int32_t& height) override;
     // Plays a sample of the sound list by file name at the sound volume.
-    void PlaySound(const std::string& fileName);
+    void PlaySound(const std::string& fileName) override;
     // Called by the interface engine after drawing a window.
-    void PostFormDraw(const std::string& formName);
+    void PostFormDraw(const std::string& formName) override;
+    void LowExtDraw(const std::string& picture, int32_t x, int32_t y, uint32_t colour, uint8_t alpha,
+                    const TRect* sourceRect) override;
+    // The font engine's batch of glyph records that ExtDraw draws from (not
+    // owned; capacity records). ExtDraw never reads past capacity.
+    void SetGlyphSource(const TGlyphItem* records, size_t capacity) {
+        glyphs_ = records;
+        glyphCapacity_ = capacity;
+    }
+
+    // ---- Services ----
     // The archive entry as a stream at position 0 (owned by the archive).
     // Throws OrvException "Can not find " + name + "in file folder".
     static TMemoryStream* LoadEffectFile(TFileFolder& folder, const std::string& name);
@@ -358,7 +381,8 @@ private:
     uint32_t loopFrame_ = 0;
     uint32_t virtualNow_ = 0;
     bool virtualClock_ = false;
-    int32_t soundVolume_ = 100;
+    const TGlyphItem* glyphs_ = nullptr;
+    size_t glyphCapacity_ = 0;
 };
 
 // The one game engine of the process (null when none exists): the game-wide

@@ -449,6 +449,53 @@ TEST_F(EngineTest, LogStampsAndEffectFiles) {
     }
 }
 
+TEST_F(EngineTest, DrawingServicesPaintTheirOwnSurfaces) {
+    TSurfEngine& se = *e_->SurfEngine;
+    ASSERT_TRUE(se.CreateEmptySurface("Dot", 4, 4));
+    se.ClearSurface("Dot", 0xFF);
+    se.ClearSurface("MemoryBufer", 0);
+    se.ClearSurface("MemorySurface", 0);
+    auto lit = [&](const char* surface, int x, int y) {
+        uint8_t r = 0, g = 0, b = 0;
+        se.GetPixelRGB(*se.GetSurface(surface), x, y, r, g, b);
+        return r + g + b > 0;
+    };
+    IOrvGraphic& graphic = *e_;
+    graphic.Draw("Dot", "", bmAddBlend, 10, 10, 255, nullptr);
+    EXPECT_TRUE(lit("MemoryBufer", 11, 11));
+    EXPECT_FALSE(lit("MemorySurface", 11, 11));
+    graphic.DrawColoredAlpha("Dot", "", 50, 50, 0x0000FF, 255);
+    EXPECT_TRUE(lit("MemorySurface", 51, 51));
+    EXPECT_FALSE(lit("MemoryBufer", 51, 51));
+    graphic.DrawRect("", TRect{100, 100, 110, 110}, 0xFFFFFF, 255, 1);
+    EXPECT_TRUE(lit("MemoryBufer", 105, 105));
+
+    int32_t w = -1, h = -1;
+    graphic.GetPictureSize(w, h, "Nothing.png");
+    EXPECT_EQ(w, 0);
+    EXPECT_EQ(h, 0);
+    graphic.GetPictureSize(w, h, "Dot");
+    EXPECT_EQ(w, 4);
+    graphic.GetScreenSize(w, h);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+
+    // A glyph count beyond the font's batch is cut to the batch.
+    TGlyphItem glyphs[2];
+    glyphs[0].Source = TRect{0, 0, 1, 1};
+    glyphs[0].X = 200;
+    glyphs[0].Y = 200;
+    glyphs[0].Colour = 0xFFFFFF;
+    glyphs[1] = glyphs[0];
+    glyphs[1].X = 300;
+    e_->SetGlyphSource(glyphs, 2);
+    graphic.ExtDraw("Dot", 3000);
+    EXPECT_TRUE(lit("MemoryBufer", 200, 200));
+    EXPECT_TRUE(lit("MemoryBufer", 300, 200));
+    graphic.DrawBumpMap("Dot", "", 0, 0);  // the screen's bump map exists
+    EXPECT_GE(se.FindBumpMap("Bump"), 0);
+}
+
 TEST(RunOptionsTest, ParsesTheCommandLine) {
     const char* good[] = {"moswick",      "--frames", "200",  "--fixed-step", "16",       "--seed", "42",
                           "--input",      "in.txt",   "--screenshot", "out.png", "--window", "--data-dir", "/d"};

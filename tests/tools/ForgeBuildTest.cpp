@@ -1,6 +1,8 @@
 // The whole content build on a small scene: the same bytes on every run, an
 // archive whose packed pictures and composed pictures prepare into PNG
-// pictures that decode, and game parameters the game can read.
+// pictures that decode, and game parameters the game can read. The build is
+// the costly part, so one test makes it once and checks it in steps (each
+// test case runs in a process of its own).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -53,13 +55,18 @@ protected:
         return s;
     }
 
+    static void TwoRunsWriteTheSameBytes();
+    static void ContentPassesItsOwnChecks();
+    static void ArchivePreparesIntoPicturesThatDecode();
+    static void GameParametersGiveEveryValue();
+
     static inline fs::path root_;
     static inline TContentBuild* build_ = nullptr;
 };
 
 }  // namespace
 
-TEST_F(ForgeBuild, TwoRunsWriteTheSameBytes) {
+void ForgeBuild::TwoRunsWriteTheSameBytes() {
     std::string a = Bytes(root_ / "out1" / "game.zxc"), b = Bytes(root_ / "out2" / "game.zxc");
     ASSERT_GT(a.size(), 100000u);
     EXPECT_TRUE(a == b);
@@ -67,7 +74,7 @@ TEST_F(ForgeBuild, TwoRunsWriteTheSameBytes) {
     EXPECT_TRUE(fs::is_directory(root_ / "out1" / "lng"));
 }
 
-TEST_F(ForgeBuild, ContentPassesItsOwnChecks) {
+void ForgeBuild::ContentPassesItsOwnChecks() {
     TCheckReport r = CheckContent(*build_);
     for (const std::string& p : r.Problems) ADD_FAILURE() << p;
     // Every name fits the archive directory and is unique without regard to case.
@@ -88,7 +95,7 @@ TEST_F(ForgeBuild, ContentPassesItsOwnChecks) {
     EXPECT_GT(lines, 60u);
 }
 
-TEST_F(ForgeBuild, ArchivePreparesIntoPicturesThatDecode) {
+void ForgeBuild::ArchivePreparesIntoPicturesThatDecode() {
     fs::path prepared = root_ / "prepared.zxc";
     TPNGMorf morf(90);
     morf.ProcessArchive((root_ / "out1" / "game.zxc").string(), prepared.string());
@@ -125,7 +132,7 @@ TEST_F(ForgeBuild, ArchivePreparesIntoPicturesThatDecode) {
     EXPECT_EQ(p.Height, kArtefactSize);
 }
 
-TEST_F(ForgeBuild, GameParametersGiveEveryValue) {
+void ForgeBuild::GameParametersGiveEveryValue() {
     TOrvParser doc;
     doc.LoadFromString(Bytes(root_ / "out1" / "GameParams.xml"));
     TOrvXMLTag* root = doc.GetTag(0);
@@ -164,4 +171,23 @@ TEST_F(ForgeBuild, GameParametersGiveEveryValue) {
         } while (name != s->AttributeValue("Name"));
     }
     EXPECT_EQ(covered, int(build_->Shapes().size()));
+}
+
+TEST_F(ForgeBuild, SmallSceneBuildsRepeatablyPreparesAndChecks) {
+    {
+        SCOPED_TRACE("two runs write the same bytes");
+        TwoRunsWriteTheSameBytes();
+    }
+    {
+        SCOPED_TRACE("content passes its own checks");
+        ContentPassesItsOwnChecks();
+    }
+    {
+        SCOPED_TRACE("archive prepares into pictures that decode");
+        ArchivePreparesIntoPicturesThatDecode();
+    }
+    {
+        SCOPED_TRACE("game parameters give every value");
+        GameParametersGiveEveryValue();
+    }
 }

@@ -336,14 +336,20 @@ double VectorAngle(double X, double Y) {
 namespace {
 
 // Treats the block as an 8x8 bit matrix and mirrors it: bit b of output byte
-// m is bit m of input byte b. Its own inverse.
+// m is bit m of input byte b. Its own inverse. Done on the block as one
+// 64-bit word (byte i at bits 8i..8i+7, so matrix element (i, j) is bit
+// 8i + j) by swapping ever larger sub-blocks across the diagonal.
 std::array<uint8_t, 8> TransposeBits(const std::array<uint8_t, 8>& B) {
+    uint64_t x = 0;
+    for (int i = 0; i < 8; ++i) x |= static_cast<uint64_t>(B[i]) << (8 * i);
+    uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+    x ^= t ^ (t << 28);
     std::array<uint8_t, 8> C{};
-    for (int m = 0; m < 8; ++m) {
-        uint8_t out = 0;
-        for (int b = 0; b < 8; ++b) out |= static_cast<uint8_t>(((B[b] >> m) & 1) << b);
-        C[m] = out;
-    }
+    for (int i = 0; i < 8; ++i) C[i] = static_cast<uint8_t>(x >> (8 * i));
     return C;
 }
 

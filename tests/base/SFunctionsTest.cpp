@@ -230,6 +230,19 @@ TEST(SFunctionsScramble, FullBlocksAreTransposedAndTheTailOnlyXored) {
     TMemoryStream dest;
     ScrambleStream(source, dest, std::string_view("\0", 1));
     EXPECT_EQ(dest.Bytes(), (std::vector<uint8_t>{1, 1, 1, 1, 1, 1, 1, 1, 0x81, 0x42}));
+    // Against the definition, on random blocks: bit b of output byte m is
+    // bit m of input byte b.
+    TOrvRandom random(11);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<uint8_t> block(8);
+        for (uint8_t& v : block) v = static_cast<uint8_t>(random.Next());
+        TMemoryStream in(block);
+        TMemoryStream out;
+        ScrambleStream(in, out, std::string_view("\0", 1));
+        for (int m = 0; m < 8; ++m)
+            for (int b = 0; b < 8; ++b)
+                ASSERT_EQ((out.Data()[m] >> b) & 1, (block[static_cast<size_t>(b)] >> m) & 1) << round;
+    }
 
     // A 13-byte stream: the 5-byte tail is the plain XOR with the key.
     const std::string text = "Hello, World!";

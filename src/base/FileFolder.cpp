@@ -184,6 +184,11 @@ void TFileFolder::RecalcOffsets() {
 }
 
 void TFileFolder::SaveToFile() {
+    // Dir and Files are open to callers; the header is taken from them so a
+    // directory grown by hand is still written consistently.
+    if (Dir.size() != Files.size() || Dir.size() > MaxCount) throw OrvException("Cannot save FileFolder (wrong sizing)");
+    count_ = static_cast<uint16_t>(Dir.size());
+    notCount_ = static_cast<uint16_t>(~count_);
     LoadAll();
     // Every offset must fit the 32-bit field.
     // The size field follows the stream, so an entry whose stream a caller

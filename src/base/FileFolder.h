@@ -103,7 +103,9 @@ public:
     // file are loaded first, so an opened archive can be rewritten in place.
     // The bytes go to a temporary file beside the target that is renamed over
     // it, so a failure never leaves a half-written archive. Throws "Cannot
-    // save FileFolder (too large)" when the data area would pass 4 GiB and
+    // save FileFolder (wrong sizing)" when Dir and Files differ in length or
+    // pass 65535 entries, "Cannot save FileFolder (too large)" when the data
+    // area would pass 4 GiB, what LoadFile throws for an unreadable entry, and
     // "Cannot write file " + FileName when the file cannot be written.
     void SaveToFile();
 

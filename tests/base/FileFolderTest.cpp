@@ -172,6 +172,8 @@ TEST_F(FileFolderTest, TheEntryLimitAndAnUnwritableTarget) {
     }
     TMemoryStream empty;
     EXPECT_EQ(MessageOf([&] { full.AddFile("one more", 0, empty); }), "Cannot add file (too many files)");
+    full.Dir.push_back(TDirEntry{"by hand", 0, 0, 0});
+    EXPECT_EQ(MessageOf([&] { full.SaveToFile(); }), "Cannot save FileFolder (wrong sizing)");
 
     TFileFolder folder = NewArchive(Path("no/such/folder/x.zxc"), {{"x", "x"}});
     EXPECT_EQ(MessageOf([&] { folder.SaveToFile(); }), "Cannot write file " + Path("no/such/folder/x.zxc"));

@@ -1,6 +1,7 @@
 #include "game/GameOptions.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,7 +11,7 @@
 namespace {
 
 TEST(GameOptionsTest, DefaultsWrittenOrderAndReadOnlyKeys) {
-    const auto dir = std::filesystem::temp_directory_path() / "moswick-options-test";
+    const auto dir = std::filesystem::temp_directory_path() / ("moswick-options-test-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     const std::string path = (dir / "options.cfg").string();

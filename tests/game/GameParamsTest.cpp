@@ -1,6 +1,7 @@
 #include "game/GameParams.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -55,7 +56,7 @@ class GameParamsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               (std::string("moswick-params-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               (std::string("moswick-params-") + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         path_ = (dir_ / "GameParams.xml").string();

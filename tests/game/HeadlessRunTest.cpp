@@ -1,6 +1,7 @@
 // Runs the built program without a display or sound card, in a folder of its
 // own with a small archive, and reads what it leaves behind.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sys/wait.h>
 
@@ -20,7 +21,7 @@ class HeadlessRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               (std::string("moswick-run-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               (std::string("moswick-run-") + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }

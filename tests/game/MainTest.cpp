@@ -1,6 +1,7 @@
 #include "game/Main.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -97,7 +98,7 @@ class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               (std::string("moswick-engine-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               (std::string("moswick-engine-") + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         e_ = std::make_unique<TOrvGameEngine>(HeadlessRun());

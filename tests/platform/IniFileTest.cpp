@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -14,7 +15,7 @@ class IniFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
-               ("moswick-ini-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ("moswick-ini-" + std::to_string(getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);

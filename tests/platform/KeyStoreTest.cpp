@@ -1,6 +1,7 @@
 #include "platform/KeyStore.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,7 +11,7 @@
 namespace {
 
 std::filesystem::path TempDir(const char* name) {
-    auto dir = std::filesystem::temp_directory_path() / (std::string("moswick-keys-") + name);
+    auto dir = std::filesystem::temp_directory_path() / (std::string("moswick-keys-") + std::to_string(getpid()) + "-" + name);
     std::filesystem::remove_all(dir);
     return dir;
 }

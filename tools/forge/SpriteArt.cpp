@@ -40,7 +40,8 @@ TPolygon RoundRect(float x0, float y0, float x1, float y1, float r) {
 TColor Wood(int x, int y) {
     float g = Fbm(x * 0.01f, y * 0.12f, 4, 31);
     float ring = 0.5f + 0.5f * std::sin(x * 0.05f + g * 9.0f);
-    TColor c = Mix(Rgb(58, 36, 24), Rgb(96, 62, 38), 0.35f * ring + 0.45f * g);
+    float fine = Fbm(x * 0.02f, y * 0.6f, 2, 32);
+    TColor c = Mix(Rgb(52, 32, 20), Rgb(110, 72, 44), 0.4f * ring + 0.4f * g + 0.2f * fine);
     return c;
 }
 
@@ -115,6 +116,31 @@ TCanvas PaintGameFrame() {
         return Mix(Rgb(14, 12, 16), Rgb(36, 30, 40), v);
     });
     Bevel(c, 672, 458, 784, 587, 4, true);
+    // Brass studs at the corners of the window and along the panel, and a
+    // carved vine over the drop well.
+    auto stud = [&](float x, float y) {
+        c.SoftDisc(x + 1, y + 1.5f, 4.5f, 1.5f, Rgb(0, 0, 0, 0.5f));
+        c.SoftDisc(x, y, 4, 0.8f, Rgb(150, 110, 50));
+        c.SoftDisc(x - 1, y - 1, 2.2f, 1.2f, Rgb(250, 220, 150));
+    };
+    for (float x : {2.5f, 657.5f})
+        for (float y : {2.5f, 597.5f}) stud(x, y);
+    for (float y : {140.0f, 430.0f}) {
+        stud(668, y);
+        stud(792, y);
+    }
+    TPolygon vine;
+    for (int i = 0; i <= 40; ++i) {
+        float t = float(i) / 40.0f;
+        vine.push_back({676 + 104 * t, 440 - 6 * std::sin(t * 2 * kPi)});
+    }
+    c.Polyline(vine, 2.0f, Rgb(30, 18, 10, 0.8f));
+    for (int i = 1; i < 8; ++i) {
+        float t = float(i) / 8.0f, x = 676 + 104 * t, y = 440 - 6 * std::sin(t * 2 * kPi);
+        float side = (i % 2) ? -1.0f : 1.0f;
+        c.SoftEllipse(x + 3, y + side * 5, 4.5f, 2.2f, 0.8f, Rgb(30, 18, 10, 0.7f));
+        c.SoftEllipse(x + 2.5f, y + side * 5 - 0.8f, 3.0f, 1.2f, 0.8f, Rgb(150, 110, 70, 0.35f));
+    }
     return c;
 }
 

@@ -48,13 +48,24 @@ using TBlendAreaFn = void (*)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* s
 // Short rows (sprites) are too short for the hardware to see a stream: the
 // area routines ask for destination rows a little ahead, since blending must
 // read them before it can write.
+inline void PrefetchLine(const uint8_t* p)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    // A loop of nothing but __builtin_prefetch is deleted as dead code by
+    // GCC; a volatile instruction stays.
+    asm volatile("prefetcht0 %0" : : "m"(*p));
+#else
+    __builtin_prefetch(p, 1);
+#endif
+}
+
 inline void PrefetchRowAhead(const uint8_t* row, size_t bytes)
 {
-    if (bytes > 1024)
+    if (bytes > 1024 || bytes == 0)
         return;
     for (size_t off = 0; off < bytes; off += 64)
-        __builtin_prefetch(row + off, 1);
-    __builtin_prefetch(row + bytes - 1, 1);
+        PrefetchLine(row + off);
+    PrefetchLine(row + bytes - 1);
 }
 
 struct TRowKernels {

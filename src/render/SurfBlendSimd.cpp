@@ -52,8 +52,8 @@ inline __m128i Select(__m128i mask, __m128i yes, __m128i no)
 
 #define MOSWICK_INLINE inline __attribute__((always_inline))
 
-MOSWICK_INLINE void Sse2Blend32Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
-                                   const TBlendArgs& args, const TLayout16& layout)
+MOSWICK_INLINE int Sse2Blend32Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
+                                   const TBlendArgs& args, const TLayout16&)
 {
     // Each pixel as two 16-bit lane pairs: blue and red (mask 0x00FF00FF)
     // and green and spare (shifted down by 8), so one multiply serves two
@@ -106,16 +106,14 @@ MOSWICK_INLINE void Sse2Blend32Row(uint8_t* dst, const uint8_t* src, const uint8
         r = Select(_mm_or_si128(_mm_cmpeq_epi8(mAll, zero), spare), d, r);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dp), r);
     }
-    SurfScalar::BlendRow32(dst + 4 * i, src + 4 * i, alpha + i, n - i, args, layout);
+    return i;
 }
 
-MOSWICK_INLINE void Sse2Blend16Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
+MOSWICK_INLINE int Sse2Blend16Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
                                    const TBlendArgs& args, const TLayout16& layout)
 {
-    if (!layout.Contiguous) {
-        SurfScalar::BlendRow16(dst, src, alpha, n, args, layout);
-        return;
-    }
+    if (!layout.Contiguous)
+        return 0;  // the tail routine does the whole row
     const bool plainCopy = args.Opacity == 255 && args.TintLevel == 0;
     const bool tint = args.TintLevel > 0 && args.TintLevel < 255;
     const __m128i zero = _mm_setzero_si128();
@@ -158,37 +156,47 @@ MOSWICK_INLINE void Sse2Blend16Row(uint8_t* dst, const uint8_t* src, const uint8
         out = Select(_mm_cmpeq_epi16(a, zero), d, out);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dp), out);
     }
-    SurfScalar::BlendRow16(dst + 2 * i, src + 2 * i, alpha + i, n - i, args, layout);
+    return i;
 }
 
-// Row and area entry points around an inlined row routine. The area copies
-// its arguments into locals first: the compiler then knows no pixel store can
-// change them and builds the constant registers once for all rows.
-#define MOSWICK_BLEND_ENTRIES(Name, Attr)                                                                          \
+// Row and area entry points around an inlined row routine, which does the
+// whole blocks of a row and returns how many pixels it did; Tail finishes the
+// rest. The area copies its arguments into locals (so the compiler knows no
+// pixel store can change them) and finishes all row tails in a second pass,
+// keeping calls out of the block loop, so the constant registers are built
+// once per picture. Pixels are independent, so the order does not matter
+// (drawing a surface onto itself never comes here).
+#define MOSWICK_BLEND_ENTRIES(Name, Attr, Tail, Bpp)                                                               \
     Attr void Name(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,           \
                    const TLayout16& layout)                                                                        \
     {                                                                                                              \
-        Name##Row(dst, src, alpha, n, args, layout);                                                               \
+        const int done = Name##Row(dst, src, alpha, n, args, layout);                                              \
+        Tail(dst + (Bpp) * done, src + (Bpp) * done, alpha + done, n - done, args, layout);                       \
     }                                                                                                              \
     Attr void Name##Area(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch,                 \
-                         const uint8_t* alpha, ptrdiff_t alphaStride, int width, int height, int bytesPerPixel,    \
+                         const uint8_t* alpha, ptrdiff_t alphaStride, int width, int height, int,                  \
                          const TBlendArgs& argsIn, const TLayout16& layoutIn)                                      \
     {                                                                                                              \
         const TBlendArgs args = argsIn;                                                                            \
         const TLayout16 layout = layoutIn;                                                                         \
-        const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(bytesPerPixel);                  \
-        for (int row = 0; row < height; ++row) {                                                                   \
+        const size_t rowBytes = static_cast<size_t>(width) * (Bpp);                                                \
+        int done = 0;                                                                                              \
+        uint8_t* d = dst;                                                                                          \
+        const uint8_t* s = src;                                                                                    \
+        const uint8_t* a = alpha;                                                                                  \
+        for (int row = 0; row < height; ++row, d += dstPitch, s += srcPitch, a += alphaStride) {                   \
             if (row + 2 < height)                                                                                  \
-                PrefetchRowAhead(dst + 2 * dstPitch, rowBytes);                                                    \
-            Name##Row(dst, src, alpha, width, args, layout);                                                       \
-            dst += dstPitch;                                                                                       \
-            src += srcPitch;                                                                                       \
-            alpha += alphaStride;                                                                                  \
+                PrefetchRowAhead(d + 2 * dstPitch, rowBytes);                                                      \
+            done = Name##Row(d, s, a, width, args, layout);                                                        \
         }                                                                                                          \
+        if (done == width)                                                                                         \
+            return;                                                                                                \
+        for (int row = 0; row < height; ++row, dst += dstPitch, src += srcPitch, alpha += alphaStride)             \
+            Tail(dst + (Bpp) * done, src + (Bpp) * done, alpha + done, width - done, args, layout);               \
     }
 
-MOSWICK_BLEND_ENTRIES(Sse2Blend32, )
-MOSWICK_BLEND_ENTRIES(Sse2Blend16, )
+MOSWICK_BLEND_ENTRIES(Sse2Blend32, , SurfScalar::BlendRow32, 4)
+MOSWICK_BLEND_ENTRIES(Sse2Blend16, , SurfScalar::BlendRow16, 2)
 
 void Sse2Rect32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout)
 {
@@ -291,8 +299,8 @@ MOSWICK_AVX2 inline __m256i Select(__m256i mask, __m256i yes, __m256i no)
     return _mm256_blendv_epi8(no, yes, mask);
 }
 
-MOSWICK_AVX2 MOSWICK_INLINE void Avx2Blend32Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
-                                                const TBlendArgs& args, const TLayout16& layout)
+MOSWICK_AVX2 MOSWICK_INLINE int Avx2Blend32Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
+                                                const TBlendArgs& args, const TLayout16&)
 {
     // As the SSE2 routine: blue+red and green+spare lane pairs.
     const bool plainCopy = args.Opacity == 255 && args.TintLevel == 0;
@@ -341,16 +349,14 @@ MOSWICK_AVX2 MOSWICK_INLINE void Avx2Blend32Row(uint8_t* dst, const uint8_t* src
         r = Select(_mm256_or_si256(_mm256_cmpeq_epi8(mAll, zero), spare), d, r);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), r);
     }
-    Sse2Blend32(dst + 4 * i, src + 4 * i, alpha + i, n - i, args, layout);
+    return i;
 }
 
-MOSWICK_AVX2 MOSWICK_INLINE void Avx2Blend16Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
+MOSWICK_AVX2 MOSWICK_INLINE int Avx2Blend16Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
                                                 const TBlendArgs& args, const TLayout16& layout)
 {
-    if (!layout.Contiguous) {
-        SurfScalar::BlendRow16(dst, src, alpha, n, args, layout);
-        return;
-    }
+    if (!layout.Contiguous)
+        return 0;  // the tail routine does the whole row
     const bool plainCopy = args.Opacity == 255 && args.TintLevel == 0;
     const bool tint = args.TintLevel > 0 && args.TintLevel < 255;
     const __m256i zero = _mm256_setzero_si256();
@@ -395,11 +401,11 @@ MOSWICK_AVX2 MOSWICK_INLINE void Avx2Blend16Row(uint8_t* dst, const uint8_t* src
         out = Select(_mm256_cmpeq_epi16(a, zero), d, out);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dp), out);
     }
-    Sse2Blend16(dst + 2 * i, src + 2 * i, alpha + i, n - i, args, layout);
+    return i;
 }
 
-MOSWICK_BLEND_ENTRIES(Avx2Blend32, MOSWICK_AVX2)
-MOSWICK_BLEND_ENTRIES(Avx2Blend16, MOSWICK_AVX2)
+MOSWICK_BLEND_ENTRIES(Avx2Blend32, MOSWICK_AVX2, Sse2Blend32, 4)
+MOSWICK_BLEND_ENTRIES(Avx2Blend16, MOSWICK_AVX2, Sse2Blend16, 2)
 
 MOSWICK_AVX2 void Avx2Rect32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout)
 {

@@ -184,9 +184,11 @@ MOSWICK_INLINE int Sse2Blend16Row(uint8_t* dst, const uint8_t* src, const uint8_
         uint8_t* d = dst;                                                                                          \
         const uint8_t* s = src;                                                                                    \
         const uint8_t* a = alpha;                                                                                  \
+        for (int row = 0; row < 4 && row < height; ++row)                                                          \
+            PrefetchRowAhead(d + row * dstPitch, rowBytes);                                                        \
         for (int row = 0; row < height; ++row, d += dstPitch, s += srcPitch, a += alphaStride) {                   \
-            if (row + 2 < height)                                                                                  \
-                PrefetchRowAhead(d + 2 * dstPitch, rowBytes);                                                      \
+            if (row + 4 < height)                                                                                  \
+                PrefetchRowAhead(d + 4 * dstPitch, rowBytes);                                                      \
             done = Name##Row(d, s, a, width, args, layout);                                                        \
         }                                                                                                          \
         if (done == width)                                                                                         \

@@ -449,9 +449,13 @@ void TSurfEngine::DrawRect(const std::string& dest, const TRect& rect, uint32_t 
     const int bpp = format_.BytesPerPixel();
     const TRowKernels& kernels = RowKernelsFor(simdPath_);
     TRectRowFn fill = bpp == 4 ? kernels.Rect32 : kernels.Rect16;
-    for (int64_t row = span.Top; row < span.Bottom; ++row)
+    const size_t rowBytes = static_cast<size_t>(span.Width()) * static_cast<size_t>(bpp);
+    for (int64_t row = span.Top; row < span.Bottom; ++row) {
+        if (row + 4 < span.Bottom)
+            PrefetchRowAhead(PixelAt(*dst, static_cast<int>(span.Left), static_cast<int>(row + 4), bpp), rowBytes);
         fill(PixelAt(*dst, static_cast<int>(span.Left), static_cast<int>(row), bpp), static_cast<int>(span.Width()),
              args, layout);
+    }
 }
 
 void TSurfEngine::AddAlphaChannel(const std::string& source, const std::string& dest, int32_t x, int32_t y,
@@ -510,7 +514,14 @@ void TSurfEngine::AddBlend(const std::string& destA, const std::string& sourceB,
     const bool overlapping = a == b || a == c;
     const TRowKernels& kernels = RowKernelsFor(overlapping ? spScalar : simdPath_);
     TAddRowFn add = bpp == 4 ? kernels.Add32 : kernels.Add16;
+    const size_t rowBytes = static_cast<size_t>(w) * static_cast<size_t>(bpp);
     for (int64_t row = 0; row < h; ++row) {
+        if (row + 4 < h) {
+            const int ahead = static_cast<int>(row + 4);
+            PrefetchRowAhead(PixelAt(*a, static_cast<int>(rac.Left), static_cast<int>(rac.Top) + ahead, bpp), rowBytes);
+            PrefetchRowAhead(PixelAt(*b, static_cast<int>(rb.Left), static_cast<int>(rb.Top) + ahead, bpp), rowBytes);
+            PrefetchRowAhead(PixelAt(*c, static_cast<int>(rac.Left), static_cast<int>(rac.Top) + ahead, bpp), rowBytes);
+        }
         add(PixelAt(*a, static_cast<int>(rac.Left), static_cast<int>(rac.Top + row), bpp),
             PixelAt(*b, static_cast<int>(rb.Left), static_cast<int>(rb.Top + row), bpp),
             PixelAt(*c, static_cast<int>(rac.Left), static_cast<int>(rac.Top + row), bpp), static_cast<int>(w),

@@ -20,6 +20,8 @@ def load(path):
         # With repetitions keep the median; a single run has no aggregate.
         if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
             continue
+        if "items_per_second" not in b:
+            continue  # benchmarks of other subsystems that count no pixels
         name = name.split("/min_time")[0]
         rates[name] = b["items_per_second"] / 1e6
     return data.get("context", {}), rates

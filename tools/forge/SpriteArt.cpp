@@ -196,35 +196,56 @@ TCanvas PaintChameleon() {
     // The Chameleon seen from above, head toward -x (facing the chain that
     // arrives), tail curled behind; centred on 75,75.
     TCanvas c(150, 150);
-    c.SoftEllipse(80, 82, 52, 34, 10, Rgb(0, 0, 0, 0.4f));
-    auto skin = [](int x, int y) {
-        float n = Fbm(x * 0.15f, y * 0.15f, 3, 77);
-        float scale = 0.5f + 0.5f * std::sin(x * 0.9f) * std::sin(y * 0.9f);
-        return Mix(Rgb(60, 150, 60), Rgb(150, 200, 70), 0.5f * n + 0.25f * scale);
+    c.SoftEllipse(80, 82, 56, 30, 10, Rgb(0, 0, 0, 0.35f));
+    auto skin = [](float x, float y, float shade) {
+        float n = Fbm(x * 0.12f, y * 0.12f, 3, 77);
+        float scale = 0.5f + 0.5f * std::sin(x * 1.1f) * std::sin(y * 1.1f);
+        TColor base = Mix(Rgb(64, 156, 70), Rgb(160, 206, 80), 0.55f * n + 0.2f * scale);
+        return Scale(base, shade);
     };
-    // Tail spiral.
-    for (int i = 0; i < 60; ++i) {
-        float t = float(i) / 60.0f;
-        float a = t * 2.6f * kPi, r = 22 * (1 - t) + 6;
-        float x = 112 + std::cos(a) * r * 0.8f, y = 75 + std::sin(a) * r * 0.8f;
-        c.SoftDisc(x, y, 7.0f * (1 - t) + 2.5f, 1.0f, Rgb(70, 150, 60));
+    // Legs with three-toed feet gripping sideways.
+    for (int s = -1; s <= 1; s += 2)
+        for (float lx : {56.0f, 96.0f}) {
+            float fx = lx + (lx < 70 ? -8.0f : 8.0f), fy = 75 + s * 36.0f;
+            c.Line(lx, 75 + s * 12.0f, lx + (lx < 70 ? -3.0f : 3.0f), 75 + s * 26.0f, 7, Rgb(50, 120, 56));
+            c.Line(lx + (lx < 70 ? -3.0f : 3.0f), 75 + s * 26.0f, fx, fy, 6, Rgb(56, 128, 60));
+            for (int t = -1; t <= 1; ++t) c.Line(fx, fy, fx + t * 5.0f, fy + s * 5.0f, 2.5f, Rgb(46, 110, 50));
+        }
+    // Tail: a tightening spiral behind the body.
+    for (int i = 0; i <= 80; ++i) {
+        float t = float(i) / 80.0f;
+        float a = -kPi / 2 + t * 2.4f * kPi, r = 20 * (1 - t) + 4;
+        float x = 112 + 14 * t + std::cos(a) * r * 0.9f, y = 78 + std::sin(a) * r * 0.9f;
+        c.SoftDisc(x, y, 7.5f * (1 - t) + 2.0f, 1.0f, skin(x, y, 0.9f - 0.2f * t));
     }
-    // Legs.
+    // Body: an oval with light from the top-left and a darker belly line.
+    c.FillRect(26, 50, 122, 100, [&](int x, int y) {
+        float dx = (x + 0.5f - 76) / 46, dy = (y + 0.5f - 75) / 22;
+        float d = dx * dx + dy * dy;
+        float k = 1 - SmoothStep(0.94f, 1.0f, d);
+        float shade = 1.1f - 0.35f * Clamp01(dy * 0.7f + 0.5f) - 0.1f * d;
+        return WithAlpha(skin(float(x), float(y), shade), k);
+    });
+    // Crest of bright scales along the spine, and side stripes.
+    for (int i = 0; i < 9; ++i) c.SoftDisc(46 + i * 8.5f, 74, 2.8f, 1.0f, Rgb(240, 214, 90));
+    for (int i = 0; i < 4; ++i) {
+        c.SoftEllipse(58 + i * 14.0f, 62, 4.5f, 2.0f, 1.5f, Rgb(220, 120, 60, 0.55f));
+        c.SoftEllipse(58 + i * 14.0f, 88, 4.5f, 2.0f, 1.5f, Rgb(220, 120, 60, 0.55f));
+    }
+    // Head with its casque and the two turret eyes.
+    c.FillPolygon(TPolygon{{8, 75}, {22, 60}, {40, 56}, {48, 66}, {48, 84}, {40, 94}, {22, 90}},
+                  [&](int x, int y) { return skin(float(x), float(y), 1.05f - 0.25f * Clamp01((y - 60.0f) / 40.0f)); });
+    c.FillPolygon(TPolygon{{30, 66}, {46, 62}, {46, 88}, {30, 84}}, Rgb(90, 170, 80, 0.6f));
     for (int s = -1; s <= 1; s += 2) {
-        c.Line(60, 75, 52, 75 + s * 34, 7, Rgb(50, 120, 50));
-        c.Line(95, 75, 102, 75 + s * 32, 7, Rgb(50, 120, 50));
+        float ex = 28, ey = 75 + s * 13.0f;
+        c.SoftDisc(ex, ey, 8.5f, 1.0f, Rgb(210, 190, 70));
+        for (int r = 0; r < 3; ++r) c.SoftDisc(ex, ey, 7.5f - r * 2.2f, 0.8f, Rgb(190 - r * 30, 170 - r * 20, 60, 0.6f));
+        c.SoftDisc(ex - 2.5f, ey, 3.2f, 0.8f, Rgb(20, 20, 24));
+        c.SoftDisc(ex - 3.5f, ey - 1.2f, 1.2f, 0.5f, Rgb(255, 255, 255));
     }
-    c.FillPolygon(TPolygon{{28, 75}, {48, 52}, {100, 56}, {118, 75}, {100, 94}, {48, 98}}, skin);
-    // Crest along the back.
-    for (int i = 0; i < 7; ++i) c.SoftDisc(52 + i * 9.0f, 75, 3.2f, 1, Rgb(230, 210, 80));
-    // Head with the big turret eye.
-    c.FillPolygon(TPolygon{{12, 75}, {30, 58}, {50, 60}, {50, 90}, {30, 92}}, skin);
-    c.SoftDisc(34, 64, 8, 1, Rgb(220, 200, 80));
-    c.SoftDisc(32, 63, 4, 1, Rgb(20, 20, 20));
-    c.SoftDisc(31, 62, 1.4f, 0.5f, Rgb(255, 255, 255));
-    c.SoftDisc(34, 86, 8, 1, Rgb(220, 200, 80));
-    c.SoftDisc(32, 87, 4, 1, Rgb(20, 20, 20));
-    c.Line(13, 75, 24, 76, 2, Rgb(120, 40, 40));
+    c.Line(9, 75, 20, 76, 1.6f, Rgb(110, 40, 40));
+    c.SoftDisc(14, 70, 1.2f, 0.5f, Rgb(30, 60, 30));
+    c.SoftDisc(14, 80, 1.2f, 0.5f, Rgb(30, 60, 30));
     return c;
 }
 

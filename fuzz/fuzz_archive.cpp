@@ -20,9 +20,20 @@ std::string TempPath(const char* what) {
     return root + "/moswick_fuzz_archive_" + std::to_string(::getpid()) + "_" + what;
 }
 
+// Removes this run's scratch files when the fuzzer exits.
+struct TScratchCleanup {
+    std::string In = TempPath("in.zxc");
+    std::string Out = TempPath("out.zxc");
+    ~TScratchCleanup() {
+        std::remove(In.c_str());
+        std::remove(Out.c_str());
+    }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static TScratchCleanup cleanup;
     const std::string path = TempPath("in.zxc");
     if (!WriteFileAtomically(path, data, size)) return 0;
     try {

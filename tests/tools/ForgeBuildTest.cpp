@@ -39,6 +39,9 @@ protected:
         ASSERT_TRUE(WriteFileAtomically((root_ / "data" / "scenes" / "scene1.txt").string(), scene.data(), scene.size()));
         build_ = new TContentBuild((root_ / "data").string(), "");
         build_->Run();
+        // A prepared copy from an earlier start must not outlive new data.
+        fs::create_directories(root_ / "out1" / "temp");
+        ASSERT_TRUE(WriteFileAtomically((root_ / "out1" / "temp" / "game.zxc").string(), "old", 3));
         build_->Write((root_ / "out1").string());
         TContentBuild again((root_ / "data").string(), "");
         again.Run();
@@ -72,6 +75,7 @@ void ForgeBuild::TwoRunsWriteTheSameBytes() {
     EXPECT_TRUE(a == b);
     EXPECT_EQ(Bytes(root_ / "out1" / "GameParams.xml"), Bytes(root_ / "out2" / "GameParams.xml"));
     EXPECT_TRUE(fs::is_directory(root_ / "out1" / "lng"));
+    EXPECT_FALSE(fs::exists(root_ / "out1" / "temp" / "game.zxc"));
 }
 
 void ForgeBuild::ContentPassesItsOwnChecks() {

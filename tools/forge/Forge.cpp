@@ -367,6 +367,11 @@ void TContentBuild::Write(const std::string& outDir) const {
         archive.AddFile(e.Name, e.Kind, s);
     }
     archive.SaveToFile();
+    // The game prepares "game.zxc" once into "temp/game.zxc" and reuses that
+    // copy while it exists; drop it so the next start prepares the new data
+    // instead of showing the old.
+    std::error_code ec;
+    fs::remove(fs::path(outDir) / "temp" / "game.zxc", ec);
     std::string params = GameParamsXml();
     std::string path = (fs::path(outDir) / "GameParams.xml").string();
     if (!WriteFileAtomically(path, params.data(), params.size())) throw OrvException("Cannot write file " + path);

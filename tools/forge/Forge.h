@@ -40,7 +40,9 @@ public:
     void Run();
 
     // Writes "game.zxc", "GameParams.xml" and "lng/" into outDir (created if
-    // missing). Every file goes through a temporary file and a rename.
+    // missing). Every file goes through a temporary file and a rename. A
+    // prepared copy "temp/game.zxc" left by an earlier start is removed, so
+    // the game prepares the new archive.
     void Write(const std::string& outDir) const;
 
     // The archive's entries in archive order, and lookups by the name a

@@ -62,7 +62,7 @@ public:
     // "Cannot open file " + FileName when the file cannot be read, or one of
     // "Cannot open FileFolder (wrong file size)", "... (broked label)",
     // "... (wrong version)", "... (wrong sizing)", "Cannot open Dir (wrong
-    // size)" when it is not a sound archive.
+    // size)" when it is not a well-formed archive.
     explicit TFileFolder(const std::string& fileName);
 
     // Same as the constructor (the usual way to open the game's archive).

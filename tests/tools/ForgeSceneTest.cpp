@@ -3,6 +3,7 @@
 // and can be completed with the pieces its weights spawn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 #include <string>
@@ -197,6 +198,32 @@ TEST(ForgeScenes, ArtefactCutsTileTheArtefact) {
         // Different cuts of one artefact never share a picture name.
         EXPECT_EQ(names[0], "QuestKey_" + std::to_string(n) + "1.png");
     }
+}
+
+TEST(ForgeScenes, AutomaticArtefactKeepsOffFragmentsAndBelts) {
+    std::string src = kSmallScene;
+    src.replace(src.find("artefact 20 20"), 14, "artefact auto");
+    TSceneSource sc = ParseSceneSource(src, 1, "test");
+    const TLayerSource& l = sc.Layers[0];
+    int x = l.ViewX() + l.ArtX, y = l.ViewY() + l.ArtY;
+    EXPECT_GE(l.ArtX, 0);
+    EXPECT_LE(l.ArtX + kArtefactSize, kViewWidth);
+    // Not over the layer's two cells.
+    EXPECT_TRUE(x + kArtefactSize <= l.X || x >= l.X + 2 * kCellSize || y + kArtefactSize <= l.Y || y >= l.Y + kCellSize);
+    // Clear of the belt by more than half a piece.
+    for (const TPointF& p : sc.Belts[0].Path) {
+        float dx = std::max({float(x) - p.X, 0.0f, p.X - float(x + kArtefactSize)});
+        float dy = std::max({float(y) - p.Y, 0.0f, p.Y - float(y + kArtefactSize)});
+        EXPECT_GE(std::hypot(dx, dy), 60.0f);
+    }
+    // A view with no room at all is reported.
+    std::string full = kSmallScene;
+    full.replace(full.find("artefact 20 20"), 14, "artefact auto");
+    std::string rows;
+    for (int r = 0; r < kGridRows; ++r) rows += std::string(kGridCols, '#') + "\n";
+    full.replace(full.find("map\n##\n"), 7, "map\n" + rows);
+    full.replace(full.find("size 700 620"), 12, "size 1200 900");
+    EXPECT_NE(SceneError(full).find("no room for the artefact"), std::string::npos);
 }
 
 TEST(ForgeScenes, SmoothPathsKeepTheirEndsAndHaveNoRepeatedPoints) {

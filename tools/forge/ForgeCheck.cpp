@@ -167,6 +167,13 @@ TCheckReport CheckContent(const TContentBuild& build) {
                     r.Problems.push_back(lt + "extra fish spot outside the view");
                 if (InsideLayerCells(l, float(f.PosX + f.W / 2), float(f.PosY + f.H / 2)))
                     r.Problems.push_back(lt + "extra fish spot lies on the layer's fragments");
+                // A delivered fish is painted into the background for good;
+                // over another layer's fragments it is covered or covers.
+                for (size_t o = 0; o < sc.Layers.size(); ++o)
+                    if (o != li && InsideLayerCells(sc.Layers[o], float(f.PosX + f.W / 2), float(f.PosY + f.H / 2))) {
+                        r.Notes.push_back(lt + "extra fish spot lies on layer " + sc.Layers[o].Name);
+                        break;
+                    }
             }
             if (l.Fishes < 2 || l.MinBefore < 1) r.Problems.push_back(lt + "needs 2 to 4 extra fishes, coming after at least 1 piece");
             for (int b : l.Belts) {

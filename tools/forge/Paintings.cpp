@@ -188,7 +188,7 @@ TCanvas Meadow(int w, int h) {
     PaintSky(c, {Rgb(70, 90, 160), Rgb(250, 190, 150), h * 0.42f}, Rgb(255, 214, 200), 0.8f, 11);
     Glow(c, w * 0.68f, h * 0.36f, 260, Rgb(255, 230, 170, 0.85f));
     c.SoftDisc(w * 0.68f, h * 0.36f, 34, 3, Rgb(255, 246, 214));
-    Ridge(c, h * 0.42f, 120, 0.004f, Rgb(150, 140, 180), Rgb(170, 150, 170), 21, 0.15f, 40);
+    Ridge(c, h * 0.42f, 120, 0.004f, Rgb(150, 140, 180), Rgb(170, 150, 170), 21, 0.15f);
     Ridge(c, h * 0.50f, 80, 0.006f, Rgb(110, 130, 150), Rgb(130, 140, 140), 22, 0.25f);
     Ridge(c, h * 0.60f, 70, 0.003f, Rgb(100, 150, 90), Rgb(90, 140, 70), 23, 0.4f);
     // A river winding toward the viewer.

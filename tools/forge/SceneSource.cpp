@@ -1,5 +1,6 @@
 #include "SceneSource.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -106,7 +107,16 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
             needInts(v, 3);
             layer->Fishes = v[0]; layer->MinBefore = v[1]; layer->MaxBefore = v[2];
             if (v[0] < 0 || v[0] > 4 || v[1] < 0 || v[2] < v[1]) fail("fishes: count 0..4 and min <= max");
-        } else if (key == "artefact") { int v[2]; needInts(v, 2); layer->ArtX = v[0]; layer->ArtY = v[1]; }
+        } else if (key == "artefact") {
+            std::string first;
+            ls >> first;
+            if (first == "auto") {
+                layer->ArtAuto = true;
+            } else {
+                std::istringstream num(line.substr(key.size()));
+                if (!(num >> layer->ArtX >> layer->ArtY)) fail("artefact needs x y or auto");
+            }
+        }
         else if (key == "belt") {
             TBeltSource b;
             std::string colon, pt;
@@ -175,7 +185,57 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
         b.TimeMs = int(std::lround(b.Length / b.Speed * 1000.0));
         b.PointsBetween = std::max(2, int(b.Length / 34.0));
     }
+    for (TLayerSource& l : scene.Layers)
+        if (l.ArtAuto && !PlaceArtefact(scene, l)) fail("layer " + l.Name + ": no room for the artefact in the view");
     return scene;
+}
+
+namespace {
+
+bool RectTouchesCells(const TLayerSource& l, int x, int y, int w, int h, int margin) {
+    for (const TCell& c : l.Cells) {
+        int cx = l.X + c.Col * kCellSize, cy = l.Y + c.Row * kCellSize;
+        if (x - margin < cx + kCellSize && cx < x + w + margin && y - margin < cy + kCellSize && cy < y + h + margin)
+            return true;
+    }
+    return false;
+}
+
+float RectDistance(const TPointF& p, int x, int y, int w, int h) {
+    float dx = std::max({float(x) - p.X, 0.0f, p.X - float(x + w)});
+    float dy = std::max({float(y) - p.Y, 0.0f, p.Y - float(y + h)});
+    return std::hypot(dx, dy);
+}
+
+}  // namespace
+
+bool PlaceArtefact(const TSceneSource& scene, TLayerSource& layer) {
+    const int s = kArtefactSize;
+    long best = -1;
+    for (int vy = 10; vy + s + 10 <= kViewHeight; vy += 8)
+        for (int vx = 10; vx + s + 10 <= kViewWidth; vx += 8) {
+            int x = layer.ViewX() + vx, y = layer.ViewY() + vy;
+            if (RectTouchesCells(layer, x, y, s, s, 8)) continue;
+            bool clear = true;
+            for (int b : layer.Belts) {
+                const TBeltSource& belt = scene.Belts[size_t(b)];
+                // Room for the pieces on the belt, and for the start box and
+                // the Chameleon at its ends.
+                for (const TPointF& p : belt.Path) clear = clear && RectDistance(p, x, y, s, s) >= 64;
+                clear = clear && RectDistance(belt.Path.front(), x, y, s, s) >= 80 &&
+                        RectDistance(belt.Path.back(), x, y, s, s) >= 80;
+            }
+            if (!clear) continue;
+            long cost = std::labs(long(vx - (kViewWidth - s) / 2)) + std::labs(long(vy - 20));
+            for (const TLayerSource& other : scene.Layers)
+                if (&other != &layer && RectTouchesCells(other, x, y, s, s, 0)) cost += 100000;
+            if (best < 0 || cost < best) {
+                best = cost;
+                layer.ArtX = vx;
+                layer.ArtY = vy;
+            }
+        }
+    return best >= 0;
 }
 
 std::vector<TPointF> SmoothPath(const std::vector<TPointF>& wp, float step) {

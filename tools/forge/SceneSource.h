@@ -18,7 +18,10 @@
 //   view <ShX> <ShY>               view offset (optional; else centred)
 //   quest <Name>                   the artefact ("Quest<Name>.png")
 //   fishes <count> <min> <max>     extra fishes and the pieces between them
-//   artefact <x> <y>               where the artefact is assembled (view)
+//   artefact <x> <y>               where the artefact is assembled (view),
+//   artefact auto                  or the free place nearest the top middle
+//                                  (off the fragments, clear of the belts,
+//                                  off other layers' fragments if it can)
 //   belt <speed> <part> : x,y ...  a belt: pixels per second, track picture,
 //                                  way points in view coordinates
 //   map ... end                    the fragments, drawn as in the shape list
@@ -55,6 +58,7 @@ struct TLayerSource {
     int ShX = 0, ShY = 0;
     int Fishes = 0, MinBefore = 0, MaxBefore = 0;
     int ArtX = 0, ArtY = 0;  // view coordinates of the artefact's top-left
+    bool ArtAuto = false;
     int Cols = 0, Rows = 0;
     std::vector<TCell> Cells;
     std::vector<int> Belts;  // indexes into the scene's belt list
@@ -91,6 +95,10 @@ struct TSceneSource {
 // naming the file and line for anything malformed, and for a layer whose view
 // leaves the scene or whose map is empty or too large.
 TSceneSource ParseSceneSource(const std::string& text, int number, const std::string& where);
+
+// Chooses the artefact's place for a layer (see "artefact auto"); false
+// when the view has no room. The scene's belts must be laid out already.
+bool PlaceArtefact(const TSceneSource& scene, TLayerSource& layer);
 
 // The smooth polyline a belt drives along: the way points joined by a
 // centripetal Catmull-Rom curve, sampled about every step pixels.

@@ -252,14 +252,23 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
         return 1;
     }
     bool quit = false;
+    int32_t originX = kWidth / 2;
+    int32_t originY = kHeight / 2;
+    uint32_t nextCaption = 0;
     while (!quit && (options.Frames == 0 || res.Frames < options.Frames)) {
         TWindowEvent ev;
         while (windowed && window.PollEvent(ev)) {
             if (ev.Kind == TWindowEventKind::Quit ||
-                (ev.Kind == TWindowEventKind::KeyDown && ev.Key == VK::Escape))
+                (ev.Kind == TWindowEventKind::KeyDown && ev.Key == VK::Escape)) {
                 quit = true;
-            else if (ev.Kind == TWindowEventKind::KeyDown && ev.Key == VK::Space)
+            } else if (ev.Kind == TWindowEventKind::KeyDown && ev.Key == VK::Space) {
                 fx.reset();
+            } else if (ev.Kind == TWindowEventKind::MouseDown) {
+                // Try the effect where it will be seen in play: start it again there.
+                originX = ev.X;
+                originY = ev.Y;
+                fx.reset();
+            }
         }
         const uint32_t now = step ? firstTick + res.Frames * step : Platform::GetTickCount();
         if (!fx) fx = StartCopy(proto, now);
@@ -273,7 +282,12 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
         res.PeakParticles = std::max(res.PeakParticles, fx->ParticleCount);
 
         engine.DrawSurface(kBackdrop, kFrame, 0, 0);
-        DrawParticleEffect(engine, *fx, kFrame, kWidth / 2, kHeight / 2, nullptr);
+        DrawParticleEffect(engine, *fx, kFrame, originX, originY, nullptr);
+        if (windowed && now >= nextCaption) {
+            nextCaption = now + 500;
+            window.SetCaption("Moswick effect viewer - " + proto.Name() + " - " + std::to_string(fx->ParticleCount) +
+                              " particles - click: move, space: restart, Esc: quit");
+        }
         if (windowed) {
             engine.PresentAll(kFrame);
             if (!step) SDL_Delay(5);

@@ -2,7 +2,8 @@
 // and plays it over and over at the centre of the screen, so an effect can be
 // tried while it is being written. With --frames N it stops by itself and
 // with --screenshot OUT.png it writes the last frame, so it also runs
-// headless (SDL_VIDEODRIVER=dummy, or --no-window).
+// headless (SDL_VIDEODRIVER=dummy, or --no-window). In a window a click
+// moves the effect there and starts it again, Space restarts it, Esc quits.
 #pragma once
 
 #include <cstdint>

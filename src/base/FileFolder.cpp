@@ -120,33 +120,47 @@ void TFileFolder::LoadFile(std::string_view name) {
     const int i = IndexOf(name);
     if (i < 0) throw OrvException("Cannot load file (wrong file name)");
     TMemFile& slot = Files[static_cast<size_t>(i)];
-    const TDirEntry& entry = Dir[static_cast<size_t>(i)];
     slot.Stream->Clear();
-
+    slot.State = fsNotLoaded;
     TFilePtr f = OpenForReading(fileName_);
+    LoadSlot(static_cast<size_t>(i), f.get(), FileSizeOf(f.get()));
+}
+
+void TFileFolder::LoadAll() {
+    TFilePtr f;
+    int64_t fileSize = -1;
+    for (size_t i = 0; i < Files.size(); ++i) {
+        if (Files[i].State != fsNotLoaded) continue;
+        Files[i].Stream->Clear();
+        if (!f) {
+            f = OpenForReading(fileName_);
+            fileSize = FileSizeOf(f.get());
+        }
+        LoadSlot(i, f.get(), fileSize);
+    }
+}
+
+void TFileFolder::LoadSlot(size_t i, std::FILE* f, int64_t fileSize) {
+    TMemFile& slot = Files[i];
+    const TDirEntry& entry = Dir[i];
+    slot.Stream->Clear();
+    slot.State = fsNotLoaded;
     // Check that the entry lies inside the file before allocating its size:
     // a damaged directory must not make us reserve gigabytes.
     const uint64_t end = static_cast<uint64_t>(entry.Offset) + entry.Size;
-    const int64_t fileSize = FileSizeOf(f.get());
     const uint64_t start = static_cast<uint64_t>(dataOffset_) + entry.Offset;
     if (end > std::numeric_limits<uint32_t>::max() || fileSize < 0 ||
         static_cast<uint64_t>(dataOffset_) + end > static_cast<uint64_t>(fileSize) ||
-        ::fseeko(f.get(), static_cast<off_t>(start), SEEK_SET) != 0)
+        ::fseeko(f, static_cast<off_t>(start), SEEK_SET) != 0)
         throw OrvException("Cannot load file (wrong file size)");
 
     slot.Stream->SetSize(entry.Size);
-    if (ReadBytes(f.get(), slot.Stream->Data(), entry.Size) < entry.Size) {
+    if (ReadBytes(f, slot.Stream->Data(), entry.Size) < entry.Size) {
         slot.Stream->Clear();
         throw OrvException("Cannot load file (wrong file size)");
     }
     slot.Stream->Seek(0);
     slot.State = fsLoaded;
-}
-
-void TFileFolder::LoadAll() {
-    for (size_t i = 0; i < Files.size(); ++i) {
-        if (Files[i].State == fsNotLoaded) LoadFile(Dir[i].Name);
-    }
 }
 
 void TFileFolder::AddFile(std::string_view name, uint16_t kind, TMemoryStream& stream) {
@@ -190,7 +204,6 @@ void TFileFolder::SaveToFile() {
     count_ = static_cast<uint16_t>(Dir.size());
     notCount_ = static_cast<uint16_t>(~count_);
     LoadAll();
-    // Every offset must fit the 32-bit field.
     // The size field follows the stream, so an entry whose stream a caller
     // replaced is saved with its new content. Every entry's end must fit the
     // 32-bit offset field.

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -85,10 +86,13 @@ public:
     // (replacing what it held, position 0) and marks it fsLoaded. Throws
     // "Cannot load file (wrong file name)" for an unknown name and "Cannot
     // load file (wrong file size)" when the entry does not lie within the
-    // file (the stream is then left empty); "Cannot open file " + FileName
-    // when the archive file cannot be opened.
+    // file; "Cannot open file " + FileName when the archive file cannot be
+    // opened. On failure the stream is left empty and the slot goes back to
+    // fsNotLoaded, so a later save reads it again instead of writing it empty.
     void LoadFile(std::string_view name);
-    // LoadFile for every slot still in state fsNotLoaded.
+    // Loads every slot still in state fsNotLoaded, slot by slot (so entries
+    // of a foreign archive that share a name are each read, not the first
+    // one again and again). Throws what LoadFile throws.
     void LoadAll();
 
     // Appends an entry holding a copy of the whole of stream (read from its
@@ -132,6 +136,10 @@ public:
 
 private:
     TFileFolder() = default;
+
+    // Reads slot i from the open archive file f of fileSize bytes; throws as
+    // LoadFile does.
+    void LoadSlot(size_t i, std::FILE* f, int64_t fileSize);
 
     std::string fileName_;
     uint32_t dataOffset_ = HeaderSize;

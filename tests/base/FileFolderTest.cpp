@@ -134,6 +134,56 @@ TEST_F(FileFolderTest, TruncatedDataAreaFailsTheLastEntryAndLeavesItEmpty) {
     EXPECT_EQ(Read(Path("cut.zxc")), bytes);
 }
 
+TEST_F(FileFolderTest, ForeignArchiveWithSharedNamesIsSavedWhole) {
+    // Another tool may write two entries whose names differ only in case.
+    // Lookups by name reach the first; a save must still keep both.
+    Bytes b = Header(3);
+    PutEntry(b, "pic.png", 0, 3, 2);
+    PutEntry(b, "PIC.PNG", 3, 4, 1);
+    PutEntry(b, "x", 7, 1, 0);
+    Append(b, "onetwo!x");
+    Write("shared.zxc", b);
+    {
+        TFileFolder folder(Path("shared.zxc"));
+        EXPECT_EQ(folder.IndexOf("PIC.PNG"), 0);
+        folder.SaveToFile();
+        EXPECT_EQ(folder.Files[1].Stream->AsString(), "two!");
+    }
+    EXPECT_EQ(Read(Path("shared.zxc")), b);
+}
+
+TEST_F(FileFolderTest, FailedReloadIsReadAgainBySaveNotWrittenEmpty) {
+    NewArchive(Path("re.zxc"), {{"a", "aaaa"}, {"b", "bbbb"}}).SaveToFile();
+    const Bytes whole = Read(Path("re.zxc"));
+    TFileFolder folder(Path("re.zxc"));
+    folder.LoadFile("b");
+    ASSERT_EQ(folder.Files[1].State, fsLoaded);
+    // The file is cut behind the folder's back; reloading b fails.
+    Bytes cut = whole;
+    cut.resize(cut.size() - 2);
+    Write("re.zxc", cut);
+    EXPECT_EQ(MessageOf([&] { folder.LoadFile("b"); }), "Cannot load file (wrong file size)");
+    EXPECT_EQ(folder.Files[1].State, fsNotLoaded);
+    EXPECT_EQ(MessageOf([&] { folder.SaveToFile(); }), "Cannot load file (wrong file size)");
+    EXPECT_EQ(Read(Path("re.zxc")), cut);
+    // Once the file is whole again the same folder saves every entry.
+    Write("re.zxc", whole);
+    folder.SaveToFile();
+    EXPECT_EQ(Read(Path("re.zxc")), whole);
+}
+
+TEST_F(FileFolderTest, ArchiveWithTheLargestCountOpens) {
+    Bytes b = Header(65535);
+    for (int i = 0; i < 65535; ++i) PutEntry(b, "n" + std::to_string(i), 0, 0);
+    TFileFolder folder(Write("max.zxc", b));
+    EXPECT_EQ(folder.Count(), 65535);
+    EXPECT_EQ(folder.NotCount(), 0);
+    EXPECT_EQ(folder.DataOffset(), 8u + 65535u * 48u);
+    EXPECT_EQ(folder.IndexOf("N65534"), 65534);
+    folder.SaveToFile();
+    EXPECT_EQ(Read(Path("max.zxc")), b);
+}
+
 TEST_F(FileFolderTest, EntriesPointingPastTheFileAreRefusedWithoutAllocating) {
     Bytes b = Header(3);
     PutEntry(b, "huge", 0, 0xFFFFFFF0u);     // claims 4 GiB

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+#include <string>
+
+#include <unistd.h>
 
 TOrvLog& TOrvLog::Instance() {
     static TOrvLog log;
@@ -32,8 +34,21 @@ void TOrvLog::WriteLine(const std::string& path, uint32_t elapsedMs, const std::
         if (in) content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     content += Stamp(elapsedMs) + text + "\r\n";
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out) out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    // The whole log goes to a file beside it that then replaces it, so a
+    // crash or a full disk in the middle of a rewrite keeps the earlier lines.
+    // No sync to disk: the log is rewritten often and only has to survive the
+    // process, not a power cut.
+    const std::string temp = path + ".tmp" + std::to_string(::getpid());
+    bool ok = false;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (out) {
+            out.write(content.data(), static_cast<std::streamsize>(content.size()));
+            out.close();
+            ok = !out.fail();
+        }
+    }
+    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) std::remove(temp.c_str());
 }
 
 void TOrvLog::Write(const std::string& text) {

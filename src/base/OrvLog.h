@@ -1,7 +1,8 @@
 // The game log "Moswick.log": one line per event, each stamped with the time
 // since start-up as "{minutes:seconds:milliseconds} ". The file is reread and
-// rewritten for every line, so a crash never loses what was written before;
-// that is why the game logs only at start-up, shutdown and on errors.
+// rewritten (through a temporary file and a rename) for every line, so a
+// crash never loses what was written before; that is why the game logs only
+// at start-up, shutdown and on errors.
 #pragma once
 
 #include <cstdint>
@@ -33,7 +34,9 @@ public:
     static std::string Stamp(uint32_t elapsedMs);
 
     // Appends one stamped line to an arbitrary file (the engine's WriteLog):
-    // loads the whole file if it exists, adds the line, writes it all back.
+    // loads the whole file if it exists, adds the line, writes it all back
+    // through a temporary file renamed over it. A failure leaves the old
+    // file as it was and is not reported.
     static void WriteLine(const std::string& path, uint32_t elapsedMs, const std::string& text);
 
 private:

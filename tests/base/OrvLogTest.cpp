@@ -4,14 +4,17 @@
 #include <filesystem>
 #include <string>
 
+#include <unistd.h>
+
 #include "base/OrvException.h"
 #include "base/OrvLog.h"
 #include "base/OrvStream.h"
 
 namespace {
 
+// Per process: test runs in several build folders may go on at once.
 std::string TempPath(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("moswick_test_" + name)).string();
+    return (std::filesystem::temp_directory_path() / ("moswick_test_" + std::to_string(::getpid()) + "_" + name)).string();
 }
 
 TEST(OrvLog, StampsHaveNoLeadingZeros) {
@@ -46,6 +49,23 @@ TEST(OrvLog, OpenDeletesOldFileAndEachLineIsAppendedWithCrLf) {
     ASSERT_TRUE(ReadWholeFile(path, text));
     EXPECT_EQ(text, "{0:3:27} first\r\n{2:5:7} boom\r\n");
     std::remove(path.c_str());
+}
+
+TEST(OrvLog, RewritingLeavesOnlyTheLogAndAFailedWriteIsSilent) {
+    const std::filesystem::path dir = TempPath("logdir");
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "Moswick.log").string();
+    for (uint32_t ms = 0; ms < 3; ++ms) TOrvLog::WriteLine(path, ms, "line " + std::to_string(ms));
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(path, text));
+    EXPECT_EQ(text, "{0:0:0} line 0\r\n{0:0:1} line 1\r\n{0:0:2} line 2\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+
+    // A log in a folder that does not exist: nothing is written, nothing thrown.
+    const std::string nowhere = (dir / "missing" / "Moswick.log").string();
+    EXPECT_NO_THROW(TOrvLog::WriteLine(nowhere, 5, "lost"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
+    std::filesystem::remove_all(dir);
 }
 
 TEST(MemoryStream, ReadsStopAtTheEndAndWritesPastItGrow) {

@@ -146,6 +146,27 @@ TEST_F(ZxcTest, ExtractRefusesEntryNamesThatAreNotPlainFileNames) {
     EXPECT_EQ(Read(Path("x/y/fine.txt")), (Bytes{'o', 'k'}));
 }
 
+TEST_F(ZxcTest, ListShowsControlBytesOfNamesEscapedAndFullLengthNames) {
+    // A crafted name with a terminal escape, a zero byte and a backslash.
+    Bytes b = Header(2);
+    PutEntry(b, std::string("a\x1b[2Jb\0c\\", 9), 0, 1, 0);
+    const std::string name31(31, 'n');
+    PutEntry(b, name31, 1, 1, 3);
+    Append(b, "xy");
+    Write("odd.zxc", b);
+    const TRun list = Zxc({"list", Path("odd.zxc")});
+    ASSERT_EQ(list.Status, 0) << list.Err;
+    EXPECT_NE(list.Out.find("a\\x1B[2Jb\\x00c\\x5C"), std::string::npos) << list.Out;
+    EXPECT_EQ(list.Out.find('\x1b'), std::string::npos);
+    EXPECT_NE(list.Out.find("    1  " + name31 + "      3           1           1\n"), std::string::npos) << list.Out;
+
+    // A file name of exactly 31 bytes packs and extracts.
+    const std::string at = Write("in/" + name31, "full");
+    ASSERT_EQ(Zxc({"pack", Path("31.zxc"), at}).Status, 0);
+    ASSERT_EQ(Zxc({"extract", Path("31.zxc"), "-o", Path("out31")}).Status, 0);
+    EXPECT_EQ(Read(Path("out31/" + name31)), (Bytes{'f', 'u', 'l', 'l'}));
+}
+
 TEST_F(ZxcTest, AddVerifyAndScramble) {
     const std::string a = Write("in/a.txt", "alpha");
     const std::string b = Write("in/b.txt", "beta");

@@ -52,13 +52,32 @@ bool IsSafeFileName(const std::string& name) {
     return name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
+// A name as it can be shown on a terminal: control bytes (and the zero
+// byte, which would cut the name short) as \xNN, so a crafted archive
+// cannot send escape sequences or break the columns. Other bytes, UTF-8
+// included, stay as they are.
+std::string PrintableName(const std::string& name) {
+    std::string out;
+    for (char c : name) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 32 || u == 127 || c == '\\') {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02X", u);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 int CmdList(const TArgs& args) {
     if (args.size() != 1) throw TUsageError{"list takes exactly one archive"};
     TFileFolder folder(args[0]);
     std::printf("%5s  %-31s  %5s  %10s  %10s\n", "Index", "Name", "Kind", "Size", "Offset");
     for (size_t i = 0; i < folder.Dir.size(); ++i) {
         const TDirEntry& e = folder.Dir[i];
-        std::printf("%5zu  %-31s  %5u  %10u  %10u\n", i, e.Name.c_str(), static_cast<unsigned>(e.Kind),
+        std::printf("%5zu  %-31s  %5u  %10u  %10u\n", i, PrintableName(e.Name).c_str(), static_cast<unsigned>(e.Kind),
                     static_cast<unsigned>(e.Size), static_cast<unsigned>(e.Offset));
     }
     return 0;
@@ -85,9 +104,9 @@ int CmdExtract(const TArgs& args) {
     }
     // Every name is checked before anything is written.
     for (const std::string& name : names) {
-        if (folder.IndexOf(name) < 0) throw OrvException("Cannot load file (wrong file name): " + name, false);
+        if (folder.IndexOf(name) < 0) throw OrvException("Cannot load file (wrong file name): " + PrintableName(name), false);
         if (!IsSafeFileName(folder.Dir[static_cast<size_t>(folder.IndexOf(name))].Name))
-            throw OrvException("Cannot extract file (unsafe name): " + name, false);
+            throw OrvException("Cannot extract file (unsafe name): " + PrintableName(name), false);
     }
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -175,7 +194,7 @@ int CmdVerify(const TArgs& args) {
         const int first = folder.IndexOf(name);
         if (first != static_cast<int>(i)) {
             // Lookups by name never reach this entry.
-            std::fprintf(stderr, "%zu %s: same name as entry %d\n", i, name.c_str(), first);
+            std::fprintf(stderr, "%zu %s: same name as entry %d\n", i, PrintableName(name).c_str(), first);
             ++problems;
             continue;
         }
@@ -183,7 +202,7 @@ int CmdVerify(const TArgs& args) {
             folder.LoadFile(name);
             folder.Files[i].Stream->Clear();  // only readability matters here
         } catch (const OrvException& e) {
-            std::fprintf(stderr, "%zu %s: %s\n", i, name.c_str(), e.what());
+            std::fprintf(stderr, "%zu %s: %s\n", i, PrintableName(name).c_str(), e.what());
             ++problems;
         }
     }

@@ -17,12 +17,13 @@ std::string Lower(std::string s) {
 }
 
 // Splits a line into blank-separated words; a word in double quotes may hold
-// blanks (used by "text").
+// blanks (used by "text"). A '#' that begins a word outside quotes starts a
+// comment that runs to the end of the line.
 bool SplitWords(const std::string& line, std::vector<std::string>& words, std::string& error) {
     size_t i = 0;
     while (i < line.size()) {
         while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-        if (i >= line.size()) break;
+        if (i >= line.size() || line[i] == '#') break;
         if (line[i] == '"') {
             const size_t close = line.find('"', i + 1);
             if (close == std::string::npos) {
@@ -70,7 +71,7 @@ void TInputScript::Parse(const std::string& text) {
         std::vector<std::string> w;
         std::string err;
         if (!SplitWords(line, w, err)) fail(err);
-        if (w.empty() || w[0][0] == '#') {
+        if (w.empty()) {
             if (end == text.size()) break;
             continue;
         }

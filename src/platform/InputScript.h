@@ -14,8 +14,9 @@
 //
 // mods are any of shift, ctrl, alt. Key names: enter, escape, space,
 // backspace, tab, delete, insert, home, end, pageup, pagedown, up, down,
-// left, right, f1..f12, a..z, 0..9. Blank lines and lines starting with '#'
-// are ignored. Frames count from 0; events of one frame keep their order.
+// left, right, f1..f12, a..z, 0..9. A '#' outside quoted text starts a
+// comment to the end of the line; blank lines are ignored. Frames count from
+// 0; events of one frame keep their order.
 #pragma once
 
 #include "platform/Window.h"

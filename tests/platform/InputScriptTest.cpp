@@ -71,6 +71,30 @@ TEST(InputScriptTest, ParsesEveryEventKindInFrameOrder) {
     EXPECT_TRUE(s.Finished());
 }
 
+// The example of the README, with comments after the events; a '#' inside
+// quoted text is part of the text.
+TEST(InputScriptTest, CommentsAfterEventsAreIgnored) {
+    TInputScript s;
+    s.Parse("frame 14 click right 120 80 shift        # down and up\n"
+            "frame 15 wheel -1 400 300                # notches: 1 away from you, -1 towards you\n"
+            "frame 20 key escape                      # key down, its character, key up\n"
+            "   # an indented comment line\n"
+            "frame 40 text \"#1 Anna\"                 # typed characters (UTF-8)\n");
+    auto f14 = Frame(s, 14);
+    ASSERT_EQ(f14.size(), 2u);
+    EXPECT_EQ(f14[0].Shift, ssShift | ssRight);
+    EXPECT_EQ(f14[1].Shift, ssShift);
+    auto f15 = Frame(s, 15);
+    ASSERT_EQ(f15.size(), 1u);
+    EXPECT_EQ(f15[0].WheelDelta, -120);
+    EXPECT_EQ(f15[0].Y, 300);
+    EXPECT_EQ(Frame(s, 20).size(), 2u);
+    auto f40 = Frame(s, 40);
+    ASSERT_EQ(f40.size(), 1u);
+    EXPECT_EQ(f40[0].Text, "#1 Anna");
+    EXPECT_TRUE(s.Finished());
+}
+
 TEST(InputScriptTest, BadLinesNameTheLine) {
     const char* bad[] = {
         "frame x key a",

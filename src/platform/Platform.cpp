@@ -29,6 +29,14 @@ std::string EnvOr(const char* name, const std::string& fallback) {
 
 std::string HomeDir() { return EnvOr("HOME", "/tmp"); }
 
+// An XDG base folder from the environment; a relative path there is invalid
+// and ignored, so the game never writes into whatever folder it started in.
+std::string XdgBase(const char* name, const std::string& fallback) {
+    const char* v = std::getenv(name);
+    if (v && v[0] == '/') return v;
+    return fallback;
+}
+
 }  // namespace
 
 uint32_t GetTickCount() {
@@ -116,11 +124,11 @@ bool ForceDirectories(const std::string& dir) {
 }
 
 std::string UserDataDir() {
-    return WithTrailingSlash(EnvOr("XDG_DATA_HOME", HomeDir() + "/.local/share")) + "moswick/";
+    return WithTrailingSlash(XdgBase("XDG_DATA_HOME", HomeDir() + "/.local/share")) + "moswick/";
 }
 
 std::string UserConfigDir() {
-    return WithTrailingSlash(EnvOr("XDG_CONFIG_HOME", HomeDir() + "/.config")) + "moswick/";
+    return WithTrailingSlash(XdgBase("XDG_CONFIG_HOME", HomeDir() + "/.config")) + "moswick/";
 }
 
 }  // namespace Platform

@@ -54,6 +54,14 @@ TEST(KeyStoreTest, DefaultPathFollowsXdgConfigHome) {
     EXPECT_EQ(TKeyStore::DefaultPath(), "/tmp/moswick-xdg/moswick/registry.ini");
     setenv("XDG_DATA_HOME", "/tmp/moswick-data/", 1);
     EXPECT_EQ(Platform::UserDataDir(), "/tmp/moswick-data/moswick/");
+    // Relative folders are not valid base folders: the home folder's
+    // defaults are used instead.
+    const char* home = std::getenv("HOME");
+    const std::string homeDir = home && *home ? home : "/tmp";
+    setenv("XDG_DATA_HOME", "relative/data", 1);
+    setenv("XDG_CONFIG_HOME", "", 1);
+    EXPECT_EQ(Platform::UserDataDir(), homeDir + "/.local/share/moswick/");
+    EXPECT_EQ(Platform::UserConfigDir(), homeDir + "/.config/moswick/");
     if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     else unsetenv("XDG_CONFIG_HOME");
     unsetenv("XDG_DATA_HOME");

@@ -254,11 +254,15 @@ bool TWindow::Create(const std::string& title, int32_t clientWidth, int32_t clie
 
 void TWindow::ApplyMode(bool fullScreen, int32_t left, int32_t top) {
     if (!window_) return;
+    // Full screen stays on top of other windows; a normal window must not,
+    // or it would hide every other program after leaving full screen. SDL
+    // changes the on-top state only of a window that is not full screen.
     if (fullScreen) {
-        SDL_SetWindowBordered(window_, SDL_TRUE);
+        SDL_SetWindowAlwaysOnTop(window_, SDL_TRUE);
         SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
     } else {
         SDL_SetWindowFullscreen(window_, 0);
+        SDL_SetWindowAlwaysOnTop(window_, SDL_FALSE);
         SDL_SetWindowBordered(window_, SDL_TRUE);
         const int32_t scale = DesktopScale();
         SDL_SetWindowSize(window_, clientWidth_ * scale, clientHeight_ * scale);

@@ -263,7 +263,9 @@ bool TOrvGameEngine::InitDisplay(bool fullScreen, std::string& error) {
     const int bpp = fullScreen ? Options.BitsPerPixel : 32;
     if (Display->Init(Window.Handle(), kScreenWidth, kScreenHeight, bpp, fullScreen, error)) return true;
     Log(error);
-    return Display->Init(Window.Handle(), kScreenWidth, kScreenHeight, 16, fullScreen, error);
+    if (Display->Init(Window.Handle(), kScreenWidth, kScreenHeight, 16, fullScreen, error)) return true;
+    Log(error);
+    return false;
 }
 
 void TOrvGameEngine::CreateScreenSurfaces() {
@@ -308,6 +310,10 @@ void TOrvGameEngine::RunGame() {
 
         GameState = gsMenuScreen;
         NowTime = PrevFrameTime = GetTickCount();
+        // The first frame-rate sample counts from here, not from whenever the
+        // clock started, or the loading time would enter the average as a
+        // second of almost no frames.
+        FpsSampleTime = NowTime;
         ScrollStepInterval = 20;
         CursorFrameTime = kCursorFrameTime;
         NextCursorFrameTime = NowTime;
@@ -650,7 +656,18 @@ void TOrvGameEngine::ChangewindowMode() {
     try {
         FreezeGameTime();
         Options.FullScreenMode = 1 - Options.FullScreenMode;
-        Options.SaveOptions(WriteDir + "options.cfg");
+        bool saved = true;
+        try {
+            Options.SaveOptions(WriteDir + "options.cfg");
+        } catch (const std::exception&) {
+            // Logged by the exception. The switch itself must still happen,
+            // or the stored mode and the screen would disagree.
+            saved = false;
+        }
+        // The window part of start-up reads the options again, so a window
+        // position edited in the file applies at a mode change. After a
+        // failed write the file holds stale values and is not read.
+        if (saved) Options.LoadOptions(WriteDir + "options.cfg");
         const bool full = FullScreen();
         Window.ApplyMode(full, Options.WindowModeX, Options.WindowModeY);
         if (!Display || !SurfEngine) return;

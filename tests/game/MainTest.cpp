@@ -497,6 +497,83 @@ TEST_F(EngineTest, DrawingServicesPaintTheirOwnSurfaces) {
     EXPECT_GE(se.FindBumpMap("Bump"), 0);
 }
 
+TEST_F(EngineTest, ModeChangeReadsTheEditedPositionAndSurvivesAFailedWrite) {
+    const std::string cfg = e_->WriteDir + "options.cfg";
+    std::ofstream(cfg) << "[Options]\r\nFullScreenMode=1\r\nWindowModeX=40\r\nWindowModeY=30\r\n";
+    e_->Options.LoadOptions(cfg);
+    e_->Display->SetFullScreen(true);
+    // The player moves the stored position by hand while the game runs.
+    std::ofstream(cfg) << "[Options]\r\nFullScreenMode=1\r\nWindowModeX=120\r\nWindowModeY=90\r\n";
+    Key(VK::Return, ssAlt);
+    EXPECT_EQ(e_->Options.FullScreenMode, 0);
+    EXPECT_EQ(e_->Options.WindowModeX, 120);
+    EXPECT_EQ(e_->Options.WindowModeY, 90);
+    EXPECT_FALSE(e_->Display->IsFullScreen());
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(cfg, text));
+    EXPECT_NE(text.find("WindowModeX=120"), std::string::npos);  // read, never written
+
+    // The options cannot be written: the mode still switches and nothing
+    // read before is lost to the defaults of a missing file.
+    e_->WriteDir = (dir_ / "gone" / "").string();
+    Key(VK::Return, ssAlt);
+    EXPECT_EQ(e_->Options.FullScreenMode, 1);
+    EXPECT_TRUE(e_->Display->IsFullScreen());
+    EXPECT_EQ(e_->Options.WindowModeX, 120);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "gone"));
+}
+
+// A small archive with what start-up needs: an empty picture list and the
+// eight effect templates (empty effects).
+void WriteSmallArchive(const std::string& path) {
+    TFileFolder folder = TFileFolder::CreateNew(path);
+    TMemoryStream list(std::string_view{""});
+    folder.AddFile("surfaces.dat", 0, list);
+    for (const char* name : TOrvGameEngine::kEffectFiles) {
+        TMemoryStream effect(std::string("<ParticleEffect Name=\"") + name +
+                             "\"><Functions/><Morphs/><Particles/><ParticleSystems/></ParticleEffect>");
+        folder.AddFile(name, 0, effect);
+    }
+    folder.SaveToFile();
+}
+
+// The clock has long been running when the game starts (as the system tick
+// count has): the loading time must not enter the frame rate as a first
+// sample of a second with almost no frames.
+TEST(EngineStartTest, FrameRateSamplingStartsWithTheGame) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
+                                      ("moswick-engine-start-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    WriteSmallArchive((dir / "game.zxc").string());
+    {
+        TRunOptions run = HeadlessRun();
+        run.DataDir = dir.string();
+        TOrvGameEngine e(run);
+        e.AdvanceClock(5000);
+        e.FormCreate();
+        e.FormActivate();
+        ASSERT_FALSE(e.Terminated());
+        EXPECT_EQ(e.GameState, gsMenuScreen);
+        EXPECT_EQ(e.StartTick, 5000u);
+        EXPECT_EQ(e.FpsSampleTime, 5000u);
+        ASSERT_TRUE(e.RestorePending());
+        e.RestoreMessage();  // draws the first frame
+        bool done = true;
+        for (int i = 0; i < 62; ++i) {
+            e.AdvanceClock(16);
+            e.AppIdle(done);
+        }
+        EXPECT_EQ(e.FpsSamples, 0);  // 992 ms into the game
+        e.AdvanceClock(16);
+        e.AppIdle(done);
+        EXPECT_EQ(e.FpsSamples, 1);
+        EXPECT_EQ(e.FpsValue, 64);
+        EXPECT_DOUBLE_EQ(e.FpsAverage, 64.0);
+    }
+    std::filesystem::remove_all(dir);
+}
+
 TEST(RunOptionsTest, ParsesTheCommandLine) {
     const char* good[] = {"moswick",      "--frames", "200",  "--fixed-step", "16",       "--seed", "42",
                           "--input",      "in.txt",   "--screenshot", "out.png", "--window", "--data-dir", "/d"};

@@ -286,6 +286,14 @@ TEST(OrvParserWriter, InlineLimitAndIndentation) {
                                  "</top>\r\n";
     EXPECT_EQ(doc.SaveToString(), expected);
     EXPECT_EQ(top->ToText(2).substr(0, 7), "\t\t<top>");
+
+    // Text beside children: a short text stays on the opening line, so the
+    // closing markup gets no indent; a long one is indented like its element.
+    TOrvXMLTag mixed("m", "text");
+    mixed.AddTag("c");
+    EXPECT_EQ(mixed.ToText(1), "\t<m>text\t\t<c />\r\n</m>\r\n");
+    mixed.Value = std::string(80, 'x');
+    EXPECT_EQ(mixed.ToText(1), "\t<m>\r\n\t" + std::string(80, 'x') + "\r\n\t\t<c />\r\n\t</m>\r\n");
 }
 
 TEST(OrvParserWriter, HeadOnlyForXmlRootAndRoundTripIsStable) {

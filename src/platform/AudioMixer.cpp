@@ -144,39 +144,15 @@ std::unique_ptr<openmpt::module> OpenModule(const std::vector<uint8_t>& bytes, u
 
 }  // namespace
 
-// A value that can be moved to a target linearly over a number of frames.
-struct TAudioMixer::TRamp {
-    double Value = 0;
-    double Target = 0;
-    double Step = 0;
-    uint64_t Left = 0;
-
-    void Set(double v) {
-        Value = Target = v;
-        Step = 0;
-        Left = 0;
-    }
-    void Slide(double target, uint64_t frames) {
-        if (frames == 0) {
-            Set(target);
-            return;
-        }
-        Target = target;
-        Left = frames;
-        Step = (target - Value) / double(frames);
-    }
-    double Next() {
-        if (Left == 0) return Value;
-        if (--Left == 0) Value = Target;
-        else Value += Step;
-        return Value;
-    }
-};
-
 // Volume and pan shared by musics and sample playbacks.
 struct TAudioMixer::TChannel {
     TRamp Volume;  // 0..100
     TRamp Pan;     // -100..100
+    // After a sudden volume change of a sounding channel the ear hears a
+    // crossfade from the level heard before to Volume over the last
+    // DeclickLeft frames; Volume itself already holds the new value.
+    double DeclickFrom = 0;
+    int DeclickLeft = 0;
     // Frames left of the declick fade after a stop; the channel goes silent
     // when it reaches 0.
     int Release = 0;
@@ -211,9 +187,19 @@ struct TAudioMixer::TMusic {
     uint32_t Flags = 0;
     TChannel Chan;
     bool Playing = false;
+    // What a sounding music played when it was restarted, fading out over
+    // TailLeft frames from TailGain. Kept until the game thread replaces
+    // it, so the audio thread never frees a module.
+    std::unique_ptr<openmpt::module> Tail;
+    double TailGain = 0;
+    int TailLeft = 0;
 };
 
-TAudioMixer::TAudioMixer() : scratch_(BlockFrames * 2) {}
+TAudioMixer::TAudioMixer() : scratch_(BlockFrames * 2), musicGain_(BlockFrames), sampleGain_(BlockFrames) {
+    globalMusicRamp_.Set(100);
+    globalSampleRamp_.Set(100);
+    outputFade_.Set(1);
+}
 
 TAudioMixer::~TAudioMixer() = default;
 
@@ -248,6 +234,26 @@ TAudioMixer::TChannel* TAudioMixer::FindChannel(uint32_t id) const {
 }
 
 namespace {
+// The volume (0..100) heard from the channel now, a declick included.
+template <class TChan>
+double HeardVolume(const TChan& chan) {
+    if (chan.DeclickLeft <= 0) return chan.Volume.Value;
+    double t = double(chan.DeclickLeft) / double(TAudioMixer::DeclickFrames);
+    return chan.Volume.Value + (chan.DeclickFrom - chan.Volume.Value) * t;
+}
+
+// The channel's volume for this frame (0..1); advances its slide and declick.
+template <class TChan>
+inline float NextVolume(TChan& chan) {
+    double v = chan.Volume.Next();
+    if (chan.DeclickLeft > 0) {
+        double t = double(chan.DeclickLeft) / double(TAudioMixer::DeclickFrames);
+        v += (chan.DeclickFrom - v) * t;
+        --chan.DeclickLeft;
+    }
+    return float(v / 100.0);
+}
+
 template <class TChan>
 void StartRelease(TChan& chan) {
     if (chan.Releasing) return;
@@ -403,14 +409,38 @@ bool TAudioMixer::PlayMusic(uint32_t music, uint32_t order, int flags, bool rese
         if (!fresh) fresh = OpenModule(*bytes, useFlags);
         if (!fresh) return false;
     }
+    // Freed after the lock is released, not while the audio thread waits.
     std::unique_ptr<openmpt::module> old;
+    std::unique_ptr<openmpt::module> oldTail;
     std::lock_guard<std::mutex> lock(mutex_);
     TMusic* m = FindMusic(music);
     if (m == nullptr) return false;
     if (fresh) {
-        old = std::move(m->Module);
+        // What sounds now fades out beside the new start instead of
+        // breaking off mid-wave.
+        double heard = 0;
+        int left = DeclickFrames;
+        if (m->Playing) {
+            heard = HeardVolume(m->Chan) / 100.0;
+            if (m->Chan.Releasing) {
+                heard *= double(m->Chan.Release) / double(DeclickFrames);
+                left = m->Chan.Release;
+            }
+        }
+        oldTail = std::move(m->Tail);
+        m->TailLeft = 0;
+        if (heard > 0 && left > 0) {
+            m->Tail = std::move(m->Module);
+            m->TailGain = heard;
+            m->TailLeft = left;
+        } else {
+            old = std::move(m->Module);
+        }
         m->Module = std::move(fresh);
         m->Spare = ReadSpare(m->Bytes);
+        // The old sound goes with the tail; the new start is heard at the
+        // channel's own volume.
+        m->Chan.DeclickLeft = 0;
     }
     m->Flags = useFlags;
     m->Module->set_repeat_count((useFlags & MusicLoopFlag) ? -1 : 0);
@@ -440,15 +470,26 @@ bool TAudioMixer::Sounding(uint32_t channel) const {
     return false;
 }
 
+void TAudioMixer::SetChannelVolume(uint32_t channel, TChannel& c, int volume) {
+    // The value holds at once, so a slide that follows starts from it (a
+    // music set to 0 and slid up fades in from silence). A sudden jump in a
+    // sounding channel would click, so there the ear is led to it over a
+    // few ms; that holds for one fading out after a stop too.
+    const TMusic* m = FindMusic(channel);
+    if (m != nullptr ? m->Playing : FindVoice(channel) != nullptr) {
+        c.DeclickFrom = HeardVolume(c);
+        c.DeclickLeft = DeclickFrames;
+    } else {
+        c.DeclickLeft = 0;
+    }
+    c.Volume.Set(ClampVolume(volume));
+}
+
 bool TAudioMixer::SetVolume(uint32_t channel, int volume) {
     std::lock_guard<std::mutex> lock(mutex_);
     TChannel* c = FindChannel(channel);
     if (c == nullptr) return false;
-    // A sudden jump in a sounding channel clicks; it is eased over a few ms.
-    // A silent or stopping channel takes the value at once, so a music set
-    // to 0 before it starts really starts from silence.
-    if (Sounding(channel)) c->Volume.Slide(ClampVolume(volume), DeclickFrames);
-    else c->Volume.Set(ClampVolume(volume));
+    SetChannelVolume(channel, *c, volume);
     return true;
 }
 
@@ -472,11 +513,9 @@ bool TAudioMixer::SlideVolume(uint32_t channel, int volume, uint32_t ms) {
     std::lock_guard<std::mutex> lock(mutex_);
     TChannel* c = FindChannel(channel);
     if (c == nullptr) return false;
-    // Even a "sudden" slide (0 ms) of a sounding channel is eased, or the
-    // cut would click.
-    uint64_t frames = MsToFrames(ms);
-    if (Sounding(channel)) frames = std::max<uint64_t>(frames, DeclickFrames);
-    c->Volume.Slide(ClampVolume(volume), frames);
+    const uint64_t frames = MsToFrames(ms);
+    if (frames == 0) SetChannelVolume(channel, *c, volume);
+    else c->Volume.Slide(ClampVolume(volume), frames);
     return true;
 }
 
@@ -528,6 +567,9 @@ void TAudioMixer::SetGlobalVolumes(int music, int samples) {
     std::lock_guard<std::mutex> lock(mutex_);
     globalMusic_ = ClampVolume(music);
     globalSamples_ = ClampVolume(samples);
+    // Each step of an options slider would click if the level jumped.
+    globalMusicRamp_.Slide(globalMusic_, DeclickFrames);
+    globalSampleRamp_.Slide(globalSamples_, DeclickFrames);
 }
 
 int TAudioMixer::GlobalMusicVolume() const {
@@ -542,7 +584,9 @@ int TAudioMixer::GlobalSampleVolume() const {
 
 void TAudioMixer::SetPaused(bool paused) {
     std::lock_guard<std::mutex> lock(mutex_);
+    if (paused == paused_) return;
     paused_ = paused;
+    outputFade_.Slide(paused ? 0.0 : 1.0, DeclickFrames);
 }
 
 bool TAudioMixer::Paused() const {
@@ -560,8 +604,9 @@ void TAudioMixer::Clear() {
     // background copy, and the audio thread must not wait with it.
     std::vector<std::unique_ptr<TMusic>> musics;
     std::vector<std::unique_ptr<TSample>> samples;
+    std::vector<std::unique_ptr<TVoice>> voices;
     std::lock_guard<std::mutex> lock(mutex_);
-    voices_.clear();
+    voices.swap(voices_);
     samples.swap(samples_);
     musics.swap(musics_);
 }
@@ -588,7 +633,6 @@ inline float ReleaseGain(TChan& chan) {
 void TAudioMixer::MixVoice(TVoice& voice, float* out, size_t frames) {
     const std::vector<float>& pcm = voice.Sample->Pcm;
     const size_t length = pcm.size() / 2;
-    const float global = float(globalSamples_) / 100.0f;
     for (size_t i = 0; i < frames; ++i) {
         if (voice.Pos >= double(length)) {
             if (!voice.Loop) {
@@ -605,7 +649,7 @@ void TAudioMixer::MixVoice(TVoice& voice, float* out, size_t frames) {
         float r = pcm[2 * a + 1] + (pcm[2 * b + 1] - pcm[2 * a + 1]) * t;
         float gl, gr;
         PanGains(voice.Chan.Pan.Next(), gl, gr);
-        float g = float(voice.Chan.Volume.Next() / 100.0) * global * ReleaseGain(voice.Chan);
+        float g = NextVolume(voice.Chan) * sampleGain_[i] * ReleaseGain(voice.Chan);
         out[2 * i] += l * g * gl;
         out[2 * i + 1] += r * g * gr;
         voice.Pos += voice.Step;
@@ -613,13 +657,25 @@ void TAudioMixer::MixVoice(TVoice& voice, float* out, size_t frames) {
     }
 }
 
+void TAudioMixer::MixTail(TMusic& music, float* out, size_t frames) {
+    const size_t n = std::min(frames, size_t(music.TailLeft));
+    const size_t got = music.Tail->read_interleaved_stereo(SampleRate, n, scratch_.data());
+    float gl, gr;
+    PanGains(music.Chan.Pan.Value, gl, gr);
+    for (size_t i = 0; i < got; ++i) {
+        float g = float(music.TailGain * double(music.TailLeft - int(i)) / double(DeclickFrames)) * musicGain_[i];
+        out[2 * i] += scratch_[2 * i] * g * gl;
+        out[2 * i + 1] += scratch_[2 * i + 1] * g * gr;
+    }
+    music.TailLeft = got < n ? 0 : music.TailLeft - int(n);
+}
+
 void TAudioMixer::MixMusic(TMusic& music, float* out, size_t frames) {
     size_t got = music.Module->read_interleaved_stereo(SampleRate, frames, scratch_.data());
-    const float global = float(globalMusic_) / 100.0f;
     for (size_t i = 0; i < got; ++i) {
         float gl, gr;
         PanGains(music.Chan.Pan.Next(), gl, gr);
-        float g = float(music.Chan.Volume.Next() / 100.0) * global * ReleaseGain(music.Chan);
+        float g = NextVolume(music.Chan) * musicGain_[i] * ReleaseGain(music.Chan);
         out[2 * i] += scratch_[2 * i] * g * gl;
         out[2 * i + 1] += scratch_[2 * i + 1] * g * gr;
         if (music.Chan.Releasing && music.Chan.Release <= 0) break;
@@ -628,6 +684,7 @@ void TAudioMixer::MixMusic(TMusic& music, float* out, size_t frames) {
         music.Playing = false;
         music.Chan.Releasing = false;
         music.Chan.Release = 0;
+        music.Chan.DeclickLeft = 0;
     }
 }
 
@@ -635,15 +692,28 @@ void TAudioMixer::Render(float* out, size_t frames) {
     if (out == nullptr) return;
     std::fill(out, out + frames * 2, 0.0f);
     std::lock_guard<std::mutex> lock(mutex_);
-    if (paused_) return;
     for (size_t done = 0; done < frames;) {
+        // Paused and faded out: nothing sounds and nothing advances.
+        if (paused_ && outputFade_.Left == 0) return;
         size_t n = std::min(BlockFrames, frames - done);
+        // A pause's fade is mixed to its end and no further.
+        if (paused_) n = std::min<size_t>(n, outputFade_.Left);
         float* block = out + done * 2;
-        for (auto& m : musics_)
+        for (size_t i = 0; i < n; ++i) {
+            musicGain_[i] = float(globalMusicRamp_.Next() / 100.0);
+            sampleGain_[i] = float(globalSampleRamp_.Next() / 100.0);
+        }
+        for (auto& m : musics_) {
+            if (m->TailLeft > 0) MixTail(*m, block, n);
             if (m->Playing) MixMusic(*m, block, n);
+        }
         for (auto& v : voices_) MixVoice(*v, block, n);
         std::erase_if(voices_, [](auto& v) { return v->Chan.Releasing && v->Chan.Release <= 0; });
-        for (size_t i = 0; i < n * 2; ++i) block[i] = std::clamp(block[i], -1.0f, 1.0f);
+        for (size_t i = 0; i < n; ++i) {
+            const float fade = float(outputFade_.Next());
+            block[2 * i] = std::clamp(block[2 * i] * fade, -1.0f, 1.0f);
+            block[2 * i + 1] = std::clamp(block[2 * i + 1] * fade, -1.0f, 1.0f);
+        }
         done += n;
         clock_ += n;
     }

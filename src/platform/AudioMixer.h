@@ -30,8 +30,10 @@ public:
     // holds before and after resampling, so a file cannot make the mixer
     // take more memory than this whatever its header claims.
     static constexpr size_t MaxSampleFrames = size_t(SampleRate) * 120;
-    // Short fade applied when a playback is cut (stopped or replaced) and
-    // to sudden volume changes, so no click is heard (about 3 ms).
+    // Short fade applied when a playback is cut (stopped or replaced), when
+    // a sounding music restarts, to sudden volume changes (of a channel or
+    // the global volumes) and to pausing and resuming, so no click is heard
+    // (about 3 ms).
     static constexpr int DeclickFrames = 128;
 
     // How a sample's playback over its limit is chosen.
@@ -70,8 +72,12 @@ public:
     // Frees the music. False for an unknown id.
     bool FreeMusic(uint32_t music);
     // Starts the music at order position order; flags < 0 keeps the load
-    // flags; reset restarts tempo and channel state. False for an unknown
-    // id or an order past the module's order list.
+    // flags; reset restarts tempo and channel state. A music that sounds
+    // when it is restarted with reset fades out what it played over
+    // DeclickFrames while the new start plays at the channel's volume (so a
+    // volume set to 0 just before makes the start come from silence);
+    // without reset it jumps at once. False for an unknown id or an order
+    // past the module's order list.
     bool PlayMusic(uint32_t music, uint32_t order, int flags, bool reset);
     // Number of orders in the module (0 for an unknown id).
     int MusicOrders(uint32_t music) const;
@@ -79,14 +85,16 @@ public:
     int MusicOrder(uint32_t music) const;
 
     // Channel ids are the music ids and the playback ids returned above.
-    // Sets the volume at once (0..100), cancelling a volume slide.
+    // Sets the volume at once (0..100), cancelling a volume slide: Volume
+    // reports it and a later slide starts from it. What is heard of a
+    // sounding channel moves to it over DeclickFrames.
     bool SetVolume(uint32_t channel, int volume);
     // Sets the pan at once (-100..100).
     bool SetPan(uint32_t channel, int pan);
     // Sets a playback's rate in Hz (samples only; false for musics).
     bool SetRate(uint32_t channel, int rate);
     // Slides the volume (0..100) linearly over ms milliseconds of played
-    // time; ms 0 sets it at once (over DeclickFrames while it sounds).
+    // time; ms 0 is SetVolume.
     bool SlideVolume(uint32_t channel, int volume, uint32_t ms);
     // Slides the pan over ms milliseconds.
     bool SlidePan(uint32_t channel, int pan, uint32_t ms);
@@ -103,12 +111,15 @@ public:
     // True when channel names a loaded music / a live playback.
     bool IsMusic(uint32_t channel) const;
 
-    // Global volumes 0..100 over all musics and all samples.
+    // Global volumes 0..100 over all musics and all samples (clamped); the
+    // sound follows over DeclickFrames.
     void SetGlobalVolumes(int music, int samples);
     int GlobalMusicVolume() const;
     int GlobalSampleVolume() const;
 
-    // While paused Render gives silence and nothing advances.
+    // Pausing fades the output out over DeclickFrames (during which
+    // everything still advances); after that Render gives silence and
+    // nothing advances. Resuming fades back in from where it stopped.
     void SetPaused(bool paused);
     bool Paused() const;
 
@@ -123,7 +134,34 @@ public:
     void Clear();
 
 private:
-    struct TRamp;
+    // A value that can be moved to a target linearly over a number of frames.
+    struct TRamp {
+        double Value = 0;
+        double Target = 0;
+        double Step = 0;
+        uint64_t Left = 0;
+
+        void Set(double v) {
+            Value = Target = v;
+            Step = 0;
+            Left = 0;
+        }
+        void Slide(double target, uint64_t frames) {
+            if (frames == 0) {
+                Set(target);
+                return;
+            }
+            Target = target;
+            Left = frames;
+            Step = (target - Value) / double(frames);
+        }
+        double Next() {
+            if (Left == 0) return Value;
+            if (--Left == 0) Value = Target;
+            else Value += Step;
+            return Value;
+        }
+    };
     struct TChannel;
     struct TSample;
     struct TVoice;
@@ -137,6 +175,8 @@ private:
     uint32_t AddSample(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over);
     void MixVoice(TVoice& voice, float* out, size_t frames);
     void MixMusic(TMusic& music, float* out, size_t frames);
+    void MixTail(TMusic& music, float* out, size_t frames);
+    void SetChannelVolume(uint32_t channel, TChannel& c, int volume);  // lock held
     uint32_t NewId();
 
     mutable std::mutex mutex_;
@@ -144,6 +184,14 @@ private:
     std::vector<std::unique_ptr<TVoice>> voices_;
     std::vector<std::unique_ptr<TMusic>> musics_;
     std::vector<float> scratch_;
+    // Per-frame gains of the block being mixed: the global volumes as they
+    // move (0..1).
+    std::vector<float> musicGain_;
+    std::vector<float> sampleGain_;
+    TRamp globalMusicRamp_;
+    TRamp globalSampleRamp_;
+    // The output's fade for pausing and resuming (0..1).
+    TRamp outputFade_;
     uint32_t nextId_ = 1;
     uint64_t clock_ = 0;
     int globalMusic_ = 100;

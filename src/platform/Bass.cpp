@@ -159,11 +159,13 @@ bool BASS_Start() {
     return Ok();
 }
 
+// Pausing and stopping leave the device running: the mixer fades out and
+// then feeds it silence, where pausing the device would break the sound off
+// mid-wave with a click.
 bool BASS_Pause() {
     TAudioMixer* mixer = Mixer();
     if (mixer == nullptr) return false;
     mixer->SetPaused(true);
-    if (Library().Device != 0) SDL_PauseAudioDevice(Library().Device, 1);
     return Ok();
 }
 
@@ -172,7 +174,6 @@ bool BASS_Stop() {
     if (mixer == nullptr) return false;
     mixer->StopAll();
     mixer->SetPaused(true);
-    if (Library().Device != 0) SDL_PauseAudioDevice(Library().Device, 1);
     return Ok();
 }
 

@@ -60,11 +60,14 @@ bool BASS_Init(int device, uint32_t freq, uint32_t flags, void* window);
 // game's sequence, which ends with BASS_Stop; used to leave cleanly).
 void BASS_Free();
 
-// Starts (or resumes after BASS_Pause / BASS_Stop) the output.
+// Starts (or resumes after BASS_Pause / BASS_Stop) the output, fading it in
+// over a few ms. False when the library is not initialised.
 bool BASS_Start();
-// Pauses the output: every channel holds its place until BASS_Start.
+// Pauses the output: it fades out over a few ms, then every channel holds
+// its place until BASS_Start. False when the library is not initialised.
 bool BASS_Pause();
-// Stops every channel (musics and samples) and the output.
+// Stops every channel (musics and samples, each fading out over a few ms)
+// and pauses the output. False when the library is not initialised.
 bool BASS_Stop();
 
 // Global volumes 0..100 applied over every music, sample and stream channel

@@ -145,6 +145,22 @@ TEST_F(MusicTest, SilentMusicBecomesCurrentAndStartsWhenVolumeRises) {
     EXPECT_EQ(audio.MusicVolume, 100);
 }
 
+TEST_F(MusicTest, StartingTheMusicThatPlaysRestartsItFromSilenceAtItsPosition) {
+    LoadAudioItem(TMemoryStream(TestModule(4)), "m.xm", akMusic, audio.Table);
+    uint32_t m = AudioHandle("m.xm", audio.Table);
+    audio.PlayMusic("m.xm", 0, 0);
+    Render(Rate);
+    double quiet = Level(4410);
+    ASSERT_GT(quiet, 0.001);
+
+    audio.PlayMusic("m.xm", 1000, 3);
+    std::vector<float> out = Render(Rate * 3 / 2);
+    EXPECT_TRUE(BASS_ChannelIsActive(m));
+    // Silent just after the start, then faded in to the louder order 3.
+    EXPECT_LT(Rms(out, 300, 441), 0.2 * quiet);
+    EXPECT_GT(Rms(out, Rate + 2205, 4410), 2.5 * quiet);
+}
+
 TEST_F(MusicTest, SwitchFadesOutThenStartsAtItsPositionAndFadesIn) {
     LoadAudioItem(TMemoryStream(TestModule(4)), "first.xm", akMusic, audio.Table);
     LoadAudioItem(TMemoryStream(TestModule(4)), "second.xm", akMusic, audio.Table);

@@ -127,16 +127,29 @@ TEST(AudioMixer, PauseSilencesAndResumeContinuesWhereItWas) {
     uint32_t s = mixer.LoadSamplePcm(ramp, 1, TAudioMixer::ovLongest);
     uint32_t ch = mixer.PlaySample(s, 0, -1, 100, 0, false);
     std::vector<float> before = Render(mixer, 1000);
-    mixer.SetPaused(true);
-    uint64_t clock = mixer.Clock();
-    std::vector<float> paused = Render(mixer, 5000);
-    EXPECT_TRUE(std::all_of(paused.begin(), paused.end(), [](float v) { return v == 0.0f; }));
-    EXPECT_EQ(mixer.Clock(), clock);
-    EXPECT_TRUE(mixer.IsPlaying(ch));
-    mixer.SetPaused(false);
-    std::vector<float> after = Render(mixer, 10);
-    EXPECT_NEAR(after[0], 1000.0f / 20000.0f, 1e-6);
     EXPECT_NEAR(before[2 * 999], 999.0f / 20000.0f, 1e-6);
+    mixer.SetPaused(true);
+    EXPECT_TRUE(mixer.Paused());
+    uint64_t clock = mixer.Clock();
+    // The output fades out over the declick time (a cut would click), then
+    // is silent and stands still.
+    std::vector<float> paused = Render(mixer, 5000);
+    const size_t fade = TAudioMixer::DeclickFrames;
+    EXPECT_GT(paused[0], 0.9f * 1000.0f / 20000.0f);
+    EXPECT_LT(LargestStep(paused), 0.002f);
+    EXPECT_TRUE(std::all_of(paused.begin() + 2 * fade, paused.end(), [](float v) { return v == 0.0f; }));
+    EXPECT_EQ(mixer.Clock(), clock + fade);
+    EXPECT_TRUE(mixer.IsPlaying(ch));
+    EXPECT_EQ(Rms(Render(mixer, 3000), 0, 3000), 0.0);
+    EXPECT_EQ(mixer.Clock(), clock + fade);
+
+    // Resuming goes on from the place where the fade ended, fading in.
+    mixer.SetPaused(false);
+    std::vector<float> after = Render(mixer, 1000);
+    EXPECT_LT(after[0], 0.05f * float(1000 + fade) / 20000.0f);
+    EXPECT_LT(LargestStep(after), 0.002f);
+    for (size_t k : {fade, fade + 100, size_t(900)})
+        EXPECT_NEAR(after[2 * k], float(1000 + fade + k) / 20000.0f, 1e-6) << k;
 }
 
 TEST(AudioMixer, StopFadesOutWithoutClick) {
@@ -249,7 +262,11 @@ TEST(AudioMixer, MusicFadesInFromSilenceAndHonoursGlobalVolume) {
 
     double full = Rms(Render(mixer, 4410), 0, 4410);
     mixer.SetGlobalVolumes(0, 100);
-    EXPECT_LT(Rms(Render(mixer, 4410), 0, 4410), full * 0.05);
+    // The global volume moves over the declick time, then holds.
+    std::vector<float> turned = Render(mixer, 4410);
+    EXPECT_LT(LargestStep(turned), 0.05f);
+    EXPECT_LT(Rms(turned, TAudioMixer::DeclickFrames, 4410 - TAudioMixer::DeclickFrames), 1e-9);
+    EXPECT_GT(full, 0.01);
 }
 
 TEST(AudioMixer, BadModulesFailCleanly) {
@@ -282,4 +299,38 @@ TEST(AudioMixer, InstantVolumeCutOfASoundingMusicDoesNotClick) {
     // ... and after the declick time it is silent.
     EXPECT_LT(Rms(out, TAudioMixer::DeclickFrames, 200), 1e-6);
     EXPECT_NEAR(mixer.Volume(m), 0.0, 1e-9);
+}
+
+TEST(AudioMixer, RestartOfASoundingMusicFadesTheOldOutAndStartsFromSilence) {
+    TAudioMixer mixer;
+    std::vector<uint8_t> mod = TestModule(4);
+    uint32_t m = mixer.LoadMusic(mod.data(), mod.size(), 5);
+    ASSERT_TRUE(mixer.PlayMusic(m, 1, -1, true));
+    double before = Rms(Render(mixer, 3000), 2600, 400);
+    ASSERT_GT(before, 0.01);
+
+    // The game's start of a music: silence it, slide it up, start it.
+    ASSERT_TRUE(mixer.SetVolume(m, 0));
+    EXPECT_NEAR(mixer.Volume(m), 0.0, 1e-9);
+    ASSERT_TRUE(mixer.SlideVolume(m, 100, 500));
+    ASSERT_TRUE(mixer.PlayMusic(m, 3, -1, true));
+    EXPECT_EQ(mixer.MusicOrder(m), 3);
+    std::vector<float> out = Render(mixer, Rate);
+    // What played is not broken off...
+    EXPECT_GT(Rms(out, 0, 32), 0.5 * before);
+    // ... but gone after the declick time, and the new start comes up from
+    // silence over the slide.
+    EXPECT_LT(Rms(out, TAudioMixer::DeclickFrames, 441), 0.1 * before);
+    EXPECT_GT(Rms(out, Rate * 6 / 10, 4410), 2.0 * before);
+    EXPECT_NEAR(mixer.Volume(m), 100.0, 1e-9);
+
+    // A stopped music that is restarted during its stop's fade also lets the
+    // fade run out instead of cutting it.
+    ASSERT_TRUE(mixer.StopChannel(m));
+    Render(mixer, 20);
+    ASSERT_TRUE(mixer.SetVolume(m, 0));
+    ASSERT_TRUE(mixer.PlayMusic(m, 0, -1, true));
+    out = Render(mixer, 400);
+    EXPECT_GT(Rms(out, 0, 16), 0.3 * before);
+    EXPECT_LT(Rms(out, TAudioMixer::DeclickFrames, 200), 1e-6);
 }

@@ -1,10 +1,20 @@
 #include "platform/Bass.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "AudioTestData.h"
+#include "base/OrvStream.h"
+#include "platform/AudioMixer.h"
 
 using namespace audiotest;
 
@@ -148,12 +158,14 @@ TEST_F(BassTest, PauseStartStopAndGlobalVolumes) {
     EXPECT_GT(full, 0.3);
 
     ASSERT_TRUE(BASS_Pause());
+    Render(TAudioMixer::DeclickFrames);  // the pause's fade
     EXPECT_EQ(Rms(Render(4410), 0, 4410), 0.0);
     EXPECT_TRUE(BASS_ChannelIsActive(ch));
     ASSERT_TRUE(BASS_Start());
     EXPECT_NEAR(Rms(Render(4410), 0, 4410), full, 0.02);
 
     ASSERT_TRUE(BASS_SetGlobalVolumes(100, 25, 0));
+    Render(TAudioMixer::DeclickFrames);
     int music = -1, samples = -1, stream = -1;
     ASSERT_TRUE(BASS_GetGlobalVolumes(&music, &samples, &stream));
     EXPECT_EQ(music, 100);
@@ -167,6 +179,11 @@ TEST_F(BassTest, PauseStartStopAndGlobalVolumes) {
     Render(500);
     EXPECT_FALSE(BASS_ChannelIsActive(ch));
     EXPECT_EQ(Rms(Render(1000), 0, 1000), 0.0);
+    // Paused or stopped, the output is silence, not a stalled device.
+    ASSERT_TRUE(BASS_Pause());
+    std::vector<float> quiet(2000, 1.0f);
+    ASSERT_TRUE(BASS_Render(quiet.data(), 1000));
+    EXPECT_EQ(Rms(quiet, 0, 1000), 0.0);
 }
 
 TEST_F(BassTest, SetAttributesChangesVolumeAndPanOfAPlayback) {
@@ -180,4 +197,66 @@ TEST_F(BassTest, SetAttributesChangesVolumeAndPanOfAPlayback) {
     out = Render(4410);
     EXPECT_NEAR(Rms(out, 0, 4410), 0.1 * 0.5 / 2.0, 0.01);  // right side only at a tenth
     EXPECT_FALSE(BASS_ChannelSetAttributes(987654, -1, 10, -101));
+}
+
+// The real device path: SDL's disk driver stands for a sound card, mixing on
+// its own thread (here several times faster than real time) and writing
+// what would be heard to a file, while this thread calls in as the game does.
+TEST(BassLibrary, DeviceThreadPlaysWhatTheGameCallsFor) {
+    const std::string file = ::testing::TempDir() + "moswick_bass_device_" + std::to_string(getpid()) + ".raw";
+    std::remove(file.c_str());
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "2", 1);
+    const bool opened = BASS_Init(BASS_DEVICE_DEFAULT, 44100, 0, nullptr);
+    unsetenv("SDL_DISKAUDIODELAY");
+    unsetenv("SDL_DISKAUDIOFILE");
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (!opened) GTEST_SKIP() << "SDL has no disk audio driver here";
+    ASSERT_TRUE(BASS_Start());
+
+    std::vector<uint8_t> ogg = SineOgg(Rate / 4);
+    std::vector<uint8_t> mod = TestModule(4);
+    HSAMPLE s = BASS_SampleLoad(true, ogg.data(), 0, uint32_t(ogg.size()), 5, BASS_SAMPLE_OVER_POS);
+    HMUSIC m = BASS_MusicLoad(true, mod.data(), 0, uint32_t(mod.size()), BASS_MUSIC_RAMP | BASS_MUSIC_LOOP);
+    ASSERT_NE(s, 0u);
+    ASSERT_NE(m, 0u);
+    // Every kind of call, interleaved with the device's mixing.
+    for (int i = 0; i < 200; ++i) {
+        HCHANNEL ch = BASS_SamplePlayEx(s, 0, -1, 60 + i % 40, -101, false);
+        EXPECT_NE(ch, 0u);
+        BASS_ChannelSlideAttributes(ch, -1, 20, -101, 50);
+        if (i % 7 == 0) BASS_SampleStop(s);
+        if (i % 20 == 0) {
+            BASS_ChannelSetAttributes(m, -1, 0, -101);
+            BASS_ChannelSlideAttributes(m, -1, 100, -101, 200);
+            EXPECT_TRUE(BASS_MusicPlayEx(m, uint32_t(i / 20 % 4), -1, true));
+        }
+        if (i % 50 == 25) BASS_Pause();
+        if (i % 50 == 30) BASS_Start();
+        BASS_SetGlobalVolumes(100 - i % 10, 100, 0);
+        SDL_Delay(1);
+    }
+    EXPECT_TRUE(BASS_ChannelIsActive(m));
+    // Let a second of sound reach the file (the device runs ahead of real
+    // time; the wait is bounded for a very slow machine).
+    for (int wait = 0; wait < 1000; ++wait) {
+        struct stat st {};
+        if (stat(file.c_str(), &st) == 0 && st.st_size > off_t(Rate) * 8 * 2) break;
+        SDL_Delay(10);
+    }
+    EXPECT_TRUE(BASS_MusicFree(m));
+    EXPECT_TRUE(BASS_SampleFree(s));
+    BASS_Free();
+
+    std::string bytes;
+    ASSERT_TRUE(ReadWholeFile(file, bytes));
+    std::remove(file.c_str());
+    std::vector<float> out(bytes.size() / sizeof(float));
+    std::memcpy(out.data(), bytes.data(), out.size() * sizeof(float));
+    ASSERT_GT(out.size() / 2, size_t(Rate));
+    double loudest = 0;
+    for (size_t at = 0; at + 4410 <= out.size() / 2; at += 4410) loudest = std::max(loudest, Rms(out, at, 4410));
+    EXPECT_GT(loudest, 0.02);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float v) { return std::isfinite(v) && std::fabs(v) <= 1.0f; }));
 }

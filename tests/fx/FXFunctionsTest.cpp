@@ -169,6 +169,48 @@ TEST(FXFunctions, BezierIsSmoothAndDerivativeMatches) {
     EXPECT_NE(g->Segments[1].P1, f->Segments[1].P1);
 }
 
+// The handles at each point, worked out by hand from the chords: belt timings
+// written as speeds follow the curve lengths, so a wrong handle shifts them.
+TEST(FXFunctions, HandlesFollowTheChords) {
+    auto expectSeg = [](const TOrvSegment& s, TOrvVector p1, TOrvVector p2) {
+        ExpectVec(s.P1, p1.X, p1.Y, 0, 2e-3f);
+        ExpectVec(s.P2, p2.X, p2.Y, 0, 2e-3f);
+    };
+    // Inner point with the longer chord before it; both open ends mirror
+    // the handle next to them across the chord's perpendicular.
+    auto f = Path("set timing +0.1; path (0,0) (100,0) (100,50);");
+    ASSERT_EQ(f->Segments.size(), 2u);
+    expectSeg(f->Segments[0], {21.029f, -34.026f}, {78.971f, -34.026f});
+    expectSeg(f->Segments[1], {110.515f, 17.013f}, {110.515f, 32.987f});
+    EXPECT_NEAR(f->Segments[0].Length, 117.238f, 2e-3f);
+    EXPECT_NEAR(f->Segments[1].Length, 53.121f, 2e-3f);
+    EXPECT_EQ(f->Segments[0].Duration, 1172u);
+    EXPECT_EQ(f->Segments[1].Duration, 531u);
+    EXPECT_EQ(f->TotalDuration, 1703u);
+    // The same path backwards (the shorter chord first) gives the mirror image.
+    auto b = Path("path (100,50) (100,0) (0,0);");
+    expectSeg(b->Segments[0], {110.515f, 32.987f}, {110.515f, 17.013f});
+    expectSeg(b->Segments[1], {78.971f, -34.026f}, {21.029f, -34.026f});
+    // The first angle turns the incoming handle: (x cos a + y sin a, -x sin a + y cos a).
+    auto t = Path("path (0,0) (100,0)[90,0] (100,50);");
+    ExpectVec(t->Segments[0].P2, 65.974f, 21.029f, 0, 2e-3f);
+    ExpectVec(t->Segments[1].P1, 110.515f, 17.013f, 0, 2e-3f);
+    // The position correction scales the handles at its point.
+    auto k = Path("path (0,0) (100,0){0.5} (100,50);");
+    ExpectVec(k->Segments[0].P2, 89.485f, -17.013f, 0, 2e-3f);
+    ExpectVec(k->Segments[1].P1, 105.257f, 8.507f, 0, 2e-3f);
+    // A closed path joins smoothly at its first point too.
+    auto sq = Path("path (0,0) (100,0) (100,100) (0,100) (0,0);");
+    ASSERT_EQ(sq->Segments.size(), 4u);
+    expectSeg(sq->Segments[0], {28.284f, -28.284f}, {71.716f, -28.284f});
+    expectSeg(sq->Segments[3], {-28.284f, 71.716f}, {-28.284f, 28.284f});
+    // A linear neighbour points the Bezier handle along the straight chord.
+    auto m = Path("path (0,0)--(100,0)..(100,50);");
+    ExpectVec(m->Segments[1].P1, 120.0f, 0.0f, 0, 2e-3f);
+    ExpectVec(m->Segments[1].P2, 120.0f, 50.0f, 0, 2e-3f);
+    ExpectVec(m->Segments[0].P2, 66.667f, 0.0f, 0, 2e-3f);
+}
+
 TEST(FXFunctions, HugeAndDegenerateCoordinatesTerminate) {
     auto f = Path("path (0,0) (3e38,-3e38) (-3e38,3e38) (0,0);");
     EXPECT_EQ(f->Segments.size(), 3u);

@@ -2,7 +2,10 @@
 // draws and loops, and a clear failure for a broken file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "base/OrvStream.h"
 #include "game/EffectViewer.h"
@@ -50,6 +53,34 @@ TEST(EffectViewer, PlaysAndLoopsAnEffectHeadless) {
     ASSERT_TRUE(ReadWholeFile(shot, png));
     EXPECT_EQ(png.substr(1, 3), "PNG");
     std::filesystem::remove(shot);
+}
+
+// Every effect file of the game plays in the viewer: it draws within its
+// first half second, the one-shot effects end (and start again) within four
+// seconds, and the ones the game removes itself keep running.
+TEST(EffectViewer, ShowsEveryGameEffect) {
+    const std::vector<std::string> running = {"BonusAmulet.xml", "BonusBombPauk.xml", "ClickHereEffect.xml"};
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(MOSWICK_SOURCE_DIR) + "/data/effects")) {
+        if (entry.path().extension() != ".xml") continue;
+        ++files;
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        TEffectViewerOptions o;
+        o.EffectFile = entry.path().string();
+        o.NoWindow = true;
+        o.Frames = 25;
+        TEffectViewerResult r;
+        ASSERT_EQ(RunEffectViewer(o, &r), 0);
+        EXPECT_GT(r.LitPixels, 50u);
+        o.Frames = 200;
+        ASSERT_EQ(RunEffectViewer(o, &r), 0);
+        EXPECT_GT(r.PeakParticles, 0);
+        const bool keepsRunning = std::find(running.begin(), running.end(), name) != running.end();
+        if (keepsRunning) EXPECT_EQ(r.Finishes, 0u);
+        else EXPECT_GE(r.Finishes, 1u);
+    }
+    EXPECT_EQ(files, 9);
 }
 
 TEST(EffectViewer, BrokenFileFailsCleanly) {

@@ -47,8 +47,9 @@ using TBlendAreaFn = void (*)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* s
 
 // Short rows (sprites) are too short for the hardware to see a stream: the
 // area routines ask for destination rows a little ahead, since blending must
-// read them before it can write.
-inline void PrefetchLine(const uint8_t* p)
+// read them before it can write. Static, so the copy built for AVX2 in its own
+// file is never shared with the rest.
+static inline void PrefetchLine(const uint8_t* p)
 {
 #if defined(__x86_64__) || defined(__i386__)
     // A loop of nothing but __builtin_prefetch is deleted as dead code by
@@ -59,7 +60,7 @@ inline void PrefetchLine(const uint8_t* p)
 #endif
 }
 
-inline void PrefetchRowAhead(const uint8_t* row, size_t bytes)
+static inline void PrefetchRowAhead(const uint8_t* row, size_t bytes)
 {
     if (bytes > 1024 || bytes == 0)
         return;
@@ -102,7 +103,8 @@ void BlendArea16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t
                  const TLayout16& layout);
 }  // namespace SurfScalar
 
-// Vector routines (SurfBlendSimd.cpp); only called when supported.
+// Vector routines (SurfBlendSse2.cpp, SurfBlendAvx2.cpp); only called when
+// supported.
 namespace SurfSse2 {
 extern const TRowKernels Kernels;
 }

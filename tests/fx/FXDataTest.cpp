@@ -125,6 +125,19 @@ TEST(FXData, ContourTakesTheOutlineOfAPiece) {
     EXPECT_GT(lit, 20);
     // The prototype keeps its own path.
     EXPECT_NE(proto->FindPiecewise("FContour")->TotalLength, path->TotalLength);
+
+    // An outline shorter than 10 units asks for no sparks at all (a divisor
+    // of 0): nothing is divided by it and the effect still ends.
+    auto tiny = std::make_unique<TOrvParticleEffect>();
+    ASSERT_TRUE(tiny->Assign(proto.get()));
+    tiny->FindPiecewise("FContour")->BuildFromScript("set linear; path (0,0) (2,0) (0,2) (0,0); ending loop;");
+    const int32_t none = FXRound(tiny->FindPiecewise("FContour")->TotalLength) / 10;
+    ASSERT_EQ(none, 0);
+    tiny->FindSystem("SContour")->SetInitParticles(none, none);
+    tiny->SetStartTick(0);
+    ASSERT_TRUE(tiny->Validate());
+    EXPECT_EQ(tiny->FindSystem("SContour")->ParticleCount(), 0);
+    EXPECT_LT(RunEffect(*tiny, screen, 5000, lit), 2000u);
 }
 
 TEST(FXData, FallDownFollowsTheGamesParabola) {

@@ -133,6 +133,74 @@ TEST(ForgeScenes, EveryShippedLayerCanBeCompleted) {
     }
 }
 
+TEST(ForgeScenes, ShippedLayersShareNoAreaAndKeepTheirArtefactsUncovered) {
+    for (int n = 1; n <= 5; ++n) {
+        std::string name = "scenes/scene" + std::to_string(n) + ".txt";
+        TSceneSource sc = ParseSceneSource(ReadData(name), n, name);
+        for (size_t i = 0; i < sc.Layers.size(); ++i) {
+            const TLayerSource& l = sc.Layers[i];
+            for (size_t o = 0; o < i; ++o)
+                EXPECT_EQ(OverlappingCells(sc.Layers[o], l), 0) << name << " " << sc.Layers[o].Name << "/" << l.Name;
+            // A delivered fish stays painted into the picture; a later layer
+            // restored over it would hide it again.
+            for (const TFishSpot& f : FishSpots(l)) {
+                EXPECT_FALSE(RectOnLayer(l, f.PosX, f.PosY, f.W, f.H)) << name << " " << l.Name;
+                for (size_t o = i + 1; o < sc.Layers.size(); ++o)
+                    EXPECT_FALSE(RectOnLayer(sc.Layers[o], f.PosX, f.PosY, f.W, f.H))
+                        << name << " " << l.Name << " on " << sc.Layers[o].Name;
+            }
+        }
+        // The track pictures keep one spacing on every belt, and every belt
+        // is long enough for the game's count of them to be at least one.
+        for (const TBeltSource& b : sc.Belts) {
+            EXPECT_EQ(b.PointsBetween, kTrackSpacing);
+            EXPECT_GE(int(b.Length) / b.PointsBetween, 1);
+        }
+    }
+}
+
+TEST(ForgeScenes, LayerAreaIsMeasuredByCellNotByBox) {
+    TLayerSource a = LayerOf({"#F", "##"}), b = LayerOf({".J", ".."});
+    // F and J halve one square between them: no shared area.
+    EXPECT_EQ(OverlappingCells(a, b), 0);
+    b = LayerOf({".7"});
+    EXPECT_EQ(OverlappingCells(a, b), 1);
+    // Layers placed apart by less than a cell still overlap.
+    b = LayerOf({"#"});
+    b.X = 30;
+    b.Y = 50;
+    EXPECT_EQ(OverlappingCells(a, b), 1);
+    b.X = 80;
+    EXPECT_EQ(OverlappingCells(a, b), 0);
+    // The empty half of a half square is not on the layer; its edge is not either.
+    EXPECT_FALSE(RectOnLayer(a, 70, 30, 6, 6));
+    EXPECT_TRUE(RectOnLayer(a, 42, 2, 6, 6));
+    EXPECT_FALSE(RectOnLayer(a, 80, 0, 40, 80));
+    EXPECT_FALSE(PointOnLayer(a, 60.0f, 20.0f));
+    EXPECT_TRUE(PointOnLayer(a, 59.0f, 20.0f));
+}
+
+TEST(ForgeScenes, AutomaticArtefactNeverLiesOnALaterLayer) {
+    // Two layers share one view; the only free room for P's artefact lies
+    // on F. Played after F, it may sit on F (already restored); played
+    // before it, it must not.
+    std::string rows;
+    for (int r = 0; r < 6; ++r) rows += std::string(16, '#') + "\n";
+    auto scene = [&](bool fullFirst) {
+        std::string full = "layer F\nat 25 0\nview -25 0\nquest Sun\nfishes 2 3 5\nartefact 20 480\n"
+                           "belt 10 BeltPart1.png : 20,580 630,580\nmap\n" + rows + "end\n";
+        std::string part = "layer P\nat 25 240\nview -25 -240\nquest Key\nfishes 2 3 5\nartefact auto\n"
+                           "belt 10 BeltPart1.png : 20,580 630,580\nmap\n" + rows + "end\n";
+        return std::string("painting meadow\nsize 700 620\nweight Dot 1\n") + (fullFirst ? full + part : part + full);
+    };
+    TSceneSource later = ParseSceneSource(scene(true), 1, "test");
+    const TLayerSource& second = later.Layers[1];
+    bool onFirst = false;
+    for (const TFishSpot& f : FishSpots(second)) onFirst = onFirst || RectOnLayer(later.Layers[0], f.PosX, f.PosY, f.W, f.H);
+    EXPECT_TRUE(onFirst);
+    EXPECT_NE(SceneError(scene(false)).find("layer P: no room for the artefact"), std::string::npos);
+}
+
 TEST(ForgeScenes, SolverFollowsKindsAndStackLevels) {
     std::vector<TShape> shapes = ParseShapes(
         "shape Dot size 0 score 1\n#\nend\nshape Wedge size 0 score 1\nF\nend\nshape Pair size 0 score 1\n##\nend\n");
@@ -161,7 +229,13 @@ TEST(ForgeScenes, SolverFollowsKindsAndStackLevels) {
 TEST(ForgeScenes, MalformedSourcesAreRefusedWithFileAndReason) {
     EXPECT_EQ(SceneError(kSmallScene), "no error");
     std::string s = kSmallScene;
-    EXPECT_NE(SceneError(std::string(s).replace(s.find("at 300 300"), 10, "at 10 10")).find("view leaves the scene"),
+    // A centred view near the scene's corner is pushed back inside; a view
+    // the designer wrote is taken as written and refused when it leaves.
+    std::string corner = std::string(s).replace(s.find("at 300 300"), 10, "at 10 10");
+    TSceneSource pushed = ParseSceneSource(corner, 1, "test");
+    EXPECT_EQ(pushed.Layers[0].ViewX(), 0);
+    EXPECT_EQ(pushed.Layers[0].ViewY(), 0);
+    EXPECT_NE(SceneError(std::string(corner).replace(corner.find("quest"), 5, "view -20 -20\nquest")).find("view leaves the scene"),
               std::string::npos);
     EXPECT_NE(SceneError(std::string(s).replace(s.find("map\n##"), 6, "map\n#?")).find("unknown map character"),
               std::string::npos);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 #include "Art.h"
@@ -161,20 +162,27 @@ TCheckReport CheckContent(const TContentBuild& build) {
                 r.Notes.push_back(lt + std::to_string(l.Cells.size()) + " fragments, solved with " +
                                   std::to_string(plan.size()) + " pieces");
             // The artefact spots must lie in the view and off the fragments.
+            // A delivered fish is painted into the background for good: on
+            // a later layer that layer's restored picture covers it; on an
+            // earlier one it sits over the restored picture, which is fine.
             for (const TFishSpot& f : FishSpots(l)) {
                 if (f.PosX < l.ViewX() || f.PosY < l.ViewY() || f.PosX + f.W > l.ViewX() + kViewWidth ||
                     f.PosY + f.H > l.ViewY() + kViewHeight)
                     r.Problems.push_back(lt + "extra fish spot outside the view");
-                if (InsideLayerCells(l, float(f.PosX + f.W / 2), float(f.PosY + f.H / 2)))
+                if (RectOnLayer(l, f.PosX, f.PosY, f.W, f.H))
                     r.Problems.push_back(lt + "extra fish spot lies on the layer's fragments");
-                // A delivered fish is painted into the background for good;
-                // over another layer's fragments it is covered or covers.
-                for (size_t o = 0; o < sc.Layers.size(); ++o)
-                    if (o != li && InsideLayerCells(sc.Layers[o], float(f.PosX + f.W / 2), float(f.PosY + f.H / 2))) {
-                        r.Notes.push_back(lt + "extra fish spot lies on layer " + sc.Layers[o].Name);
-                        break;
-                    }
+                for (size_t o = 0; o < sc.Layers.size(); ++o) {
+                    if (o == li || !RectOnLayer(sc.Layers[o], f.PosX, f.PosY, f.W, f.H)) continue;
+                    if (o > li)
+                        r.Problems.push_back(lt + "extra fish spot lies on the later layer " + sc.Layers[o].Name);
+                    else
+                        r.Notes.push_back(lt + "extra fish spot lies on the earlier layer " + sc.Layers[o].Name);
+                }
             }
+            // Layers share no area: the player would restore it twice.
+            for (size_t o = 0; o < li; ++o)
+                if (int n = OverlappingCells(sc.Layers[o], l))
+                    r.Problems.push_back(lt + std::to_string(n) + " fragment(s) overlap layer " + sc.Layers[o].Name);
             if (l.Fishes < 2 || l.MinBefore < 1) r.Problems.push_back(lt + "needs 2 to 4 extra fishes, coming after at least 1 piece");
             for (int b : l.Belts) {
                 const TBeltSource& belt = sc.Belts[size_t(b)];
@@ -209,6 +217,11 @@ TCheckReport CheckContent(const TContentBuild& build) {
                     path.BuildFromScript(pathTag->Value);
                     if (path.TotalDuration == 0 || path.TotalLength <= 0)
                         r.Problems.push_back(tag + "belt " + std::to_string(b) + " path has no length or time");
+                    // The game lays PathLength / PointsBetween track pictures
+                    // and divides the path time by that count.
+                    int between = std::atoi(bt->AttributeValue("PointsBetween").c_str());
+                    if (between <= 0 || int(std::lround(path.TotalLength)) / between < 1)
+                        r.Problems.push_back(tag + "belt " + std::to_string(b) + " is shorter than its track spacing");
                 } catch (const OrvException& ex) {
                     r.Problems.push_back(tag + "belt " + std::to_string(b) + " path script: " + ex.Message());
                 }

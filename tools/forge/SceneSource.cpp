@@ -163,8 +163,10 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
         if (l.X < 0 || l.Y < 0 || l.X + l.Cols * kCellSize > scene.Width || l.Y + l.Rows * kCellSize > scene.Height)
             fail(name + "map leaves the scene");
         if (!l.HasView) {
-            l.ShX = -(kViewWidth - l.Cols * kCellSize) / 2;
-            l.ShY = -(kViewHeight - l.Rows * kCellSize) / 2;
+            // Centred on the map, but kept inside the scene: a layer near an
+            // edge gets its view pushed back in rather than refused.
+            l.ShX = std::clamp(-(kViewWidth - l.Cols * kCellSize) / 2, -l.X, scene.Width - l.X - kViewWidth);
+            l.ShY = std::clamp(-(kViewHeight - l.Rows * kCellSize) / 2, -l.Y, scene.Height - l.Y - kViewHeight);
         }
         if (l.ViewX() < 0 || l.ViewY() < 0 || l.ViewX() + kViewWidth > scene.Width ||
             l.ViewY() + kViewHeight > scene.Height)
@@ -183,7 +185,7 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
         for (size_t i = 0; i + 1 < b.Path.size(); ++i)
             b.Length += std::hypot(double(b.Path[i + 1].X - b.Path[i].X), double(b.Path[i + 1].Y - b.Path[i].Y));
         b.TimeMs = int(std::lround(b.Length / b.Speed * 1000.0));
-        b.PointsBetween = std::max(2, int(b.Length / 34.0));
+        b.PointsBetween = kTrackSpacing;
     }
     for (TLayerSource& l : scene.Layers)
         if (l.ArtAuto && !PlaceArtefact(scene, l)) fail("layer " + l.Name + ": no room for the artefact in the view");
@@ -209,8 +211,64 @@ float RectDistance(const TPointF& p, int x, int y, int w, int h) {
 
 }  // namespace
 
+bool PointOnLayer(const TLayerSource& layer, float sx, float sy) {
+    float x = sx - float(layer.X), y = sy - float(layer.Y);
+    if (x < 0 || y < 0) return false;
+    int col = int(x) / kCellSize, row = int(y) / kCellSize;
+    for (const TCell& c : layer.Cells) {
+        if (c.Col != col || c.Row != row) continue;
+        // Strictly inside: the game's point-in-cell test with the edges left out.
+        TPolygon poly = CellPolygon(c);
+        bool inside = true;
+        for (size_t i = 0; i < poly.size() && inside; ++i) {
+            const TPointF& a = poly[i];
+            const TPointF& b = poly[(i + 1) % poly.size()];
+            inside = (y - a.Y) * (b.X - a.X) - (x - a.X) * (b.Y - a.Y) > 0;
+        }
+        if (inside) return true;
+    }
+    return false;
+}
+
+bool RectOnLayer(const TLayerSource& layer, int x, int y, int w, int h) {
+    for (int py = 0;; py = std::min(py + 4, h - 1)) {
+        for (int px = 0;; px = std::min(px + 4, w - 1)) {
+            if (PointOnLayer(layer, float(x + px) + 0.5f, float(y + py) + 0.5f)) return true;
+            if (px >= w - 1) break;
+        }
+        if (py >= h - 1) break;
+    }
+    return false;
+}
+
+int OverlappingCells(const TLayerSource& a, const TLayerSource& b) {
+    int n = 0;
+    for (const TCell& c : b.Cells) {
+        TLayerSource one;
+        one.X = b.X;
+        one.Y = b.Y;
+        one.Cells = {c};
+        bool shared = false;
+        // Sample points strictly inside the cell; on the diagonal of a half
+        // square they fall on no side and count for neither.
+        for (int sy = 0; sy < 8 && !shared; ++sy)
+            for (int sx = 0; sx < 8 && !shared; ++sx) {
+                float px = float(b.X + c.Col * kCellSize) + 2.5f + 5.0f * float(sx);
+                float py = float(b.Y + c.Row * kCellSize) + 2.5f + 5.0f * float(sy);
+                shared = PointOnLayer(one, px, py) && PointOnLayer(a, px, py);
+            }
+        n += shared;
+    }
+    return n;
+}
+
 bool PlaceArtefact(const TSceneSource& scene, TLayerSource& layer) {
     const int s = kArtefactSize;
+    // The layer's place in the play order; a layer that is not one of the
+    // scene's own counts as the last.
+    size_t self = scene.Layers.size();
+    for (size_t i = 0; i < scene.Layers.size(); ++i)
+        if (&scene.Layers[i] == &layer) self = i;
     long best = -1;
     for (int vy = 10; vy + s + 10 <= kViewHeight; vy += 8)
         for (int vx = 10; vx + s + 10 <= kViewWidth; vx += 8) {
@@ -227,8 +285,13 @@ bool PlaceArtefact(const TSceneSource& scene, TLayerSource& layer) {
             }
             if (!clear) continue;
             long cost = std::labs(long(vx - (kViewWidth - s) / 2)) + std::labs(long(vy - 20));
-            for (const TLayerSource& other : scene.Layers)
-                if (&other != &layer && RectTouchesCells(other, x, y, s, s, 0)) cost += 100000;
+            bool later = false;
+            for (size_t o = 0; o < scene.Layers.size(); ++o) {
+                if (o == self || !RectOnLayer(scene.Layers[o], x, y, s, s)) continue;
+                later = later || o > self;
+                cost += 100000;
+            }
+            if (later) continue;
             if (best < 0 || cost < best) {
                 best = cost;
                 layer.ArtX = vx;

@@ -15,7 +15,8 @@
 //
 //   layer <Name>
 //   at <x> <y>                     scene position of the map's top-left cell
-//   view <ShX> <ShY>               view offset (optional; else centred)
+//   view <ShX> <ShY>               view offset (optional; else centred on the
+//                                  map as far as the scene allows)
 //   quest <Name>                   the artefact ("Quest<Name>.png")
 //   fishes <count> <min> <max>     extra fishes and the pieces between them
 //   artefact <x> <y>               where the artefact is assembled (view),
@@ -38,6 +39,10 @@ inline constexpr int kViewWidth = 650;
 inline constexpr int kViewHeight = 590;
 // Largest scene side the build paints (the painting is held in memory whole).
 inline constexpr int kMaxSceneSide = 4096;
+// Pixels between neighbouring track pictures of a belt. The game lays
+// PathLength / PointsBetween + 1 copies evenly along the path, so the
+// written PointsBetween is this spacing whatever the belt's length.
+inline constexpr int kTrackSpacing = 30;
 
 struct TBeltSource {
     int Speed = 10;                  // pixels per second
@@ -46,7 +51,7 @@ struct TBeltSource {
     std::vector<TPointF> Path;       // scene coordinates, the polyline driven
     double Length = 0;
     int TimeMs = 0;
-    int PointsBetween = 0;
+    int PointsBetween = kTrackSpacing;
     int Layer = 0;
 };
 
@@ -97,8 +102,20 @@ struct TSceneSource {
 TSceneSource ParseSceneSource(const std::string& text, int number, const std::string& where);
 
 // Chooses the artefact's place for a layer (see "artefact auto"); false
-// when the view has no room. The scene's belts must be laid out already.
+// when the view has no room. The place never lies on a later layer (that
+// layer's restored picture would cover the delivered artefact) and lies on
+// an earlier one only when nothing else is free. The scene's belts must be
+// laid out already.
 bool PlaceArtefact(const TSceneSource& scene, TLayerSource& layer);
+
+// Whether the scene point lies inside one of the layer's cells (points on a
+// cell's edge do not count).
+bool PointOnLayer(const TLayerSource& layer, float sx, float sy);
+// Whether any of the rectangle (scene coordinates, w x h pixels) lies on the
+// layer's cells, to within 4 pixels.
+bool RectOnLayer(const TLayerSource& layer, int x, int y, int w, int h);
+// The number of b's cells that share some area with a's cells.
+int OverlappingCells(const TLayerSource& a, const TLayerSource& b);
 
 // The smooth polyline a belt drives along: the way points joined by a
 // centripetal Catmull-Rom curve, sampled about every step pixels.

@@ -294,12 +294,29 @@ void TSurfEngine::DrawSurface(const std::string& source, const std::string& dest
             return;
         const int bpp = format_.BytesPerPixel();
         const size_t rowBytes = static_cast<size_t>(b.Width) * bpp;
-        // Copying a surface onto itself may overlap: go bottom-up when the
-        // destination lies below, and let memmove handle rows sideways.
-        const bool upward = src == dst && b.DstY > b.SrcY;
-        for (int i = 0; i < b.Height; ++i) {
-            int row = upward ? b.Height - 1 - i : i;
-            std::memmove(PixelAt(*dst, b.DstX, b.DstY + row, bpp), PixelAt(*src, b.SrcX, b.SrcY + row, bpp), rowBytes);
+        if (src == dst) {
+            // Copying a surface onto itself may overlap: go bottom-up when the
+            // destination lies below, and let memmove handle rows sideways.
+            const bool upward = b.DstY > b.SrcY;
+            for (int i = 0; i < b.Height; ++i) {
+                int row = upward ? b.Height - 1 - i : i;
+                std::memmove(PixelAt(*dst, b.DstX, b.DstY + row, bpp), PixelAt(*src, b.SrcX, b.SrcY + row, bpp),
+                             rowBytes);
+            }
+            return;
+        }
+        uint8_t* to = PixelAt(*dst, b.DstX, b.DstY, bpp);
+        const uint8_t* from = PixelAt(*src, b.SrcX, b.SrcY, bpp);
+        if (static_cast<size_t>(src->Pitch) == rowBytes && dst->Pitch == src->Pitch) {
+            // Whole rows without gaps on both sides: one block.
+            std::memcpy(to, from, rowBytes * static_cast<size_t>(b.Height));
+            return;
+        }
+        for (int row = 0; row < b.Height; ++row, to += dst->Pitch, from += src->Pitch) {
+            // Short rows (sprites) are fetched a few rows ahead, as the blends do.
+            if (row + 4 < b.Height)
+                PrefetchRowAhead(to + 4 * static_cast<ptrdiff_t>(dst->Pitch), rowBytes);
+            std::memcpy(to, from, rowBytes);
         }
     } catch (const std::exception&) {
         throw OrvException("Exception Error in TSurfEngine.DrawSurface.  naSource: " + source + " naDest: " + dest);

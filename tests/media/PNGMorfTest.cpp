@@ -415,23 +415,31 @@ TEST(ZxcTool, PackSplitAndPrepareRoundTrip) {
     SavePNGFile(dir + "/icon.png", Pattern(7, 5, 4));
     std::ofstream(dir + "/notes.txt") << "plain";
     std::ofstream(dir + "/twice.v2.png") << "not split";
+    std::ofstream(dir + "/glow.aim") << "<AutoImage name=\"glow\" autosize=\"true\">\n"
+                                        "<AddImage name=\"icon.png\" srcrect=\"1 1 4 3\"/>\n";
     const auto run = [&](const std::string& args) {
         return std::system((zxc + " " + args + " 2>/dev/null >/dev/null").c_str());
     };
     ASSERT_EQ(run("pack --split " + dir + "/p.zxc " + dir + "/icon.png " + dir + "/notes.txt " + dir +
-                  "/twice.v2.png"),
+                  "/twice.v2.png " + dir + "/glow.aim"),
               0);
     TFileFolder packed(dir + "/p.zxc");
-    ASSERT_EQ(packed.Dir.size(), 4u);
+    ASSERT_EQ(packed.Dir.size(), 5u);
     EXPECT_EQ(packed.Dir[0].Name, "icon._JPG");
     EXPECT_EQ(packed.Dir[1].Name, "icon._PNG");
     EXPECT_EQ(packed.Dir[3].Name, "twice.v2.png");
+    EXPECT_EQ(packed.Dir[4].Name, "glow._aim");
+    EXPECT_EQ(packed.Dir[4].Kind, 1);
 
     ASSERT_EQ(run("prepare " + dir + "/p.zxc " + dir + "/new/ready.zxc"), 0);
     TFileFolder ready(dir + "/new/ready.zxc");
     const TPicture icon = Entry(ready, "icon.png");
     EXPECT_EQ(icon.Width, 7);
     EXPECT_EQ(icon.Channels, 4);
+    // The script ran during preparation and its picture is there.
+    const TPicture glow = Entry(ready, "glow.pNg");
+    EXPECT_EQ(glow.Width, 4);
+    EXPECT_EQ(glow.Height, 3);
     EXPECT_NE(run("prepare " + dir + "/missing.zxc " + dir + "/x.zxc"), 0);
     SavePNGFile(dir + "/bad.png", Pattern(2, 2, 3));
     std::ofstream(dir + "/bad.png", std::ios::trunc) << "broken";

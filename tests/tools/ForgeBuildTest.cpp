@@ -75,6 +75,11 @@ void ForgeBuild::TwoRunsWriteTheSameBytes() {
     EXPECT_TRUE(a == b);
     EXPECT_EQ(Bytes(root_ / "out1" / "GameParams.xml"), Bytes(root_ / "out2" / "GameParams.xml"));
     EXPECT_TRUE(fs::is_directory(root_ / "out1" / "lng"));
+    // The distributor's logo file is there for editing and adds nothing yet.
+    TOrvParser logos;
+    logos.LoadFromString(Bytes(root_ / "out1" / "AddLogo.xml"));
+    ASSERT_NE(logos.GetTag(0), nullptr);
+    EXPECT_EQ(logos.GetTag(0)->TagCount(), 0);
     EXPECT_FALSE(fs::exists(root_ / "out1" / "temp" / "game.zxc"));
 }
 

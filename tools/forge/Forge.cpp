@@ -372,9 +372,20 @@ void TContentBuild::Write(const std::string& outDir) const {
     // instead of showing the old.
     std::error_code ec;
     fs::remove(fs::path(outDir) / "temp" / "game.zxc", ec);
-    std::string params = GameParamsXml();
-    std::string path = (fs::path(outDir) / "GameParams.xml").string();
-    if (!WriteFileAtomically(path, params.data(), params.size())) throw OrvException("Cannot write file " + path);
+    auto write = [&](const char* name, const std::string& text) {
+        std::string path = (fs::path(outDir) / name).string();
+        if (!WriteFileAtomically(path, text.data(), text.size())) throw OrvException("Cannot write file " + path);
+    };
+    write("GameParams.xml", GameParamsXml());
+    write("AddLogo.xml", AddLogoXml());
+}
+
+std::string TContentBuild::AddLogoXml() {
+    // The distributor's file of extra logo links: shipped with no entries,
+    // so the game adds nothing until someone fills it in.
+    TOrvParser doc;
+    doc.AddTag("AddLogo");
+    return doc.SaveToString();
 }
 
 }  // namespace forge

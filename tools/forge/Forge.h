@@ -2,7 +2,7 @@
 // shipped game data: the archive "game.zxc" in its packed form (pictures with
 // transparency as a JPEG colour entry "<base>._JPG" plus a greyscale opacity
 // entry "<base>._PNG", composed pictures as AutoImage scripts "<base>._aim",
-// everything else as it is), "GameParams.xml" and the folder "lng".
+// everything else as it is), "GameParams.xml", "AddLogo.xml" and the folder "lng".
 #pragma once
 
 #include <cstdint>
@@ -39,7 +39,8 @@ public:
     // Throws OrvException for a malformed source (naming file and line).
     void Run();
 
-    // Writes "game.zxc", "GameParams.xml" and "lng/" into outDir (created if
+    // Writes "game.zxc", "GameParams.xml", "AddLogo.xml" and "lng/" into
+    // outDir (created if
     // missing). Every file goes through a temporary file and a rename. A
     // prepared copy "temp/game.zxc" left by an earlier start is removed, so
     // the game prepares the new archive.
@@ -60,7 +61,10 @@ public:
     // Every picture name the scenes and the play screen refer to.
     std::vector<std::string> ReferencedPictures() const;
 
+    // The plain-text "GameParams.xml": every tuning value of play.
     std::string GameParamsXml() const;
+    // The plain-text "AddLogo.xml": a root element without entries.
+    static std::string AddLogoXml();
 
 private:
     void AddPlain(const std::string& name, std::vector<uint8_t> bytes);

@@ -4,7 +4,8 @@
 //   zxc extract ARCHIVE [NAME...] [-o DIR] every (or the named) entry to DIR
 //   zxc pack OUT FILE... [--kind N]        a new archive of the files
 //   zxc pack --split OUT FILE...           .png files as JPEG colour + grey
-//                                          alpha pairs, the rest as they are
+//                                          alpha pairs, .aim scripts packed
+//                                          for preparation, the rest as they are
 //   zxc prepare SRC DEST                   unpack pictures, run AutoImages
 //   zxc add ARCHIVE FILE... [--kind N]     the files appended to an archive
 //   zxc verify ARCHIVE                     reads every entry, reports damage
@@ -160,11 +161,14 @@ void AddFilesAndSave(TFileFolder& folder, const TPackArgs& parsed) {
         TMemoryStream data;
         data.LoadFromFile(file);
         const std::string name = std::filesystem::path(file).filename().string();
-        // Only base.png splits: an entry's extension is all after its first ".".
+        // Only base.png splits and only base.aim is packed as a script: an
+        // entry's extension is all after its first ".".
         const size_t dot = name.find('.');
         const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
         if (parsed.Split && ext.size() == 3 && (ext[0] | 0x20) == 'p' && (ext[1] | 0x20) == 'n' && (ext[2] | 0x20) == 'g')
             TPNGMorf::AddSplitPicture(folder, name, data, 90);
+        else if (parsed.Split && ext == "aim")
+            folder.AddFile(name.substr(0, dot) + "._aim", 1, data);  // preparation runs it
         else
             folder.AddFile(name, parsed.Kind, data);
     }

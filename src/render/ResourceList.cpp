@@ -89,9 +89,13 @@ bool TResourceList::LoadFromArchive(TFileFolder& archive, const std::string& nam
         throw OrvException("[TResourceList.Load] Cannot load picture " + fileName + ": " + e.Message());
     }
     // The decoded surface is what stays; the archive reads the entry again
-    // whenever someone asks for it, so its packed bytes need not linger.
-    if (slot.State == fsLoaded)
+    // whenever someone asks for it, so its packed bytes need not linger. The
+    // slot is marked unread with them, so a save of the archive reads the
+    // entry again instead of writing it empty.
+    if (slot.State == fsLoaded) {
         slot.Stream->Clear();
+        slot.State = fsNotLoaded;
+    }
     return Register(name, fileName, picture, format == pfPNG);
 }
 

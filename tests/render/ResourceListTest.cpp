@@ -8,6 +8,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <string>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -107,6 +110,29 @@ TEST(ResourceList, AlphaMapsFollowThePictureKind) {
     f.Add("broken.png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0});
     EXPECT_THROW(f.list.LoadPNGFromArchive(f.archive, "b", "broken.png"), OrvException);
     EXPECT_EQ(f.engine->FindSurface("b"), -1);
+}
+
+TEST(ResourceList, PicturesReadFromAnArchiveFileLeaveTheEntryUnreadNotEmpty) {
+    const fs::path dir = fs::temp_directory_path() / ("moswick_reslist_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string path = (dir / "pics.zxc").string();
+    const std::vector<uint8_t> png = EncodePNG(Solid(3, 2, 4, {10, 20, 30, 255}));
+    {
+        TFileFolder out = TFileFolder::CreateNew(path);
+        TMemoryStream s(png);
+        out.AddFile("p.png", 2, s);
+        out.SaveToFile();
+    }
+    Fixture f(TPixelFormat::Xrgb8888());
+    f.archive = TFileFolder(path);
+    ASSERT_TRUE(f.list.LoadPNGFromArchive(f.archive, "p.png", "p.png"));
+    // The packed bytes are dropped once decoded, and the slot says so: a
+    // later save reads them again rather than writing an empty entry.
+    EXPECT_EQ(f.archive.Files[0].State, fsNotLoaded);
+    EXPECT_EQ(f.archive.Files[0].Stream->Size(), 0u);
+    f.archive.SaveToFile();
+    EXPECT_EQ(TFileFolder(path).Stream("p.png")->Bytes(), png);
+    fs::remove_all(dir);
 }
 
 TEST(ResourceList, SurfacesListLoadsInOrderSkipsKnownMissingAndBrokenPictures) {

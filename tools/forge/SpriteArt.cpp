@@ -262,6 +262,16 @@ TCanvas PaintSpiderStrip() {
     TCanvas c(s * n, s);
     for (int f = 0; f < n; ++f) {
         TCanvas fr(s, s);
+        // A breathing light behind the spider marks it as a bonus and keeps
+        // the dark body readable over a dark picture.
+        float breath = 0.5f + 0.5f * std::sin(2 * kPi * float(f) / float(n));
+        fr.SoftDisc(24, 24, 13, 10, Rgb(255, 236, 170, 0.35f + 0.2f * breath));
+        TPolygon ring;
+        for (int i = 0; i <= 40; ++i) {
+            float a = 2 * kPi * float(i) / 40.0f;
+            ring.push_back({24 + 21.5f * std::cos(a), 24 + 21.5f * std::sin(a)});
+        }
+        fr.Polyline(ring, 1.2f, Rgb(255, 230, 150, 0.45f + 0.25f * breath));
         fr.SoftDisc(25, 27, 16, 6, Rgb(0, 0, 0, 0.3f));
         DrawSpider(fr, 24, 24, 22, float(f) / float(n), Rgb(70, 54, 60));
         c.Draw(fr, f * s, 0);

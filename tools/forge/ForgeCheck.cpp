@@ -6,9 +6,12 @@
 #include <sstream>
 
 #include "Art.h"
+#include "base/FileFolder.h"
 #include "base/OrvException.h"
 #include "base/OrvParser.h"
 #include "fx/OrvFXBase.h"
+#include "media/PNGMorf.h"
+#include "render/PictureCodec.h"
 
 namespace forge {
 
@@ -76,6 +79,37 @@ struct TSolver {
     }
 };
 
+// Prepares the packed archive in memory the way the game does at its first
+// start, and decodes every picture the game asks for from the result.
+void CheckPreparation(const TContentBuild& build, TCheckReport& r) {
+    try {
+        TFileFolder packed = TFileFolder::CreateNew("game.zxc");
+        for (const TArchiveEntry& e : build.Entries()) {
+            TMemoryStream s(e.Bytes);
+            packed.AddFile(e.Name, e.Kind, s);
+        }
+        TFileFolder ready = TFileFolder::CreateNew("temp/game.zxc");
+        TPNGMorf(kJpegQuality).ConvertArchive(packed, ready);
+        for (const std::string& name : build.ReferencedPictures()) {
+            TMemoryStream* s = ready.Stream(name);
+            if (!s) {
+                r.Problems.push_back("picture " + name + " is missing from the prepared archive");
+                continue;
+            }
+            try {
+                TPicture pic = DecodePicture(s->Data(), s->Size());
+                bool png = name.size() > 3 && LowerAscii(name.substr(name.size() - 3)) == "png";
+                if (png && !pic.HasAlpha())
+                    r.Problems.push_back("picture " + name + " comes out of the preparation without opacity");
+            } catch (const OrvException& ex) {
+                r.Problems.push_back("picture " + name + " does not decode once prepared: " + ex.Message());
+            }
+        }
+    } catch (const OrvException& ex) {
+        r.Problems.push_back("the archive does not prepare: " + ex.Message());
+    }
+}
+
 }  // namespace
 
 std::vector<int> SpawnableShapes(const TSceneSource& scene, const std::vector<TShape>& shapes) {
@@ -116,6 +150,7 @@ TCheckReport CheckContent(const TContentBuild& build) {
     if (shapes.size() < 24) r.Problems.push_back("fewer than 24 shapes");
     for (const std::string& name : build.ReferencedPictures())
         if (!build.HasPicture(name)) r.Problems.push_back("picture " + name + " is not in the archive");
+    CheckPreparation(build, r);
     for (const TSceneSource& sc : build.Scenes()) {
         std::string tag = sc.FileName() + ": ";
         const TArchiveEntry* e = build.FindEntry(sc.FileName());

@@ -2,7 +2,8 @@
 // contact sheet ("forge --sheet"): whether every scene reads back, every
 // fragment exists and lies under its layer's picture, every layer can be
 // completed with the pieces its weights can bring, every belt stays in view,
-// and every picture the game asks for is in the archive.
+// every picture the game asks for is in the archive, and the archive
+// prepares into pictures that decode.
 #pragma once
 
 #include <string>

@@ -79,6 +79,23 @@ void DrawSpider(TCanvas& c, float cx, float cy, float s, float phase, TColor bod
     c.Line(cx - s * 0.14f, cy + s * 0.2f, cx + s * 0.14f, cy + s * 0.2f, s * 0.05f, Rgb(240, 220, 170, 0.8f));
 }
 
+// The sprite laid over a dark rim of the given width that follows its
+// outline, so it stands out from a picture of its own colours.
+TCanvas WithOutline(const TCanvas& src, int width, TColor rim) {
+    TCanvas out(src.Width(), src.Height());
+    for (int y = 0; y < src.Height(); ++y)
+        for (int x = 0; x < src.Width(); ++x) {
+            float m = 0;
+            for (int dy = -width; dy <= width; ++dy)
+                for (int dx = -width; dx <= width; ++dx)
+                    if (dx * dx + dy * dy <= width * width + 1 && src.Inside(x + dx, y + dy))
+                        m = std::max(m, src.At(x + dx, y + dy).A);
+            if (m > 0) out.At(x, y) = WithAlpha(rim, rim.A * m);
+        }
+    out.Draw(src, 0, 0);
+    return out;
+}
+
 }  // namespace
 
 TCanvas PaintGameFrame() {
@@ -196,7 +213,6 @@ TCanvas PaintChameleon() {
     // The Chameleon seen from above, head toward -x (facing the chain that
     // arrives), tail curled behind; centred on 75,75.
     TCanvas c(150, 150);
-    c.SoftEllipse(80, 82, 56, 30, 10, Rgb(0, 0, 0, 0.35f));
     auto skin = [](float x, float y, float shade) {
         float n = Fbm(x * 0.12f, y * 0.12f, 3, 77);
         float scale = 0.5f + 0.5f * std::sin(x * 1.1f) * std::sin(y * 1.1f);
@@ -246,7 +262,11 @@ TCanvas PaintChameleon() {
     c.Line(9, 75, 20, 76, 1.6f, Rgb(110, 40, 40));
     c.SoftDisc(14, 70, 1.2f, 0.5f, Rgb(30, 60, 30));
     c.SoftDisc(14, 80, 1.2f, 0.5f, Rgb(30, 60, 30));
-    return c;
+    // A dark rim keeps the green animal apart from meadows and gardens.
+    TCanvas out(150, 150);
+    out.SoftEllipse(80, 82, 56, 30, 10, Rgb(0, 0, 0, 0.35f));
+    out.Draw(WithOutline(c, 2, Rgb(22, 40, 26, 0.9f)), 0, 0);
+    return out;
 }
 
 TCanvas PaintChamShot() {

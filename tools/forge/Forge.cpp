@@ -165,7 +165,7 @@ void TContentBuild::BuildScreenArt() {
                                    "<AddImage name=\"ChamShot.png\"/>\r\n"
                                    "<ScaleImage width=\"22\" height=\"22\"/>\r\n");
     AddScript("SkillHum.png", "<AutoImage name=\"SkillHum\" autosize=\"true\">\r\n"
-                              "<AddImage name=\"Hum.png\" srcrect=\"11 11 138 138\"/>\r\n"
+                              "<AddImage name=\"Hum.png\" srcrect=\"17 17 132 132\"/>\r\n"
                               "<ScaleImage width=\"64\" height=\"64\"/>\r\n");
     AddPacked("pauk_20.png", PaintSpiderStrip());
     // The big spider is the small one grown and darkened toward blood red.

@@ -209,6 +209,9 @@ TCanvas PaintBoxy() {
     return c;
 }
 
+// Side of the painted Chameleon once shrunk into its 150-pixel picture.
+constexpr int kChameleonShrunk = 116;
+
 TCanvas PaintChameleon() {
     // The Chameleon seen from above, head toward -x (facing the chain that
     // arrives), tail curled behind; centred on 75,75.
@@ -263,9 +266,14 @@ TCanvas PaintChameleon() {
     c.SoftDisc(14, 70, 1.2f, 0.5f, Rgb(30, 60, 30));
     c.SoftDisc(14, 80, 1.2f, 0.5f, Rgb(30, 60, 30));
     // A dark rim keeps the green animal apart from meadows and gardens.
+    TCanvas drawn(150, 150);
+    drawn.SoftEllipse(79, 81, 54, 28, 8, Rgb(0, 0, 0, 0.35f));
+    drawn.Draw(WithOutline(c, 2, Rgb(22, 40, 26, 0.9f)), 0, 0);
+    // Shrunk about the centre so that, turned any way, it fits the 128-pixel
+    // square the game keeps for the Chameleon at the end of a belt.
     TCanvas out(150, 150);
-    out.SoftEllipse(80, 82, 56, 30, 10, Rgb(0, 0, 0, 0.35f));
-    out.Draw(WithOutline(c, 2, Rgb(22, 40, 26, 0.9f)), 0, 0);
+    out.Draw(drawn.Downscale(kChameleonShrunk, kChameleonShrunk), (150 - kChameleonShrunk) / 2,
+             (150 - kChameleonShrunk) / 2);
     return out;
 }
 

@@ -1,6 +1,6 @@
 // Opens arbitrary bytes as a resource archive, loads every entry through both
-// ways callers use, and when that succeeds saves the archive again and checks
-// that the copy reads back the same.
+// ways callers use, and when that succeeds saves the archive again (in place,
+// and as a copy built entry by entry) and checks that it reads back the same.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,9 +55,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
         if (complete) {
+            // The opened archive saved again, in place of a copy of its file:
+            // every entry, those sharing a name with an earlier one included,
+            // must come back with its bytes, name and kind.
+            {
+                const std::string again = TempPath("out.zxc");
+                if (!WriteFileAtomically(again, data, size)) return 0;
+                TFileFolder whole(again);
+                whole.SaveToFile();
+                TFileFolder back(again);
+                if (back.Count() != whole.Count()) std::abort();
+                back.LoadAll();
+                TFileFolder original(path);
+                original.LoadAll();
+                for (size_t i = 0; i < back.Dir.size(); ++i) {
+                    if (back.Dir[i].Name != original.Dir[i].Name || back.Dir[i].Kind != original.Dir[i].Kind ||
+                        back.Files[i].Stream->Bytes() != original.Files[i].Stream->Bytes())
+                        std::abort();
+                }
+            }
             // Duplicate names (possible in a foreign archive) cannot all be
             // loaded by name, so only archives where every name is unique
-            // are copied and compared.
+            // are copied through AddFile and compared.
             TFileFolder copy = TFileFolder::CreateNew(TempPath("out.zxc"));
             for (size_t i = 0; i < folder.Dir.size(); ++i) {
                 if (folder.IndexOf(folder.Dir[i].Name) != static_cast<int>(i)) return 0;

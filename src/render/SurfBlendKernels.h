@@ -14,7 +14,8 @@
 //   a * s + (255 - a) * d <= 65025, and of the tint,
 //   s * k + C * (256 - k) <= 65280, fits a lane unsigned.
 // - The rules "alpha 0 leaves the pixel" and "alpha 255 at full opacity
-//   copies it" are folded into the weights instead of selecting afterwards:
+//   copies it" are folded into the weights instead of selecting afterwards
+//   (where a select costs one instruction, AVX2 selects the copies):
 //   weights (0, 256) give (256 * d) >> 8 = d and (256, 0) give s, exactly.
 // - 16-bit pixels are split into their channel values (at most 6 bits),
 //   blended in 16-bit lanes and put back; for masks that are one run of bits

@@ -23,6 +23,9 @@ struct TAvx2 {
     using R = __m256i;
     // Whether a bit select costs one instruction (else three).
     static constexpr bool kCheapSelect = true;
+    // Whether spreading alpha over 32-bit pixels costs unpacks (else one
+    // shuffle of a broadcast load).
+    static constexpr bool kSpreadCostsUnpacks = false;
     static constexpr int kBytes = 32;
 
     static MOSWICK_INLINE R Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const R*>(p)); }
@@ -38,6 +41,8 @@ struct TAvx2 {
     static MOSWICK_INLINE R AddsU8(R a, R b) { return _mm256_adds_epu8(a, b); }
     static MOSWICK_INLINE R AddsU16(R a, R b) { return _mm256_adds_epu16(a, b); }
     static MOSWICK_INLINE R SubsU16(R a, R b) { return _mm256_subs_epu16(a, b); }
+    static MOSWICK_INLINE R MinU8(R a, R b) { return _mm256_min_epu8(a, b); }
+    static MOSWICK_INLINE R MinS16(R a, R b) { return _mm256_min_epi16(a, b); }
     static MOSWICK_INLINE R MulLo16(R a, R b) { return _mm256_mullo_epi16(a, b); }
     static MOSWICK_INLINE R MulHiU16(R a, R b) { return _mm256_mulhi_epu16(a, b); }
     static MOSWICK_INLINE R CmpEq16(R a, R b) { return _mm256_cmpeq_epi16(a, b); }
@@ -52,30 +57,17 @@ struct TAvx2 {
     static MOSWICK_INLINE R MergeSpare(R r, R d) { return Select(Set32(0xFF000000u), d, r); }
 
     // Eight alpha bytes (pixels 0-3 in the low half, 4-7 in the high half),
-    // each in both 16-bit halves of its pixel's lane: low (m) or high (m << 8).
+    // each in both 16-bit halves of its pixel's lane.
     static MOSWICK_INLINE R Alpha32Low(const uint8_t* a)
     {
         const R spread = _mm256_setr_epi8(0, -1, 0, -1, 1, -1, 1, -1, 2, -1, 2, -1, 3, -1, 3, -1, 4, -1, 4, -1, 5, -1,
                                           5, -1, 6, -1, 6, -1, 7, -1, 7, -1);
         return _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(Load64(a))), spread);
     }
-    static MOSWICK_INLINE R Alpha32High(const uint8_t* a)
-    {
-        const R spread = _mm256_setr_epi8(-1, 0, -1, 0, -1, 1, -1, 1, -1, 2, -1, 2, -1, 3, -1, 3, -1, 4, -1, 4, -1, 5,
-                                          -1, 5, -1, 6, -1, 6, -1, 7, -1, 7);
-        return _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(Load64(a))), spread);
-    }
-    // Sixteen alpha bytes, one per 16-bit lane: low or high.
+    // Sixteen alpha bytes, one per 16-bit lane.
     static MOSWICK_INLINE R Alpha16Low(const uint8_t* a)
     {
         return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)));
-    }
-    static MOSWICK_INLINE R Alpha16High(const uint8_t* a)
-    {
-        const R spread = _mm256_setr_epi8(-1, 0, -1, 1, -1, 2, -1, 3, -1, 4, -1, 5, -1, 6, -1, 7, -1, 8, -1, 9, -1, 10,
-                                          -1, 11, -1, 12, -1, 13, -1, 14, -1, 15);
-        const R both = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)));
-        return _mm256_shuffle_epi8(both, spread);
     }
 };
 

@@ -60,57 +60,60 @@ MOSWICK_INLINE bool AlphaAll(const uint8_t* a, uint64_t value)
 // ---------------------------------------------------------------------------
 // 32-bit blending
 
-// Blends whole blocks of a row. Tint: tint level above 0. Op255: opacity
-// 255, where (m * 255) >> 8 = m - 1 for every m >= 1 needs no multiply.
-// Copy: opacity 255 and no tint, where alpha 255 copies the pixel.
+// Blends whole blocks of rows; the constants are built once per area. Tint:
+// tint level above 0. Op255: opacity 255, where (m * 255) >> 8 = m - 1 for
+// every m >= 1 needs no multiply. Copy: opacity 255 and no tint, where alpha
+// 255 copies the pixel.
 template <class V, bool Tint, bool Op255, bool Copy>
-MOSWICK_INLINE int Blend32Blocks(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
-                                 const TBlendArgs& args)
-{
+struct TBlend32Rows {
     using R = typename V::R;
-    constexpr int P = V::kBytes / 4;  // pixels per register
-    const R low = V::Set16(0x00FF);
-    const R green = V::Set32(0x0000FF00u);
-    const R one = V::Set16(1);
-    const R k255 = V::Set16(255);
-    const R k256 = V::Set16(256);
-    const R op = V::Set16(args.Opacity);
-    const R k = V::Set16(args.TintLevel);
-    const uint32_t inv = 256u - args.TintLevel;
-    const R colourRB = V::Set32((args.ColourR * inv) << 16 | (args.ColourB * inv));
-    const R colourGX = V::Set32(args.ColourG * inv);
-    ptrdiff_t i = 0;
-    for (; i + P <= n; i += P) {
-        const uint8_t* m = alpha + i;
-        if (AlphaAll<P>(m, 0))
-            continue;
-        uint8_t* dp = dst + 4 * i;
-        const R s = V::Load(src + 4 * i);
-        const R d = V::Load(dp);
-        if (Copy && AlphaAll<P>(m, ~uint64_t(0))) {
-            V::Store(dp, V::Select(V::Set32(0xFF000000u), d, s));
-            continue;
-        }
-        R a, ia, copy;
+    static constexpr int P = V::kBytes / 4;  // pixels per register
+    // Without a one-instruction select the copies are folded into the weights.
+    static constexpr bool kFoldCopy = Copy && !V::kCheapSelect;
+
+    R low = V::Set16(0x00FF);
+    R green = V::Set32(0x0000FF00u);
+    R one = V::Set16(1);
+    R k255 = V::Set16(255);
+    R k256 = V::Set16(256);
+    // The high half of m * (op << 8) is (m * op) >> 8.
+    R opHigh;
+    R k;
+    R colourRB;
+    R colourGX;
+
+    explicit TBlend32Rows(const TBlendArgs& args)
+        : opHigh(V::Set16(uint32_t(args.Opacity) << 8)), k(V::Set16(args.TintLevel)),
+          colourRB(V::Set32((args.ColourR * (256u - args.TintLevel)) << 16 | (args.ColourB * (256u - args.TintLevel)))),
+          colourGX(V::Set32(args.ColourG * (256u - args.TintLevel)))
+    {
+    }
+
+    // The weights (a, 255 - a) of alpha words mv, with (0, 256) for alpha 0,
+    // which keeps the pixel, and with a copy (256, 0) or a copy mask for
+    // alpha 255 when copies are allowed.
+    MOSWICK_INLINE void Weights(R mv, R& a, R& ia, R& copy) const
+    {
+        copy = V::Zero();
         if constexpr (Op255) {
-            // m 0 gives (0, 256): the pixel stays.
-            const R mv = V::Alpha32Low(m);
             a = V::SubsU16(mv, one);
             ia = V::Sub16(k256, mv);
             if constexpr (Copy) {
                 copy = V::CmpEq16(mv, k255);
-                if constexpr (!V::kCheapSelect) {
-                    // m 255 gives (256, 0): the pixel is copied.
+                if constexpr (kFoldCopy) {
                     a = V::Sub16(V::Sub16(a, copy), copy);
                     ia = V::Add16(ia, copy);
                 }
             }
         } else {
-            // The lanes hold m << 8, so the high half of the product is (m * op) >> 8.
-            const R mv = V::Alpha32High(m);
-            a = V::MulHiU16(mv, op);
+            a = V::MulHiU16(mv, opHigh);
             ia = V::Sub16(V::Sub16(k255, a), V::CmpEq16(mv, V::Zero()));
         }
+    }
+
+    // One register of pixels, weights spread over both lane pairs of each pixel.
+    MOSWICK_INLINE R Blend(R s, R d, R a, R ia, R copy) const
+    {
         R srb = V::And(s, low);
         R sgx = V::template Srli16<8>(s);
         if constexpr (Tint) {
@@ -120,22 +123,75 @@ MOSWICK_INLINE int Blend32Blocks(uint8_t* dst, const uint8_t* src, const uint8_t
         const R rb = V::template Srli16<8>(V::Add16(V::MulLo16(srb, a), V::MulLo16(V::And(d, low), ia)));
         const R g = V::And(V::Add16(V::MulLo16(sgx, a), V::MulLo16(V::template Srli16<8>(d), ia)), green);
         R r = V::Or(rb, g);
-        if constexpr (Copy && V::kCheapSelect)
+        if constexpr (Copy && !kFoldCopy)
             r = V::Select(copy, s, r);  // MergeSpare below takes the spare byte from d whatever r holds
-        V::Store(dp, V::MergeSpare(r, d));
+        return V::MergeSpare(r, d);
     }
-    return static_cast<int>(i);
-}
 
-template <class V>
-MOSWICK_INLINE int Blend32Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args)
+    static MOSWICK_INLINE R CopyOf(R s, R d) { return V::Select(V::Set32(0xFF000000u), d, s); }
+
+    // Blends the whole blocks of one row and returns how many pixels it did.
+    // Where spreading the alpha over the pixels costs unpacks (SSE2) two
+    // registers go together: their weights are worked out at once and then
+    // spread. Otherwise (and for the last register) one at a time, so that
+    // as many small blocks as possible are skipped or copied.
+    MOSWICK_INLINE int operator()(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n) const
+    {
+        ptrdiff_t i = 0;
+        if constexpr (V::kSpreadCostsUnpacks) {
+            for (; i + 2 * P <= n; i += 2 * P) {
+                const uint8_t* m = alpha + i;
+                if (AlphaAll<2 * P>(m, 0))
+                    continue;
+                uint8_t* dp = dst + 4 * i;
+                const uint8_t* sp = src + 4 * i;
+                const R s0 = V::Load(sp);
+                const R s1 = V::Load(sp + V::kBytes);
+                const R d0 = V::Load(dp);
+                const R d1 = V::Load(dp + V::kBytes);
+                if (Copy && AlphaAll<2 * P>(m, ~uint64_t(0))) {
+                    V::Store(dp, CopyOf(s0, d0));
+                    V::Store(dp + V::kBytes, CopyOf(s1, d1));
+                    continue;
+                }
+                R a, ia, c;
+                Weights(V::Alpha16Low(m), a, ia, c);
+                V::Store(dp, Blend(s0, d0, V::SpreadLow32(a), V::SpreadLow32(ia), V::SpreadLow32(c)));
+                V::Store(dp + V::kBytes, Blend(s1, d1, V::SpreadHigh32(a), V::SpreadHigh32(ia), V::SpreadHigh32(c)));
+            }
+        }
+        for (; i + P <= n; i += P) {
+            const uint8_t* m = alpha + i;
+            if (AlphaAll<P>(m, 0))
+                continue;
+            uint8_t* dp = dst + 4 * i;
+            const R s = V::Load(src + 4 * i);
+            const R d = V::Load(dp);
+            if (Copy && AlphaAll<P>(m, ~uint64_t(0))) {
+                V::Store(dp, CopyOf(s, d));
+                continue;
+            }
+            R a, ia, c;
+            Weights(V::Alpha32Low(m), a, ia, c);
+            V::Store(dp, Blend(s, d, a, ia, c));
+        }
+        return static_cast<int>(i);
+    }
+};
+
+// Calls f with the row blender for the arguments, the variant chosen once.
+template <class V, class F>
+MOSWICK_INLINE void WithBlend32(const TBlendArgs& args, F f)
 {
     const bool op255 = args.Opacity == 255;
-    if (args.TintLevel > 0)
-        return op255 ? Blend32Blocks<V, true, true, false>(dst, src, alpha, n, args)
-                     : Blend32Blocks<V, true, false, false>(dst, src, alpha, n, args);
-    return op255 ? Blend32Blocks<V, false, true, true>(dst, src, alpha, n, args)
-                 : Blend32Blocks<V, false, false, false>(dst, src, alpha, n, args);
+    if (args.TintLevel > 0 && op255)
+        f(TBlend32Rows<V, true, true, false>(args));
+    else if (args.TintLevel > 0)
+        f(TBlend32Rows<V, true, false, false>(args));
+    else if (op255)
+        f(TBlend32Rows<V, false, true, true>(args));
+    else
+        f(TBlend32Rows<V, false, false, false>(args));
 }
 
 // ---------------------------------------------------------------------------
@@ -152,6 +208,49 @@ struct TFixedLayout {
     static constexpr bool kSpareBits = kUsed != 0xFFFFu;
 
     explicit TFixedLayout(const TLayout16&) {}
+
+    static constexpr uint32_t MaskOf(int c) { return ((1u << kBits[c]) - 1) << kShift[c]; }
+    static constexpr bool InOneByte(int c) { return kShift[c] / 8 == (kShift[c] + kBits[c] - 1) / 8; }
+    // The channels that lie within one byte, and whether no byte holds two.
+    static constexpr uint32_t kByteFields =
+        (InOneByte(0) ? MaskOf(0) : 0) | (InOneByte(1) ? MaskOf(1) : 0) | (InOneByte(2) ? MaskOf(2) : 0);
+    static constexpr bool ByteHoldsOne(uint32_t byteMask)
+    {
+        int count = 0;
+        for (int c = 0; c < 3; ++c)
+            count += InOneByte(c) && (MaskOf(c) & byteMask) != 0;
+        return count <= 1;
+    }
+    // A channel across a byte boundary is clamped with a signed minimum, so
+    // the sum of two of its fields must stay below 0x8000.
+    static constexpr bool WordFieldFits(int c) { return InOneByte(c) || 2 * MaskOf(c) < 0x8000u; }
+    static constexpr bool kAddByMinimum =
+        ByteHoldsOne(0x00FF) && ByteHoldsOne(0xFF00) && WordFieldFits(0) && WordFieldFits(1) && WordFieldFits(2);
+
+    // x + y per channel, clamped at each channel's maximum (for kAddByMinimum
+    // layouts). A channel alone in its byte is added bytewise with unsigned
+    // saturation (a sum past the byte becomes 0xFF) and clamped with a byte
+    // minimum against its mask; one across the byte boundary is added in the
+    // 16-bit lane and clamped with a minimum against its mask. The fields'
+    // bits below them are clear, so either minimum is the clamp exactly.
+    MOSWICK_INLINE R AddSaturated(R x, R y) const
+    {
+        const R bytes = V::Set16(kByteFields);
+        const R out = V::MinU8(V::AddsU8(V::And(x, bytes), V::And(y, bytes)), bytes);
+        return AddWordField<2>(x, y, AddWordField<1>(x, y, AddWordField<0>(x, y, out)));
+    }
+
+    // out with channel C added in when it lies across the byte boundary.
+    template <int C>
+    static MOSWICK_INLINE R AddWordField(R x, R y, R out)
+    {
+        if constexpr (InOneByte(C)) {
+            return out;
+        } else {
+            const R m = V::Set16(MaskOf(C));
+            return V::Or(out, V::MinS16(V::Add16(V::And(x, m), V::And(y, m)), m));
+        }
+    }
 
     // The channel's value, 0 .. 2^bits - 1.
     template <int C>
@@ -279,79 +378,89 @@ MOSWICK_INLINE typename V::R Blend16Channel(const L& layout, typename V::R s, ty
     return layout.template PlaceHigh<C>(V::Add16(V::MulLo16(sc, a), V::MulLo16(dc, ia)));
 }
 
-// Tint: a tint level strictly between 0 and 255 (255 keeps the pixel's own
-// colour in 16-bit mode). Op255 and Copy as for 32 bits.
+// Blends whole blocks of rows; the constants are built once per area. Tint:
+// a tint level strictly between 0 and 255 (255 keeps the pixel's own colour
+// in 16-bit mode). Op255 and Copy as for 32 bits.
 template <class V, class L, bool Tint, bool Op255, bool Copy>
-MOSWICK_INLINE int Blend16Blocks(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
-                                 const TBlendArgs& args, const L& layout, const TLayout16& masks)
-{
+struct TBlend16Rows {
     using R = typename V::R;
-    constexpr int P = V::kBytes / 2;
-    const R one = V::Set16(1);
-    const R k255 = V::Set16(255);
-    const R op = V::Set16(args.Opacity);
-    const R k = V::Set16(args.TintLevel);
-    R colourTerm[3];
-    for (int c = 0; c < 3; ++c) {
-        const uint32_t value = (args.ColourWord & masks.Mask[c]) >> masks.Shift[c];
-        colourTerm[c] = V::Set16(value * (256u - args.TintLevel));
-    }
-    ptrdiff_t i = 0;
-    for (; i + P <= n; i += P) {
-        const uint8_t* m = alpha + i;
-        if (AlphaAll<P>(m, 0))
-            continue;
-        uint8_t* dp = dst + 2 * i;
-        const R s = V::Load(src + 2 * i);
-        if (Copy && AlphaAll<P>(m, ~uint64_t(0))) {
-            V::Store(dp, s);
-            continue;
-        }
-        const R d = V::Load(dp);
-        R a, e;
-        if constexpr (Op255) {
-            const R mv = V::Alpha16Low(m);
-            a = V::SubsU16(mv, one);
-            if constexpr (Copy)
-                e = V::CmpEq16(mv, k255);
-        } else {
-            a = V::MulHiU16(V::Alpha16High(m), op);
-        }
-        // a 0 leaves the pixel: weights (0, 256).
-        const R z = V::CmpEq16(a, V::Zero());
-        R ia = V::Sub16(V::Sub16(k255, a), z);
-        if constexpr (Copy && !V::kCheapSelect) {
-            // alpha 255 copies: weights (256, 0).
-            a = V::Sub16(V::Sub16(a, e), e);
-            ia = V::Add16(ia, e);
-        }
-        R out = V::Or(V::Or(Blend16Channel<V, L, 0, Tint>(layout, s, d, a, ia, k, colourTerm[0]),
-                            Blend16Channel<V, L, 1, Tint>(layout, s, d, a, ia, k, colourTerm[1])),
-                      Blend16Channel<V, L, 2, Tint>(layout, s, d, a, ia, k, colourTerm[2]));
-        // Bits outside the channels: a kept pixel keeps them and a copied
-        // one brings the source's, a blended one has them clear.
-        if constexpr (L::kSpareBits)
-            out = V::Select(z, d, out);
-        if constexpr (Copy && (L::kSpareBits || V::kCheapSelect))
-            out = V::Select(e, s, out);
-        V::Store(dp, out);
-    }
-    return static_cast<int>(i);
-}
+    static constexpr int P = V::kBytes / 2;
 
-template <class V, class L>
-MOSWICK_INLINE int Blend16RowFor(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n,
-                                 const TBlendArgs& args, const TLayout16& masks)
+    L layout;
+    R one = V::Set16(1);
+    R k255 = V::Set16(255);
+    R opHigh;
+    R k;
+    R colourTerm[3];
+
+    TBlend16Rows(const TBlendArgs& args, const TLayout16& masks)
+        : layout(masks), opHigh(V::Set16(uint32_t(args.Opacity) << 8)), k(V::Set16(args.TintLevel))
+    {
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t value = (args.ColourWord & masks.Mask[c]) >> masks.Shift[c];
+            colourTerm[c] = V::Set16(value * (256u - args.TintLevel));
+        }
+    }
+
+    MOSWICK_INLINE int operator()(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n) const
+    {
+        ptrdiff_t i = 0;
+        for (; i + P <= n; i += P) {
+            const uint8_t* m = alpha + i;
+            if (AlphaAll<P>(m, 0))
+                continue;
+            uint8_t* dp = dst + 2 * i;
+            const R s = V::Load(src + 2 * i);
+            if (Copy && AlphaAll<P>(m, ~uint64_t(0))) {
+                V::Store(dp, s);
+                continue;
+            }
+            const R d = V::Load(dp);
+            const R mv = V::Alpha16Low(m);
+            R a, e;
+            if constexpr (Op255) {
+                a = V::SubsU16(mv, one);
+                if constexpr (Copy)
+                    e = V::CmpEq16(mv, k255);
+            } else {
+                a = V::MulHiU16(mv, opHigh);
+            }
+            // a 0 leaves the pixel: weights (0, 256).
+            const R z = V::CmpEq16(a, V::Zero());
+            R ia = V::Sub16(V::Sub16(k255, a), z);
+            if constexpr (Copy && !V::kCheapSelect) {
+                // alpha 255 copies: weights (256, 0).
+                a = V::Sub16(V::Sub16(a, e), e);
+                ia = V::Add16(ia, e);
+            }
+            R out = V::Or(V::Or(Blend16Channel<V, L, 0, Tint>(layout, s, d, a, ia, k, colourTerm[0]),
+                                Blend16Channel<V, L, 1, Tint>(layout, s, d, a, ia, k, colourTerm[1])),
+                          Blend16Channel<V, L, 2, Tint>(layout, s, d, a, ia, k, colourTerm[2]));
+            // Bits outside the channels: a kept pixel keeps them and a copied
+            // one brings the source's, a blended one has them clear.
+            if constexpr (L::kSpareBits)
+                out = V::Select(z, d, out);
+            if constexpr (Copy && (L::kSpareBits || V::kCheapSelect))
+                out = V::Select(e, s, out);
+            V::Store(dp, out);
+        }
+        return static_cast<int>(i);
+    }
+};
+
+// Calls f with the row blender of layout L for the arguments.
+template <class V, class L, class F>
+MOSWICK_INLINE void WithBlend16(const TBlendArgs& args, const TLayout16& masks, F f)
 {
-    const L layout(masks);
     const bool op255 = args.Opacity == 255;
     if (args.TintLevel > 0 && args.TintLevel < 255)
-        return op255 ? Blend16Blocks<V, L, true, true, false>(dst, src, alpha, n, args, layout, masks)
-                     : Blend16Blocks<V, L, true, false, false>(dst, src, alpha, n, args, layout, masks);
-    if (op255 && args.TintLevel == 0)
-        return Blend16Blocks<V, L, false, true, true>(dst, src, alpha, n, args, layout, masks);
-    return op255 ? Blend16Blocks<V, L, false, true, false>(dst, src, alpha, n, args, layout, masks)
-                 : Blend16Blocks<V, L, false, false, false>(dst, src, alpha, n, args, layout, masks);
+        op255 ? f(TBlend16Rows<V, L, true, true, false>(args, masks))
+              : f(TBlend16Rows<V, L, true, false, false>(args, masks));
+    else if (op255 && args.TintLevel == 0)
+        f(TBlend16Rows<V, L, false, true, true>(args, masks));
+    else
+        op255 ? f(TBlend16Rows<V, L, false, true, false>(args, masks))
+              : f(TBlend16Rows<V, L, false, false, false>(args, masks));
 }
 
 inline bool IsLayout(const TLayout16& l, uint32_t r, uint32_t g, uint32_t b)
@@ -359,17 +468,20 @@ inline bool IsLayout(const TLayout16& l, uint32_t r, uint32_t g, uint32_t b)
     return l.Mask[0] == r && l.Mask[1] == g && l.Mask[2] == b;
 }
 
-template <class V>
-MOSWICK_INLINE int Blend16Row(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
-                              const TLayout16& layout)
+// Calls f with the row blender of the layout, or returns false for layouts
+// the vector routines do not handle (the scalar routine does those).
+template <class V, class F>
+MOSWICK_INLINE bool WithBlend16Layout(const TBlendArgs& args, const TLayout16& layout, F f)
 {
     if (IsLayout(layout, 0xF800, 0x07E0, 0x001F))
-        return Blend16RowFor<V, TLayout565<V>>(dst, src, alpha, n, args, layout);
-    if (IsLayout(layout, 0x7C00, 0x03E0, 0x001F))
-        return Blend16RowFor<V, TLayout555<V>>(dst, src, alpha, n, args, layout);
-    if (layout.Contiguous)
-        return Blend16RowFor<V, TRuntimeLayout<V>>(dst, src, alpha, n, args, layout);
-    return 0;  // the scalar routine does the whole row
+        WithBlend16<V, TLayout565<V>>(args, layout, f);
+    else if (IsLayout(layout, 0x7C00, 0x03E0, 0x001F))
+        WithBlend16<V, TLayout555<V>>(args, layout, f);
+    else if (layout.Contiguous)
+        WithBlend16<V, TRuntimeLayout<V>>(args, layout, f);
+    else
+        return false;
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -439,7 +551,9 @@ MOSWICK_INLINE int Add32Blocks(uint8_t* a, const uint8_t* b, const uint8_t* c, i
     return i;
 }
 
-// Each field moved to the top of its lane, where the unsigned saturating
+// With the shifts known when compiling, fields apart in their bytes are
+// added and clamped in place (TFixedLayout::AddSaturated); otherwise each
+// field is moved to the top of its lane, where the unsigned saturating
 // addition clamps it at its maximum, and moved back.
 template <class V, class L>
 MOSWICK_INLINE int Add16BlocksFor(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& masks)
@@ -451,6 +565,12 @@ MOSWICK_INLINE int Add16BlocksFor(uint8_t* a, const uint8_t* b, const uint8_t* c
     for (; i + P <= n; i += P) {
         const R x = V::Load(b + 2 * i);
         const R y = V::Load(c + 2 * i);
+        if constexpr (requires { L::kAddByMinimum; }) {
+            if constexpr (L::kAddByMinimum) {
+                V::Store(a + 2 * i, layout.AddSaturated(x, y));
+                continue;
+            }
+        }
         const R r0 = layout.template FromTop<0>(V::AddsU16(layout.template Top<0>(x), layout.template Top<0>(y)));
         const R r1 = layout.template FromTop<1>(V::AddsU16(layout.template Top<1>(x), layout.template Top<1>(y)));
         const R r2 = layout.template FromTop<2>(V::AddsU16(layout.template Top<2>(x), layout.template Top<2>(y)));
@@ -479,14 +599,14 @@ MOSWICK_INLINE int Add16Blocks(uint8_t* a, const uint8_t* b, const uint8_t* c, i
 // before it can write it.
 constexpr int kPrefetchRows = 4;
 
-// Blends a width x height area with the row routine Row (which does the
+// Blends a width x height area with the row blender rows (which does the
 // whole blocks of a row) and the scalar Tail for the rest. The arguments are
 // copied into locals, so the compiler knows no pixel store can change them,
 // and all row tails are done in a second pass, keeping calls out of the block
 // loop. Pixels are independent, so the order does not matter (drawing a
 // surface onto itself never comes here).
-template <int Bpp, class Row, class Tail>
-MOSWICK_INLINE void BlendAreaWith(Row row, Tail tail, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src,
+template <int Bpp, class Rows, class Tail>
+MOSWICK_INLINE void BlendAreaWith(const Rows& rows, Tail tail, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src,
                                   ptrdiff_t srcPitch, const uint8_t* alpha, ptrdiff_t alphaStride, int width,
                                   int height, const TBlendArgs& argsIn, const TLayout16& layoutIn)
 {
@@ -502,7 +622,7 @@ MOSWICK_INLINE void BlendAreaWith(Row row, Tail tail, uint8_t* dst, ptrdiff_t ds
     for (int r = 0; r < height; ++r, d += dstPitch, s += srcPitch, a += alphaStride) {
         if (r + kPrefetchRows < height)
             PrefetchRowAhead(d + kPrefetchRows * dstPitch, rowBytes);
-        done = row(d, s, a, width, args, layout);
+        done = rows(d, s, a, width);
     }
     if (done == width)
         return;
@@ -516,13 +636,15 @@ struct TKernelsOf {
     static void Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
                         const TLayout16& layout)
     {
-        const int done = Blend32Row<V>(dst, src, alpha, n, args);
+        int done = 0;
+        WithBlend32<V>(args, [&](const auto& rows) { done = rows(dst, src, alpha, n); });
         SurfScalar::BlendRow32(dst + 4 * done, src + 4 * done, alpha + done, n - done, args, layout);
     }
     static void Blend16(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
                         const TLayout16& layout)
     {
-        const int done = Blend16Row<V>(dst, src, alpha, n, args, layout);
+        int done = 0;
+        WithBlend16Layout<V>(args, layout, [&](const auto& rows) { done = rows(dst, src, alpha, n); });
         SurfScalar::BlendRow16(dst + 2 * done, src + 2 * done, alpha + done, n - done, args, layout);
     }
     static void Rect32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout)
@@ -549,74 +671,21 @@ struct TKernelsOf {
                             const uint8_t* alpha, ptrdiff_t alphaStride, int width, int height, int,
                             const TBlendArgs& args, const TLayout16& layout)
     {
-        // The variant is chosen once for the whole area.
-        const auto area = [&](auto row) {
-            BlendAreaWith<4>(row, SurfScalar::BlendRow32, dst, dstPitch, src, srcPitch, alpha, alphaStride, width,
+        WithBlend32<V>(args, [&](const auto& rows) {
+            BlendAreaWith<4>(rows, SurfScalar::BlendRow32, dst, dstPitch, src, srcPitch, alpha, alphaStride, width,
                              height, args, layout);
-        };
-        const bool op255 = args.Opacity == 255;
-        if (args.TintLevel > 0 && op255)
-            area([](uint8_t* d, const uint8_t* s, const uint8_t* a, int n, const TBlendArgs& g, const TLayout16&) {
-                return Blend32Blocks<V, true, true, false>(d, s, a, n, g);
-            });
-        else if (args.TintLevel > 0)
-            area([](uint8_t* d, const uint8_t* s, const uint8_t* a, int n, const TBlendArgs& g, const TLayout16&) {
-                return Blend32Blocks<V, true, false, false>(d, s, a, n, g);
-            });
-        else if (op255)
-            area([](uint8_t* d, const uint8_t* s, const uint8_t* a, int n, const TBlendArgs& g, const TLayout16&) {
-                return Blend32Blocks<V, false, true, true>(d, s, a, n, g);
-            });
-        else
-            area([](uint8_t* d, const uint8_t* s, const uint8_t* a, int n, const TBlendArgs& g, const TLayout16&) {
-                return Blend32Blocks<V, false, false, false>(d, s, a, n, g);
-            });
+        });
     }
     static void BlendArea16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch,
                             const uint8_t* alpha, ptrdiff_t alphaStride, int width, int height, int,
                             const TBlendArgs& args, const TLayout16& layout)
     {
-        if (IsLayout(layout, 0xF800, 0x07E0, 0x001F))
-            Area16<TLayout565<V>>(dst, dstPitch, src, srcPitch, alpha, alphaStride, width, height, args, layout);
-        else if (IsLayout(layout, 0x7C00, 0x03E0, 0x001F))
-            Area16<TLayout555<V>>(dst, dstPitch, src, srcPitch, alpha, alphaStride, width, height, args, layout);
-        else if (layout.Contiguous)
-            Area16<TRuntimeLayout<V>>(dst, dstPitch, src, srcPitch, alpha, alphaStride, width, height, args, layout);
-        else
-            SurfScalar::BlendArea16(dst, dstPitch, src, srcPitch, alpha, alphaStride, width, height, 2, args, layout);
-    }
-
-    // One layout, the variant chosen once for the whole area.
-    template <class L>
-    static void Area16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch,
-                       const uint8_t* alpha, ptrdiff_t alphaStride, int width, int height, const TBlendArgs& args,
-                       const TLayout16& layout)
-    {
-        const auto area = [&](auto row) {
-            BlendAreaWith<2>(row, SurfScalar::BlendRow16, dst, dstPitch, src, srcPitch, alpha, alphaStride, width,
+        const bool vector = WithBlend16Layout<V>(args, layout, [&](const auto& rows) {
+            BlendAreaWith<2>(rows, SurfScalar::BlendRow16, dst, dstPitch, src, srcPitch, alpha, alphaStride, width,
                              height, args, layout);
-        };
-        const bool op255 = args.Opacity == 255;
-        if (args.TintLevel > 0 && args.TintLevel < 255 && op255)
-            area([](uint8_t* d, const uint8_t* s, const uint8_t* a, int n, const TBlendArgs& g, const TLayout16& l) {
-                return Blend16Blocks<V, L, true, true, false>(d, s, a, n, g, L(l), l);
-            });
-        else if (args.TintLevel > 0 && args.TintLevel < 255)
-            area([](uint8_t* d, const uint8_t* s, const uint8_t* a, int n, const TBlendArgs& g, const TLayout16& l) {
-                return Blend16Blocks<V, L, true, false, false>(d, s, a, n, g, L(l), l);
-            });
-        else if (op255 && args.TintLevel == 0)
-            area([](uint8_t* d, const uint8_t* s, const uint8_t* a, int n, const TBlendArgs& g, const TLayout16& l) {
-                return Blend16Blocks<V, L, false, true, true>(d, s, a, n, g, L(l), l);
-            });
-        else if (op255)
-            area([](uint8_t* d, const uint8_t* s, const uint8_t* a, int n, const TBlendArgs& g, const TLayout16& l) {
-                return Blend16Blocks<V, L, false, true, false>(d, s, a, n, g, L(l), l);
-            });
-        else
-            area([](uint8_t* d, const uint8_t* s, const uint8_t* a, int n, const TBlendArgs& g, const TLayout16& l) {
-                return Blend16Blocks<V, L, false, false, false>(d, s, a, n, g, L(l), l);
-            });
+        });
+        if (!vector)
+            SurfScalar::BlendArea16(dst, dstPitch, src, srcPitch, alpha, alphaStride, width, height, 2, args, layout);
     }
 
     static constexpr TRowKernels kTable = {Blend32, Blend16, Rect32, Rect16, Add32, Add16, BlendArea32, BlendArea16};

@@ -21,6 +21,9 @@ struct TSse2 {
     using R = __m128i;
     // Whether a bit select costs one instruction (else three).
     static constexpr bool kCheapSelect = false;
+    // Whether spreading alpha over 32-bit pixels costs unpacks (else one
+    // shuffle of a broadcast load).
+    static constexpr bool kSpreadCostsUnpacks = true;
     static constexpr int kBytes = 16;
 
     static MOSWICK_INLINE R Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const R*>(p)); }
@@ -37,6 +40,8 @@ struct TSse2 {
     static MOSWICK_INLINE R AddsU8(R a, R b) { return _mm_adds_epu8(a, b); }
     static MOSWICK_INLINE R AddsU16(R a, R b) { return _mm_adds_epu16(a, b); }
     static MOSWICK_INLINE R SubsU16(R a, R b) { return _mm_subs_epu16(a, b); }
+    static MOSWICK_INLINE R MinU8(R a, R b) { return _mm_min_epu8(a, b); }
+    static MOSWICK_INLINE R MinS16(R a, R b) { return _mm_min_epi16(a, b); }
     static MOSWICK_INLINE R MulLo16(R a, R b) { return _mm_mullo_epi16(a, b); }
     static MOSWICK_INLINE R MulHiU16(R a, R b) { return _mm_mulhi_epu16(a, b); }
     static MOSWICK_INLINE R CmpEq16(R a, R b) { return _mm_cmpeq_epi16(a, b); }
@@ -51,27 +56,21 @@ struct TSse2 {
     // r (spare bytes clear) with the spare bytes of d.
     static MOSWICK_INLINE R MergeSpare(R r, R d) { return Or(r, And(d, Set32(0xFF000000u))); }
 
-    // Four alpha bytes, each in both 16-bit halves of its pixel's lane: low
-    // (m) or high (m << 8).
+    // Four alpha bytes, each in both 16-bit halves of its pixel's lane.
     static MOSWICK_INLINE R Alpha32Low(const uint8_t* a)
     {
         const R w = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(Load32(a))), Zero());
         return _mm_unpacklo_epi16(w, w);
     }
-    static MOSWICK_INLINE R Alpha32High(const uint8_t* a)
-    {
-        const R w = _mm_unpacklo_epi8(Zero(), _mm_cvtsi32_si128(static_cast<int>(Load32(a))));
-        return _mm_unpacklo_epi16(w, w);
-    }
-    // Eight alpha bytes, one per 16-bit lane: low or high.
+    // Eight alpha bytes, one per 16-bit lane.
     static MOSWICK_INLINE R Alpha16Low(const uint8_t* a)
     {
         return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const R*>(a)), Zero());
     }
-    static MOSWICK_INLINE R Alpha16High(const uint8_t* a)
-    {
-        return _mm_unpacklo_epi8(Zero(), _mm_loadl_epi64(reinterpret_cast<const R*>(a)));
-    }
+    // Eight per-pixel words (Alpha16Low's order) spread over the two lanes of
+    // each 32-bit pixel: pixels 0-3 and 4-7.
+    static MOSWICK_INLINE R SpreadLow32(R w) { return _mm_unpacklo_epi16(w, w); }
+    static MOSWICK_INLINE R SpreadHigh32(R w) { return _mm_unpackhi_epi16(w, w); }
 };
 
 }  // namespace

@@ -3,6 +3,9 @@
 // tint and opacity corner, all formats.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
 #include "SurfEngineTestUtil.h"
 #include "render/SurfBlend.h"
 
@@ -84,7 +87,9 @@ TEST(SurfEngineSimd, EveryPathGivesTheScalarBytes)
 TEST(SurfEngineSimd, RowRoutinesAgreeOnEveryLengthAndAlphaPattern)
 {
     // Row lengths around every block size, and alpha blocks that are all 0,
-    // all 255, or mixed at each position.
+    // all 255, or mixed at each position; pattern 4 alternates runs of four
+    // (clear, solid, mixed), so a pair of registers can hold a skipped or
+    // copied half next to a blended one.
     std::mt19937 rng(77);
     TLayout16 l565{{0xF800, 0x07E0, 0x001F}, {11, 5, 0}, {5, 6, 5}, true};
     TLayout16 l555{{0x7C00, 0x03E0, 0x001F}, {10, 5, 0}, {5, 5, 5}, true};
@@ -99,19 +104,28 @@ TEST(SurfEngineSimd, RowRoutinesAgreeOnEveryLengthAndAlphaPattern)
             continue;
         const TRowKernels& fast = RowKernelsFor(p);
         for (int n = 0; n <= 40; ++n)
-            for (int pattern = 0; pattern < 4; ++pattern) {
+            for (int pattern = 0; pattern < 5; ++pattern) {
                 std::vector<uint8_t> src(4 * n + 1), d0(4 * n + 1), alpha(n + 1);
                 for (auto& b : src)
                     b = static_cast<uint8_t>(rng());
                 for (auto& b : d0)
                     b = static_cast<uint8_t>(rng());
-                for (int i = 0; i < n; ++i)
-                    alpha[i] = pattern == 0 ? 0 : pattern == 1 ? 255 : pattern == 2 ? static_cast<uint8_t>(rng()) : (i % 8 == 3 ? 7 : 255);
+                for (int i = 0; i < n; ++i) {
+                    const int run = (i / 4 + n) % 3;
+                    alpha[i] = pattern == 0 ? 0 : pattern == 1 ? 255 : pattern == 2 ? static_cast<uint8_t>(rng())
+                             : pattern == 3 ? (i % 8 == 3 ? 7 : 255)
+                             : run == 0     ? 0
+                             : run == 1     ? 255
+                                            : static_cast<uint8_t>(rng());
+                }
                 TBlendArgs args;
                 // Opacity 255 (with and without tint) has routines of its own,
                 // and so has tint level 255 in 16 bits.
-                args.Opacity = pattern == 3 || n % 3 == 0 ? 255 : static_cast<uint8_t>(rng());
-                args.TintLevel = pattern % 2 ? 0 : n % 5 == 0 ? 255 : static_cast<uint8_t>(rng() | 1);
+                const bool opaque = pattern == 3 || n % 3 == 0 || (pattern == 4 && n % 2 == 0);
+                args.Opacity = opaque ? 255 : static_cast<uint8_t>(rng());
+                args.TintLevel = pattern % 2 || (pattern == 4 && n % 4 < 2) ? 0
+                               : n % 5 == 0                               ? 255
+                                                                          : static_cast<uint8_t>(rng() | 1);
                 args.ColourB = static_cast<uint8_t>(rng());
                 args.ColourG = static_cast<uint8_t>(rng());
                 args.ColourR = static_cast<uint8_t>(rng());
@@ -143,6 +157,32 @@ TEST(SurfEngineSimd, RowRoutinesAgreeOnEveryLengthAndAlphaPattern)
                     ASSERT_EQ(a, b) << "add16 n " << n << " layout " << l->Mask[0];
                 }
             }
+    }
+}
+
+TEST(SurfEngineSimd, SaturatingAdditionOf16BitPixelsMeetsEveryPairOfFieldValues)
+{
+    // x = v * 0x0101 gives every channel of both layouts every value as v
+    // runs over the bytes (the green field takes bits from both bytes), so
+    // the rows below hold every pair of field values of every channel, the
+    // clamps at each maximum included.
+    TLayout16 l565{{0xF800, 0x07E0, 0x001F}, {11, 5, 0}, {5, 6, 5}, true};
+    TLayout16 l555{{0x7C00, 0x03E0, 0x001F}, {10, 5, 0}, {5, 5, 5}, true};
+    std::vector<uint8_t> b(2 * 65536), c(2 * 65536);
+    for (uint32_t i = 0; i < 65536; ++i) {
+        const uint16_t x = static_cast<uint16_t>((i >> 8) * 0x0101u), y = static_cast<uint16_t>((i & 0xFF) * 0x0101u);
+        std::memcpy(&b[2 * i], &x, 2);
+        std::memcpy(&c[2 * i], &y, 2);
+    }
+    for (TSimdPath p : {spSSE2, spAVX2}) {
+        if (!SimdPathSupported(p))
+            continue;
+        for (const TLayout16* l : {&l565, &l555}) {
+            std::vector<uint8_t> expected(b.size()), got(b.size());
+            SurfScalar::AddRow16(expected.data(), b.data(), c.data(), 65536, *l);
+            RowKernelsFor(p).Add16(got.data(), b.data(), c.data(), 65536, *l);
+            ASSERT_EQ(got, expected) << "path " << p << " layout " << l->Mask[0];
+        }
     }
 }
 

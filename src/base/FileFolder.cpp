@@ -143,8 +143,6 @@ void TFileFolder::LoadAll() {
 void TFileFolder::LoadSlot(size_t i, std::FILE* f, int64_t fileSize) {
     TMemFile& slot = Files[i];
     const TDirEntry& entry = Dir[i];
-    slot.Stream->Clear();
-    slot.State = fsNotLoaded;
     // Check that the entry lies inside the file before allocating its size:
     // a damaged directory must not make us reserve gigabytes.
     const uint64_t end = static_cast<uint64_t>(entry.Offset) + entry.Size;

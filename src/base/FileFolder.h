@@ -137,8 +137,9 @@ public:
 private:
     TFileFolder() = default;
 
-    // Reads slot i from the open archive file f of fileSize bytes; throws as
-    // LoadFile does.
+    // Reads slot i, already emptied and marked fsNotLoaded by the caller,
+    // from the open archive file f of fileSize bytes; throws as LoadFile does
+    // and leaves the slot unread on failure.
     void LoadSlot(size_t i, std::FILE* f, int64_t fileSize);
 
     std::string fileName_;

@@ -245,12 +245,9 @@ double HeardVolume(const TChan& chan) {
 // The channel's volume for this frame (0..1); advances its slide and declick.
 template <class TChan>
 inline float NextVolume(TChan& chan) {
-    double v = chan.Volume.Next();
-    if (chan.DeclickLeft > 0) {
-        double t = double(chan.DeclickLeft) / double(TAudioMixer::DeclickFrames);
-        v += (chan.DeclickFrom - v) * t;
-        --chan.DeclickLeft;
-    }
+    chan.Volume.Next();
+    const double v = HeardVolume(chan);
+    if (chan.DeclickLeft > 0) --chan.DeclickLeft;
     return float(v / 100.0);
 }
 

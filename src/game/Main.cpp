@@ -10,6 +10,7 @@
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
 #include "base/OrvLog.h"
+#include "base/OrvParser.h"
 #include "base/OrvStream.h"
 #include "base/SFunctions.h"
 #include "fx/OrvFXParticles.h"
@@ -113,6 +114,8 @@ bool TRunOptions::Parse(int argc, const char* const* argv, std::string& error) {
             FullScreen = 1;
         } else if (a == "--no-window") {
             NoWindow = true;
+        } else if (a == "--dump-state") {
+            if (!value(DumpStateFile)) return false;
         } else {
             error = "unknown argument " + a;
             return false;
@@ -951,6 +954,26 @@ bool TOrvGameEngine::SaveScreenshot(const std::string& path) {
     return true;
 }
 
+std::unique_ptr<TOrvParser> TOrvGameEngine::DumpState() const {
+    auto doc = std::make_unique<TOrvParser>();
+    TOrvXMLTag* root = doc->AddTag("MoswickState");
+    root->AddAttribute("GameState", std::to_string(GameState));
+    root->AddAttribute("NowTime", std::to_string(NowTime));
+    Rules->DumpState(*root);
+    Interface->DumpState(*root);
+    return doc;
+}
+
+bool TOrvGameEngine::SaveStateDump(const std::string& path) {
+    try {
+        DumpState()->SaveToFile(path);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "moswick: cannot write the state dump %s: %s\n", path.c_str(), e.what());
+        return false;
+    }
+    return true;
+}
+
 int TOrvGameEngine::Run() {
     if (!run_.InputFile.empty()) {
         script_ = std::make_unique<TInputScript>();
@@ -1000,6 +1023,9 @@ int TOrvGameEngine::Run() {
     }
     if (!run_.ScreenshotFile.empty() && !SaveScreenshot(run_.ScreenshotFile))
         std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", run_.ScreenshotFile.c_str());
+    // Written before shutdown frees the scene, so it shows the state the run
+    // ended in.
+    if (!run_.DumpStateFile.empty() && !SaveStateDump(run_.DumpStateFile) && exitCode_ == 0) exitCode_ = 1;
     FormDestroy();
     return exitCode_;
 }

@@ -34,6 +34,8 @@ class TResourceList;
 class TOrvParticleEffect;
 struct TGlyphItem;
 class TOrvGameEngine;
+class TOrvXMLTag;
+class TOrvParser;
 
 // What a frame updates and draws (32-bit signed; values outside this list
 // draw nothing and only count the frame).
@@ -93,6 +95,10 @@ public:
     virtual void OpenArtefactWindowNow() {}
     // Frees the current scene (shutdown, return to the title).
     virtual void FreeScene() {}
+    // Adds the state of play to the root of the state dump (--dump-state):
+    // attributes such as Mode, SceneInd, TotalScore and children for belts,
+    // the held piece, skills and timers.
+    virtual void DumpState(TOrvXMLTag& root) const { (void)root; }
 };
 
 // The interface engine and the shell screens: windows and controls, their
@@ -135,6 +141,9 @@ public:
     virtual void ShowTitle() {}
     // Start-up: the loading window's progress bar (0..100).
     virtual void LoadingProgress(int32_t percent) { (void)percent; }
+    // Adds the interface's state to the root of the state dump (--dump-state):
+    // the modal stack, the visible controls with their captions.
+    virtual void DumpState(TOrvXMLTag& root) const { (void)root; }
 };
 
 // Settings of one run from the command line.
@@ -149,6 +158,7 @@ struct TRunOptions {
     std::string ScreenshotFile;  // "MemorySurface" written here at the end
     int32_t FullScreen = -1;     // -1 as the options say, 0 window, 1 full screen
     bool NoWindow = false;       // run without any window (screen kept in memory only)
+    std::string DumpStateFile;   // the game's state written here as XML at the end
 
     // Parses the command line. Returns false with a message in error for an
     // unknown argument or a bad value.
@@ -341,6 +351,13 @@ public:
     uint32_t LoopFrame() const { return loopFrame_; }
     // Writes "MemorySurface" as a picture (PNG). False when there is none.
     bool SaveScreenshot(const std::string& path);
+    // The game's state as an XML document with the root "MoswickState": the
+    // engine's own attributes (GameState, NowTime), then what the rules and
+    // the interface add. The caller owns the result.
+    std::unique_ptr<TOrvParser> DumpState() const;
+    // Writes DumpState() to path atomically. False (and a log line) when the
+    // file cannot be written.
+    bool SaveStateDump(const std::string& path);
     const TRunOptions& RunOptions() const { return run_; }
     // Moves the virtual clock on (runs with a fixed step; tests). Does
     // nothing on the real clock.

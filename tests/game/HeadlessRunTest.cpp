@@ -223,6 +223,18 @@ TEST_F(HeadlessRunTest, StartsWithTheGamesOwnData) {
     EXPECT_GT(lit, 20);
 }
 
+// The state dump is written at the end of the run, also into a folder that
+// does not yet hold it, and a dump that cannot be written fails the run.
+TEST_F(HeadlessRunTest, StateDumpIsWrittenAtTheEnd) {
+    MakeArchive();
+    const std::string dump = (dir_ / "state.xml").string();
+    ASSERT_EQ(Run("--frames 6 --fixed-step 16 --dump-state \"" + dump + "\""), 0);
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(dump, text));
+    EXPECT_EQ(text.rfind("<MoswickState GameState=\"5\" NowTime=\"", 0), 0u) << text;
+    EXPECT_EQ(Run("--frames 2 --dump-state \"" + (dir_ / "no" / "such" / "state.xml").string() + "\""), 1);
+}
+
 TEST_F(HeadlessRunTest, BadCommandLineAndScriptAreRefused) {
     MakeArchive();
     WriteFile("input.txt", "frame 1 key nosuchkey\n");

@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
                      "moswick: %s\n"
                      "usage: moswick [--window|--fullscreen] [--frames N] [--fixed-step MS] [--seed N]\n"
                      "               [--input FILE] [--screenshot FILE] [--data-dir DIR] [--write-dir DIR]\n"
-                     "               [--no-window]\n"
+                     "               [--no-window] [--dump-state FILE]\n"
                      "       moswick --effect FILE [--frames N] [--fixed-step MS] [--screenshot FILE] (effect viewer)\n",
                      error.c_str());
         return 2;

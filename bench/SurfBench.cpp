@@ -31,8 +31,7 @@ constexpr int kSpriteCount = 500;
 enum TScene { scFrame, scSprites };
 enum TAlpha { alNoise, alSprite };
 
-std::vector<uint8_t> MakeAlpha(int w, int h, TAlpha kind, std::mt19937& rng)
-{
+std::vector<uint8_t> MakeAlpha(int w, int h, TAlpha kind, std::mt19937& rng) {
     std::vector<uint8_t> a(static_cast<size_t>(w) * h);
     const double cx = (w - 1) / 2.0, cy = (h - 1) / 2.0, r = std::min(w, h) * 0.45;
     for (int y = 0; y < h; ++y)
@@ -54,10 +53,8 @@ struct TPlacement {
     int Y = 0;
 };
 
-std::vector<TPlacement> Placements(TScene scene)
-{
-    if (scene == scFrame)
-        return {TPlacement{0, 0}};
+std::vector<TPlacement> Placements(TScene scene) {
+    if (scene == scFrame) return {TPlacement{0, 0}};
     std::mt19937 rng(99);
     std::vector<TPlacement> out(kSpriteCount);
     for (TPlacement& p : out) {
@@ -67,15 +64,12 @@ std::vector<TPlacement> Placements(TScene scene)
     return out;
 }
 
-int SourceSide(TScene scene, bool height)
-{
-    if (scene == scSprites)
-        return kSprite;
+int SourceSide(TScene scene, bool height) {
+    if (scene == scSprites) return kSprite;
     return height ? kFrameH : kFrameW;
 }
 
-int64_t PixelsPerIteration(TScene scene)
-{
+int64_t PixelsPerIteration(TScene scene) {
     return scene == scFrame ? int64_t(kFrameW) * kFrameH : int64_t(kSprite) * kSprite * kSpriteCount;
 }
 
@@ -85,8 +79,7 @@ struct TEngineScene {
     std::unique_ptr<TSurfEngine> Engine;
     std::vector<TPlacement> Places;
 
-    TEngineScene(const TPixelFormat& format, TScene scene, TAlpha alpha, TSimdPath path)
-    {
+    TEngineScene(const TPixelFormat& format, TScene scene, TAlpha alpha, TSimdPath path) {
         std::mt19937 rng(5);
         Engine = std::make_unique<TSurfEngine>(format, kFrameW, kFrameH);
         Engine->SetSimdPath(path);
@@ -97,8 +90,7 @@ struct TEngineScene {
         Engine->CreateEmptySurface("C", kFrameW, kFrameH);
         for (const char* name : {"dst", "src", "B", "C"}) {
             SurfaceRecord& s = *Engine->GetSurface(name);
-            for (int i = 0; i < s.Pitch * s.Height; ++i)
-                s.Bits[i] = static_cast<uint8_t>(rng());
+            for (int i = 0; i < s.Pitch * s.Height; ++i) s.Bits[i] = static_cast<uint8_t>(rng());
         }
         SurfaceRecord& src = *Engine->GetSurface("src");
         src.AlphaMap = MakeAlpha(sw, sh, alpha, rng);
@@ -107,79 +99,73 @@ struct TEngineScene {
     }
 };
 
-TPixelFormat FormatOf(int bpp)
-{
+TPixelFormat FormatOf(int bpp) {
     return bpp == 32 ? TPixelFormat::Xrgb8888() : TPixelFormat::Rgb565();
 }
 
-const char* PathName(TSimdPath p)
-{
+const char* PathName(TSimdPath p) {
     return p == spScalar ? "scalar" : p == spSSE2 ? "sse2" : "avx2";
 }
 
-const char* SceneName(TScene s)
-{
+const char* SceneName(TScene s) {
     return s == scFrame ? "frame800x600" : "sprites64x500";
 }
 
-const char* AlphaName(TAlpha a)
-{
+const char* AlphaName(TAlpha a) {
     return a == alNoise ? "noise" : "sprite";
 }
 
 enum TOp { opCopy, opAlpha255, opAlpha128, opTint, opAddBlend, opRect };
 
-const char* OpName(TOp op)
-{
+const char* OpName(TOp op) {
     switch (op) {
-    case opCopy:
-        return "copy";
-    case opAlpha255:
-        return "alpha_op255";
-    case opAlpha128:
-        return "alpha_op128";
-    case opTint:
-        return "alpha_tint";
-    case opAddBlend:
-        return "addblend";
-    case opRect:
-        return "rect";
+        case opCopy:
+            return "copy";
+        case opAlpha255:
+            return "alpha_op255";
+        case opAlpha128:
+            return "alpha_op128";
+        case opTint:
+            return "alpha_tint";
+        case opAddBlend:
+            return "addblend";
+        case opRect:
+            return "rect";
     }
     return "?";
 }
 
-void RunEngine(benchmark::State& state, int bpp, TScene scene, TAlpha alpha, TSimdPath path, TOp op)
-{
+void RunEngine(benchmark::State& state, int bpp, TScene scene, TAlpha alpha, TSimdPath path, TOp op) {
     TEngineScene s(FormatOf(bpp), scene, alpha, path);
     TSurfEngine& e = *s.Engine;
     const TRect spriteRect{0, 0, kSprite, kSprite};
     for (auto _ : state) {
         for (const TPlacement& p : s.Places) {
             switch (op) {
-            case opCopy:
-                e.DrawSurface("src", "dst", p.X, p.Y);
-                break;
-            case opAlpha255:
-                e.DrawWithAlphaChannel("src", "dst", p.X, p.Y, 255);
-                break;
-            case opAlpha128:
-                e.DrawWithAlphaChannel("src", "dst", p.X, p.Y, 128);
-                break;
-            case opTint:
-                e.DrawWithAlphaChannel("src", "dst", p.X, p.Y, 200, nullptr, 0x3080FF, 128);
-                break;
-            case opAddBlend: {
-                TRect r = scene == scFrame ? TRect{0, 0, kFrameW, kFrameH}
-                                           : TRect{p.X, p.Y, p.X + spriteRect.Right, p.Y + spriteRect.Bottom};
-                e.AddBlend("dst", "B", "C", &r, &r);
-                break;
-            }
-            case opRect: {
-                TRect r = scene == scFrame ? TRect{0, 0, kFrameW, kFrameH}
-                                           : TRect{p.X, p.Y, p.X + kSprite, p.Y + kSprite};
-                e.DrawRect("dst", r, 0x204060, 100);
-                break;
-            }
+                case opCopy:
+                    e.DrawSurface("src", "dst", p.X, p.Y);
+                    break;
+                case opAlpha255:
+                    e.DrawWithAlphaChannel("src", "dst", p.X, p.Y, 255);
+                    break;
+                case opAlpha128:
+                    e.DrawWithAlphaChannel("src", "dst", p.X, p.Y, 128);
+                    break;
+                case opTint:
+                    e.DrawWithAlphaChannel("src", "dst", p.X, p.Y, 200, nullptr, 0x3080FF, 128);
+                    break;
+                case opAddBlend: {
+                    TRect r = scene == scFrame ? TRect{0, 0, kFrameW, kFrameH}
+                                               : TRect{p.X, p.Y, p.X + spriteRect.Right, p.Y + spriteRect.Bottom};
+                    e.AddBlend("dst", "B", "C", &r, &r);
+                    break;
+                }
+                case opRect: {
+                    TRect r = scene == scFrame ? TRect{0, 0, kFrameW, kFrameH}
+                                               : TRect{p.X, p.Y, p.X + kSprite, p.Y + kSprite};
+                    e.DrawRect("dst", r, 0x204060, 100);
+                    break;
+                }
             }
         }
         benchmark::ClobberMemory();
@@ -188,8 +174,7 @@ void RunEngine(benchmark::State& state, int bpp, TScene scene, TAlpha alpha, TSi
 }
 
 // memcpy of the bytes the drawing touches (row by row, as a blit does).
-void RunMemcpy(benchmark::State& state, int bpp, TScene scene)
-{
+void RunMemcpy(benchmark::State& state, int bpp, TScene scene) {
     TEngineScene s(FormatOf(bpp), scene, alSprite, spScalar);
     SurfaceRecord& dst = *s.Engine->GetSurface("dst");
     SurfaceRecord& src = *s.Engine->GetSurface("src");
@@ -207,13 +192,11 @@ void RunMemcpy(benchmark::State& state, int bpp, TScene scene)
 // pixman, 32-bit only: x8r8g8b8 with an a8 mask (the alpha plane), or a
 // premultiplied a8r8g8b8 picture with a solid mask (the opacity), OVER an
 // x8r8g8b8 frame.
-void RunPixman(benchmark::State& state, TScene scene, TAlpha alpha, bool solidMask)
-{
+void RunPixman(benchmark::State& state, TScene scene, TAlpha alpha, bool solidMask) {
     std::mt19937 rng(5);
     const int sw = SourceSide(scene, false), sh = SourceSide(scene, true);
     std::vector<uint32_t> dstBits(static_cast<size_t>(kFrameW) * kFrameH), srcBits(static_cast<size_t>(sw) * sh);
-    for (auto& v : dstBits)
-        v = rng();
+    for (auto& v : dstBits) v = rng();
     std::vector<uint8_t> a = MakeAlpha(sw, sh, alpha, rng);
     const int maskStride = (sw + 3) / 4 * 4;
     std::vector<uint8_t> maskBits(static_cast<size_t>(maskStride) * sh);
@@ -231,8 +214,8 @@ void RunPixman(benchmark::State& state, TScene scene, TAlpha alpha, bool solidMa
             }
         }
     pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameW, kFrameH, dstBits.data(), kFrameW * 4);
-    pixman_image_t* src = pixman_image_create_bits(solidMask ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8, sw, sh,
-                                                   srcBits.data(), sw * 4);
+    pixman_image_t* src =
+        pixman_image_create_bits(solidMask ? PIXMAN_a8r8g8b8 : PIXMAN_x8r8g8b8, sw, sh, srcBits.data(), sw * 4);
     pixman_image_t* mask = nullptr;
     if (solidMask) {
         pixman_color_t colour{0, 0, 0, static_cast<uint16_t>(128 * 257)};
@@ -254,18 +237,16 @@ void RunPixman(benchmark::State& state, TScene scene, TAlpha alpha, bool solidMa
 
 // pixman's saturating ADD of a frame onto the frame (nearest to AddBlend)
 // and OVER of a translucent solid colour (nearest to DrawRect), 32-bit.
-void RunPixmanSolid(benchmark::State& state, TScene scene, bool add)
-{
+void RunPixmanSolid(benchmark::State& state, TScene scene, bool add) {
     std::mt19937 rng(5);
     std::vector<uint32_t> dstBits(static_cast<size_t>(kFrameW) * kFrameH), srcBits(dstBits.size());
-    for (auto& v : dstBits)
-        v = rng();
-    for (auto& v : srcBits)
-        v = rng();
+    for (auto& v : dstBits) v = rng();
+    for (auto& v : srcBits) v = rng();
     pixman_image_t* dst = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameW, kFrameH, dstBits.data(), kFrameW * 4);
     pixman_image_t* src = pixman_image_create_bits(PIXMAN_x8r8g8b8, kFrameW, kFrameH, srcBits.data(), kFrameW * 4);
     const int w = scene == scFrame ? kFrameW : kSprite, h = scene == scFrame ? kFrameH : kSprite;
-    const pixman_color_t colour{static_cast<uint16_t>(0x60 * 257 * 100 / 255), static_cast<uint16_t>(0x40 * 257 * 100 / 255),
+    const pixman_color_t colour{static_cast<uint16_t>(0x60 * 257 * 100 / 255),
+                                static_cast<uint16_t>(0x40 * 257 * 100 / 255),
                                 static_cast<uint16_t>(0x20 * 257 * 100 / 255), static_cast<uint16_t>(100 * 257)};
     std::vector<TPlacement> places = Placements(scene);
     for (auto _ : state) {
@@ -287,8 +268,7 @@ void RunPixmanSolid(benchmark::State& state, TScene scene, bool add)
 
 // SDL2's blitter: an ARGB8888 picture blended onto an XRGB8888 frame with
 // an alpha modulation (the opacity).
-void RunSdl(benchmark::State& state, TScene scene, TAlpha alpha, uint8_t opacity)
-{
+void RunSdl(benchmark::State& state, TScene scene, TAlpha alpha, uint8_t opacity) {
     std::mt19937 rng(5);
     const int sw = SourceSide(scene, false), sh = SourceSide(scene, true);
     SDL_Surface* dst = SDL_CreateRGBSurfaceWithFormat(0, kFrameW, kFrameH, 32, SDL_PIXELFORMAT_RGB888);
@@ -316,8 +296,7 @@ void RunSdl(benchmark::State& state, TScene scene, TAlpha alpha, uint8_t opacity
 
 // Presenting the whole frame to a headless display (the copy into the
 // screen buffer; with a window the texture upload comes on top).
-void RunPresent(benchmark::State& state, int bpp)
-{
+void RunPresent(benchmark::State& state, int bpp) {
     TDisplay display;
     std::string error;
     if (!display.Init(nullptr, kFrameW, kFrameH, bpp, false, error)) {
@@ -335,26 +314,24 @@ void RunPresent(benchmark::State& state, int bpp)
     state.SetItemsProcessed(state.iterations() * int64_t(kFrameW) * kFrameH);
 }
 
-void RegisterAll()
-{
+void RegisterAll() {
     std::vector<TSimdPath> paths{spScalar};
-    if (TSurfEngine::BestSimdPath() >= spSSE2)
-        paths.push_back(spSSE2);
-    if (TSurfEngine::BestSimdPath() >= spAVX2)
-        paths.push_back(spAVX2);
+    if (TSurfEngine::BestSimdPath() >= spSSE2) paths.push_back(spSSE2);
+    if (TSurfEngine::BestSimdPath() >= spAVX2) paths.push_back(spAVX2);
     const double minTime = 0.1;
     for (TScene scene : {scFrame, scSprites}) {
         for (int bpp : {32, 16}) {
             const std::string base = std::string(SceneName(scene)) + "/" + std::to_string(bpp) + "bit/";
             benchmark::RegisterBenchmark((base + "memcpy").c_str(), RunMemcpy, bpp, scene)->MinTime(minTime);
-            benchmark::RegisterBenchmark((base + "engine_copy").c_str(), RunEngine, bpp, scene, alSprite, spScalar, opCopy)
+            benchmark::RegisterBenchmark((base + "engine_copy").c_str(), RunEngine, bpp, scene, alSprite, spScalar,
+                                         opCopy)
                 ->MinTime(minTime);
             for (TOp op : {opAlpha255, opAlpha128, opTint})
                 for (TAlpha alpha : {alNoise, alSprite})
                     for (TSimdPath path : paths)
                         benchmark::RegisterBenchmark(
-                            (base + OpName(op) + "/" + AlphaName(alpha) + "/" + PathName(path)).c_str(), RunEngine,
-                            bpp, scene, alpha, path, op)
+                            (base + OpName(op) + "/" + AlphaName(alpha) + "/" + PathName(path)).c_str(), RunEngine, bpp,
+                            scene, alpha, path, op)
                             ->MinTime(minTime);
             for (TOp op : {opAddBlend, opRect})
                 for (TSimdPath path : paths)
@@ -388,12 +365,10 @@ void RegisterAll()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     RegisterAll();
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

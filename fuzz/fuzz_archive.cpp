@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 folder.LoadFile(folder.Dir[i].Name);
                 const int first = folder.IndexOf(folder.Dir[i].Name);
                 if (first < 0 || static_cast<size_t>(first) > i) std::abort();
-                if (static_cast<size_t>(first) == i && folder.Files[i].Stream->Size() != folder.Dir[i].Size) std::abort();
+                if (static_cast<size_t>(first) == i && folder.Files[i].Stream->Size() != folder.Dir[i].Size)
+                    std::abort();
                 TMemoryStream* s = folder.Stream(folder.Dir[i].Name);
                 if (s == nullptr || s->Position() != 0) std::abort();
             } catch (const OrvException&) {

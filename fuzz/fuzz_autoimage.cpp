@@ -14,8 +14,7 @@ namespace {
 
 std::vector<uint8_t> Picture(int w, int h, int channels) {
     TPicture p = TPicture::Create(w, h, channels);
-    for (size_t i = 0; i < p.Pixels.size(); ++i)
-        p.Pixels[i] = uint8_t(i * 29 + 7);
+    for (size_t i = 0; i < p.Pixels.size(); ++i) p.Pixels[i] = uint8_t(i * 29 + 7);
     return EncodePNG(p);
 }
 
@@ -35,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         image.Run(std::string_view(reinterpret_cast<const char*>(data), size));
     } catch (const OrvException&) {
-        if (archive.Dir.size() != 3)
-            std::abort();
+        if (archive.Dir.size() != 3) std::abort();
         return 0;
     }
     const TPicture& canvas = image.Canvas();

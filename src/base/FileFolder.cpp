@@ -25,11 +25,13 @@ TFilePtr OpenForReading(const std::string& path) {
     return f;
 }
 
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t GetU16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 uint32_t GetU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
 }
 
 void PutU16(uint8_t* p, uint16_t v) {
@@ -41,7 +43,9 @@ void PutU32(uint8_t* p, uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-uint8_t FoldAZ(uint8_t c) { return (c >= 'A' && c <= 'Z') ? static_cast<uint8_t>(c + ('a' - 'A')) : c; }
+uint8_t FoldAZ(uint8_t c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<uint8_t>(c + ('a' - 'A')) : c;
+}
 
 bool SameNameAZ(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -59,7 +63,9 @@ int64_t FileSizeOf(std::FILE* f) {
 }
 
 // Reads up to count bytes; returns how many were read.
-size_t ReadBytes(std::FILE* f, void* dest, size_t count) { return count == 0 ? 0 : std::fread(dest, 1, count, f); }
+size_t ReadBytes(std::FILE* f, void* dest, size_t count) {
+    return count == 0 ? 0 : std::fread(dest, 1, count, f);
+}
 
 }  // namespace
 
@@ -67,7 +73,8 @@ TFileFolder::TFileFolder(const std::string& fileName) : fileName_(fileName) {
     TFilePtr f = OpenForReading(fileName_);
 
     uint8_t header[HeaderSize];
-    if (ReadBytes(f.get(), header, HeaderSize) < HeaderSize) throw OrvException("Cannot open FileFolder (wrong file size)");
+    if (ReadBytes(f.get(), header, HeaderSize) < HeaderSize)
+        throw OrvException("Cannot open FileFolder (wrong file size)");
     magic_ = GetU16(header);
     version_ = GetU16(header + 2);
     count_ = GetU16(header + 4);
@@ -101,7 +108,9 @@ TFileFolder::TFileFolder(const std::string& fileName) : fileName_(fileName) {
     dataOffset_ = static_cast<uint32_t>(HeaderSize + dirBytes);
 }
 
-TFileFolder TFileFolder::Create(const std::string& fileName) { return TFileFolder(fileName); }
+TFileFolder TFileFolder::Create(const std::string& fileName) {
+    return TFileFolder(fileName);
+}
 
 TFileFolder TFileFolder::CreateNew(const std::string& fileName) {
     TFileFolder folder;
@@ -198,7 +207,8 @@ void TFileFolder::RecalcOffsets() {
 void TFileFolder::SaveToFile() {
     // Dir and Files are open to callers; the header is taken from them so a
     // directory grown by hand is still written consistently.
-    if (Dir.size() != Files.size() || Dir.size() > MaxCount) throw OrvException("Cannot save FileFolder (wrong sizing)");
+    if (Dir.size() != Files.size() || Dir.size() > MaxCount)
+        throw OrvException("Cannot save FileFolder (wrong sizing)");
     count_ = static_cast<uint16_t>(Dir.size());
     notCount_ = static_cast<uint16_t>(~count_);
     LoadAll();

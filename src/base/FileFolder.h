@@ -28,7 +28,7 @@ struct TDirEntry {
     std::string Name;
     uint32_t Offset = 0;  // relative to the start of the data area
     uint32_t Size = 0;
-    uint16_t Kind = 0;    // the adder's code; the archive gives it no meaning
+    uint16_t Kind = 0;  // the adder's code; the archive gives it no meaning
 };
 
 using TDir = std::vector<TDirEntry>;

@@ -33,7 +33,9 @@ void TOrvObject::SetName(const std::string& value) {
 // ---------------------------------------------------------------------------
 // TOrvClassReg
 
-TOrvClassReg::TOrvClassReg() { Register<TOrvObject>("TOrvObject"); }
+TOrvClassReg::TOrvClassReg() {
+    Register<TOrvObject>("TOrvObject");
+}
 
 TOrvClassReg& TOrvClassReg::Instance() {
     static TOrvClassReg registry;
@@ -56,7 +58,9 @@ const TOrvClassInfo* TOrvClassReg::FindClass(std::string_view className) const {
 
 TOrvEngine::TOrvEngine(const TOrvClassReg* classes) : classes_(classes ? classes : &TOrvClassReg::Instance()) {}
 
-TOrvEngine::~TOrvEngine() { TOrvEngine::Clear(); }
+TOrvEngine::~TOrvEngine() {
+    TOrvEngine::Clear();
+}
 
 const TOrvPropTable& TOrvEngine::ClassPropTable() {
     static const TOrvPropTable table("TOrvEngine", &TOrvPersistent::ClassPropTable());
@@ -89,14 +93,18 @@ int TOrvEngine::IndexOfName(std::string_view name) const {
     return -1;
 }
 
-TOrvObject* TOrvEngine::FindObject(std::string_view name) const { return GetObject(IndexOfName(name)); }
+TOrvObject* TOrvEngine::FindObject(std::string_view name) const {
+    return GetObject(IndexOfName(name));
+}
 
 TOrvObject* TOrvEngine::GetObject(int index) const {
     if (index < 0 || static_cast<size_t>(index) >= Objects.size()) return nullptr;
     return Objects[static_cast<size_t>(index)].get();
 }
 
-void TOrvEngine::DeleteObject(const std::string& name) { DeleteObject(IndexOfName(name)); }
+void TOrvEngine::DeleteObject(const std::string& name) {
+    DeleteObject(IndexOfName(name));
+}
 
 void TOrvEngine::DeleteObject(int index) {
     if (index < 0 || static_cast<size_t>(index) >= Objects.size()) return;

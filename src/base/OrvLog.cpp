@@ -18,7 +18,9 @@ void TOrvLog::Open(const std::string& path, uint32_t startTick) {
     if (!path_.empty()) std::remove(path_.c_str());
 }
 
-void TOrvLog::Close() { path_.clear(); }
+void TOrvLog::Close() {
+    path_.clear();
+}
 
 std::string TOrvLog::Stamp(uint32_t elapsedMs) {
     const uint32_t minutes = elapsedMs / 60000;

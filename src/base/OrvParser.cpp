@@ -10,7 +10,9 @@ namespace {
 
 const char* const kCrLf = "\r\n";
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
 
 // Replaces every occurrence of from (non-empty) by to in one left-to-right pass.
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to) {
@@ -86,8 +88,9 @@ void AppendAttributes(std::string& out, const TOrvXMLTag& tag, bool inHead) {
         const bool unwritable = v.find('"') != std::string::npos ||
                                 (inHead ? v.find("?>") != std::string::npos : v.find('>') != std::string::npos);
         if (unwritable)
-            throw OrvException("[TOrvXMLTag.ToText] Attribute value cannot be written, it would end the markup! Tag name: \"" +
-                               tag.Name + "\", Attribute name: \"" + attr->Name + "\".");
+            throw OrvException(
+                "[TOrvXMLTag.ToText] Attribute value cannot be written, it would end the markup! Tag name: \"" +
+                tag.Name + "\", Attribute name: \"" + attr->Name + "\".");
         out += ' ';
         out += attr->Name;
         out += "=\"";
@@ -107,7 +110,9 @@ bool IsWritableName(const std::string& name) {
     return true;
 }
 
-bool WritesValueInline(const TOrvXMLTag& tag) { return !tag.Value.empty() && tag.Value.size() < 80; }
+bool WritesValueInline(const TOrvXMLTag& tag) {
+    return !tag.Value.empty() && tag.Value.size() < 80;
+}
 
 // Writes the opening part of an element; returns false when the element was
 // complete in one line ("<Name />") and needs no closing part.
@@ -115,8 +120,9 @@ bool WriteOpening(std::string& out, const TOrvXMLTag& tag, int level) {
     const std::string indent(static_cast<size_t>(level), '\t');
     const bool inlineValue = WritesValueInline(tag);
     if (!IsWritableName(tag.Name))
-        throw OrvException("[TOrvXMLTag.ToText] Element name cannot be written, it would read back as other markup! Tag name: \"" +
-                           tag.Name + "\".");
+        throw OrvException(
+            "[TOrvXMLTag.ToText] Element name cannot be written, it would read back as other markup! Tag name: \"" +
+            tag.Name + "\".");
     out += indent;
     out += '<';
     out += tag.Name;
@@ -150,7 +156,9 @@ void WriteClosing(std::string& out, const TOrvXMLTag& tag, int level) {
 TOrvXMLTag::TOrvXMLTag(std::string name, std::string value, TOrvXMLTag* parent)
     : Name(std::move(name)), Value(std::move(value)), Parent(parent) {}
 
-TOrvXMLTag::~TOrvXMLTag() { FreeTags(Tags); }
+TOrvXMLTag::~TOrvXMLTag() {
+    FreeTags(Tags);
+}
 
 TOrvXMLTag* TOrvXMLTag::AddTag(const std::string& name, const std::string& value) {
     Tags.push_back(std::make_unique<TOrvXMLTag>(name, value, this));
@@ -179,12 +187,14 @@ TOrvXMLTag* TOrvXMLTag::AddTagByString(const std::string& s) {
         const std::string attrName = TrimBlanks(std::string_view(s).substr(p, eq - p));
         const size_t open = s.find('"', eq);
         if (open == std::string::npos)
-            throw OrvException("[TOrvXMLTag.AddTagByString] Expected open \" in Attribute value but found nothing! Tag name: \"" +
-                               child->Name + "\", Attribute name: \"" + attrName + "\".");
+            throw OrvException(
+                "[TOrvXMLTag.AddTagByString] Expected open \" in Attribute value but found nothing! Tag name: \"" +
+                child->Name + "\", Attribute name: \"" + attrName + "\".");
         const size_t close = s.find('"', open + 1);
         if (close == std::string::npos)
-            throw OrvException("[TOrvXMLTag.AddTagByString] Expected closed \" in Attribute value but found nothing! Tag name: \"" +
-                               child->Name + "\", Attribute name: \"" + attrName + "\".");
+            throw OrvException(
+                "[TOrvXMLTag.AddTagByString] Expected closed \" in Attribute value but found nothing! Tag name: \"" +
+                child->Name + "\", Attribute name: \"" + attrName + "\".");
         child->AddAttribute(attrName, s.substr(open + 1, close - open - 1));
         p = close + 1;
         if (p >= s.size()) return child;
@@ -218,11 +228,17 @@ std::string TOrvXMLTag::AttributeValue(std::string_view name, const std::string&
     return attr ? attr->Value : def;
 }
 
-TOrvXMLTag* TOrvXMLTag::LastTag() const { return Tags.empty() ? nullptr : Tags.back().get(); }
+TOrvXMLTag* TOrvXMLTag::LastTag() const {
+    return Tags.empty() ? nullptr : Tags.back().get();
+}
 
-void TOrvXMLTag::ClearTags() { FreeTags(Tags); }
+void TOrvXMLTag::ClearTags() {
+    FreeTags(Tags);
+}
 
-void TOrvXMLTag::ClearAttributes() { Attributes.clear(); }
+void TOrvXMLTag::ClearAttributes() {
+    Attributes.clear();
+}
 
 void TOrvXMLTag::Assign(const TOrvXMLTag* source) {
     if (source == nullptr || source == this) return;
@@ -369,7 +385,8 @@ void TOrvParser::TypifyText(const std::string& text) {
             typed.push_back("1" + SpacesForBreaks(inside.substr(1)));
         } else {
             const bool empty = !inside.empty() && inside.back() == '/';
-            const std::string content = SpacesForBreaks(TrimBlanks(empty ? inside.substr(0, inside.size() - 1) : inside));
+            const std::string content =
+                SpacesForBreaks(TrimBlanks(empty ? inside.substr(0, inside.size() - 1) : inside));
             if (content.empty())
                 throw OrvException("[TOrvXMLTag.MakeTypifiedLines] Markup without a name: \"<" + std::string(inside) +
                                    ">\"!");
@@ -401,8 +418,8 @@ void TOrvParser::BuildTree() {
             }
             case '3':
                 if (depth >= MaxDepth)
-                    throw OrvException("[TOrvXMLTag.BuildTree] Elements nested deeper than " + std::to_string(MaxDepth) +
-                                       " levels!");
+                    throw OrvException("[TOrvXMLTag.BuildTree] Elements nested deeper than " +
+                                       std::to_string(MaxDepth) + " levels!");
                 current = current->AddTagByString(content);
                 ++depth;
                 break;
@@ -451,12 +468,13 @@ std::string TOrvParser::SaveToString() {
     return out;
 }
 
-void TOrvParser::SaveToStream(TMemoryStream& stream) { stream.WriteString(SaveToString()); }
+void TOrvParser::SaveToStream(TMemoryStream& stream) {
+    stream.WriteString(SaveToString());
+}
 
 void TOrvParser::SaveToFile(const std::string& fileName) {
     const std::string text = SaveToString();
-    if (!WriteFileAtomically(fileName, text.data(), text.size()))
-        throw OrvException("Cannot write file " + fileName);
+    if (!WriteFileAtomically(fileName, text.data(), text.size())) throw OrvException("Cannot write file " + fileName);
 }
 
 // ---------------------------------------------------------------------------
@@ -500,12 +518,24 @@ std::string EncodeEntities(std::string_view s) {
     out.reserve(s.size());
     for (char c : s) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '\'': out += "&apos;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c; break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '\'':
+                out += "&apos;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+                break;
         }
     }
     return out;

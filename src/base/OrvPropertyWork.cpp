@@ -7,7 +7,9 @@
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameTextAscii(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -23,7 +25,9 @@ int HexDigit(char c) {
     return -1;
 }
 
-std::string Quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string Quoted(std::string_view s) {
+    return "\"" + std::string(s) + "\"";
+}
 
 [[noreturn]] void Fail(const TOrvPersistent& obj, const TOrvPropInfo& prop, const std::string& what) {
     throw OrvException("[TOrvPropertyWork.SetPropValue] Property \"" + prop.Name + "\" of class " + obj.ClassName() +
@@ -222,7 +226,9 @@ std::vector<const TOrvPropInfo*> TOrvPropTable::All() const {
     return out;
 }
 
-void TOrvPropTable::Add(TOrvPropInfo info) { props_.push_back(std::move(info)); }
+void TOrvPropTable::Add(TOrvPropInfo info) {
+    props_.push_back(std::move(info));
+}
 
 const TOrvPropTable& TOrvPersistent::ClassPropTable() {
     static const TOrvPropTable table("TOrvPersistent");
@@ -246,8 +252,8 @@ void SetPropValue(TOrvPersistent& obj, std::string_view propName, const TOrvVari
 TOrvVariant GetPropValue(const TOrvPersistent& obj, std::string_view propName) {
     const TOrvPropInfo& prop = FindOrFail(obj, propName, "GetPropValue");
     if (!prop.CanRead())
-        throw OrvException("[TOrvPropertyWork.GetPropValue] Property \"" + prop.Name + "\" of class " + obj.ClassName() +
-                           " is write-only!");
+        throw OrvException("[TOrvPropertyWork.GetPropValue] Property \"" + prop.Name + "\" of class " +
+                           obj.ClassName() + " is write-only!");
     TOrvVariant v = prop.Get(obj);
     if (prop.Kind == TPropKind::pkEnumeration) {
         const int64_t ordinal = v.AsInteger();
@@ -341,8 +347,8 @@ bool TryTextToSet(TOrvEnumNames names, std::string_view text, uint64_t& out) {
         size_t start = 0;
         for (;;) {
             const size_t comma = t.find(',', start);
-            const std::string element =
-                TrimBlanks(std::string_view(t).substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+            const std::string element = TrimBlanks(
+                std::string_view(t).substr(start, comma == std::string::npos ? std::string::npos : comma - start));
             const int v = EnumValueOf(names, element);
             if (v < 0 || v >= 64) return false;
             mask |= uint64_t{1} << v;

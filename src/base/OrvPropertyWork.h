@@ -233,7 +233,8 @@ public:
     TOrvPropBuilder& SetOf(std::string_view name, G getter, S setter, TOrvEnumNames names) {
         static_assert(std::is_integral_v<ValueOf<G>> && std::is_unsigned_v<ValueOf<G>>, "SetOf needs an unsigned mask");
         // MaxValue holds how many elements the mask can carry.
-        return Add<G, S>(name, TPropKind::pkSet, 0, static_cast<int64_t>(sizeof(ValueOf<G>) * 8), names, getter, setter);
+        return Add<G, S>(name, TPropKind::pkSet, 0, static_cast<int64_t>(sizeof(ValueOf<G>) * 8), names, getter,
+                         setter);
     }
     template <class G>
     TOrvPropBuilder& SetOf(std::string_view name, G getter, TOrvEnumNames names) {
@@ -245,7 +246,9 @@ public:
         TOrvPropInfo info;
         info.Name = std::string(name);
         info.Kind = TPropKind::pkString;
-        info.Set = [setter](TOrvPersistent& obj, const TOrvVariant& v) { (static_cast<T&>(obj).*setter)(v.ToString()); };
+        info.Set = [setter](TOrvPersistent& obj, const TOrvVariant& v) {
+            (static_cast<T&>(obj).*setter)(v.ToString());
+        };
         table_.Add(std::move(info));
         return *this;
     }
@@ -268,7 +271,8 @@ private:
             static_assert(std::is_integral_v<V>, "unsupported property type");
             // A set is an unsigned mask that may use all 64 bits; it travels as
             // the same bits in a signed integer.
-            if (kind == TPropKind::pkSet) return TOrvVariant::FromInteger(static_cast<int64_t>(static_cast<uint64_t>(value)));
+            if (kind == TPropKind::pkSet)
+                return TOrvVariant::FromInteger(static_cast<int64_t>(static_cast<uint64_t>(value)));
             return TOrvVariant::FromInteger(static_cast<int64_t>(value));
         }
     }

@@ -41,4 +41,6 @@ int32_t TOrvRandom::Between(int32_t lo, int32_t hi) {
     return lo + Below(static_cast<int32_t>(span));
 }
 
-double TOrvRandom::Unit() { return Next() / 4294967296.0; }
+double TOrvRandom::Unit() {
+    return Next() / 4294967296.0;
+}

@@ -30,7 +30,10 @@ public:
     // Resizes the stream (new bytes are zero); the position is kept but
     // clamped to the new size.
     void SetSize(size_t size);
-    void Clear() { data_.clear(); pos_ = 0; }
+    void Clear() {
+        data_.clear();
+        pos_ = 0;
+    }
 
     uint8_t* Data() { return data_.data(); }
     const uint8_t* Data() const { return data_.data(); }

@@ -12,7 +12,9 @@
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -105,7 +107,9 @@ double ValFloat(std::string_view S) {
     return value;
 }
 
-std::string BoolToText(bool B) { return B ? "true" : "false"; }
+std::string BoolToText(bool B) {
+    return B ? "true" : "false";
+}
 
 std::string GetWord(std::string_view S, int N) {
     if (N <= 0) return std::string();
@@ -161,7 +165,9 @@ std::string AttrValueOf(std::string_view S, std::string_view Name) {
 
 // ---- Integer arrays ----
 
-void AddInt(TIntegers& A, int32_t V) { A.push_back(V); }
+void AddInt(TIntegers& A, int32_t V) {
+    A.push_back(V);
+}
 
 void InsertInt(TIntegers& A, int32_t V, int I) {
     if (I < 0) I = 0;
@@ -177,7 +183,9 @@ void DeleteInt(int I, TIntegers& A) {
     A.erase(A.begin() + I);
 }
 
-bool IntInArray(int32_t V, const TIntegers& A) { return IndexOfInt(A, V) >= 0; }
+bool IntInArray(int32_t V, const TIntegers& A) {
+    return IndexOfInt(A, V) >= 0;
+}
 
 int IndexOfInt(const TIntegers& A, int32_t V) {
     for (size_t i = 0; i < A.size(); ++i) {
@@ -221,7 +229,9 @@ bool PointInRect(const TRect& R, const TPoint& P) {
     return P.X >= R.Left && P.X <= R.Right && P.Y >= R.Top && P.Y <= R.Bottom;
 }
 
-void AddRect(TRects& Rects, const TRect& R) { Rects.push_back(R); }
+void AddRect(TRects& Rects, const TRect& R) {
+    Rects.push_back(R);
+}
 
 namespace {
 
@@ -323,7 +333,9 @@ void RectsToCells(TRects& Cells, const TRects& Rects) {
     }
 }
 
-double VectorAngle(const TPoint& P) { return VectorAngle(static_cast<double>(P.X), static_cast<double>(P.Y)); }
+double VectorAngle(const TPoint& P) {
+    return VectorAngle(static_cast<double>(P.X), static_cast<double>(P.Y));
+}
 
 double VectorAngle(double X, double Y) {
     if (X > 0) return std::atan(Y / X);

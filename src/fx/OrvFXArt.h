@@ -80,9 +80,8 @@ inline TPicture Spark(int size, int frames) {
         const double phase = double(f) / frames;
         const double angle = phase * std::numbers::pi / 2.0;
         const double length = 0.55 + 0.45 * std::sin(phase * std::numbers::pi);
-        PaintFrame(pic, f * size, size, [&](double dx, double dy) {
-            return StarShape(dx, dy, 4, angle, length, 24.0);
-        });
+        PaintFrame(pic, f * size, size,
+                   [&](double dx, double dy) { return StarShape(dx, dy, 4, angle, length, 24.0); });
     }
     return pic;
 }

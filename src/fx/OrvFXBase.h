@@ -209,7 +209,7 @@ struct TOrvSegment {
 // A control point of a path as read from its script.
 struct TOrvPathPoint {
     TOrvVector Pos;
-    float Timing = 1.0f;  // seconds; negative: a speed in units per ms
+    float Timing = 1.0f;      // seconds; negative: a speed in units per ms
     float FirstAngle = 0.0f;  // degrees
     float SecondAngle = 0.0f;
     float PosCorrectionFirst = 1.0f;
@@ -359,9 +359,9 @@ struct TOrvMatrix {
 // One elementary rotation of a rotator.
 struct TOrvRotationStep {
     char Axis = 'X';
-    float Angle = 0.0f;  // radians
+    float Angle = 0.0f;        // radians
     int32_t NextSourced = -1;  // next step that takes its angle from the rotation vector
-    uint8_t Source = 0;  // 0 fixed angle, 1..3 component of the Rotation vector
+    uint8_t Source = 0;        // 0 fixed angle, 1..3 component of the Rotation vector
     TOrvMatrix Matrix;
     TOrvVector Translation;  // the point the step turns about
 };
@@ -531,8 +531,7 @@ public:
     // Resolves a property name ("Position", "Rotation", "Scale", "StartTime"
     // or "Function.Param") to its kind and function/parameter index. Throws
     // the <Property> name errors.
-    void ResolveProperty(std::string_view name, TOrvMorphProperty& kind, int32_t& funcIndex,
-                         int32_t& paramIndex) const;
+    void ResolveProperty(std::string_view name, TOrvMorphProperty& kind, int32_t& funcIndex, int32_t& paramIndex) const;
     // Reads a <Property>-style setting (name and value text) into a binding
     // ("RotationPattern" sets the pattern at once). Throws OrvException.
     void AddPropertyText(std::string_view name, std::string_view value);

@@ -72,8 +72,7 @@ void ReadPair(std::string_view text, float& a, float& b, std::string_view statem
         b = a;
         return;
     }
-    if (!FXParseFloat(text.substr(0, comma), a) || !FXParseFloat(text.substr(comma + 1), b))
-        BadStatement(statement);
+    if (!FXParseFloat(text.substr(0, comma), a) || !FXParseFloat(text.substr(comma + 1), b)) BadStatement(statement);
 }
 
 }  // namespace
@@ -160,8 +159,7 @@ void TOrvPiecewiseFunc::BuildFromScript(std::string_view script) {
     script_ = std::string(script);
     try {
         ReadScript(script);
-        if (points_.size() < 2)
-            throw OrvException("Path script has no segments: \"" + std::string(script) + "\"");
+        if (points_.size() < 2) throw OrvException("Path script has no segments: \"" + std::string(script) + "\"");
 
         const int dim = Dim;
         for (size_t i = 0; i + 1 < points_.size(); ++i) {
@@ -217,7 +215,8 @@ void TOrvPiecewiseFunc::ReadScript(std::string_view script) {
 
         const size_t blank = statement.find(' ');
         const std::string_view keyword = statement.substr(0, blank);
-        const std::string_view arg = blank == std::string_view::npos ? std::string_view() : FXTrim(statement.substr(blank));
+        const std::string_view arg =
+            blank == std::string_view::npos ? std::string_view() : FXTrim(statement.substr(blank));
         if (FXSameText(keyword, "set")) {
             const size_t b2 = arg.find(' ');
             const std::string_view name = arg.substr(0, b2);
@@ -231,11 +230,16 @@ void TOrvPiecewiseFunc::ReadScript(std::string_view script) {
             } else {
                 float v = 0.0f;
                 if (!FXParseFloat(value, v)) BadStatement(statement);
-                if (FXSameText(name, "firstangle")) FirstAngle = v;
-                else if (FXSameText(name, "secondangle")) SecondAngle = v;
-                else if (FXSameText(name, "poscorrectionfirst")) PosCorrectionFirst = v;
-                else if (FXSameText(name, "poscorrectionsecond")) PosCorrectionSecond = v;
-                else BadStatement(statement);
+                if (FXSameText(name, "firstangle"))
+                    FirstAngle = v;
+                else if (FXSameText(name, "secondangle"))
+                    SecondAngle = v;
+                else if (FXSameText(name, "poscorrectionfirst"))
+                    PosCorrectionFirst = v;
+                else if (FXSameText(name, "poscorrectionsecond"))
+                    PosCorrectionSecond = v;
+                else
+                    BadStatement(statement);
             }
         } else if (FXSameText(keyword, "ending")) {
             const size_t cut = arg.find_first_of(" (");
@@ -292,9 +296,12 @@ void TOrvPiecewiseFunc::ReadPathPoints(std::string_view text) {
                 const size_t end = text.find(endChar, i + 1);
                 if (end == std::string_view::npos) BadStatement(text);
                 const std::string_view inner = text.substr(i + 1, end - i - 1);
-                if (c == '[') ReadPair(inner, p.FirstAngle, p.SecondAngle, text);
-                else if (c == '{') ReadPair(inner, p.PosCorrectionFirst, p.PosCorrectionSecond, text);
-                else p.Timing = ReadTiming(inner, text);
+                if (c == '[')
+                    ReadPair(inner, p.FirstAngle, p.SecondAngle, text);
+                else if (c == '{')
+                    ReadPair(inner, p.PosCorrectionFirst, p.PosCorrectionSecond, text);
+                else
+                    p.Timing = ReadTiming(inner, text);
                 i = end + 1;
             } else if (text.substr(i, 2) == "..") {
                 p.Kind = skBezier;
@@ -382,8 +389,10 @@ void TOrvPiecewiseFunc::SetHandles(size_t point, float firstAngle, float secondA
     const TOrvVector ua = VecNormalize(a);
     const TOrvVector q = VecScale(ua, VecLength(b) * VecDot(ua, VecNormalize(b)));
     const TOrvVector h = Turn(VecScale(VecSub(b, VecScale(q, 2.0f)), k), first ? secondAngle : firstAngle, a, b);
-    if (first) s.P1 = Masked(VecAdd(s.P0, h), dim);
-    else s.P2 = Masked(VecAdd(s.P3, h), dim);
+    if (first)
+        s.P1 = Masked(VecAdd(s.P0, h), dim);
+    else
+        s.P2 = Masked(VecAdd(s.P3, h), dim);
     s.Length = SegmentLength(s);
 }
 
@@ -427,24 +436,24 @@ int32_t TOrvPiecewiseFunc::SegmentAt(int32_t timeMs, float& fraction) const {
     int64_t t = timeMs;
     if (t > total) {
         switch (Ending) {
-        case peLoop:
-            t = total == 0 ? 0 : t % total;
-            break;
-        case peReverseStop:
-            if (t > 2 * total) return -1;
-            t = 2 * total - t;
-            break;
-        case peReverse:
-            if (total == 0) {
-                t = 0;
-            } else {
-                const int64_t q = t / total;
-                const int64_t r = t % total;
-                t = (q % 2 == 1) ? total - r : r;
-            }
-            break;
-        default:
-            return -1;
+            case peLoop:
+                t = total == 0 ? 0 : t % total;
+                break;
+            case peReverseStop:
+                if (t > 2 * total) return -1;
+                t = 2 * total - t;
+                break;
+            case peReverse:
+                if (total == 0) {
+                    t = 0;
+                } else {
+                    const int64_t q = t / total;
+                    const int64_t r = t % total;
+                    t = (q % 2 == 1) ? total - r : r;
+                }
+                break;
+            default:
+                return -1;
         }
     }
     int64_t before = 0;
@@ -660,11 +669,20 @@ int32_t TOrvParabolicFunc::ParamIndex(std::string_view name) const {
 
 void TOrvParabolicFunc::SetParam(int32_t index, const TOrvVector& value) {
     switch (index) {
-    case 0: Weight = value.X; break;
-    case 1: P0 = value; break;
-    case 2: V0 = value; break;
-    case 3: A = value; break;
-    default: ThrowBadParamIndex(index);
+        case 0:
+            Weight = value.X;
+            break;
+        case 1:
+            P0 = value;
+            break;
+        case 2:
+            V0 = value;
+            break;
+        case 3:
+            A = value;
+            break;
+        default:
+            ThrowBadParamIndex(index);
     }
 }
 
@@ -696,10 +714,14 @@ std::unique_ptr<TOrvMorphFunc> CreateMorphFuncFromXML(const TOrvXMLTag& tag) {
     if (!FXParseInt(dimAttr->Value, dim) || dim < 1 || dim > 3)
         throw OrvException("Invalid <Function> tag \"Dim\" attribute value");
     std::unique_ptr<TOrvMorphFunc> func;
-    if (typeAttr->Value == "piecewise") func = std::make_unique<TOrvPiecewiseFunc>();
-    else if (typeAttr->Value == "periodic") func = std::make_unique<TOrvPeriodicFunc>();
-    else if (typeAttr->Value == "parabolic") func = std::make_unique<TOrvParabolicFunc>();
-    else throw OrvException("Invalid <Function> tag \"Type\" attribute value");
+    if (typeAttr->Value == "piecewise")
+        func = std::make_unique<TOrvPiecewiseFunc>();
+    else if (typeAttr->Value == "periodic")
+        func = std::make_unique<TOrvPeriodicFunc>();
+    else if (typeAttr->Value == "parabolic")
+        func = std::make_unique<TOrvParabolicFunc>();
+    else
+        throw OrvException("Invalid <Function> tag \"Type\" attribute value");
     if (const TOrvParserAttribute* name = tag.FindAttribute("Name")) func->SetName(name->Value);
     func->Dim = static_cast<uint8_t>(dim);
     func->LoadFromXML(tag);

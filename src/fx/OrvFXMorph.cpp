@@ -26,24 +26,24 @@ TOrvMatrix AxisRotation(char axis, float angle) {
     const float s = std::sin(angle);
     TOrvMatrix m;
     switch (axis) {
-    case 'X':
-        m.M[1][1] = c;
-        m.M[1][2] = s;
-        m.M[2][1] = -s;
-        m.M[2][2] = c;
-        break;
-    case 'Y':
-        m.M[0][0] = c;
-        m.M[0][2] = -s;
-        m.M[2][0] = s;
-        m.M[2][2] = c;
-        break;
-    default:
-        m.M[0][0] = c;
-        m.M[0][1] = s;
-        m.M[1][0] = -s;
-        m.M[1][1] = c;
-        break;
+        case 'X':
+            m.M[1][1] = c;
+            m.M[1][2] = s;
+            m.M[2][1] = -s;
+            m.M[2][2] = c;
+            break;
+        case 'Y':
+            m.M[0][0] = c;
+            m.M[0][2] = -s;
+            m.M[2][0] = s;
+            m.M[2][2] = c;
+            break;
+        default:
+            m.M[0][0] = c;
+            m.M[0][1] = s;
+            m.M[1][0] = -s;
+            m.M[1][1] = c;
+            break;
     }
     return m;
 }
@@ -160,7 +160,8 @@ void TOrvRotator::Rebuild(size_t from) {
     if (from > Steps.size()) from = Steps.size();
     for (size_t i = from; i < Steps.size(); ++i) {
         TOrvRotationStep& s = Steps[i];
-        s.Matrix = Translation(VecScale(s.Translation, -1.0f)) * AxisRotation(s.Axis, s.Angle) * Translation(s.Translation);
+        s.Matrix =
+            Translation(VecScale(s.Translation, -1.0f)) * AxisRotation(s.Axis, s.Angle) * Translation(s.Translation);
         partial_[i] = i == 0 ? s.Matrix : partial_[i - 1] * s.Matrix;
     }
     Matrix = Steps.empty() ? TOrvMatrix::Identity() : partial_.back();
@@ -339,20 +340,20 @@ bool TOrvMorph::Assign(const TOrvBaseObject* source) {
 
 TOrvVector TOrvMorph::BindingValue(const TOrvPropertyBinding& b) {
     switch (b.Mode) {
-    case smRange: {
-        TOrvVector v = b.First;
-        for (int c = 0; c < dim_; ++c) {
-            const double r = Random ? Random->Unit() : 0.0;
-            v[c] = static_cast<float>(b.First[c] + r * (double(b.Second[c]) - double(b.First[c])));
+        case smRange: {
+            TOrvVector v = b.First;
+            for (int c = 0; c < dim_; ++c) {
+                const double r = Random ? Random->Unit() : 0.0;
+                v[c] = static_cast<float>(b.First[c] + r * (double(b.Second[c]) - double(b.First[c])));
+            }
+            return v;
         }
-        return v;
-    }
-    case smMorph:
-        if (b.BoundIndex >= 0 && static_cast<size_t>(b.BoundIndex) < BoundMorphs.size())
-            return BoundMorphs[static_cast<size_t>(b.BoundIndex)].Value;
-        return TOrvVector();
-    default:
-        return b.First;
+        case smMorph:
+            if (b.BoundIndex >= 0 && static_cast<size_t>(b.BoundIndex) < BoundMorphs.size())
+                return BoundMorphs[static_cast<size_t>(b.BoundIndex)].Value;
+            return TOrvVector();
+        default:
+            return b.First;
     }
 }
 
@@ -382,13 +383,21 @@ void TOrvMorph::SetScale(const TOrvVector& v) {
 
 void TOrvMorph::ApplyProperty(TOrvMorphProperty kind, int32_t funcIndex, int32_t paramIndex, const TOrvVector& v) {
     switch (kind) {
-    case mpPosition: SetPosition(v); break;
-    case mpRotation: SetRotation(v); break;
-    case mpScale: SetScale(v); break;
-    case mpStartTime: SetTimeOffset(FXRound(v.X)); break;
-    case mpFuncParam:
-        if (TOrvMorphFunc* f = Function(funcIndex)) f->SetParam(paramIndex, v);
-        break;
+        case mpPosition:
+            SetPosition(v);
+            break;
+        case mpRotation:
+            SetRotation(v);
+            break;
+        case mpScale:
+            SetScale(v);
+            break;
+        case mpStartTime:
+            SetTimeOffset(FXRound(v.X));
+            break;
+        case mpFuncParam:
+            if (TOrvMorphFunc* f = Function(funcIndex)) f->SetParam(paramIndex, v);
+            break;
     }
 }
 
@@ -453,10 +462,14 @@ TOrvVector TOrvMorph::GetValue(int32_t t, bool derivative) {
 void TOrvMorph::ResolveProperty(std::string_view name, TOrvMorphProperty& kind, int32_t& funcIndex,
                                 int32_t& paramIndex) const {
     funcIndex = paramIndex = -1;
-    if (FXSameText(name, "Position")) kind = mpPosition;
-    else if (FXSameText(name, "Rotation")) kind = mpRotation;
-    else if (FXSameText(name, "Scale")) kind = mpScale;
-    else if (FXSameText(name, "StartTime")) kind = mpStartTime;
+    if (FXSameText(name, "Position"))
+        kind = mpPosition;
+    else if (FXSameText(name, "Rotation"))
+        kind = mpRotation;
+    else if (FXSameText(name, "Scale"))
+        kind = mpScale;
+    else if (FXSameText(name, "StartTime"))
+        kind = mpStartTime;
     else {
         const size_t dot = name.size() > 1 ? name.find('.', 1) : std::string_view::npos;
         if (dot == std::string_view::npos)
@@ -614,8 +627,7 @@ bool TOrvMorphLib::Assign(const TOrvBaseObject* source) {
 
 void TOrvMorphLib::LoadFromXML(const TOrvXMLTag& tag) {
     for (const auto& child : tag.Tags) {
-        if (child->Name != "Morph")
-            throw OrvException("<Morphs> tag contains invalid child tag <" + child->Name + ">");
+        if (child->Name != "Morph") throw OrvException("<Morphs> tag contains invalid child tag <" + child->Name + ">");
         auto m = std::make_unique<TOrvMorph>();
         m->FuncLib = FuncLib;
         m->MorphLib = this;

@@ -21,9 +21,8 @@ struct FixedParam {
 };
 
 const FixedParam kFixedParams[6] = {
-    {"Position", 2, TOrvVector(0, 0, 0)},   {"Alpha", 1, TOrvVector(1.0f)},
-    {"Color", 3, TOrvVector(255, 255, 255)}, {"ColorValue", 1, TOrvVector(0)},
-    {"Frame", 1, TOrvVector(0)},            {"Size", 2, TOrvVector(1, 1, 1)},
+    {"Position", 2, TOrvVector(0, 0, 0)}, {"Alpha", 1, TOrvVector(1.0f)}, {"Color", 3, TOrvVector(255, 255, 255)},
+    {"ColorValue", 1, TOrvVector(0)},     {"Frame", 1, TOrvVector(0)},    {"Size", 2, TOrvVector(1, 1, 1)},
 };
 
 // Signed difference of two 32-bit ticks.
@@ -325,7 +324,7 @@ bool TOrvParticleSystem::Validate() {
 }
 
 std::unique_ptr<TOrvParticle> TOrvParticleSystem::CreateParticle(const TOrvParticleTemplate& tmpl, uint32_t c,
-                                                                  bool& ok) {
+                                                                 bool& ok) {
     TOrvMorphLib& morphs = Effect->Morphs();
     auto p = std::make_unique<TOrvParticle>();
     p->Template = &tmpl;
@@ -743,9 +742,8 @@ TOrvParticleDraw ParticleDrawParams(const TOrvParticle& particle, int32_t frameC
     return d;
 }
 
-void DrawParticleEffect(TSurfEngine& engine, const TOrvParticleEffect& effect, const std::string& dest,
-                        int32_t originX, int32_t originY, const TRect* clip, uint8_t opacity,
-                        const std::string& picture) {
+void DrawParticleEffect(TSurfEngine& engine, const TOrvParticleEffect& effect, const std::string& dest, int32_t originX,
+                        int32_t originY, const TRect* clip, uint8_t opacity, const std::string& picture) {
     const SurfaceRecord* target = engine.GetSurface(dest);
     if (!target) return;
     // Everything is cut to the destination, and to the clip rectangle if any.
@@ -787,8 +785,8 @@ void DrawParticleEffect(TSurfEngine& engine, const TOrvParticleEffect& effect, c
             if (right < left || bottom < top) continue;
             const TRect src{static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right),
                             static_cast<int32_t>(bottom)};
-            engine.DrawWithAlphaChannel(name, dest, static_cast<int32_t>(x), static_cast<int32_t>(y), d.Opacity,
-                                        &src, d.TintColour, d.TintLevel);
+            engine.DrawWithAlphaChannel(name, dest, static_cast<int32_t>(x), static_cast<int32_t>(y), d.Opacity, &src,
+                                        d.TintColour, d.TintLevel);
         }
     }
 }

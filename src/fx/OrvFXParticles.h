@@ -43,7 +43,7 @@ struct TOrvInitSetting {
     int32_t ParamIndex = -1;
     TOrvSettingMode Mode = smConstant;
     TOrvVector First, Second;
-    int32_t MorphIndex = -1;  // smMorph: the effect morph it takes its value from
+    int32_t MorphIndex = -1;     // smMorph: the effect morph it takes its value from
     bool StartTickMark = false;  // "StartTime" of exactly "T": the morph's StartTime becomes the effect's StartTick
 };
 
@@ -86,7 +86,7 @@ public:
 
 // One parameter value of a live particle.
 struct TOrvParticleValue {
-    TOrvMorph* Morph = nullptr;  // the effect's morph, or Own
+    TOrvMorph* Morph = nullptr;      // the effect's morph, or Own
     std::unique_ptr<TOrvMorph> Own;  // the particle's own copy (ClonedMorph)
     TOrvVector Value;
 };
@@ -267,8 +267,8 @@ TOrvParticleDraw ParticleDrawParams(const TOrvParticle& particle, int32_t frameC
 // engine, with the system's Resource picture (or picture when not empty),
 // offset by (originX, originY) and cut to clip (inclusive; null = no clip).
 // Systems whose picture is not registered are skipped.
-void DrawParticleEffect(TSurfEngine& engine, const TOrvParticleEffect& effect, const std::string& dest,
-                        int32_t originX, int32_t originY, const TRect* clip, uint8_t opacity = 255,
+void DrawParticleEffect(TSurfEngine& engine, const TOrvParticleEffect& effect, const std::string& dest, int32_t originX,
+                        int32_t originY, const TRect* clip, uint8_t opacity = 255,
                         const std::string& picture = std::string());
 
 // Registers a decoded picture (1 to 4 channels) as a surface of the engine

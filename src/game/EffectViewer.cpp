@@ -241,9 +241,9 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
     TSurfEngine engine(&display, kWidth, kHeight);
     engine.CreateEmptySurface(kFrame, kWidth, kHeight);
     PaintBackdrop(engine);
-    LoadPictures(engine, proto, options.PictureDir.empty()
-                                    ? std::filesystem::path(options.EffectFile).parent_path().string()
-                                    : options.PictureDir);
+    LoadPictures(engine, proto,
+                 options.PictureDir.empty() ? std::filesystem::path(options.EffectFile).parent_path().string()
+                                            : options.PictureDir);
 
     const uint32_t firstTick = step ? 1000u : Platform::GetTickCount();
     std::unique_ptr<TOrvParticleEffect> fx = StartCopy(proto, firstTick);
@@ -258,8 +258,7 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
     while (!quit && (options.Frames == 0 || res.Frames < options.Frames)) {
         TWindowEvent ev;
         while (windowed && window.PollEvent(ev)) {
-            if (ev.Kind == TWindowEventKind::Quit ||
-                (ev.Kind == TWindowEventKind::KeyDown && ev.Key == VK::Escape)) {
+            if (ev.Kind == TWindowEventKind::Quit || (ev.Kind == TWindowEventKind::KeyDown && ev.Key == VK::Escape)) {
                 quit = true;
             } else if (ev.Kind == TWindowEventKind::KeyDown && ev.Key == VK::Space) {
                 fx.reset();

@@ -11,11 +11,11 @@
 
 struct TEffectViewerOptions {
     std::string EffectFile;
-    uint32_t Frames = 0;          // stop after this many frames (0: until closed)
-    uint32_t FixedStepMs = 0;     // virtual clock step per frame (0: real clock, or 20 without a window)
-    uint64_t Seed = 1;            // random source of the effect's ranges
-    std::string ScreenshotFile;   // the last frame as PNG
-    std::string PictureDir;       // where the pictures are looked for first (default: the file's folder)
+    uint32_t Frames = 0;         // stop after this many frames (0: until closed)
+    uint32_t FixedStepMs = 0;    // virtual clock step per frame (0: real clock, or 20 without a window)
+    uint64_t Seed = 1;           // random source of the effect's ranges
+    std::string ScreenshotFile;  // the last frame as PNG
+    std::string PictureDir;      // where the pictures are looked for first (default: the file's folder)
     bool NoWindow = false;
 
     // Reads the viewer's command line (--effect FILE [--frames N]
@@ -27,9 +27,9 @@ struct TEffectViewerOptions {
 // What a viewer run saw, for the caller and for tests.
 struct TEffectViewerResult {
     uint32_t Frames = 0;
-    uint32_t Finishes = 0;       // how often the effect ended and was restarted
+    uint32_t Finishes = 0;  // how often the effect ended and was restarted
     int32_t PeakParticles = 0;
-    uint32_t LitPixels = 0;      // pixels of the last frame brighter than the backdrop
+    uint32_t LitPixels = 0;  // pixels of the last frame brighter than the backdrop
 };
 
 // True when the command line asks for the viewer (it holds "--effect").

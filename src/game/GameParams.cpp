@@ -96,8 +96,8 @@ public:
 
 private:
     [[noreturn]] void Bad(const char* attr, const std::string& text, const char* what) const {
-        throw OrvException("[LoadGameParams] " + fileName_ + ": \"" + text + "\" is not " + what +
-                           " (attribute \"" + attr + "\" of element \"" + tag_.Name + "\")");
+        throw OrvException("[LoadGameParams] " + fileName_ + ": \"" + text + "\" is not " + what + " (attribute \"" +
+                           attr + "\" of element \"" + tag_.Name + "\")");
     }
     const TOrvXMLTag& tag_;
     const std::string& fileName_;

@@ -32,7 +32,9 @@ namespace {
 constexpr TRect kWholeScreen{0, 0, TOrvGameEngine::kScreenWidth - 1, TOrvGameEngine::kScreenHeight - 1};
 
 // Wrap-safe "a is later than b" for 32-bit tick counts.
-bool Later(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) > 0; }
+bool Later(uint32_t a, uint32_t b) {
+    return static_cast<int32_t>(a - b) > 0;
+}
 
 // A number in the general format with three significant digits ("59.5",
 // "255", "0", "1.23E3").
@@ -132,8 +134,10 @@ TOrvGameEngine::TOrvGameEngine(TRunOptions run)
     if (GameEngine) throw OrvException("Exception Error in TOrvGameEngine: a game engine exists already", false);
     GameEngine = this;
     virtualClock_ = run_.FixedStepMs > 0;
-    if (run_.HasSeed) Random.Seed(run_.Seed);
-    else Random.Seed(static_cast<uint64_t>(Platform::GetTickCount()) * 0x9E3779B97F4A7C15ull + 1);
+    if (run_.HasSeed)
+        Random.Seed(run_.Seed);
+    else
+        Random.Seed(static_cast<uint64_t>(Platform::GetTickCount()) * 0x9E3779B97F4A7C15ull + 1);
     // Scripted or frame-limited runs must never stop on a modal box.
     if (run_.Frames > 0 || run_.NoWindow || !run_.InputFile.empty()) Platform::SetMessageBoxesEnabled(false);
     if (const char* v = std::getenv("SDL_VIDEODRIVER"); v && std::string(v) == "dummy")
@@ -369,7 +373,9 @@ TOrvParticleEffect* TOrvGameEngine::FindEffectTemplate(const std::string& fileNa
     return nullptr;
 }
 
-void TOrvGameEngine::LoadGameParams() { Params.LoadGameParams(ExeDir + "GameParams.xml", Shapes); }
+void TOrvGameEngine::LoadGameParams() {
+    Params.LoadGameParams(ExeDir + "GameParams.xml", Shapes);
+}
 
 TMemoryStream* TOrvGameEngine::LoadEffectFile(TFileFolder& folder, const std::string& name) {
     TMemoryStream* stream = folder.IndexOf(name) >= 0 ? folder.Stream(name) : nullptr;
@@ -498,7 +504,9 @@ void TOrvGameEngine::ThawGameTime() {
     if (GameState == gsPlaying) Rules->AfterThaw();
 }
 
-void TOrvGameEngine::RedrawAll() { DirtyRects.push_back(kWholeScreen); }
+void TOrvGameEngine::RedrawAll() {
+    DirtyRects.push_back(kWholeScreen);
+}
 
 // ---------------------------------------------------------------------------
 // Frame composition: the engine's part (interface, copy, cursor); the play
@@ -587,7 +595,9 @@ void TOrvGameEngine::FormPaint() {
     SurfEngine->PresentAll("MemorySurface");
 }
 
-void TOrvGameEngine::PostFormDraw(const std::string& formName) { (void)formName; }
+void TOrvGameEngine::PostFormDraw(const std::string& formName) {
+    (void)formName;
+}
 
 // ---------------------------------------------------------------------------
 // Drawing services for the interface and the fonts: thin calls into the
@@ -608,8 +618,10 @@ void TOrvGameEngine::DrawBumpMap(const std::string& picture, const std::string& 
     const SurfaceRecord* p = SurfEngine->GetSurface(picture);
     if (!p) return;
     const TRect under{x, y, x + p->Width - 1, y + p->Height - 1};
-    if (p->HasAlpha()) SurfEngine->ClearBumpUnderPicture("Bump", picture, under);
-    else SurfEngine->FillBumpMap("Bump", TBumpPair{0, 0}, &under);
+    if (p->HasAlpha())
+        SurfEngine->ClearBumpUnderPicture("Bump", picture, under);
+    else
+        SurfEngine->FillBumpMap("Bump", TBumpPair{0, 0}, &under);
 }
 
 void TOrvGameEngine::DrawRect(const std::string& name, const TRect& rect, uint32_t colour, uint8_t alpha,
@@ -624,8 +636,8 @@ void TOrvGameEngine::ExtDraw(const std::string& picture, int32_t count) {
     SurfEngine->DrawGlyphs(picture, "MemoryBufer", n, glyphs_);
 }
 
-void TOrvGameEngine::DrawColoredAlpha(const std::string& picture, const std::string& bumpPicture, int32_t x,
-                                      int32_t y, uint32_t colour, uint8_t alpha) {
+void TOrvGameEngine::DrawColoredAlpha(const std::string& picture, const std::string& bumpPicture, int32_t x, int32_t y,
+                                      uint32_t colour, uint8_t alpha) {
     (void)bumpPicture;
     if (SurfEngine) SurfEngine->DrawWithAlphaChannel(picture, "MemorySurface", x, y, alpha, nullptr, colour, 1);
 }
@@ -650,7 +662,9 @@ void TOrvGameEngine::GetScreenSize(int32_t& width, int32_t& height) {
     height = SurfEngine ? SurfEngine->Height() : kScreenHeight;
 }
 
-void TOrvGameEngine::PlaySound(const std::string& fileName) { Audio.PlaySound(fileName); }
+void TOrvGameEngine::PlaySound(const std::string& fileName) {
+    Audio.PlaySound(fileName);
+}
 
 // ---------------------------------------------------------------------------
 // Display mode
@@ -742,8 +756,10 @@ void TOrvGameEngine::FormMouseWheel(TShiftState shift, int32_t wheelDelta, int32
         return;
     }
     if (FishkaUnderCursor == -1 || Rules->HeldIsExtraFish()) return;
-    if (wheelDelta < 1) Rules->RotateNext();
-    else Rules->RotatePrevious();
+    if (wheelDelta < 1)
+        Rules->RotateNext();
+    else
+        Rules->RotatePrevious();
     DirtyRects.push_back(kWholeScreen);
 }
 
@@ -758,8 +774,10 @@ void TOrvGameEngine::FormKeyDown(int32_t key, TShiftState shift) {
     }
     const std::string top = Interface->TopWindowName();
     if (key == VK::Return) {
-        if (top == "WSaveGame") Interface->ConfirmSaveGame();
-        else if (top == "WLoadGame") Interface->ConfirmLoadGame();
+        if (top == "WSaveGame")
+            Interface->ConfirmSaveGame();
+        else if (top == "WLoadGame")
+            Interface->ConfirmLoadGame();
     }
     // The two Escape rows exclude each other: the menu that Escape opens
     // during play must not be resumed by the same key press.
@@ -783,10 +801,22 @@ void TOrvGameEngine::FormKeyDown(int32_t key, TShiftState shift) {
     }
     if (Options.Debug()) {
         switch (key) {
-            case VK::Up: ScrollY -= 10; RedrawAll(); break;
-            case VK::Down: ScrollY += 10; RedrawAll(); break;
-            case VK::Left: ScrollX -= 10; RedrawAll(); break;
-            case VK::Right: ScrollX += 10; RedrawAll(); break;
+            case VK::Up:
+                ScrollY -= 10;
+                RedrawAll();
+                break;
+            case VK::Down:
+                ScrollY += 10;
+                RedrawAll();
+                break;
+            case VK::Left:
+                ScrollX -= 10;
+                RedrawAll();
+                break;
+            case VK::Right:
+                ScrollX += 10;
+                RedrawAll();
+                break;
             case VK::Delete:
                 if (FishkaUnderCursor != -1) Rules->RemoveHeldPiece();
                 RedrawAll();
@@ -794,21 +824,32 @@ void TOrvGameEngine::FormKeyDown(int32_t key, TShiftState shift) {
             case VK::Space:
                 if (GameState == gsPlaying && !ctrl && !shiftKey) Rules->CompleteLayerNow();
                 break;
-            case VK::F3: Interface->OfferNewSkills(); break;
-            case VK::F4: LoadGameParams(); break;
+            case VK::F3:
+                Interface->OfferNewSkills();
+                break;
+            case VK::F4:
+                LoadGameParams();
+                break;
             case VK::F5:
                 if (GameState == gsPlaying) Rules->OpenArtefactWindowNow();
                 break;
-            case VK::F6: Interface->ShowHint("WGame_HintArtefact", MouseX, MouseY); break;
-            default: break;
+            case VK::F6:
+                Interface->ShowHint("WGame_HintArtefact", MouseX, MouseY);
+                break;
+            default:
+                break;
         }
     }
     Interface->KeyDown(key, shift);
 }
 
-void TOrvGameEngine::FormKeyUp(int32_t key, TShiftState shift) { (void)key, (void)shift; }
+void TOrvGameEngine::FormKeyUp(int32_t key, TShiftState shift) {
+    (void)key, (void)shift;
+}
 
-void TOrvGameEngine::FormKeyPress(const std::string& text) { Interface->KeyPress(text); }
+void TOrvGameEngine::FormKeyPress(const std::string& text) {
+    Interface->KeyPress(text);
+}
 
 // ---------------------------------------------------------------------------
 // Activation
@@ -825,7 +866,9 @@ void TOrvGameEngine::Deactivate() {
     Platform::ShowSystemCursor(true);
 }
 
-void TOrvGameEngine::Activate() { restorePending_ = true; }
+void TOrvGameEngine::Activate() {
+    restorePending_ = true;
+}
 
 void TOrvGameEngine::RestoreMessage() {
     restorePending_ = false;
@@ -860,9 +903,15 @@ void TOrvGameEngine::HandleException(const std::exception& e) {
 void TOrvGameEngine::DispatchEvent(const TWindowEvent& ev) {
     try {
         switch (ev.Kind) {
-            case TWindowEventKind::MouseMove: FormMouseMove(ev.Shift, ev.X, ev.Y); break;
-            case TWindowEventKind::MouseDown: FormMouseDown(ev.Button, ev.Shift, ev.X, ev.Y); break;
-            case TWindowEventKind::MouseUp: FormMouseUp(ev.Button, ev.Shift, ev.X, ev.Y); break;
+            case TWindowEventKind::MouseMove:
+                FormMouseMove(ev.Shift, ev.X, ev.Y);
+                break;
+            case TWindowEventKind::MouseDown:
+                FormMouseDown(ev.Button, ev.Shift, ev.X, ev.Y);
+                break;
+            case TWindowEventKind::MouseUp:
+                FormMouseUp(ev.Button, ev.Shift, ev.X, ev.Y);
+                break;
             case TWindowEventKind::MouseWheel:
                 FormMouseWheel(ev.Shift, ev.WheelDelta, ev.X, ev.Y);
                 break;
@@ -874,17 +923,30 @@ void TOrvGameEngine::DispatchEvent(const TWindowEvent& ev) {
                 if (!c.empty() && !(ev.Shift & (ssCtrl | ssAlt))) FormKeyPress(c);
                 break;
             }
-            case TWindowEventKind::KeyUp: FormKeyUp(ev.Key, ev.Shift); break;
-            case TWindowEventKind::KeyPress: FormKeyPress(ev.Text); break;
-            case TWindowEventKind::Activate: Activate(); break;
-            case TWindowEventKind::Deactivate: Deactivate(); break;
-            case TWindowEventKind::Moved: WindowMoved(ev.X, ev.Y); break;
+            case TWindowEventKind::KeyUp:
+                FormKeyUp(ev.Key, ev.Shift);
+                break;
+            case TWindowEventKind::KeyPress:
+                FormKeyPress(ev.Text);
+                break;
+            case TWindowEventKind::Activate:
+                Activate();
+                break;
+            case TWindowEventKind::Deactivate:
+                Deactivate();
+                break;
+            case TWindowEventKind::Moved:
+                WindowMoved(ev.X, ev.Y);
+                break;
             case TWindowEventKind::Paint:
                 if (Display) Display->UpdateLayout();
                 FormPaint();
                 break;
-            case TWindowEventKind::Quit: Terminate(exitCode_); break;
-            case TWindowEventKind::None: break;
+            case TWindowEventKind::Quit:
+                Terminate(exitCode_);
+                break;
+            case TWindowEventKind::None:
+                break;
         }
     } catch (const std::exception& e) {
         HandleException(e);
@@ -1014,8 +1076,10 @@ int TOrvGameEngine::Run() {
         } else if (!virtualClock_ && !script_) {
             // Not in the foreground: nothing runs; wait for the next event
             // instead of spinning.
-            if (Window.Handle()) SDL_WaitEventTimeout(nullptr, 50);
-            else SDL_Delay(10);
+            if (Window.Handle())
+                SDL_WaitEventTimeout(nullptr, 50);
+            else
+                SDL_Delay(10);
         }
         ++loopFrame_;
         if (virtualClock_) virtualNow_ += run_.FixedStepMs;

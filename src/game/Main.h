@@ -148,10 +148,10 @@ public:
 
 // Settings of one run from the command line.
 struct TRunOptions {
-    std::string DataDir;         // folder of the game's data; empty = the program's folder
-    std::string WriteDir;        // folder for written files; empty = chosen at start
-    uint32_t Frames = 0;         // quit after this many frames (0 = run until closed)
-    uint32_t FixedStepMs = 0;    // virtual clock advancing this much per frame (0 = real clock)
+    std::string DataDir;       // folder of the game's data; empty = the program's folder
+    std::string WriteDir;      // folder for written files; empty = chosen at start
+    uint32_t Frames = 0;       // quit after this many frames (0 = run until closed)
+    uint32_t FixedStepMs = 0;  // virtual clock advancing this much per frame (0 = real clock)
     bool HasSeed = false;
     uint64_t Seed = 0;
     std::string InputFile;       // scripted input
@@ -176,8 +176,8 @@ public:
     static constexpr int32_t kCursorFrames = 30;
     // The particle effects loaded at start-up and kept for the whole run.
     static constexpr std::array<const char*, 8> kEffectFiles{
-        "BonusAmulet.xml", "BonusBombPauk.xml",   "FallDownEffect.xml", "SparkleEffect.xml",
-        "SparkleHintEffect.xml", "SparkleFishesEffect.xml", "Contour.xml", "GiveScoreEffect.xml"};
+        "BonusAmulet.xml",       "BonusBombPauk.xml",       "FallDownEffect.xml", "SparkleEffect.xml",
+        "SparkleHintEffect.xml", "SparkleFishesEffect.xml", "Contour.xml",        "GiveScoreEffect.xml"};
     // The light picture of the drawing.
     static constexpr const char* kLightPicture = "LightPoint1.png";
 
@@ -310,8 +310,7 @@ public:
     void ExtDraw(const std::string& picture, int32_t count) override;
     void DrawColoredAlpha(const std::string& picture, const std::string& bumpPicture, int32_t x, int32_t y,
                           uint32_t colour, uint8_t alpha) override;
-    void DrawColored(const std::string& picture, const std::string& bumpPicture, int32_t x, int32_t y,
-                     uint32_t colour);
+    void DrawColored(const std::string& picture, const std::string& bumpPicture, int32_t x, int32_t y, uint32_t colour);
     void GetPictureSize(int32_t& width, int32_t& height, const std::string& picture) override;
     void GetScreenSize(int32_t& width, int32_t& height) override;
     // Plays a sample of the sound list by file name at the sound volume.

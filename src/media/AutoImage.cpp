@@ -19,10 +19,8 @@ double RoundEven(double v) {
 }
 
 int32_t ClampInt(double v, int32_t lo, int32_t hi) {
-    if (!(v >= lo))
-        return lo;
-    if (v > hi)
-        return hi;
+    if (!(v >= lo)) return lo;
+    if (v > hi) return hi;
     return int32_t(v);
 }
 
@@ -61,26 +59,19 @@ void SampleBilinear(const TPicture& p, double sx, double sy, uint8_t* out) {
 // blanks. False for anything else or a value beyond 32 bits.
 bool ParseInt(std::string_view text, int32_t& out) {
     size_t i = 0, n = text.size();
-    while (i < n && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    while (n > i && (text[n - 1] == ' ' || text[n - 1] == '\t'))
-        --n;
+    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (n > i && (text[n - 1] == ' ' || text[n - 1] == '\t')) --n;
     bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    if (i == n)
-        return false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == n) return false;
     int64_t value = 0;
     for (; i < n; ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
+        if (text[i] < '0' || text[i] > '9') return false;
         value = value * 10 + (text[i] - '0');
-        if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1)
-            return false;
+        if (value > int64_t(std::numeric_limits<int32_t>::max()) + 1) return false;
     }
     value = negative ? -value : value;
-    if (value > std::numeric_limits<int32_t>::max())
-        return false;
+    if (value > std::numeric_limits<int32_t>::max()) return false;
     out = int32_t(value);
     return true;
 }
@@ -115,10 +106,8 @@ THLS RGBToHLS(int32_t red, int32_t green, int32_t blue) {
         else
             h = 160 + dg - dr;
         h = RoundEven(h);
-        if (h < 0)
-            h += 240;
-        if (h > 240)
-            h -= 240;
+        if (h < 0) h += 240;
+        if (h > 240) h -= 240;
     }
     out.H = int32_t(h);
     out.L = ClampInt(l, 0, 240);
@@ -129,16 +118,11 @@ THLS RGBToHLS(int32_t red, int32_t green, int32_t blue) {
 namespace {
 
 double HueToValue(double m1, double m2, double h) {
-    if (h < 0)
-        h += 240;
-    if (h > 240)
-        h -= 240;
-    if (h < 40)
-        return m1 + ((m2 - m1) * h + 20) / 40;
-    if (h < 120)
-        return m2;
-    if (h < 160)
-        return m1 + ((m2 - m1) * (160 - h) + 20) / 40;
+    if (h < 0) h += 240;
+    if (h > 240) h -= 240;
+    if (h < 40) return m1 + ((m2 - m1) * h + 20) / 40;
+    if (h < 120) return m2;
+    if (h < 160) return m1 + ((m2 - m1) * (160 - h) + 20) / 40;
     return m1;
 }
 
@@ -176,8 +160,7 @@ void FlipColumns(TPicture& canvas) {
     for (int32_t y = 0; y < canvas.Height; ++y) {
         uint8_t* row = canvas.Row(y);
         for (int32_t x = 0; x < canvas.Width / 2; ++x)
-            std::swap_ranges(row + size_t(x) * ch, row + size_t(x + 1) * ch,
-                             row + size_t(canvas.Width - 1 - x) * ch);
+            std::swap_ranges(row + size_t(x) * ch, row + size_t(x + 1) * ch, row + size_t(canvas.Width - 1 - x) * ch);
     }
 }
 
@@ -190,8 +173,7 @@ void ChangeHue(TPicture& canvas, int32_t hue, int32_t saturation, int32_t lightn
         // No shift: only the exchange of red and blue remains. Going through
         // the 241 levels of HLS and back would also nudge some values by one
         // (grey 77 comes back as 78), which an unshifted picture must not.
-        for (size_t i = 0; i < count; ++i, p += ch)
-            std::swap(p[0], p[2]);
+        for (size_t i = 0; i < count; ++i, p += ch) std::swap(p[0], p[2]);
         return;
     }
     for (size_t i = 0; i < count; ++i, p += ch) {
@@ -217,8 +199,7 @@ TPicture RotatePicture(const TPicture& canvas, int32_t centreX, int32_t centreY,
             const double dx = double(x) - centreX, dy = double(y) - centreY;
             const double sx = centreX + c * dx - s * dy;
             const double sy = centreY + c * dy + s * dx;
-            if (!(sx >= 0 && sy >= 0 && sx <= maxX && sy <= maxY))
-                continue;  // stays black and transparent
+            if (!(sx >= 0 && sy >= 0 && sx <= maxX && sy <= maxY)) continue;  // stays black and transparent
             SampleBilinear(canvas, sx, sy, row + size_t(x) * canvas.Channels);
         }
     }
@@ -247,25 +228,21 @@ TPicture ScalePicture(const TPicture& canvas, int32_t width, int32_t height) {
     // round onto it. Old rows map onto new rows in order, so one row of sums
     // at a time is enough.
     std::vector<int32_t> targetX(static_cast<size_t>(canvas.Width));
-    for (int32_t u = 0; u < canvas.Width; ++u)
-        targetX[size_t(u)] = int32_t(RoundEven(u * fx));
+    for (int32_t u = 0; u < canvas.Width; ++u) targetX[size_t(u)] = int32_t(RoundEven(u * fx));
     std::vector<uint64_t> sums(size_t(width) * size_t(ch));
     std::vector<uint32_t> counts(static_cast<size_t>(width));
     int32_t v = 0;
     for (int32_t y = 0; y < height; ++y) {
         std::fill(sums.begin(), sums.end(), 0);
         std::fill(counts.begin(), counts.end(), 0);
-        while (v < canvas.Height && RoundEven(v * fy) < y)
-            ++v;
+        while (v < canvas.Height && RoundEven(v * fy) < y) ++v;
         for (int32_t vv = v; vv < canvas.Height && RoundEven(vv * fy) == y; ++vv) {
             const uint8_t* src = canvas.Row(vv);
             for (int32_t u = 0; u < canvas.Width; ++u) {
                 const int32_t x = targetX[size_t(u)];
-                if (x >= width)
-                    continue;
+                if (x >= width) continue;
                 ++counts[size_t(x)];
-                for (int32_t c = 0; c < ch; ++c)
-                    sums[size_t(x) * ch + c] += src[size_t(u) * ch + c];
+                for (int32_t c = 0; c < ch; ++c) sums[size_t(x) * ch + c] += src[size_t(u) * ch + c];
             }
         }
         uint8_t* row = out.Row(y);
@@ -279,8 +256,7 @@ TPicture ScalePicture(const TPicture& canvas, int32_t width, int32_t height) {
                 std::copy_n(canvas.Row(w) + size_t(u) * ch, ch, row + size_t(x) * ch);
                 continue;
             }
-            for (int32_t c = 0; c < ch; ++c)
-                row[size_t(x) * ch + c] = ToChannel(double(sums[size_t(x) * ch + c]) / n);
+            for (int32_t c = 0; c < ch; ++c) row[size_t(x) * ch + c] = ToChannel(double(sums[size_t(x) * ch + c]) / n);
         }
     }
     return out;
@@ -298,17 +274,15 @@ void TAutoImage::Fail(const std::string& reason) const {
 
 int32_t TAutoImage::Number(const std::string& line, std::string_view attribute, int32_t fallback) const {
     const std::string text = AttrValueOf(line, attribute);
-    if (text.empty())
-        return fallback;
+    if (text.empty()) return fallback;
     int32_t value = 0;
-    if (!ParseInt(text, value))
-        Fail("Bad number in " + std::string(attribute) + "=\"" + text + "\"");
+    if (!ParseInt(text, value)) Fail("Bad number in " + std::string(attribute) + "=\"" + text + "\"");
     return value;
 }
 
 void TAutoImage::NewCanvas(int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > MaxCanvasPixels ||
-        width > kMaxPictureSide || height > kMaxPictureSide)
+    if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > MaxCanvasPixels || width > kMaxPictureSide ||
+        height > kMaxPictureSide)
         Fail("Bad picture size " + std::to_string(width) + "x" + std::to_string(height));
     canvas_ = TPicture::Create(width, height, 3, 0);
     left_ = top_ = 0;
@@ -321,18 +295,14 @@ void TAutoImage::Run(std::string_view script) {
     size_t start = 0;
     while (start <= script.size()) {
         size_t end = script.find('\n', start);
-        if (end == std::string_view::npos)
-            end = script.size();
+        if (end == std::string_view::npos) end = script.size();
         std::string line(script.substr(start, end - start));
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         RunLine(line);
         start = end + 1;
     }
-    if (name_.empty())
-        Fail("No <AutoImage name=\"...\"> line");
-    if (canvas_.Empty())
-        Fail("No picture was made for " + name_);
+    if (name_.empty()) Fail("No <AutoImage name=\"...\"> line");
+    if (canvas_.Empty()) Fail("No picture was made for " + name_);
     TMemoryStream stream(EncodePNG(canvas_));
     archive_.AddFile(name_ + ".pNg", 2, stream);
 }
@@ -352,8 +322,7 @@ void TAutoImage::RunLine(const std::string& line) {
                              (Contains(line, "<RotateImage ") && Contains(line, "/>")) ||
                              (Contains(line, "<ScaleImage ") && Contains(line, "/>")) ||
                              (Contains(line, "<CropImage ") && Contains(line, "/>"));
-    if (needsCanvas && canvas_.Empty())
-        Fail("Command before the picture has a size: " + line);
+    if (needsCanvas && canvas_.Empty()) Fail("Command before the picture has a size: " + line);
     if (Contains(line, "<FlipImageHorizontal/>")) {
         FlipRows(canvas_);
         known = true;
@@ -378,37 +347,31 @@ void TAutoImage::RunLine(const std::string& line) {
         Crop(line);
         known = true;
     }
-    if (known)
-        return;
+    if (known) return;
     // Closing tags, declarations and comments are fine; any other element is
     // a command this game does not know, which a script author wants to hear
     // about rather than get a silently different picture.
     for (size_t i = line.find('<'); i != std::string::npos; i = line.find('<', i + 1)) {
         const char next = i + 1 < line.size() ? line[i + 1] : '\0';
-        if ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z'))
-            Fail("Unknown command: " + line);
+        if ((next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z')) Fail("Unknown command: " + line);
     }
 }
 
 void TAutoImage::StartImage(const std::string& line) {
     name_ = AttrValueOf(line, "name");
-    if (name_.empty())
-        Fail("<AutoImage> without a name");
+    if (name_.empty()) Fail("<AutoImage> without a name");
     autosize_ = AttrValueOf(line, "autosize") == "true";
     firstImage_ = true;
     canvas_ = TPicture();
-    if (!autosize_)
-        NewCanvas(Number(line, "width", 0), Number(line, "height", 0));
+    if (!autosize_) NewCanvas(Number(line, "width", 0), Number(line, "height", 0));
 }
 
 void TAutoImage::AddImage(const std::string& line) {
     const std::string name = AttrValueOf(line, "name");
     TMemoryStream* stream = name.empty() ? nullptr : archive_.Stream(name);
-    if (!stream)
-        throw OrvException("File " + name + " does not exist in File Folder!");
+    if (!stream) throw OrvException("File " + name + " does not exist in File Folder!");
     TPicture picture = DecodePicture(stream->Data(), stream->Size());
-    if (picture.IsGrey())
-        picture = ConvertChannels(picture, picture.HasAlpha() ? 4 : 3);
+    if (picture.IsGrey()) picture = ConvertChannels(picture, picture.HasAlpha() ? 4 : 3);
 
     int32_t left = Number(line, "left", 0), top = Number(line, "top", 0);
     int32_t l = 0, t = 0, r = picture.Width - 1, b = picture.Height - 1;
@@ -416,8 +379,7 @@ void TAutoImage::AddImage(const std::string& line) {
     if (!srcrect.empty()) {
         int32_t v[4] = {};
         for (int i = 0; i < 4; ++i)
-            if (!ParseInt(GetWord(srcrect, i + 1), v[i]))
-                Fail("Bad srcrect=\"" + srcrect + "\"");
+            if (!ParseInt(GetWord(srcrect, i + 1), v[i])) Fail("Bad srcrect=\"" + srcrect + "\"");
         l = v[0], t = v[1], r = v[2], b = v[3];
         if (l < 0 || t < 0 || l > r || t > b || r >= picture.Width || b >= picture.Height)
             Fail("srcrect=\"" + srcrect + "\" is outside " + name + " (" + std::to_string(picture.Width) + "x" +
@@ -430,16 +392,14 @@ void TAutoImage::AddImage(const std::string& line) {
         left_ = l, top_ = t, right_ = r, bottom_ = b;
         autosize_ = false;
     }
-    if (canvas_.Empty())
-        Fail("<AddImage> before the picture has a size");
+    if (canvas_.Empty()) Fail("<AddImage> before the picture has a size");
 
     const int32_t k = Number(line, "colorvalue", 0);
     int32_t colour[3] = {255, 255, 255};
     const std::string colourText = AttrValueOf(line, "color");
     if (!colourText.empty())
         for (int i = 0; i < 3; ++i) {
-            if (!ParseInt(GetWord(colourText, i + 1), colour[i]))
-                Fail("Bad color=\"" + colourText + "\"");
+            if (!ParseInt(GetWord(colourText, i + 1), colour[i])) Fail("Bad color=\"" + colourText + "\"");
             colour[i] = std::clamp(colour[i], 0, 255);
         }
     const int32_t opacity = std::clamp(Number(line, "alfa", 255), 0, 255);
@@ -448,17 +408,14 @@ void TAutoImage::AddImage(const std::string& line) {
     const bool sourceAlpha = picture.HasAlpha();
     for (int32_t y = t; y <= b; ++y) {
         const int64_t dy = int64_t(top) + y - t;
-        if (dy < 0 || dy >= canvas_.Height)
-            continue;
+        if (dy < 0 || dy >= canvas_.Height) continue;
         for (int32_t x = l; x <= r; ++x) {
             const int64_t dx = int64_t(left) + x - l;
-            if (dx < 0 || dx >= canvas_.Width)
-                continue;
+            if (dx < 0 || dx >= canvas_.Width) continue;
             const uint8_t* s = picture.Row(y) + size_t(x) * sc;
             uint8_t* d = canvas_.Row(int32_t(dy)) + size_t(dx) * dc;
             const int32_t m = sourceAlpha ? s[3] : 255;
-            if (m == 0)
-                continue;
+            if (m == 0) continue;
             if (m == 255 && opacity == 255 && k == 0) {
                 d[0] = s[0], d[1] = s[1], d[2] = s[2];
                 continue;
@@ -481,22 +438,17 @@ void TAutoImage::AddImage(const std::string& line) {
     // once it has one, later pictures leave it alone.
     if (!canvas_.HasAlpha() && sourceAlpha) {
         canvas_ = ConvertChannels(canvas_, 4);
-        for (size_t i = 3; i < canvas_.Pixels.size(); i += 4)
-            canvas_.Pixels[i] = 0;
+        for (size_t i = 3; i < canvas_.Pixels.size(); i += 4) canvas_.Pixels[i] = 0;
         for (int32_t y = t; y <= b; ++y) {
             const int64_t dy = int64_t(top) + y - t;
-            if (dy < 0 || dy >= canvas_.Height)
-                continue;
+            if (dy < 0 || dy >= canvas_.Height) continue;
             for (int32_t x = l; x <= r; ++x) {
                 const int64_t dx = int64_t(left) + x - l;
-                if (dx < 0 || dx >= canvas_.Width)
-                    continue;
+                if (dx < 0 || dx >= canvas_.Width) continue;
                 int32_t s = picture.Row(y)[size_t(x) * 4 + 3];
-                if (opacity != 255)
-                    s = (opacity * s) >> 8;
+                if (opacity != 255) s = (opacity * s) >> 8;
                 uint8_t& d = canvas_.Row(int32_t(dy))[size_t(dx) * 4 + 3];
-                if (s == 0 && d == 0)
-                    continue;
+                if (s == 0 && d == 0) continue;
                 d = uint8_t(255 - (((255 - s) * (255 - d)) >> 8));
             }
         }
@@ -514,8 +466,8 @@ void TAutoImage::Rotate(const std::string& line) {
 void TAutoImage::Scale(const std::string& line) {
     const int32_t width = Number(line, "width", canvas_.Width);
     const int32_t height = Number(line, "height", canvas_.Height);
-    if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > MaxCanvasPixels ||
-        width > kMaxPictureSide || height > kMaxPictureSide)
+    if (width <= 0 || height <= 0 || uint64_t(width) * uint64_t(height) > MaxCanvasPixels || width > kMaxPictureSide ||
+        height > kMaxPictureSide)
         Fail("Bad picture size " + std::to_string(width) + "x" + std::to_string(height));
     canvas_ = ScalePicture(canvas_, width, height);
 }
@@ -527,13 +479,12 @@ void TAutoImage::Crop(const std::string& line) {
     const int64_t height = Number(line, "height", bottom_ - top_ + 1);
     if (left < 0 || top < 0 || width <= 0 || height <= 0 || left + width > canvas_.Width ||
         top + height > canvas_.Height)
-        Fail("Crop rectangle " + std::to_string(left) + " " + std::to_string(top) + " " + std::to_string(width) +
-             " " + std::to_string(height) + " is outside the picture (" + std::to_string(canvas_.Width) + "x" +
+        Fail("Crop rectangle " + std::to_string(left) + " " + std::to_string(top) + " " + std::to_string(width) + " " +
+             std::to_string(height) + " is outside the picture (" + std::to_string(canvas_.Width) + "x" +
              std::to_string(canvas_.Height) + ")");
     TPicture out = TPicture::Create(int32_t(width), int32_t(height), canvas_.Channels);
     const size_t offset = size_t(left) * canvas_.Channels;
-    for (int32_t y = 0; y < out.Height; ++y)
-        std::copy_n(canvas_.Row(top + y) + offset, out.RowBytes(), out.Row(y));
+    for (int32_t y = 0; y < out.Height; ++y) std::copy_n(canvas_.Row(top + y) + offset, out.RowBytes(), out.Row(y));
     canvas_ = std::move(out);
     left_ = left, top_ = top;
     right_ = int32_t(left + width - 1);

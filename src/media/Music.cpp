@@ -39,10 +39,14 @@ TMemoryStream* ArchiveStream(TFileFolder& archive, const std::string& name) {
     }
 }
 
-int ClampVolume(int v) { return std::clamp(v, 0, 100); }
+int ClampVolume(int v) {
+    return std::clamp(v, 0, 100);
+}
 
 // True once now lies after time on the wrapping millisecond clock.
-bool Passed(uint32_t now, uint32_t time) { return int32_t(now - time) > 0; }
+bool Passed(uint32_t now, uint32_t time) {
+    return int32_t(now - time) > 0;
+}
 
 }  // namespace
 
@@ -95,8 +99,10 @@ void FreeAudio(int index, TAudioList& table) {
     if (index < 0 || size_t(index) >= table.size()) return;
     TAudioItem& item = table[size_t(index)];
     if (item.Handle != 0) {
-        if (item.Kind == akMusic) BASS_MusicFree(item.Handle);
-        else BASS_SampleFree(item.Handle);
+        if (item.Kind == akMusic)
+            BASS_MusicFree(item.Handle);
+        else
+            BASS_SampleFree(item.Handle);
     }
     item.Handle = 0;
 }
@@ -107,8 +113,8 @@ void DeleteAudio(int index, TAudioList& table) {
     table.erase(table.begin() + index);
 }
 
-void PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint32_t fadeTime, std::string& currentMusic,
-               uint16_t order, int soundVolume) {
+void PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint32_t fadeTime,
+               std::string& currentMusic, uint16_t order, int soundVolume) {
     int index = FindAudio(name, table);
     if (index < 0) return;
     const TAudioItem& item = table[size_t(index)];
@@ -127,12 +133,16 @@ void PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint
 void StopAllAudio(TAudioList& table, bool alsoSamples) {
     for (const TAudioItem& item : table) {
         if (item.Handle == 0) continue;
-        if (item.Kind == akMusic) BASS_ChannelStop(item.Handle);
-        else if (alsoSamples) BASS_SampleStop(item.Handle);
+        if (item.Kind == akMusic)
+            BASS_ChannelStop(item.Handle);
+        else if (alsoSamples)
+            BASS_SampleStop(item.Handle);
     }
 }
 
-void TGameAudio::PlaySound(const std::string& name) { PlayMusic(name, 1000, 0); }
+void TGameAudio::PlaySound(const std::string& name) {
+    PlayMusic(name, 1000, 0);
+}
 
 void TGameAudio::PlayMusic(const std::string& name, uint32_t fadeTime, uint16_t order) {
     PlayAudio(name, Table, MusicVolume, fadeTime, CurrentMusic, order, SoundVolume);
@@ -175,7 +185,9 @@ void TGameAudio::FadeOutMusic(uint32_t ms) {
     if (current != 0) BASS_ChannelSlideAttributes(current, -1, 0, -101, ms);
 }
 
-void TGameAudio::ApplyVolumes() { BASS_SetGlobalVolumes(MusicVolume, SoundVolume, 0); }
+void TGameAudio::ApplyVolumes() {
+    BASS_SetGlobalVolumes(MusicVolume, SoundVolume, 0);
+}
 
 void TGameAudio::SetMusicVolume(int volume) {
     const int before = MusicVolume;
@@ -193,9 +205,13 @@ void TGameAudio::SetSoundVolume(int volume) {
     ApplyVolumes();
 }
 
-void TGameAudio::LoadSounds(TFileFolder& archive) { LoadAudioList(archive, "sounds.dat", akSample, Table); }
+void TGameAudio::LoadSounds(TFileFolder& archive) {
+    LoadAudioList(archive, "sounds.dat", akSample, Table);
+}
 
-void TGameAudio::LoadMusics(TFileFolder& archive) { LoadAudioList(archive, "musics.dat", akMusic, Table); }
+void TGameAudio::LoadMusics(TFileFolder& archive) {
+    LoadAudioList(archive, "musics.dat", akMusic, Table);
+}
 
 void TGameAudio::Shutdown() {
     while (!Table.empty()) DeleteAudio(0, Table);

@@ -25,7 +25,7 @@ enum : uint8_t {
 
 // One entry of the audio table.
 struct TAudioItem {
-    std::string Name;    // the archive file name; compared exactly
+    std::string Name;  // the archive file name; compared exactly
     uint8_t Kind = akSample;
     uint32_t Handle = 0;  // the audio library's sample or music handle; 0 when the load failed
 };
@@ -70,8 +70,8 @@ void DeleteAudio(int index, TAudioList& table);
 // from silence and fades in to musicVolume over fadeTime ms; in every case
 // currentMusic becomes name, so a music kept silent by volume 0 can be
 // started later. A name not in the table does nothing.
-void PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint32_t fadeTime, std::string& currentMusic,
-               uint16_t order, int soundVolume);
+void PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint32_t fadeTime,
+               std::string& currentMusic, uint16_t order, int soundVolume);
 
 // Stops every music of the table and, when alsoSamples, every sample's
 // playbacks.

@@ -29,8 +29,7 @@ void AddBytes(TFileFolder& dest, const std::string& name, uint16_t kind, const T
 // the archive lacks it.
 TMemoryStream& Partner(TFileFolder& source, const std::string& name) {
     TMemoryStream* stream = source.Stream(name);
-    if (!stream)
-        throw OrvException("File " + name + " does not exist!");
+    if (!stream) throw OrvException("File " + name + " does not exist!");
     return *stream;
 }
 
@@ -42,8 +41,7 @@ void CreateFoldersFor(const std::string& path) {
     for (size_t i = path.find('/', 1); i != std::string::npos; i = path.find('/', i + 1)) {
         const std::string folder = path.substr(0, i);
         std::error_code ec;
-        if (std::filesystem::is_directory(folder, ec))
-            continue;
+        if (std::filesystem::is_directory(folder, ec)) continue;
         if (!std::filesystem::create_directory(folder, ec) && !std::filesystem::is_directory(folder, ec))
             throw OrvException("Cannot create folder " + folder);
     }
@@ -52,14 +50,11 @@ void CreateFoldersFor(const std::string& path) {
 void TPNGMorf::Run() {
     for (const std::string& line : Commands) {
         const std::string source = AttrValueOf(line, "Source");
-        if (!FileExists(source))
-            throw OrvException("Can not find file " + source + "!");
+        if (!FileExists(source)) throw OrvException("Can not find file " + source + "!");
         const std::string dest = AttrValueOf(line, "Dest");
-        if (dest.empty())
-            throw OrvException("[TPNGMorf.Run] No Dest in command line: " + line);
+        if (dest.empty()) throw OrvException("[TPNGMorf.Run] No Dest in command line: " + line);
         std::error_code ec;
-        if (std::filesystem::exists(dest, ec))
-            continue;  // prepared before
+        if (std::filesystem::exists(dest, ec)) continue;  // prepared before
         CreateFoldersFor(dest);
         ProcessArchive(source, dest);
     }
@@ -75,12 +70,10 @@ void TPNGMorf::ProcessArchive(const std::string& source, const std::string& dest
 void TPNGMorf::ConvertArchive(TFileFolder& source, TFileFolder& dest) {
     const size_t count = source.Dir.size();
     for (size_t i = 0; i < count; ++i) {
-        if (count > 1 && Progress)
-            Progress(source.FileName(), int32_t(i * 100 / (count - 1)));
+        if (count > 1 && Progress) Progress(source.FileName(), int32_t(i * 100 / (count - 1)));
         const std::string name = source.Dir[i].Name;
         const uint16_t kind = source.Dir[i].Kind;
-        if (source.Files[i].State == fsNotLoaded)
-            source.LoadFile(name);
+        if (source.Files[i].State == fsNotLoaded) source.LoadFile(name);
         const TMemoryStream& data = *source.Files[i].Stream;
 
         const size_t dot = name.find('.');
@@ -130,8 +123,7 @@ void TPNGMorf::ConvertArchive(TFileFolder& source, TFileFolder& dest) {
     const size_t scripts = dest.Dir.size();
     for (size_t i = 0; i < scripts; ++i) {
         const std::string& name = dest.Dir[i].Name;
-        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".aim") != 0)
-            continue;
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".aim") != 0) continue;
         RunAutoImage(*dest.Files[i].Stream, dest, name);
     }
 }
@@ -143,14 +135,12 @@ void TPNGMorf::SplitPicture(const TMemoryStream& png, int32_t quality, TMemorySt
     if (picture.HasAlpha()) {
         const size_t count = size_t(picture.Width) * size_t(picture.Height);
         const int32_t ch = picture.Channels;
-        for (size_t i = 0; i < count; ++i)
-            grey.Pixels[i] = picture.Pixels[i * ch + ch - 1];
+        for (size_t i = 0; i < count; ++i) grey.Pixels[i] = picture.Pixels[i * ch + ch - 1];
     }
     alpha = TMemoryStream(EncodePNG(grey));
 }
 
-void TPNGMorf::AddSplitPicture(TFileFolder& dest, const std::string& name, const TMemoryStream& png,
-                               int32_t quality) {
+void TPNGMorf::AddSplitPicture(TFileFolder& dest, const std::string& name, const TMemoryStream& png, int32_t quality) {
     TMemoryStream jpeg, alpha;
     try {
         SplitPicture(png, quality, jpeg, alpha);
@@ -165,16 +155,14 @@ void TPNGMorf::AddSplitPicture(TFileFolder& dest, const std::string& name, const
 void TPNGMorf::JoinPicture(const TMemoryStream& jpeg, const TMemoryStream& alpha, TMemoryStream& png) {
     const TPicture colour = DecodeJPEG(jpeg.Data(), jpeg.Size());
     TPicture grey = DecodePNG(alpha.Data(), alpha.Size());
-    if (grey.Channels != 1)
-        grey = ConvertChannels(grey, 1);
+    if (grey.Channels != 1) grey = ConvertChannels(grey, 1);
     if (grey.Width != colour.Width || grey.Height != colour.Height)
         throw OrvException("[TPNGMorf.JoinPicture] Alpha " + std::to_string(grey.Width) + "x" +
                            std::to_string(grey.Height) + " does not match colour " + std::to_string(colour.Width) +
                            "x" + std::to_string(colour.Height));
     TPicture out = ConvertChannels(colour, 4);
     const size_t count = size_t(out.Width) * size_t(out.Height);
-    for (size_t i = 0; i < count; ++i)
-        out.Pixels[i * 4 + 3] = grey.Pixels[i];
+    for (size_t i = 0; i < count; ++i) out.Pixels[i * 4 + 3] = grey.Pixels[i];
     png = TMemoryStream(EncodePNG(out));
 }
 

@@ -57,8 +57,7 @@ public:
     // Packs a PNG picture: its colour as a JPEG at quality, its alpha as a
     // grey PNG of the same size (all 255 for a picture without alpha, so it
     // stays opaque when joined again). Throws OrvException on a bad picture.
-    static void SplitPicture(const TMemoryStream& png, int32_t quality, TMemoryStream& jpeg,
-                             TMemoryStream& alpha);
+    static void SplitPicture(const TMemoryStream& png, int32_t quality, TMemoryStream& jpeg, TMemoryStream& alpha);
     // Joins a JPEG colour picture and a grey PNG alpha of the same size into
     // a truecolour PNG with alpha. Throws OrvException
     // "[TPNGMorf.JoinPicture] ..." when the sizes differ or a part is bad.
@@ -69,8 +68,7 @@ public:
     // preparation joins them back into base + ".PNG". Throws OrvException
     // "[TPNGMorf.AddSplitPicture] Cannot split picture " + name + ": " +
     // reason, or the archive's error for a duplicate or too long name.
-    static void AddSplitPicture(TFileFolder& dest, const std::string& name, const TMemoryStream& png,
-                                int32_t quality);
+    static void AddSplitPicture(TFileFolder& dest, const std::string& name, const TMemoryStream& png, int32_t quality);
 
     // Runs one AutoImage script and adds its picture to the archive
     // (see media/AutoImage.h).

@@ -40,16 +40,21 @@ size_t OggRead(void* dest, size_t size, size_t count, void* source) {
 int OggSeek(void* source, ogg_int64_t offset, int whence) {
     auto* src = static_cast<TOggSource*>(source);
     ogg_int64_t base = 0;
-    if (whence == SEEK_CUR) base = ogg_int64_t(src->Pos);
-    else if (whence == SEEK_END) base = ogg_int64_t(src->Size);
-    else if (whence != SEEK_SET) return -1;
+    if (whence == SEEK_CUR)
+        base = ogg_int64_t(src->Pos);
+    else if (whence == SEEK_END)
+        base = ogg_int64_t(src->Size);
+    else if (whence != SEEK_SET)
+        return -1;
     ogg_int64_t pos = base + offset;
     if (pos < 0 || pos > ogg_int64_t(src->Size)) return -1;
     src->Pos = size_t(pos);
     return 0;
 }
 
-long OggTell(void* source) { return long(static_cast<TOggSource*>(source)->Pos); }
+long OggTell(void* source) {
+    return long(static_cast<TOggSource*>(source)->Pos);
+}
 
 // Decodes a whole Ogg Vorbis stream into interleaved stereo floats at its own
 // rate. False for anything that is not a complete, clean stream.
@@ -73,9 +78,9 @@ bool DecodeVorbis(const uint8_t* data, size_t size, std::vector<float>& stereo, 
     const int channels = info->channels;
     // The limit in the file's own frames, so that the resampled result
     // stays within MaxSampleFrames too (a low rate would otherwise grow).
-    const uint64_t limit = std::min<uint64_t>(
-        TAudioMixer::MaxSampleFrames,
-        uint64_t(TAudioMixer::MaxSampleFrames) * uint64_t(rate) / TAudioMixer::SampleRate);
+    const uint64_t limit =
+        std::min<uint64_t>(TAudioMixer::MaxSampleFrames,
+                           uint64_t(TAudioMixer::MaxSampleFrames) * uint64_t(rate) / TAudioMixer::SampleRate);
     ogg_int64_t expected = ov_pcm_total(&vf, -1);
     if (expected <= 0 || uint64_t(expected) > limit) return false;
 
@@ -120,10 +125,16 @@ std::vector<float> ResampleStereo(const std::vector<float>& in, long rate) {
     return out;
 }
 
-int ClampVolume(int v) { return std::clamp(v, 0, 100); }
-int ClampPan(int p) { return std::clamp(p, -100, 100); }
+int ClampVolume(int v) {
+    return std::clamp(v, 0, 100);
+}
+int ClampPan(int p) {
+    return std::clamp(p, -100, 100);
+}
 
-uint64_t MsToFrames(uint32_t ms) { return uint64_t(ms) * TAudioMixer::SampleRate / 1000; }
+uint64_t MsToFrames(uint32_t ms) {
+    return uint64_t(ms) * TAudioMixer::SampleRate / 1000;
+}
 
 std::unique_ptr<openmpt::module> OpenModule(const std::vector<uint8_t>& bytes, uint32_t flags) {
     try {
@@ -511,8 +522,10 @@ bool TAudioMixer::SlideVolume(uint32_t channel, int volume, uint32_t ms) {
     TChannel* c = FindChannel(channel);
     if (c == nullptr) return false;
     const uint64_t frames = MsToFrames(ms);
-    if (frames == 0) SetChannelVolume(channel, *c, volume);
-    else c->Volume.Slide(ClampVolume(volume), frames);
+    if (frames == 0)
+        SetChannelVolume(channel, *c, volume);
+    else
+        c->Volume.Slide(ClampVolume(volume), frames);
     return true;
 }
 

@@ -157,8 +157,10 @@ private:
         }
         double Next() {
             if (Left == 0) return Value;
-            if (--Left == 0) Value = Target;
-            else Value += Step;
+            if (--Left == 0)
+                Value = Target;
+            else
+                Value += Step;
             return Value;
         }
     };

@@ -66,7 +66,8 @@ bool ReadFileBytes(const char* path, uint32_t offset, uint32_t length, std::vect
     if (ok && count > (uint64_t(1) << 30)) ok = false;
     if (ok) {
         out.resize(size_t(count));
-        ok = SDL_RWseek(rw, offset, RW_SEEK_SET) >= 0 && (count == 0 || SDL_RWread(rw, out.data(), size_t(count), 1) == 1);
+        ok = SDL_RWseek(rw, offset, RW_SEEK_SET) >= 0 &&
+             (count == 0 || SDL_RWread(rw, out.data(), size_t(count), 1) == 1);
     }
     SDL_RWclose(rw);
     return ok;
@@ -232,8 +233,10 @@ HSAMPLE BASS_SampleLoad(bool mem, const void* file, uint32_t offset, uint32_t le
     size_t size = 0;
     if (!Source(mem, file, offset, length, storage, data, size)) return 0;
     TAudioMixer::TOverride over = TAudioMixer::ovNone;
-    if (flags & BASS_SAMPLE_OVER_POS) over = TAudioMixer::ovLongest;
-    else if (flags & BASS_SAMPLE_OVER_VOL) over = TAudioMixer::ovQuietest;
+    if (flags & BASS_SAMPLE_OVER_POS)
+        over = TAudioMixer::ovLongest;
+    else if (flags & BASS_SAMPLE_OVER_VOL)
+        over = TAudioMixer::ovQuietest;
     uint32_t id = mixer->LoadSample(data, size, max, over);
     if (id == 0) return FailHandle(BASS_ERROR_FILEFORM);
     lastError = BASS_OK;
@@ -297,7 +300,9 @@ bool BASS_ChannelStop(uint32_t handle) {
     return mixer->StopChannel(handle) ? Ok() : Fail(BASS_ERROR_HANDLE);
 }
 
-int BASS_ErrorGetCode() { return lastError; }
+int BASS_ErrorGetCode() {
+    return lastError;
+}
 
 bool BASS_Render(float* out, size_t frames) {
     TAudioMixer* mixer = Mixer();

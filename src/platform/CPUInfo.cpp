@@ -38,7 +38,8 @@ std::string TCPUInfo::ProcessorNameFromCpuInfo(const std::string& cpuinfo) {
     }
     if (compact.empty()) compact = "Unknown processor";
     if (processors > 0)
-        compact += " (" + std::to_string(processors) + (processors == 1 ? " logical processor)" : " logical processors)");
+        compact +=
+            " (" + std::to_string(processors) + (processors == 1 ? " logical processor)" : " logical processors)");
     return compact;
 }
 

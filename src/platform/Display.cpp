@@ -14,8 +14,7 @@ constexpr size_t kRowAlign = 32;
 
 // Clamps an exclusive rectangle to 0..width x 0..height; false when nothing
 // of it is left.
-bool ClampToFrame(const TRect& in, int width, int height, TRect& out)
-{
+bool ClampToFrame(const TRect& in, int width, int height, TRect& out) {
     out.Left = std::max<int32_t>(in.Left, 0);
     out.Top = std::max<int32_t>(in.Top, 0);
     out.Right = std::min<int32_t>(in.Right, width);
@@ -28,18 +27,14 @@ bool ClampToFrame(const TRect& in, int width, int height, TRect& out)
 // ---------------------------------------------------------------------------
 // TDisplaySurface
 
-std::unique_ptr<TDisplaySurface> TDisplaySurface::Create(int width, int height, int bytesPerPixel)
-{
-    if (width <= 0 || height <= 0 || width > MaxSide || height > MaxSide)
-        return nullptr;
-    if (bytesPerPixel != 2 && bytesPerPixel != 3 && bytesPerPixel != 4)
-        return nullptr;
+std::unique_ptr<TDisplaySurface> TDisplaySurface::Create(int width, int height, int bytesPerPixel) {
+    if (width <= 0 || height <= 0 || width > MaxSide || height > MaxSide) return nullptr;
+    if (bytesPerPixel != 2 && bytesPerPixel != 3 && bytesPerPixel != 4) return nullptr;
     // Sides are capped, so these products stay far below SIZE_MAX.
     size_t pitch = (static_cast<size_t>(width) * bytesPerPixel + kRowAlign - 1) / kRowAlign * kRowAlign;
     size_t bytes = pitch * static_cast<size_t>(height);
     void* memory = std::aligned_alloc(kRowAlign, bytes);
-    if (!memory)
-        return nullptr;
+    if (!memory) return nullptr;
     std::memset(memory, 0, bytes);
     std::unique_ptr<TDisplaySurface> surface(new (std::nothrow) TDisplaySurface());
     if (!surface) {
@@ -54,8 +49,7 @@ std::unique_ptr<TDisplaySurface> TDisplaySurface::Create(int width, int height, 
     return surface;
 }
 
-TDisplaySurface::~TDisplaySurface()
-{
+TDisplaySurface::~TDisplaySurface() {
     std::free(bits_);
 }
 
@@ -64,13 +58,11 @@ TDisplaySurface::~TDisplaySurface()
 
 TDisplay::TDisplay() = default;
 
-TDisplay::~TDisplay()
-{
+TDisplay::~TDisplay() {
     Shutdown();
 }
 
-bool TDisplay::Init(SDL_Window* window, int width, int height, int bpp, bool fullScreen, std::string& error)
-{
+bool TDisplay::Init(SDL_Window* window, int width, int height, int bpp, bool fullScreen, std::string& error) {
     Shutdown();
     if (bpp != 16 && bpp != 32) {
         error = "Unsupported colour depth " + std::to_string(bpp);
@@ -104,8 +96,7 @@ bool TDisplay::Init(SDL_Window* window, int width, int height, int bpp, bool ful
     return true;
 }
 
-bool TDisplay::CreateRenderer(std::string& error)
-{
+bool TDisplay::CreateRenderer(std::string& error) {
     Uint32 flags = vsync_ ? SDL_RENDERER_PRESENTVSYNC : 0;
     renderer_ = SDL_CreateRenderer(window_, -1, flags);
     if (!renderer_ && flags) {
@@ -126,12 +117,9 @@ bool TDisplay::CreateRenderer(std::string& error)
     return true;
 }
 
-void TDisplay::Shutdown()
-{
-    if (texture_)
-        SDL_DestroyTexture(texture_);
-    if (renderer_)
-        SDL_DestroyRenderer(renderer_);
+void TDisplay::Shutdown() {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
@@ -141,34 +129,27 @@ void TDisplay::Shutdown()
     lost_ = false;
 }
 
-void TDisplay::SetVSync(bool on)
-{
+void TDisplay::SetVSync(bool on) {
     vsync_ = on;
-    if (renderer_)
-        SDL_RenderSetVSync(renderer_, on ? 1 : 0);
+    if (renderer_) SDL_RenderSetVSync(renderer_, on ? 1 : 0);
 }
 
-void TDisplay::SetFullScreen(bool on)
-{
+void TDisplay::SetFullScreen(bool on) {
     fullScreen_ = on;
     UpdateLayout();
 }
 
-std::unique_ptr<TDisplaySurface> TDisplay::CreateSurface(int width, int height) const
-{
+std::unique_ptr<TDisplaySurface> TDisplay::CreateSurface(int width, int height) const {
     return TDisplaySurface::Create(width, height, format_.BytesPerPixel());
 }
 
-void TDisplay::UpdateLayout()
-{
+void TDisplay::UpdateLayout() {
     destRect_ = {0, 0, width_, height_};
     pixelRatioX_ = pixelRatioY_ = 1.0;
-    if (!renderer_ || width_ <= 0 || height_ <= 0)
-        return;
+    if (!renderer_ || width_ <= 0 || height_ <= 0) return;
     int outW = 0;
     int outH = 0;
-    if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) != 0 || outW <= 0 || outH <= 0)
-        return;
+    if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) != 0 || outW <= 0 || outH <= 0) return;
     int winW = 0;
     int winH = 0;
     SDL_GetWindowSize(window_, &winW, &winH);
@@ -180,8 +161,7 @@ void TDisplay::UpdateLayout()
     // pixels stay sharp (nearest), full screen fills the desktop (smooth).
     double scale = std::min(static_cast<double>(outW) / width_, static_cast<double>(outH) / height_);
     bool whole = !fullScreen_ && scale >= 1.0;
-    if (whole)
-        scale = static_cast<int>(scale);
+    if (whole) scale = static_cast<int>(scale);
     int w = std::max(1, static_cast<int>(width_ * scale + 0.5));
     int h = std::max(1, static_cast<int>(height_ * scale + 0.5));
     int left = (outW - w) / 2;
@@ -193,12 +173,10 @@ void TDisplay::UpdateLayout()
     }
 }
 
-TPoint TDisplay::WindowToFrame(int x, int y) const
-{
+TPoint TDisplay::WindowToFrame(int x, int y) const {
     int64_t w = destRect_.Right - destRect_.Left;
     int64_t h = destRect_.Bottom - destRect_.Top;
-    if (w <= 0 || h <= 0 || width_ <= 0 || height_ <= 0)
-        return {};
+    if (w <= 0 || h <= 0 || width_ <= 0 || height_ <= 0) return {};
     // Window coordinates to output pixels, then 64-bit so that far-away
     // points cannot overflow the products.
     const int64_t px = static_cast<int64_t>(std::floor(x * pixelRatioX_));
@@ -212,8 +190,7 @@ TPoint TDisplay::WindowToFrame(int x, int y) const
     return {static_cast<int32_t>(fx), static_cast<int32_t>(fy)};
 }
 
-bool TDisplay::Present(const uint8_t* bits, int pitch, const TRect* rects, size_t count, std::string& error)
-{
+bool TDisplay::Present(const uint8_t* bits, int pitch, const TRect* rects, size_t count, std::string& error) {
     if (!initialised_ || !screen_) {
         error = "Display not initialised";
         return false;
@@ -229,17 +206,18 @@ bool TDisplay::Present(const uint8_t* bits, int pitch, const TRect* rects, size_
     const int bpp = format_.BytesPerPixel();
     for (size_t i = 0; i < count; ++i) {
         TRect r;
-        if (!ClampToFrame(rects[i], width_, height_, r))
-            continue;
+        if (!ClampToFrame(rects[i], width_, height_, r)) continue;
         size_t rowBytes = static_cast<size_t>(r.Right - r.Left) * bpp;
         for (int y = r.Top; y < r.Bottom; ++y) {
             const uint8_t* src = bits + static_cast<ptrdiff_t>(y) * pitch + static_cast<size_t>(r.Left) * bpp;
-            uint8_t* dst = screen_->Bits() + static_cast<ptrdiff_t>(y) * screen_->Pitch() + static_cast<size_t>(r.Left) * bpp;
+            uint8_t* dst =
+                screen_->Bits() + static_cast<ptrdiff_t>(y) * screen_->Pitch() + static_cast<size_t>(r.Left) * bpp;
             std::memcpy(dst, src, rowBytes);
         }
         if (texture_) {
             SDL_Rect area{r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top};
-            const uint8_t* first = screen_->Bits() + static_cast<ptrdiff_t>(r.Top) * screen_->Pitch() + static_cast<size_t>(r.Left) * bpp;
+            const uint8_t* first =
+                screen_->Bits() + static_cast<ptrdiff_t>(r.Top) * screen_->Pitch() + static_cast<size_t>(r.Left) * bpp;
             SDL_UpdateTexture(texture_, &area, first, screen_->Pitch());
         }
     }
@@ -247,37 +225,31 @@ bool TDisplay::Present(const uint8_t* bits, int pitch, const TRect* rects, size_
     return true;
 }
 
-bool TDisplay::PresentAll(const uint8_t* bits, int pitch, std::string& error)
-{
+bool TDisplay::PresentAll(const uint8_t* bits, int pitch, std::string& error) {
     TRect all{0, 0, width_, height_};
     return Present(bits, pitch, &all, 1, error);
 }
 
-void TDisplay::ShowScreen()
-{
-    if (!renderer_ || !texture_)
-        return;
+void TDisplay::ShowScreen() {
+    if (!renderer_ || !texture_) return;
     SDL_RenderClear(renderer_);
     SDL_Rect dest{destRect_.Left, destRect_.Top, destRect_.Right - destRect_.Left, destRect_.Bottom - destRect_.Top};
     SDL_RenderCopy(renderer_, texture_, nullptr, &dest);
     SDL_RenderPresent(renderer_);
 }
 
-TRects TDisplay::GetClipList()
-{
+TRects TDisplay::GetClipList() {
     clipChanged_ = false;
     return clipList_;
 }
 
-void TDisplay::SetClipListForTest(const TRects& clip, TPoint origin)
-{
+void TDisplay::SetClipListForTest(const TRects& clip, TPoint origin) {
     clipList_ = clip;
     clientOrigin_ = origin;
     clipChanged_ = true;
 }
 
-bool TDisplay::Restore(std::string& error)
-{
+bool TDisplay::Restore(std::string& error) {
     if (!initialised_) {
         error = "Display not initialised";
         return false;

@@ -3,11 +3,11 @@
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
-#include <sys/stat.h>
 
 namespace {
 
@@ -53,10 +53,14 @@ bool ParseInteger(const std::string& text, int32_t& out) {
     for (; i < t.size(); ++i) {
         const char c = t[i];
         int digit;
-        if (c >= '0' && c <= '9') digit = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return false;
         value = value * base + digit;
         // Hexadecimal may spell the full 32-bit pattern (0xFFFFFFFF = -1).
         const int64_t limit = base == 16 ? 0xFFFFFFFFll : 2147483648ll;
@@ -75,7 +79,7 @@ bool ParseInteger(const std::string& text, int32_t& out) {
 }  // namespace
 
 TIniFile::TIniFile(std::string path) : path_(std::move(path)) {
-    struct stat st{};
+    struct stat st {};
     if (stat(path_.c_str(), &st) != 0) return;
     if (static_cast<uint64_t>(st.st_size) > kMaxFileSize) {
         refused_ = true;
@@ -201,7 +205,9 @@ void TIniFile::WriteBool(const std::string& section, const std::string& key, boo
     WriteString(section, key, value ? "1" : "0");
 }
 
-bool TIniFile::SectionExists(const std::string& section) const { return FindSection(section) != nullptr; }
+bool TIniFile::SectionExists(const std::string& section) const {
+    return FindSection(section) != nullptr;
+}
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
     const Section* s = FindSection(section);

@@ -53,9 +53,9 @@ public:
 
 private:
     struct Line {
-        std::string Raw;      // the line as read, for lines that are not key=value
-        std::string Key;      // key of a key=value line (empty otherwise)
-        std::string Value;    // its value as written
+        std::string Raw;    // the line as read, for lines that are not key=value
+        std::string Key;    // key of a key=value line (empty otherwise)
+        std::string Value;  // its value as written
         bool IsValue = false;
     };
     struct Section {

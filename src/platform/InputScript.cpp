@@ -3,10 +3,10 @@
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <sys/stat.h>
 
 namespace {
 
@@ -101,10 +101,14 @@ void TInputScript::Parse(const std::string& text) {
             TShiftState s = 0;
             for (size_t i = from; i < w.size(); ++i) {
                 const std::string m = Lower(w[i]);
-                if (m == "shift") s |= ssShift;
-                else if (m == "ctrl" || m == "control") s |= ssCtrl;
-                else if (m == "alt") s |= ssAlt;
-                else fail("unknown modifier \"" + w[i] + "\"");
+                if (m == "shift")
+                    s |= ssShift;
+                else if (m == "ctrl" || m == "control")
+                    s |= ssCtrl;
+                else if (m == "alt")
+                    s |= ssAlt;
+                else
+                    fail("unknown modifier \"" + w[i] + "\"");
             }
             return s;
         };
@@ -179,7 +183,7 @@ void TInputScript::Parse(const std::string& text) {
             push(e);
         } else if (verb == "deactivate" || verb == "activate" || verb == "quit") {
             if (w.size() > arg) fail("unexpected values after \"" + verb + "\"");
-            e.Kind = verb == "quit"         ? TWindowEventKind::Quit
+            e.Kind = verb == "quit"       ? TWindowEventKind::Quit
                      : verb == "activate" ? TWindowEventKind::Activate
                                           : TWindowEventKind::Deactivate;
             push(e);
@@ -193,7 +197,7 @@ void TInputScript::Parse(const std::string& text) {
 }
 
 void TInputScript::LoadFromFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxFileSize)
         throw OrvException("Input script too large: " + path);
     std::string text;

@@ -6,7 +6,9 @@
 
 #include <filesystem>
 
-std::string TKeyStore::DefaultPath() { return Platform::UserConfigDir() + "registry.ini"; }
+std::string TKeyStore::DefaultPath() {
+    return Platform::UserConfigDir() + "registry.ini";
+}
 
 TKeyStore::TKeyStore(std::string path) : path_(std::move(path)), ini_(std::make_unique<TIniFile>(path_)) {}
 
@@ -51,7 +53,9 @@ bool TKeyStore::ValueExists(const std::string& keyPath, const std::string& name)
     return ini_->ValueExists(NormaliseKey(keyPath), name);
 }
 
-bool TKeyStore::KeyExists(const std::string& keyPath) const { return ini_->SectionExists(NormaliseKey(keyPath)); }
+bool TKeyStore::KeyExists(const std::string& keyPath) const {
+    return ini_->SectionExists(NormaliseKey(keyPath));
+}
 
 std::vector<std::string> TKeyStore::ValueNames(const std::string& keyPath) const {
     return ini_->ReadSection(NormaliseKey(keyPath));

@@ -11,5 +11,4 @@
 // as one Ogg Vorbis stream at VBR quality -0.1..1 with the given stream
 // serial number. Returns the file's bytes; empty when the arguments are
 // invalid or the encoder refuses the format.
-std::vector<uint8_t> EncodeOggVorbis(const std::vector<float>& pcm, int channels, long rate, float quality,
-                                     int serial);
+std::vector<uint8_t> EncodeOggVorbis(const std::vector<float>& pcm, int channels, long rate, float quality, int serial);

@@ -24,8 +24,7 @@ public:
     virtual void DrawBumpMap(const std::string& picture, const std::string& bumpPicture, int32_t x, int32_t y) = 0;
     // A solid rectangle (right/bottom exclusive) on the scene buffer; name
     // and mode are not used.
-    virtual void DrawRect(const std::string& name, const TRect& rect, uint32_t colour, uint8_t alpha,
-                          int32_t mode) = 0;
+    virtual void DrawRect(const std::string& name, const TRect& rect, uint32_t colour, uint8_t alpha, int32_t mode) = 0;
     // Draws the first count glyph records of the font engine's batch from the
     // picture onto the scene buffer.
     virtual void ExtDraw(const std::string& picture, int32_t count) = 0;

@@ -2,13 +2,13 @@
 
 #include <SDL.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 extern char** environ;
 
@@ -27,7 +27,9 @@ std::string EnvOr(const char* name, const std::string& fallback) {
     return fallback;
 }
 
-std::string HomeDir() { return EnvOr("HOME", "/tmp"); }
+std::string HomeDir() {
+    return EnvOr("HOME", "/tmp");
+}
 
 // An XDG base folder from the environment; a relative path there is invalid
 // and ignored, so the game never writes into whatever folder it started in.
@@ -85,7 +87,9 @@ bool OpenWithDesktop(const std::string& target) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-void SetMessageBoxesEnabled(bool enabled) { MessageBoxesEnabled() = enabled; }
+void SetMessageBoxesEnabled(bool enabled) {
+    MessageBoxesEnabled() = enabled;
+}
 
 void ShowErrorBox(SDL_Window* parent, const std::string& title, const std::string& message) {
     if (MessageBoxesEnabled() &&

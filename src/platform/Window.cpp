@@ -25,23 +25,34 @@ TShiftState ShiftFromButtons(uint32_t buttons) {
 }
 
 TShiftState CurrentShift() {
-    return ShiftFromMods(static_cast<uint16_t>(SDL_GetModState())) | ShiftFromButtons(SDL_GetMouseState(nullptr, nullptr));
+    return ShiftFromMods(static_cast<uint16_t>(SDL_GetModState())) |
+           ShiftFromButtons(SDL_GetMouseState(nullptr, nullptr));
 }
 
 bool ButtonFromSDL(uint8_t b, TMouseButton& out) {
     switch (b) {
-        case SDL_BUTTON_LEFT: out = mbLeft; return true;
-        case SDL_BUTTON_RIGHT: out = mbRight; return true;
-        case SDL_BUTTON_MIDDLE: out = mbMiddle; return true;
-        default: return false;
+        case SDL_BUTTON_LEFT:
+            out = mbLeft;
+            return true;
+        case SDL_BUTTON_RIGHT:
+            out = mbRight;
+            return true;
+        case SDL_BUTTON_MIDDLE:
+            out = mbMiddle;
+            return true;
+        default:
+            return false;
     }
 }
 
 TShiftState ButtonFlag(TMouseButton b) {
     switch (b) {
-        case mbLeft: return ssLeft;
-        case mbRight: return ssRight;
-        case mbMiddle: return ssMiddle;
+        case mbLeft:
+            return ssLeft;
+        case mbRight:
+            return ssRight;
+        case mbMiddle:
+            return ssMiddle;
     }
     return 0;
 }
@@ -52,12 +63,12 @@ struct KeyName {
 };
 
 constexpr KeyName kKeyNames[] = {
-    {"backspace", VK::Back}, {"tab", VK::Tab},        {"enter", VK::Return},   {"return", VK::Return},
-    {"shift", VK::Shift},    {"ctrl", VK::Control},   {"control", VK::Control}, {"alt", VK::Menu},
-    {"pause", VK::Pause},    {"escape", VK::Escape},  {"esc", VK::Escape},     {"space", VK::Space},
-    {"pageup", VK::Prior},   {"pagedown", VK::Next},  {"end", VK::End},        {"home", VK::Home},
-    {"left", VK::Left},      {"up", VK::Up},          {"right", VK::Right},    {"down", VK::Down},
-    {"insert", VK::Insert},  {"delete", VK::Delete},  {"del", VK::Delete},
+    {"backspace", VK::Back}, {"tab", VK::Tab},       {"enter", VK::Return},    {"return", VK::Return},
+    {"shift", VK::Shift},    {"ctrl", VK::Control},  {"control", VK::Control}, {"alt", VK::Menu},
+    {"pause", VK::Pause},    {"escape", VK::Escape}, {"esc", VK::Escape},      {"space", VK::Space},
+    {"pageup", VK::Prior},   {"pagedown", VK::Next}, {"end", VK::End},         {"home", VK::Home},
+    {"left", VK::Left},      {"up", VK::Up},         {"right", VK::Right},     {"down", VK::Down},
+    {"insert", VK::Insert},  {"delete", VK::Delete}, {"del", VK::Delete},
 };
 
 }  // namespace
@@ -67,26 +78,50 @@ int32_t VirtualKeyFromSDL(int32_t key) {
     if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
     if (key >= SDLK_F1 && key <= SDLK_F12) return VK::F1 + (key - SDLK_F1);
     switch (key) {
-        case SDLK_BACKSPACE: return VK::Back;
-        case SDLK_TAB: return VK::Tab;
-        case SDLK_RETURN: case SDLK_KP_ENTER: return VK::Return;
-        case SDLK_LSHIFT: case SDLK_RSHIFT: return VK::Shift;
-        case SDLK_LCTRL: case SDLK_RCTRL: return VK::Control;
-        case SDLK_LALT: case SDLK_RALT: return VK::Menu;
-        case SDLK_PAUSE: return VK::Pause;
-        case SDLK_ESCAPE: return VK::Escape;
-        case SDLK_SPACE: return VK::Space;
-        case SDLK_PAGEUP: return VK::Prior;
-        case SDLK_PAGEDOWN: return VK::Next;
-        case SDLK_END: return VK::End;
-        case SDLK_HOME: return VK::Home;
-        case SDLK_LEFT: return VK::Left;
-        case SDLK_UP: return VK::Up;
-        case SDLK_RIGHT: return VK::Right;
-        case SDLK_DOWN: return VK::Down;
-        case SDLK_INSERT: return VK::Insert;
-        case SDLK_DELETE: return VK::Delete;
-        default: return 0;
+        case SDLK_BACKSPACE:
+            return VK::Back;
+        case SDLK_TAB:
+            return VK::Tab;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            return VK::Return;
+        case SDLK_LSHIFT:
+        case SDLK_RSHIFT:
+            return VK::Shift;
+        case SDLK_LCTRL:
+        case SDLK_RCTRL:
+            return VK::Control;
+        case SDLK_LALT:
+        case SDLK_RALT:
+            return VK::Menu;
+        case SDLK_PAUSE:
+            return VK::Pause;
+        case SDLK_ESCAPE:
+            return VK::Escape;
+        case SDLK_SPACE:
+            return VK::Space;
+        case SDLK_PAGEUP:
+            return VK::Prior;
+        case SDLK_PAGEDOWN:
+            return VK::Next;
+        case SDLK_END:
+            return VK::End;
+        case SDLK_HOME:
+            return VK::Home;
+        case SDLK_LEFT:
+            return VK::Left;
+        case SDLK_UP:
+            return VK::Up;
+        case SDLK_RIGHT:
+            return VK::Right;
+        case SDLK_DOWN:
+            return VK::Down;
+        case SDLK_INSERT:
+            return VK::Insert;
+        case SDLK_DELETE:
+            return VK::Delete;
+        default:
+            return 0;
     }
 }
 
@@ -110,11 +145,16 @@ int32_t VirtualKeyFromName(const std::string& name) {
 
 std::string ControlCharForKey(int32_t vk) {
     switch (vk) {
-        case VK::Return: return "\r";
-        case VK::Escape: return "\x1b";
-        case VK::Back: return "\b";
-        case VK::Tab: return "\t";
-        default: return {};
+        case VK::Return:
+            return "\r";
+        case VK::Escape:
+            return "\x1b";
+        case VK::Back:
+            return "\b";
+        case VK::Tab:
+            return "\t";
+        default:
+            return {};
     }
 }
 
@@ -203,10 +243,11 @@ bool TranslateSDLEvent(const SDL_Event& ev, const std::function<void(int32_t&, i
     }
 }
 
-TWindow::~TWindow() { Destroy(); }
+TWindow::~TWindow() {
+    Destroy();
+}
 
-int32_t TWindow::IntegerScale(int32_t desktopWidth, int32_t desktopHeight, int32_t clientWidth,
-                              int32_t clientHeight) {
+int32_t TWindow::IntegerScale(int32_t desktopWidth, int32_t desktopHeight, int32_t clientWidth, int32_t clientHeight) {
     if (clientWidth <= 0 || clientHeight <= 0 || desktopWidth <= 0 || desktopHeight <= 0) return 1;
     const int64_t byWidth = static_cast<int64_t>(desktopWidth) * 9 / 10 / clientWidth;
     const int64_t byHeight = static_cast<int64_t>(desktopHeight) * 9 / 10 / clientHeight;

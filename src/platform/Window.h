@@ -104,16 +104,14 @@ std::string ControlCharForKey(int32_t vk);
 // Translates one SDL event into a window event; false when the event means
 // nothing to the game. The mapper converts window pixels to screen
 // coordinates (identity when empty).
-bool TranslateSDLEvent(const SDL_Event& ev, const std::function<void(int32_t&, int32_t&)>& mapper,
-                       TWindowEvent& out);
+bool TranslateSDLEvent(const SDL_Event& ev, const std::function<void(int32_t&, int32_t&)>& mapper, TWindowEvent& out);
 
 class TWindow {
 public:
     // The largest whole factor by which a client area of clientWidth x
     // clientHeight can be enlarged and still fit in nine tenths of a usable
     // desktop area of desktopWidth x desktopHeight; at least 1.
-    static int32_t IntegerScale(int32_t desktopWidth, int32_t desktopHeight, int32_t clientWidth,
-                                int32_t clientHeight);
+    static int32_t IntegerScale(int32_t desktopWidth, int32_t desktopHeight, int32_t clientWidth, int32_t clientHeight);
 
     TWindow() = default;
     ~TWindow();

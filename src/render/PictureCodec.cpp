@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 // jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 // libpng and libjpeg report errors by longjmp. Every function that calls into
 // them below is a plain C-style function: its frame, and every frame the jump
@@ -62,8 +62,7 @@ void PngWarningFn(png_structp, png_const_charp) {}
 
 void PngReadFn(png_structp png, png_bytep out, size_t count) {
     auto* state = static_cast<PngReadState*>(png_get_io_ptr(png));
-    if (state->size - state->pos < count)
-        png_error(png, "unexpected end of data");
+    if (state->size - state->pos < count) png_error(png, "unexpected end of data");
     std::memcpy(out, state->data + state->pos, count);
     state->pos += count;
 }
@@ -94,14 +93,11 @@ bool DecodePngRaw(PngReadState* state) {
     const int colorType = png_get_color_type(png, info);
     png_set_strip_16(png);
     png_set_packing(png);
-    if (colorType == PNG_COLOR_TYPE_PALETTE)
-        png_set_palette_to_rgb(png);
-    if (colorType == PNG_COLOR_TYPE_GRAY)
-        png_set_expand_gray_1_2_4_to_8(png);
+    if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (colorType == PNG_COLOR_TYPE_GRAY) png_set_expand_gray_1_2_4_to_8(png);
     // Only pictures whose colour type carries alpha bring an opacity plane;
     // a transparency chunk of the other types is deliberately not used.
-    if ((colorType & PNG_COLOR_MASK_ALPHA) == 0)
-        png_set_strip_alpha(png);
+    if ((colorType & PNG_COLOR_MASK_ALPHA) == 0) png_set_strip_alpha(png);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
 
@@ -111,21 +107,16 @@ bool DecodePngRaw(PngReadState* state) {
     const size_t rowBytes = png_get_rowbytes(png, info);
     if (png_get_bit_depth(png, info) != 8 || state->channels < 1 || state->channels > 4)
         png_error(png, "unsupported sample layout");
-    if (!SizeFits(state->width, state->height, uint64_t(state->channels)))
-        png_error(png, "picture too large");
-    if (rowBytes != size_t(state->width) * size_t(state->channels))
-        png_error(png, "unexpected row size");
+    if (!SizeFits(state->width, state->height, uint64_t(state->channels))) png_error(png, "picture too large");
+    if (rowBytes != size_t(state->width) * size_t(state->channels)) png_error(png, "unexpected row size");
 
     state->pixels = static_cast<uint8_t*>(std::malloc(rowBytes * state->height));
-    if (!state->pixels)
-        png_error(png, "out of memory");
+    if (!state->pixels) png_error(png, "out of memory");
     // Interlaced pictures fill each row in several passes; the first pass
     // must not combine with uninitialised memory.
-    if (passes > 1)
-        std::memset(state->pixels, 0, rowBytes * state->height);
+    if (passes > 1) std::memset(state->pixels, 0, rowBytes * state->height);
     for (int pass = 0; pass < passes; ++pass)
-        for (uint32_t y = 0; y < state->height; ++y)
-            png_read_row(png, state->pixels + size_t(y) * rowBytes, nullptr);
+        for (uint32_t y = 0; y < state->height; ++y) png_read_row(png, state->pixels + size_t(y) * rowBytes, nullptr);
     png_read_end(png, nullptr);
     png_destroy_read_struct(&png, &info, nullptr);
     return true;
@@ -155,13 +146,11 @@ void PngWriteFn(png_structp png, png_bytep data, size_t count) {
     if (state->outCapacity - state->outSize < count) {
         size_t capacity = state->outCapacity ? state->outCapacity : 4096;
         while (capacity - state->outSize < count) {
-            if (capacity > SIZE_MAX / 2)
-                png_error(png, "output too large");
+            if (capacity > SIZE_MAX / 2) png_error(png, "output too large");
             capacity *= 2;
         }
         auto* grown = static_cast<uint8_t*>(std::realloc(state->out, capacity));
-        if (!grown)
-            png_error(png, "out of memory");
+        if (!grown) png_error(png, "out of memory");
         state->out = grown;
         state->outCapacity = capacity;
     }
@@ -197,8 +186,7 @@ bool EncodePngRaw(PngWriteState* state) {
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     const size_t rowBytes = size_t(state->width) * size_t(state->channels);
-    for (uint32_t y = 0; y < state->height; ++y)
-        png_write_row(png, state->pixels + size_t(y) * rowBytes);
+    for (uint32_t y = 0; y < state->height; ++y) png_write_row(png, state->pixels + size_t(y) * rowBytes);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;
@@ -224,17 +212,14 @@ struct JpegErrorState {
 // would pad the picture with grey and carry on); the game treats those as
 // errors. Odd metadata that leaves the pixels intact is let through.
 void JpegEmitMessage(j_common_ptr info, int level) {
-    if (level >= 0)
-        return;
+    if (level >= 0) return;
     const int code = info->err->msg_code;
-    if (code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC)
-        return;
+    if (code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM || code == JWRN_BOGUS_ICC) return;
     JpegErrorExit(info);
 }
 
 void JpegProgress(j_common_ptr info) {
-    if (!info->is_decompressor)
-        return;
+    if (!info->is_decompressor) return;
     auto* decoder = reinterpret_cast<j_decompress_ptr>(info);
     if (decoder->input_scan_number > kMaxJpegScans) {
         auto* state = reinterpret_cast<JpegErrorState*>(info->err);
@@ -388,19 +373,21 @@ TPicture TPicture::Create(int32_t width, int32_t height, int32_t channels, uint8
 
 int TPicture::PngColorType() const {
     switch (Channels) {
-    case 1: return 0;
-    case 2: return 4;
-    case 4: return 6;
-    default: return 2;
+        case 1:
+            return 0;
+        case 2:
+            return 4;
+        case 4:
+            return 6;
+        default:
+            return 2;
     }
 }
 
 TPictureFormat SniffPicture(const void* data, size_t size) {
     const auto* bytes = static_cast<const uint8_t*>(data);
-    if (size >= 8 && png_sig_cmp(bytes, 0, 8) == 0)
-        return pfPNG;
-    if (size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF)
-        return pfJPEG;
+    if (size >= 8 && png_sig_cmp(bytes, 0, 8) == 0) return pfPNG;
+    if (size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF) return pfJPEG;
     return pfUnknown;
 }
 
@@ -410,21 +397,17 @@ TPicture DecodePNG(const void* data, size_t size) {
     PngReadState state{};
     state.data = static_cast<const uint8_t*>(data);
     state.size = size;
-    if (!DecodePngRaw(&state))
-        throw OrvException(std::string("[DecodePNG] Corrupt PNG picture: ") + state.error);
+    if (!DecodePngRaw(&state)) throw OrvException(std::string("[DecodePNG] Corrupt PNG picture: ") + state.error);
     return AdoptPixels(state.pixels, state.width, state.height, state.channels);
 }
 
 TPicture DecodeJPEG(const void* data, size_t size) {
-    if (!data || size < 3 || SniffPicture(data, size) != pfJPEG)
-        throw OrvException("[DecodeJPEG] Not a JPEG picture");
-    if (size > 0xFFFFFFFFu)
-        throw OrvException("[DecodeJPEG] Corrupt JPEG picture: file too large");
+    if (!data || size < 3 || SniffPicture(data, size) != pfJPEG) throw OrvException("[DecodeJPEG] Not a JPEG picture");
+    if (size > 0xFFFFFFFFu) throw OrvException("[DecodeJPEG] Corrupt JPEG picture: file too large");
     // The decoder state is large; it lives zero-initialised on the heap and
     // is freed by hand on both paths, like the buffers inside it.
     auto* state = static_cast<JpegReadState*>(std::calloc(1, sizeof(JpegReadState)));
-    if (!state)
-        throw OrvException("[DecodeJPEG] Out of memory");
+    if (!state) throw OrvException("[DecodeJPEG] Out of memory");
     state->data = static_cast<const uint8_t*>(data);
     state->size = size;
     const bool ok = DecodeJpegRaw(state);
@@ -441,9 +424,12 @@ TPicture DecodeJPEG(const void* data, size_t size) {
 
 TPicture DecodePicture(const void* data, size_t size) {
     switch (SniffPicture(data, size)) {
-    case pfPNG: return DecodePNG(data, size);
-    case pfJPEG: return DecodeJPEG(data, size);
-    default: throw OrvException("[DecodePicture] Unknown picture format");
+        case pfPNG:
+            return DecodePNG(data, size);
+        case pfJPEG:
+            return DecodeJPEG(data, size);
+        default:
+            throw OrvException("[DecodePicture] Unknown picture format");
     }
 }
 
@@ -454,8 +440,7 @@ std::vector<uint8_t> EncodePNG(const TPicture& picture) {
     state.width = uint32_t(picture.Width);
     state.height = uint32_t(picture.Height);
     state.channels = picture.Channels;
-    if (!EncodePngRaw(&state))
-        throw OrvException(std::string("[EncodePNG] ") + state.error);
+    if (!EncodePngRaw(&state)) throw OrvException(std::string("[EncodePNG] ") + state.error);
     std::vector<uint8_t> out;
     try {
         out.assign(state.out, state.out + state.outSize);
@@ -476,8 +461,7 @@ std::vector<uint8_t> EncodeJPEG(const TPicture& picture, int quality) {
         source = &converted;
     }
     auto* state = static_cast<JpegWriteState*>(std::calloc(1, sizeof(JpegWriteState)));
-    if (!state)
-        throw OrvException("[EncodeJPEG] Out of memory");
+    if (!state) throw OrvException("[EncodeJPEG] Out of memory");
     state->pixels = source->Pixels.data();
     state->width = uint32_t(source->Width);
     state->height = uint32_t(source->Height);
@@ -503,8 +487,7 @@ std::vector<uint8_t> EncodeJPEG(const TPicture& picture, int quality) {
 }
 
 TPicture ConvertChannels(const TPicture& picture, int32_t channels) {
-    if (picture.Channels == channels)
-        return picture;
+    if (picture.Channels == channels) return picture;
     TPicture out = TPicture::Create(picture.Width, picture.Height, channels);
     const size_t count = size_t(picture.Width) * size_t(picture.Height);
     const int inC = picture.Channels;
@@ -524,8 +507,7 @@ TPicture ConvertChannels(const TPicture& picture, int32_t channels) {
             dst[1] = src[1];
             dst[2] = src[2];
         }
-        if (outAlpha)
-            dst[channels - 1] = inAlpha ? src[inC - 1] : 255;
+        if (outAlpha) dst[channels - 1] = inAlpha ? src[inC - 1] : 255;
     }
     return out;
 }
@@ -538,12 +520,10 @@ TPicture LoadPictureFile(const std::string& path) {
 
 void SavePNGFile(const std::string& path, const TPicture& picture) {
     const std::vector<uint8_t> bytes = EncodePNG(picture);
-    if (!WriteFileAtomically(path, bytes.data(), bytes.size()))
-        throw OrvException("Cannot write file " + path);
+    if (!WriteFileAtomically(path, bytes.data(), bytes.size())) throw OrvException("Cannot write file " + path);
 }
 
 void SaveJPEGFile(const std::string& path, const TPicture& picture, int quality) {
     const std::vector<uint8_t> bytes = EncodeJPEG(picture, quality);
-    if (!WriteFileAtomically(path, bytes.data(), bytes.size()))
-        throw OrvException("Cannot write file " + path);
+    if (!WriteFileAtomically(path, bytes.data(), bytes.size())) throw OrvException("Cannot write file " + path);
 }

@@ -13,8 +13,7 @@
 namespace {
 
 bool EndsWithPng(const std::string& name) {
-    if (name.size() < 3)
-        return false;
+    if (name.size() < 3) return false;
     const char* tail = name.c_str() + name.size() - 3;
     return (tail[0] | 0x20) == 'p' && (tail[1] | 0x20) == 'n' && (tail[2] | 0x20) == 'g';
 }
@@ -26,10 +25,8 @@ bool FileExists(const std::string& path) {
 
 std::string Trim(const std::string& s) {
     size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r'))
-        ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
-        --e;
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
     return s.substr(b, e - b);
 }
 
@@ -41,15 +38,13 @@ int32_t RoundedPercent(size_t index, size_t total) {
 
 TResourceList::TResourceList(std::string programFolder, std::unique_ptr<TSurfEngine>& engine)
     : engine_(engine), programFolder_(std::move(programFolder)) {
-    if (!programFolder_.empty() && programFolder_.back() != '/')
-        programFolder_ += '/';
+    if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
 }
 
 TResourceList::~TResourceList() = default;
 
 TSurfEngine& TResourceList::Engine() const {
-    if (!engine_)
-        throw OrvException("[TResourceList] No surface engine");
+    if (!engine_) throw OrvException("[TResourceList] No surface engine");
     return *engine_;
 }
 
@@ -61,8 +56,7 @@ bool TResourceList::LoadPNGFromArchive(TFileFolder& archive, const std::string& 
     return LoadFromArchive(archive, name, fileName);
 }
 
-bool TResourceList::LoadJPEGFromArchive(TFileFolder& archive, const std::string& name,
-                                        const std::string& fileName) {
+bool TResourceList::LoadJPEGFromArchive(TFileFolder& archive, const std::string& name, const std::string& fileName) {
     return LoadFromArchive(archive, name, fileName);
 }
 
@@ -76,11 +70,9 @@ bool TResourceList::LoadJPEGFromFile(const std::string& name, const std::string&
 
 bool TResourceList::LoadFromArchive(TFileFolder& archive, const std::string& name, const std::string& fileName) {
     const int index = archive.IndexOf(fileName);
-    if (index < 0)
-        return false;
+    if (index < 0) return false;
     TMemFile& slot = archive.Files[size_t(index)];
-    if (slot.State != fsAdded)
-        archive.LoadFile(fileName);
+    if (slot.State != fsAdded) archive.LoadFile(fileName);
     TPicture picture;
     TPictureFormat format = SniffPicture(slot.Stream->Data(), slot.Stream->Size());
     try {
@@ -100,8 +92,7 @@ bool TResourceList::LoadFromArchive(TFileFolder& archive, const std::string& nam
 }
 
 bool TResourceList::LoadFromFile(const std::string& name, const std::string& path, const std::string& fileName) {
-    if (!FileExists(path))
-        return false;
+    if (!FileExists(path)) return false;
     TMemoryStream stream;
     stream.LoadFromFile(path);
     TPicture picture;
@@ -129,20 +120,17 @@ bool TResourceList::Register(const std::string& name, const std::string& fileNam
         record.AlphaMap.assign(count, 255);
         if (picture.HasAlpha()) {
             const int32_t ch = picture.Channels;
-            for (size_t i = 0; i < count; ++i)
-                record.AlphaMap[i] = picture.Pixels[i * ch + ch - 1];
+            for (size_t i = 0; i < count; ++i) record.AlphaMap[i] = picture.Pixels[i * ch + ch - 1];
         }
     }
-    if (!engine.CreateSurface(picture.Width, picture.Height, record.Surface, record.Bits, record.Pitch))
-        return false;
+    if (!engine.CreateSurface(picture.Width, picture.Height, record.Surface, record.Bits, record.Pitch)) return false;
     ConvertToSurface(picture, record);
     engine.AddSurface(std::move(record));
     return true;
 }
 
 void TResourceList::ConvertToSurface(const TPicture& picture, SurfaceRecord& record) const {
-    if (!record.Bits || record.Width != picture.Width || record.Height != picture.Height || picture.Empty())
-        return;
+    if (!record.Bits || record.Width != picture.Width || record.Height != picture.Height || picture.Empty()) return;
     const TSurfEngine& engine = Engine();
     const int bytes = engine.Format().BytesPerPixel();
     const int rShift = engine.RedShift(), gShift = engine.GreenShift(), bShift = engine.BlueShift();
@@ -172,37 +160,31 @@ void TResourceList::ConvertToSurface(const TPicture& picture, SurfaceRecord& rec
 }
 
 void TResourceList::ReportProgress(int32_t percent) const {
-    if (engine_ && engine_->ProgressCallback)
-        engine_->ProgressCallback(percent);
+    if (engine_ && engine_->ProgressCallback) engine_->ProgressCallback(percent);
 }
 
 void TResourceList::LoadSurfacesList(TFileFolder& archive, const std::string& listName) {
     TSurfEngine& engine = Engine();
     for (const std::string& name : PreloadPictures) {
-        if (engine.FindSurface(name) >= 0)
-            continue;
+        if (engine.FindSurface(name) >= 0) continue;
         try {
             LoadFromArchive(archive, name, name);
         } catch (const OrvException&) {
             // already in the log; the game goes on without this picture
         }
     }
-    if (AfterPreload)
-        AfterPreload();
+    if (AfterPreload) AfterPreload();
 
     TMemoryStream* list = archive.Stream(listName);
-    if (!list)
-        throw OrvException("[TResourceList.LoadSurfacesList] Cannot find " + listName);
+    if (!list) throw OrvException("[TResourceList.LoadSurfacesList] Cannot find " + listName);
     std::vector<std::string> names;
     const std::string text = list->AsString();
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
+        if (end == std::string::npos) end = text.size();
         std::string line = Trim(text.substr(start, end - start));
-        if (!line.empty())
-            names.push_back(std::move(line));
+        if (!line.empty()) names.push_back(std::move(line));
         start = end + 1;
     }
 
@@ -214,8 +196,7 @@ void TResourceList::LoadSurfacesList(TFileFolder& archive, const std::string& li
             ReportProgress(RoundedPercent(i, count));
             threshold += step;
         }
-        if (engine.FindSurface(names[i]) >= 0)
-            continue;  // the first registration wins
+        if (engine.FindSurface(names[i]) >= 0) continue;  // the first registration wins
         try {
             if (EndsWithPng(names[i]))
                 LoadPNGFromArchive(archive, names[i], names[i]);
@@ -231,16 +212,13 @@ void TResourceList::ReinitSurfaces(TFileFolder& archive, const std::string& prog
                                    const std::string& reloadFirst) {
     TSurfEngine& engine = Engine();
     std::string folder = programFolder;
-    if (!folder.empty() && folder.back() != '/')
-        folder += '/';
+    if (!folder.empty() && folder.back() != '/') folder += '/';
 
     // Rebuilds one record; false only when a created surface cannot be made
     // again, which ends the rebuild.
-    const auto rebuild = [&](const std::string& name, const std::string& fileName, int32_t width,
-                             int32_t height) {
+    const auto rebuild = [&](const std::string& name, const std::string& fileName, int32_t width, int32_t height) {
         if (fileName.empty()) {
-            if (!engine.CreateEmptySurface(name, width, height))
-                return false;
+            if (!engine.CreateEmptySurface(name, width, height)) return false;
             engine.DeleteSurface(name);  // the old record comes first
             return true;
         }
@@ -258,15 +236,12 @@ void TResourceList::ReinitSurfaces(TFileFolder& archive, const std::string& prog
 
     for (int i = 1; i <= 255; ++i) {
         const std::string word = GetWord(reloadFirst, i);
-        if (word == EndOfWords)
-            break;
+        if (word == EndOfWords) break;
         const SurfaceRecord* record = engine.GetSurface(word);
-        if (!record)
-            continue;
+        if (!record) continue;
         const std::string fileName = record->FileName;
         const int32_t width = record->Width, height = record->Height;
-        if (!rebuild(word, fileName, width, height))
-            return;
+        if (!rebuild(word, fileName, width, height)) return;
     }
 
     struct TPending {
@@ -276,8 +251,7 @@ void TResourceList::ReinitSurfaces(TFileFolder& archive, const std::string& prog
     std::vector<TPending> pending;
     for (size_t i = 0; i < engine.SurfaceCount(); ++i) {
         const SurfaceRecord& r = engine.SurfaceAt(i);
-        if (!r.Surface)
-            pending.push_back({r.Name, r.FileName, r.Width, r.Height});
+        if (!r.Surface) pending.push_back({r.Name, r.FileName, r.Width, r.Height});
     }
     // Records are rebuilt front to back and each new one is appended, so the
     // list ends in its previous order.
@@ -285,8 +259,7 @@ void TResourceList::ReinitSurfaces(TFileFolder& archive, const std::string& prog
     const size_t step = last / 20;
     size_t threshold = 0;
     for (size_t i = 0; i < pending.size(); ++i) {
-        if (!rebuild(pending[i].Name, pending[i].FileName, pending[i].Width, pending[i].Height))
-            return;
+        if (!rebuild(pending[i].Name, pending[i].FileName, pending[i].Width, pending[i].Height)) return;
         if (last > 0 && i > threshold) {
             ReportProgress(RoundedPercent(i, last));
             threshold += step;

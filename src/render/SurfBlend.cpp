@@ -4,25 +4,21 @@
 
 namespace {
 
-uint16_t Load16(const uint8_t* p)
-{
+uint16_t Load16(const uint8_t* p) {
     uint16_t v;
     std::memcpy(&v, p, 2);
     return v;
 }
 
-void Store16(uint8_t* p, uint32_t v)
-{
+void Store16(uint8_t* p, uint32_t v) {
     uint16_t w = static_cast<uint16_t>(v);
     std::memcpy(p, &w, 2);
 }
 
 // The tinted colour of one 16-bit pixel: per channel field, in place,
 // C + floor((s - C) * k / 256), masked. k = 255 keeps the pixel as it is.
-uint32_t Tint16(uint32_t s, const TBlendArgs& args, const TLayout16& layout)
-{
-    if (args.TintLevel == 255)
-        return s;
+uint32_t Tint16(uint32_t s, const TBlendArgs& args, const TLayout16& layout) {
+    if (args.TintLevel == 255) return s;
     uint32_t t = 0;
     for (int c = 0; c < 3; ++c) {
         int64_t m = layout.Mask[c];
@@ -40,16 +36,14 @@ uint32_t Tint16(uint32_t s, const TBlendArgs& args, const TLayout16& layout)
 namespace SurfScalar {
 
 void BlendRow32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
-                const TLayout16&)
-{
+                const TLayout16&) {
     const uint32_t op = args.Opacity;
     const uint32_t k = args.TintLevel;
     const bool plainCopy = op == 255 && k == 0;
     const uint32_t colour[3] = {args.ColourB, args.ColourG, args.ColourR};
     for (int i = 0; i < n; ++i, dst += 4, src += 4) {
         const uint32_t m = alpha[i];
-        if (m == 0)
-            continue;
+        if (m == 0) continue;
         if (m == 255 && plainCopy) {
             dst[0] = src[0];
             dst[1] = src[1];
@@ -69,25 +63,21 @@ void BlendRow32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, c
 }
 
 void BlendRow16(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
-                const TLayout16& layout)
-{
+                const TLayout16& layout) {
     const uint32_t op = args.Opacity;
     const uint32_t k = args.TintLevel;
     const bool plainCopy = op == 255 && k == 0;
     for (int i = 0; i < n; ++i, dst += 2, src += 2) {
         const uint32_t m = alpha[i];
-        if (m == 0)
-            continue;
+        if (m == 0) continue;
         uint32_t s = Load16(src);
         if (m == 255 && plainCopy) {
             Store16(dst, s);
             continue;
         }
         const uint64_t a = (m * op) >> 8;
-        if (a == 0)
-            continue;
-        if (k > 0)
-            s = Tint16(s, args, layout);
+        if (a == 0) continue;
+        if (k > 0) s = Tint16(s, args, layout);
         const uint32_t d = Load16(dst);
         uint32_t out = 0;
         for (int c = 0; c < 3; ++c) {
@@ -98,8 +88,7 @@ void BlendRow16(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, c
     }
 }
 
-void RectRow32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16&)
-{
+void RectRow32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16&) {
     const uint32_t op = args.Opacity;
     const uint32_t b = op * args.ColourB;
     const uint32_t g = op * args.ColourG;
@@ -112,20 +101,17 @@ void RectRow32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16&)
     }
 }
 
-void RectRow16(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout)
-{
+void RectRow16(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout) {
     const uint64_t inv = 255 - args.Opacity;
     for (int i = 0; i < n; ++i, dst += 2) {
         const uint64_t d = Load16(dst);
         uint64_t out = 0;
-        for (int c = 0; c < 3; ++c)
-            out += (((d & layout.Mask[c]) * inv) >> 8) & layout.Mask[c];
+        for (int c = 0; c < 3; ++c) out += (((d & layout.Mask[c]) * inv) >> 8) & layout.Mask[c];
         Store16(dst, static_cast<uint32_t>(out));
     }
 }
 
-void AddRow32(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16&)
-{
+void AddRow32(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16&) {
     // Two lanes per word: blue and red in one, green and the spare byte in
     // the other, with a free byte above each lane to catch the carry.
     for (int i = 0; i < n; ++i, a += 4, b += 4, c += 4) {
@@ -143,8 +129,7 @@ void AddRow32(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayo
     }
 }
 
-void AddRow16(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout)
-{
+void AddRow16(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout) {
     for (int i = 0; i < n; ++i, a += 2, b += 2, c += 2) {
         const uint32_t x = Load16(b);
         const uint32_t y = Load16(c);
@@ -159,15 +144,13 @@ void AddRow16(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayo
 }
 
 void BlendArea32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, const uint8_t* alpha,
-                 ptrdiff_t alphaStride, int width, int height, int, const TBlendArgs& args, const TLayout16& layout)
-{
+                 ptrdiff_t alphaStride, int width, int height, int, const TBlendArgs& args, const TLayout16& layout) {
     for (int row = 0; row < height; ++row, dst += dstPitch, src += srcPitch, alpha += alphaStride)
         BlendRow32(dst, src, alpha, width, args, layout);
 }
 
 void BlendArea16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch, const uint8_t* alpha,
-                 ptrdiff_t alphaStride, int width, int height, int, const TBlendArgs& args, const TLayout16& layout)
-{
+                 ptrdiff_t alphaStride, int width, int height, int, const TBlendArgs& args, const TLayout16& layout) {
     for (int row = 0; row < height; ++row, dst += dstPitch, src += srcPitch, alpha += alphaStride)
         BlendRow16(dst, src, alpha, width, args, layout);
 }
@@ -183,38 +166,35 @@ const TRowKernels kScalarKernels = {
 
 }  // namespace
 
-bool SimdPathSupported(TSimdPath path)
-{
+bool SimdPathSupported(TSimdPath path) {
     switch (path) {
-    case spScalar:
-        return true;
-    case spSSE2:
+        case spScalar:
+            return true;
+        case spSSE2:
 #if defined(__x86_64__) || defined(__i386__)
-        return __builtin_cpu_supports("sse2");
+            return __builtin_cpu_supports("sse2");
 #else
-        return false;
+            return false;
 #endif
-    case spAVX2:
+        case spAVX2:
 #if defined(__x86_64__) || defined(__i386__)
-        return __builtin_cpu_supports("avx2");
+            return __builtin_cpu_supports("avx2");
 #else
-        return false;
+            return false;
 #endif
     }
     return false;
 }
 
-const TRowKernels& RowKernelsFor(TSimdPath path)
-{
-    if (!SimdPathSupported(path))
-        return kScalarKernels;
+const TRowKernels& RowKernelsFor(TSimdPath path) {
+    if (!SimdPathSupported(path)) return kScalarKernels;
     switch (path) {
-    case spSSE2:
-        return SurfSse2::Kernels;
-    case spAVX2:
-        return SurfAvx2::Kernels;
-    case spScalar:
-        break;
+        case spSSE2:
+            return SurfSse2::Kernels;
+        case spAVX2:
+            return SurfAvx2::Kernels;
+        case spScalar:
+            break;
     }
     return kScalarKernels;
 }

@@ -49,8 +49,7 @@ using TBlendAreaFn = void (*)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* s
 // area routines ask for destination rows a little ahead, since blending must
 // read them before it can write. Static, so the copy built for AVX2 in its own
 // file is never shared with the rest.
-static inline void PrefetchLine(const uint8_t* p)
-{
+static inline void PrefetchLine(const uint8_t* p) {
 #if defined(__x86_64__) || defined(__i386__)
     // A loop of nothing but __builtin_prefetch is deleted as dead code by
     // GCC; a volatile instruction stays.
@@ -60,12 +59,9 @@ static inline void PrefetchLine(const uint8_t* p)
 #endif
 }
 
-static inline void PrefetchRowAhead(const uint8_t* row, size_t bytes)
-{
-    if (bytes > 1024 || bytes == 0)
-        return;
-    for (size_t off = 0; off < bytes; off += 64)
-        PrefetchLine(row + off);
+static inline void PrefetchRowAhead(const uint8_t* row, size_t bytes) {
+    if (bytes > 1024 || bytes == 0) return;
+    for (size_t off = 0; off < bytes; off += 64) PrefetchLine(row + off);
     PrefetchLine(row + bytes - 1);
 }
 

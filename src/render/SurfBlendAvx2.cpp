@@ -12,8 +12,7 @@
 
 namespace {
 
-uint64_t Load64(const uint8_t* p)
-{
+uint64_t Load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, 8);
     return v;
@@ -47,9 +46,13 @@ struct TAvx2 {
     static MOSWICK_INLINE R MulHiU16(R a, R b) { return _mm256_mulhi_epu16(a, b); }
     static MOSWICK_INLINE R CmpEq16(R a, R b) { return _mm256_cmpeq_epi16(a, b); }
     template <int N>
-    static MOSWICK_INLINE R Srli16(R v) { return _mm256_srli_epi16(v, N); }
+    static MOSWICK_INLINE R Srli16(R v) {
+        return _mm256_srli_epi16(v, N);
+    }
     template <int N>
-    static MOSWICK_INLINE R Slli16(R v) { return _mm256_slli_epi16(v, N); }
+    static MOSWICK_INLINE R Slli16(R v) {
+        return _mm256_slli_epi16(v, N);
+    }
     static MOSWICK_INLINE R Srl16(R v, __m128i n) { return _mm256_srl_epi16(v, n); }
     static MOSWICK_INLINE R Sll16(R v, __m128i n) { return _mm256_sll_epi16(v, n); }
     // mask ? yes : no; masks are whole bytes here.
@@ -58,15 +61,13 @@ struct TAvx2 {
 
     // Eight alpha bytes (pixels 0-3 in the low half, 4-7 in the high half),
     // each in both 16-bit halves of its pixel's lane.
-    static MOSWICK_INLINE R Alpha32Low(const uint8_t* a)
-    {
+    static MOSWICK_INLINE R Alpha32Low(const uint8_t* a) {
         const R spread = _mm256_setr_epi8(0, -1, 0, -1, 1, -1, 1, -1, 2, -1, 2, -1, 3, -1, 3, -1, 4, -1, 4, -1, 5, -1,
                                           5, -1, 6, -1, 6, -1, 7, -1, 7, -1);
         return _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(Load64(a))), spread);
     }
     // Sixteen alpha bytes, one per 16-bit lane.
-    static MOSWICK_INLINE R Alpha16Low(const uint8_t* a)
-    {
+    static MOSWICK_INLINE R Alpha16Low(const uint8_t* a) {
         return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)));
     }
 };

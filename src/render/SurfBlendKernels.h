@@ -39,8 +39,7 @@
 namespace {
 
 template <int Bytes>
-MOSWICK_INLINE bool AlphaAll(const uint8_t* a, uint64_t value)
-{
+MOSWICK_INLINE bool AlphaAll(const uint8_t* a, uint64_t value) {
     if constexpr (Bytes == 4) {
         uint32_t v;
         std::memcpy(&v, a, 4);
@@ -83,17 +82,15 @@ struct TBlend32Rows {
     R colourGX;
 
     explicit TBlend32Rows(const TBlendArgs& args)
-        : opHigh(V::Set16(uint32_t(args.Opacity) << 8)), k(V::Set16(args.TintLevel)),
+        : opHigh(V::Set16(uint32_t(args.Opacity) << 8)),
+          k(V::Set16(args.TintLevel)),
           colourRB(V::Set32((args.ColourR * (256u - args.TintLevel)) << 16 | (args.ColourB * (256u - args.TintLevel)))),
-          colourGX(V::Set32(args.ColourG * (256u - args.TintLevel)))
-    {
-    }
+          colourGX(V::Set32(args.ColourG * (256u - args.TintLevel))) {}
 
     // The weights (a, 255 - a) of alpha words mv, with (0, 256) for alpha 0,
     // which keeps the pixel, and with a copy (256, 0) or a copy mask for
     // alpha 255 when copies are allowed.
-    MOSWICK_INLINE void Weights(R mv, R& a, R& ia, R& copy) const
-    {
+    MOSWICK_INLINE void Weights(R mv, R& a, R& ia, R& copy) const {
         copy = V::Zero();
         if constexpr (Op255) {
             a = V::SubsU16(mv, one);
@@ -112,8 +109,7 @@ struct TBlend32Rows {
     }
 
     // One register of pixels, weights spread over both lane pairs of each pixel.
-    MOSWICK_INLINE R Blend(R s, R d, R a, R ia, R copy) const
-    {
+    MOSWICK_INLINE R Blend(R s, R d, R a, R ia, R copy) const {
         R srb = V::And(s, low);
         R sgx = V::template Srli16<8>(s);
         if constexpr (Tint) {
@@ -135,14 +131,12 @@ struct TBlend32Rows {
     // registers go together: their weights are worked out at once and then
     // spread. Otherwise (and for the last register) one at a time, so that
     // as many small blocks as possible are skipped or copied.
-    MOSWICK_INLINE int operator()(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n) const
-    {
+    MOSWICK_INLINE int operator()(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n) const {
         ptrdiff_t i = 0;
         if constexpr (V::kSpreadCostsUnpacks) {
             for (; i + 2 * P <= n; i += 2 * P) {
                 const uint8_t* m = alpha + i;
-                if (AlphaAll<2 * P>(m, 0))
-                    continue;
+                if (AlphaAll<2 * P>(m, 0)) continue;
                 uint8_t* dp = dst + 4 * i;
                 const uint8_t* sp = src + 4 * i;
                 const R s0 = V::Load(sp);
@@ -162,8 +156,7 @@ struct TBlend32Rows {
         }
         for (; i + P <= n; i += P) {
             const uint8_t* m = alpha + i;
-            if (AlphaAll<P>(m, 0))
-                continue;
+            if (AlphaAll<P>(m, 0)) continue;
             uint8_t* dp = dst + 4 * i;
             const R s = V::Load(src + 4 * i);
             const R d = V::Load(dp);
@@ -181,8 +174,7 @@ struct TBlend32Rows {
 
 // Calls f with the row blender for the arguments, the variant chosen once.
 template <class V, class F>
-MOSWICK_INLINE void WithBlend32(const TBlendArgs& args, F f)
-{
+MOSWICK_INLINE void WithBlend32(const TBlendArgs& args, F f) {
     const bool op255 = args.Opacity == 255;
     if (args.TintLevel > 0 && op255)
         f(TBlend32Rows<V, true, true, false>(args));
@@ -214,11 +206,9 @@ struct TFixedLayout {
     // The channels that lie within one byte, and whether no byte holds two.
     static constexpr uint32_t kByteFields =
         (InOneByte(0) ? MaskOf(0) : 0) | (InOneByte(1) ? MaskOf(1) : 0) | (InOneByte(2) ? MaskOf(2) : 0);
-    static constexpr bool ByteHoldsOne(uint32_t byteMask)
-    {
+    static constexpr bool ByteHoldsOne(uint32_t byteMask) {
         int count = 0;
-        for (int c = 0; c < 3; ++c)
-            count += InOneByte(c) && (MaskOf(c) & byteMask) != 0;
+        for (int c = 0; c < 3; ++c) count += InOneByte(c) && (MaskOf(c) & byteMask) != 0;
         return count <= 1;
     }
     // A channel across a byte boundary is clamped with a signed minimum, so
@@ -233,8 +223,7 @@ struct TFixedLayout {
     // minimum against its mask; one across the byte boundary is added in the
     // 16-bit lane and clamped with a minimum against its mask. The fields'
     // bits below them are clear, so either minimum is the clamp exactly.
-    MOSWICK_INLINE R AddSaturated(R x, R y) const
-    {
+    MOSWICK_INLINE R AddSaturated(R x, R y) const {
         const R bytes = V::Set16(kByteFields);
         const R out = V::MinU8(V::AddsU8(V::And(x, bytes), V::And(y, bytes)), bytes);
         return AddWordField<2>(x, y, AddWordField<1>(x, y, AddWordField<0>(x, y, out)));
@@ -242,8 +231,7 @@ struct TFixedLayout {
 
     // out with channel C added in when it lies across the byte boundary.
     template <int C>
-    static MOSWICK_INLINE R AddWordField(R x, R y, R out)
-    {
+    static MOSWICK_INLINE R AddWordField(R x, R y, R out) {
         if constexpr (InOneByte(C)) {
             return out;
         } else {
@@ -254,8 +242,7 @@ struct TFixedLayout {
 
     // The channel's value, 0 .. 2^bits - 1.
     template <int C>
-    MOSWICK_INLINE R Value(R v) const
-    {
+    MOSWICK_INLINE R Value(R v) const {
         constexpr int sh = kShift[C];
         constexpr int bits = kBits[C];
         if constexpr (sh == 0)
@@ -268,8 +255,7 @@ struct TFixedLayout {
 
     // x >> 8 (a channel value) put back in the channel's place.
     template <int C>
-    MOSWICK_INLINE R PlaceHigh(R x) const
-    {
+    MOSWICK_INLINE R PlaceHigh(R x) const {
         constexpr int sh = kShift[C];
         constexpr uint32_t mask = ((1u << kBits[C]) - 1) << sh;
         if constexpr (sh == 0)
@@ -284,8 +270,7 @@ struct TFixedLayout {
 
     // The channel field moved to the top of the lane, the bits below it clear.
     template <int C>
-    MOSWICK_INLINE R Top(R v) const
-    {
+    MOSWICK_INLINE R Top(R v) const {
         constexpr int sh = kShift[C];
         constexpr int up = 16 - sh - kBits[C];
         constexpr uint32_t mask = (((1u << kBits[C]) - 1) << (sh + up)) & 0xFFFFu;
@@ -299,8 +284,7 @@ struct TFixedLayout {
 
     // A field at the top of the lane moved back to its place.
     template <int C>
-    MOSWICK_INLINE R FromTop(R v) const
-    {
+    MOSWICK_INLINE R FromTop(R v) const {
         constexpr int sh = kShift[C];
         constexpr int up = 16 - sh - kBits[C];
         constexpr uint32_t mask = ((1u << kBits[C]) - 1) << sh;
@@ -330,8 +314,7 @@ struct TRuntimeLayout {
     __m128i shift[3];
     __m128i up[3];
 
-    explicit TRuntimeLayout(const TLayout16& l)
-    {
+    explicit TRuntimeLayout(const TLayout16& l) {
         for (int c = 0; c < 3; ++c) {
             const int top = 16 - l.Shift[c] - l.Bits[c];
             mask[c] = V::Set16(l.Mask[c]);
@@ -343,23 +326,19 @@ struct TRuntimeLayout {
     }
 
     template <int C>
-    MOSWICK_INLINE R Value(R v) const
-    {
+    MOSWICK_INLINE R Value(R v) const {
         return V::And(V::Srl16(v, shift[C]), valueMask[C]);
     }
     template <int C>
-    MOSWICK_INLINE R PlaceHigh(R x) const
-    {
+    MOSWICK_INLINE R PlaceHigh(R x) const {
         return V::And(V::Sll16(V::template Srli16<8>(x), shift[C]), mask[C]);
     }
     template <int C>
-    MOSWICK_INLINE R Top(R v) const
-    {
+    MOSWICK_INLINE R Top(R v) const {
         return V::And(V::Sll16(v, up[C]), topMask[C]);
     }
     template <int C>
-    MOSWICK_INLINE R FromTop(R v) const
-    {
+    MOSWICK_INLINE R FromTop(R v) const {
         return V::And(V::Srl16(v, up[C]), mask[C]);
     }
 };
@@ -369,11 +348,9 @@ struct TRuntimeLayout {
 
 template <class V, class L, int C, bool Tint>
 MOSWICK_INLINE typename V::R Blend16Channel(const L& layout, typename V::R s, typename V::R d, typename V::R a,
-                                            typename V::R ia, typename V::R k, typename V::R colourTerm)
-{
+                                            typename V::R ia, typename V::R k, typename V::R colourTerm) {
     auto sc = layout.template Value<C>(s);
-    if constexpr (Tint)
-        sc = V::template Srli16<8>(V::Add16(V::MulLo16(sc, k), colourTerm));
+    if constexpr (Tint) sc = V::template Srli16<8>(V::Add16(V::MulLo16(sc, k), colourTerm));
     const auto dc = layout.template Value<C>(d);
     return layout.template PlaceHigh<C>(V::Add16(V::MulLo16(sc, a), V::MulLo16(dc, ia)));
 }
@@ -394,21 +371,18 @@ struct TBlend16Rows {
     R colourTerm[3];
 
     TBlend16Rows(const TBlendArgs& args, const TLayout16& masks)
-        : layout(masks), opHigh(V::Set16(uint32_t(args.Opacity) << 8)), k(V::Set16(args.TintLevel))
-    {
+        : layout(masks), opHigh(V::Set16(uint32_t(args.Opacity) << 8)), k(V::Set16(args.TintLevel)) {
         for (int c = 0; c < 3; ++c) {
             const uint32_t value = (args.ColourWord & masks.Mask[c]) >> masks.Shift[c];
             colourTerm[c] = V::Set16(value * (256u - args.TintLevel));
         }
     }
 
-    MOSWICK_INLINE int operator()(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n) const
-    {
+    MOSWICK_INLINE int operator()(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n) const {
         ptrdiff_t i = 0;
         for (; i + P <= n; i += P) {
             const uint8_t* m = alpha + i;
-            if (AlphaAll<P>(m, 0))
-                continue;
+            if (AlphaAll<P>(m, 0)) continue;
             uint8_t* dp = dst + 2 * i;
             const R s = V::Load(src + 2 * i);
             if (Copy && AlphaAll<P>(m, ~uint64_t(0))) {
@@ -420,8 +394,7 @@ struct TBlend16Rows {
             R a, e;
             if constexpr (Op255) {
                 a = V::SubsU16(mv, one);
-                if constexpr (Copy)
-                    e = V::CmpEq16(mv, k255);
+                if constexpr (Copy) e = V::CmpEq16(mv, k255);
             } else {
                 a = V::MulHiU16(mv, opHigh);
             }
@@ -438,10 +411,8 @@ struct TBlend16Rows {
                           Blend16Channel<V, L, 2, Tint>(layout, s, d, a, ia, k, colourTerm[2]));
             // Bits outside the channels: a kept pixel keeps them and a copied
             // one brings the source's, a blended one has them clear.
-            if constexpr (L::kSpareBits)
-                out = V::Select(z, d, out);
-            if constexpr (Copy && (L::kSpareBits || V::kCheapSelect))
-                out = V::Select(e, s, out);
+            if constexpr (L::kSpareBits) out = V::Select(z, d, out);
+            if constexpr (Copy && (L::kSpareBits || V::kCheapSelect)) out = V::Select(e, s, out);
             V::Store(dp, out);
         }
         return static_cast<int>(i);
@@ -450,8 +421,7 @@ struct TBlend16Rows {
 
 // Calls f with the row blender of layout L for the arguments.
 template <class V, class L, class F>
-MOSWICK_INLINE void WithBlend16(const TBlendArgs& args, const TLayout16& masks, F f)
-{
+MOSWICK_INLINE void WithBlend16(const TBlendArgs& args, const TLayout16& masks, F f) {
     const bool op255 = args.Opacity == 255;
     if (args.TintLevel > 0 && args.TintLevel < 255)
         op255 ? f(TBlend16Rows<V, L, true, true, false>(args, masks))
@@ -463,16 +433,14 @@ MOSWICK_INLINE void WithBlend16(const TBlendArgs& args, const TLayout16& masks, 
               : f(TBlend16Rows<V, L, false, false, false>(args, masks));
 }
 
-inline bool IsLayout(const TLayout16& l, uint32_t r, uint32_t g, uint32_t b)
-{
+inline bool IsLayout(const TLayout16& l, uint32_t r, uint32_t g, uint32_t b) {
     return l.Mask[0] == r && l.Mask[1] == g && l.Mask[2] == b;
 }
 
 // Calls f with the row blender of the layout, or returns false for layouts
 // the vector routines do not handle (the scalar routine does those).
 template <class V, class F>
-MOSWICK_INLINE bool WithBlend16Layout(const TBlendArgs& args, const TLayout16& layout, F f)
-{
+MOSWICK_INLINE bool WithBlend16Layout(const TBlendArgs& args, const TLayout16& layout, F f) {
     if (IsLayout(layout, 0xF800, 0x07E0, 0x001F))
         WithBlend16<V, TLayout565<V>>(args, layout, f);
     else if (IsLayout(layout, 0x7C00, 0x03E0, 0x001F))
@@ -491,8 +459,7 @@ MOSWICK_INLINE bool WithBlend16Layout(const TBlendArgs& args, const TLayout16& l
 // byte rides in the green+spare pair with weight 256 and no colour, which
 // gives it back unchanged.
 template <class V>
-MOSWICK_INLINE int Rect32Blocks(uint8_t* dst, int n, const TBlendArgs& args)
-{
+MOSWICK_INLINE int Rect32Blocks(uint8_t* dst, int n, const TBlendArgs& args) {
     using R = typename V::R;
     constexpr int P = V::kBytes / 4;
     const uint32_t op = args.Opacity;
@@ -518,8 +485,7 @@ MOSWICK_INLINE int Rect32Blocks(uint8_t* dst, int n, const TBlendArgs& args)
 // 8 AND M_c. The high half of (d AND M_c) * ((255 - op) << 8) is exactly that
 // product shifted down by 8, for any mask.
 template <class V>
-MOSWICK_INLINE int Rect16Blocks(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout)
-{
+MOSWICK_INLINE int Rect16Blocks(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout) {
     using R = typename V::R;
     constexpr int P = V::kBytes / 2;
     const R inv = V::Set16((255u - args.Opacity) << 8);
@@ -542,8 +508,7 @@ MOSWICK_INLINE int Rect16Blocks(uint8_t* dst, int n, const TBlendArgs& args, con
 // Saturating addition
 
 template <class V>
-MOSWICK_INLINE int Add32Blocks(uint8_t* a, const uint8_t* b, const uint8_t* c, int n)
-{
+MOSWICK_INLINE int Add32Blocks(uint8_t* a, const uint8_t* b, const uint8_t* c, int n) {
     using R = typename V::R;
     constexpr int P = V::kBytes / 4;
     int i = 0;
@@ -567,8 +532,7 @@ MOSWICK_INLINE int Add32Blocks(uint8_t* a, const uint8_t* b, const uint8_t* c, i
 // field is moved to the top of its lane, where the unsigned saturating
 // addition clamps it at its maximum, and moved back.
 template <class V, class L>
-MOSWICK_INLINE int Add16BlocksFor(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& masks)
-{
+MOSWICK_INLINE int Add16BlocksFor(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& masks) {
     using R = typename V::R;
     constexpr int P = V::kBytes / 2;
     const L layout(masks);
@@ -591,14 +555,10 @@ MOSWICK_INLINE int Add16BlocksFor(uint8_t* a, const uint8_t* b, const uint8_t* c
 }
 
 template <class V>
-MOSWICK_INLINE int Add16Blocks(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout)
-{
-    if (IsLayout(layout, 0xF800, 0x07E0, 0x001F))
-        return Add16BlocksFor<V, TLayout565<V>>(a, b, c, n, layout);
-    if (IsLayout(layout, 0x7C00, 0x03E0, 0x001F))
-        return Add16BlocksFor<V, TLayout555<V>>(a, b, c, n, layout);
-    if (layout.Contiguous)
-        return Add16BlocksFor<V, TRuntimeLayout<V>>(a, b, c, n, layout);
+MOSWICK_INLINE int Add16Blocks(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout) {
+    if (IsLayout(layout, 0xF800, 0x07E0, 0x001F)) return Add16BlocksFor<V, TLayout565<V>>(a, b, c, n, layout);
+    if (IsLayout(layout, 0x7C00, 0x03E0, 0x001F)) return Add16BlocksFor<V, TLayout555<V>>(a, b, c, n, layout);
+    if (layout.Contiguous) return Add16BlocksFor<V, TRuntimeLayout<V>>(a, b, c, n, layout);
     return 0;
 }
 
@@ -619,8 +579,7 @@ constexpr int kPrefetchRows = 4;
 template <int Bpp, class Rows, class Tail>
 MOSWICK_INLINE void BlendAreaWith(const Rows& rows, Tail tail, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src,
                                   ptrdiff_t srcPitch, const uint8_t* alpha, ptrdiff_t alphaStride, int width,
-                                  int height, const TBlendArgs& argsIn, const TLayout16& layoutIn)
-{
+                                  int height, const TBlendArgs& argsIn, const TLayout16& layoutIn) {
     const TBlendArgs args = argsIn;
     const TLayout16 layout = layoutIn;
     const size_t rowBytes = static_cast<size_t>(width) * Bpp;
@@ -628,15 +587,12 @@ MOSWICK_INLINE void BlendAreaWith(const Rows& rows, Tail tail, uint8_t* dst, ptr
     uint8_t* d = dst;
     const uint8_t* s = src;
     const uint8_t* a = alpha;
-    for (int r = 0; r < kPrefetchRows && r < height; ++r)
-        PrefetchRowAhead(d + r * dstPitch, rowBytes);
+    for (int r = 0; r < kPrefetchRows && r < height; ++r) PrefetchRowAhead(d + r * dstPitch, rowBytes);
     for (int r = 0; r < height; ++r, d += dstPitch, s += srcPitch, a += alphaStride) {
-        if (r + kPrefetchRows < height)
-            PrefetchRowAhead(d + kPrefetchRows * dstPitch, rowBytes);
+        if (r + kPrefetchRows < height) PrefetchRowAhead(d + kPrefetchRows * dstPitch, rowBytes);
         done = rows(d, s, a, width);
     }
-    if (done == width)
-        return;
+    if (done == width) return;
     for (int r = 0; r < height; ++r, dst += dstPitch, src += srcPitch, alpha += alphaStride)
         tail(dst + Bpp * done, src + Bpp * done, alpha + done, width - done, args, layout);
 }
@@ -645,43 +601,36 @@ MOSWICK_INLINE void BlendAreaWith(const Rows& rows, Tail tail, uint8_t* dst, ptr
 template <class V>
 struct TKernelsOf {
     static void Blend32(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
-                        const TLayout16& layout)
-    {
+                        const TLayout16& layout) {
         int done = 0;
         WithBlend32<V>(args, [&](const auto& rows) { done = rows(dst, src, alpha, n); });
         SurfScalar::BlendRow32(dst + 4 * done, src + 4 * done, alpha + done, n - done, args, layout);
     }
     static void Blend16(uint8_t* dst, const uint8_t* src, const uint8_t* alpha, int n, const TBlendArgs& args,
-                        const TLayout16& layout)
-    {
+                        const TLayout16& layout) {
         int done = 0;
         WithBlend16Layout<V>(args, layout, [&](const auto& rows) { done = rows(dst, src, alpha, n); });
         SurfScalar::BlendRow16(dst + 2 * done, src + 2 * done, alpha + done, n - done, args, layout);
     }
-    static void Rect32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout)
-    {
+    static void Rect32(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout) {
         const int done = Rect32Blocks<V>(dst, n, args);
         SurfScalar::RectRow32(dst + 4 * done, n - done, args, layout);
     }
-    static void Rect16(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout)
-    {
+    static void Rect16(uint8_t* dst, int n, const TBlendArgs& args, const TLayout16& layout) {
         const int done = Rect16Blocks<V>(dst, n, args, layout);
         SurfScalar::RectRow16(dst + 2 * done, n - done, args, layout);
     }
-    static void Add32(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout)
-    {
+    static void Add32(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout) {
         const int done = Add32Blocks<V>(a, b, c, n);
         SurfScalar::AddRow32(a + 4 * done, b + 4 * done, c + 4 * done, n - done, layout);
     }
-    static void Add16(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout)
-    {
+    static void Add16(uint8_t* a, const uint8_t* b, const uint8_t* c, int n, const TLayout16& layout) {
         const int done = Add16Blocks<V>(a, b, c, n, layout);
         SurfScalar::AddRow16(a + 2 * done, b + 2 * done, c + 2 * done, n - done, layout);
     }
     static void BlendArea32(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch,
                             const uint8_t* alpha, ptrdiff_t alphaStride, int width, int height, int,
-                            const TBlendArgs& args, const TLayout16& layout)
-    {
+                            const TBlendArgs& args, const TLayout16& layout) {
         WithBlend32<V>(args, [&](const auto& rows) {
             BlendAreaWith<4>(rows, SurfScalar::BlendRow32, dst, dstPitch, src, srcPitch, alpha, alphaStride, width,
                              height, args, layout);
@@ -689,8 +638,7 @@ struct TKernelsOf {
     }
     static void BlendArea16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* src, ptrdiff_t srcPitch,
                             const uint8_t* alpha, ptrdiff_t alphaStride, int width, int height, int,
-                            const TBlendArgs& args, const TLayout16& layout)
-    {
+                            const TBlendArgs& args, const TLayout16& layout) {
         const bool vector = WithBlend16Layout<V>(args, layout, [&](const auto& rows) {
             BlendAreaWith<2>(rows, SurfScalar::BlendRow16, dst, dstPitch, src, srcPitch, alpha, alphaStride, width,
                              height, args, layout);

@@ -10,8 +10,7 @@
 
 namespace {
 
-uint32_t Load32(const uint8_t* p)
-{
+uint32_t Load32(const uint8_t* p) {
     uint32_t v;
     std::memcpy(&v, p, 4);
     return v;
@@ -46,9 +45,13 @@ struct TSse2 {
     static MOSWICK_INLINE R MulHiU16(R a, R b) { return _mm_mulhi_epu16(a, b); }
     static MOSWICK_INLINE R CmpEq16(R a, R b) { return _mm_cmpeq_epi16(a, b); }
     template <int N>
-    static MOSWICK_INLINE R Srli16(R v) { return _mm_srli_epi16(v, N); }
+    static MOSWICK_INLINE R Srli16(R v) {
+        return _mm_srli_epi16(v, N);
+    }
     template <int N>
-    static MOSWICK_INLINE R Slli16(R v) { return _mm_slli_epi16(v, N); }
+    static MOSWICK_INLINE R Slli16(R v) {
+        return _mm_slli_epi16(v, N);
+    }
     static MOSWICK_INLINE R Srl16(R v, __m128i n) { return _mm_srl_epi16(v, n); }
     static MOSWICK_INLINE R Sll16(R v, __m128i n) { return _mm_sll_epi16(v, n); }
     // mask ? yes : no, bit by bit.
@@ -57,14 +60,12 @@ struct TSse2 {
     static MOSWICK_INLINE R MergeSpare(R r, R d) { return Or(r, And(d, Set32(0xFF000000u))); }
 
     // Four alpha bytes, each in both 16-bit halves of its pixel's lane.
-    static MOSWICK_INLINE R Alpha32Low(const uint8_t* a)
-    {
+    static MOSWICK_INLINE R Alpha32Low(const uint8_t* a) {
         const R w = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(Load32(a))), Zero());
         return _mm_unpacklo_epi16(w, w);
     }
     // Eight alpha bytes, one per 16-bit lane.
-    static MOSWICK_INLINE R Alpha16Low(const uint8_t* a)
-    {
+    static MOSWICK_INLINE R Alpha16Low(const uint8_t* a) {
         return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const R*>(a)), Zero());
     }
     // Eight per-pixel words (Alpha16Low's order) spread over the two lanes of

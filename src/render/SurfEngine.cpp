@@ -25,13 +25,11 @@ struct TSpan {
     bool Empty() const { return Right <= Left || Bottom <= Top; }
 };
 
-TSpan Inclusive(const TRect& r)
-{
+TSpan Inclusive(const TRect& r) {
     return {r.Left, r.Top, static_cast<int64_t>(r.Right) + 1, static_cast<int64_t>(r.Bottom) + 1};
 }
 
-TSpan Exclusive(const TRect& r)
-{
+TSpan Exclusive(const TRect& r) {
     return {r.Left, r.Top, r.Right, r.Bottom};
 }
 
@@ -50,8 +48,7 @@ struct TBlit {
 // (srcW x srcH), then to the destination (dstW x dstH). Moving the span's
 // left or top moves the drawing position with it, so what lands where never
 // changes, only how much of it is drawn. False when nothing is left.
-bool ClipBlit(TSpan span, int64_t x, int64_t y, int64_t srcW, int64_t srcH, int64_t dstW, int64_t dstH, TBlit& out)
-{
+bool ClipBlit(TSpan span, int64_t x, int64_t y, int64_t srcW, int64_t srcH, int64_t dstW, int64_t dstH, TBlit& out) {
     if (span.Left < 0) {
         x -= span.Left;
         span.Left = 0;
@@ -72,8 +69,7 @@ bool ClipBlit(TSpan span, int64_t x, int64_t y, int64_t srcW, int64_t srcH, int6
     }
     span.Right = std::min(span.Right, span.Left + (dstW - x));
     span.Bottom = std::min(span.Bottom, span.Top + (dstH - y));
-    if (span.Empty())
-        return false;
+    if (span.Empty()) return false;
     out.SrcX = static_cast<int>(span.Left);
     out.SrcY = static_cast<int>(span.Top);
     out.DstX = static_cast<int>(x);
@@ -84,8 +80,7 @@ bool ClipBlit(TSpan span, int64_t x, int64_t y, int64_t srcW, int64_t srcH, int6
 }
 
 // Cuts a span to 0..w x 0..h.
-TSpan ClampSpan(TSpan s, int64_t w, int64_t h)
-{
+TSpan ClampSpan(TSpan s, int64_t w, int64_t h) {
     s.Left = std::max<int64_t>(s.Left, 0);
     s.Top = std::max<int64_t>(s.Top, 0);
     s.Right = std::min(s.Right, w);
@@ -93,29 +88,23 @@ TSpan ClampSpan(TSpan s, int64_t w, int64_t h)
     return s;
 }
 
-int LowestSetBit(uint32_t mask, int limit)
-{
+int LowestSetBit(uint32_t mask, int limit) {
     for (int i = 0; i < limit; ++i)
-        if (mask & (1u << i))
-            return i;
+        if (mask & (1u << i)) return i;
     return 0;
 }
 
-bool IsOneRun(uint32_t mask)
-{
-    if (mask == 0 || mask > 0xFFFF)
-        return false;
+bool IsOneRun(uint32_t mask) {
+    if (mask == 0 || mask > 0xFFFF) return false;
     uint32_t low = mask & (~mask + 1);
     return ((mask + low) & mask) == 0;
 }
 
-bool Drawable(const SurfaceRecord* s)
-{
+bool Drawable(const SurfaceRecord* s) {
     return s && s->Bits && s->Width > 0 && s->Height > 0;
 }
 
-uint8_t* PixelAt(const SurfaceRecord& s, int x, int y, int bytesPerPixel)
-{
+uint8_t* PixelAt(const SurfaceRecord& s, int x, int y, int bytesPerPixel) {
     return s.Bits + static_cast<ptrdiff_t>(y) * s.Pitch + static_cast<ptrdiff_t>(x) * bytesPerPixel;
 }
 
@@ -127,23 +116,19 @@ constexpr int64_t kMaxBumpSide = 16384;
 // Construction and the surface list
 
 TSurfEngine::TSurfEngine(TDisplay* display, int32_t width, int32_t height)
-    : display_(display), width_(width), height_(height)
-{
+    : display_(display), width_(width), height_(height) {
     ReadFormat(display ? display->PixelFormat() : TPixelFormat{});
     simdPath_ = BestSimdPath();
 }
 
-TSurfEngine::TSurfEngine(const TPixelFormat& format, int32_t width, int32_t height)
-    : width_(width), height_(height)
-{
+TSurfEngine::TSurfEngine(const TPixelFormat& format, int32_t width, int32_t height) : width_(width), height_(height) {
     ReadFormat(format);
     simdPath_ = BestSimdPath();
 }
 
 TSurfEngine::~TSurfEngine() = default;
 
-void TSurfEngine::ReadFormat(const TPixelFormat& format)
-{
+void TSurfEngine::ReadFormat(const TPixelFormat& format) {
     format_ = format;
     if (format.BitsPerPixel == 16) {
         redShift_ = LowestSetBit(format.RedMask, 15);
@@ -160,14 +145,12 @@ void TSurfEngine::ReadFormat(const TPixelFormat& format)
     }
 }
 
-void TSurfEngine::Reinit(TDisplay* display)
-{
+void TSurfEngine::Reinit(TDisplay* display) {
     display_ = display;
     ReadFormat(display ? display->PixelFormat() : format_);
 }
 
-void TSurfEngine::ReleaseSurfaces()
-{
+void TSurfEngine::ReleaseSurfaces() {
     for (SurfaceRecord& s : surfaces_) {
         s.Surface.reset();
         s.Bits = nullptr;
@@ -175,62 +158,49 @@ void TSurfEngine::ReleaseSurfaces()
     }
 }
 
-TSimdPath TSurfEngine::BestSimdPath()
-{
-    if (SimdPathSupported(spAVX2))
-        return spAVX2;
-    if (SimdPathSupported(spSSE2))
-        return spSSE2;
+TSimdPath TSurfEngine::BestSimdPath() {
+    if (SimdPathSupported(spAVX2)) return spAVX2;
+    if (SimdPathSupported(spSSE2)) return spSSE2;
     return spScalar;
 }
 
-void TSurfEngine::SetSimdPath(TSimdPath path)
-{
+void TSurfEngine::SetSimdPath(TSimdPath path) {
     simdPath_ = SimdPathSupported(path) ? path : BestSimdPath();
 }
 
-int TSurfEngine::FindSurface(const std::string& name) const
-{
+int TSurfEngine::FindSurface(const std::string& name) const {
     for (size_t i = 0; i < surfaces_.size(); ++i)
-        if (surfaces_[i].Name == name)
-            return static_cast<int>(i);
+        if (surfaces_[i].Name == name) return static_cast<int>(i);
     return -1;
 }
 
-SurfaceRecord* TSurfEngine::GetSurface(const std::string& name)
-{
+SurfaceRecord* TSurfEngine::GetSurface(const std::string& name) {
     int i = FindSurface(name);
     return i < 0 ? nullptr : &surfaces_[static_cast<size_t>(i)];
 }
 
-const SurfaceRecord* TSurfEngine::GetSurface(const std::string& name) const
-{
+const SurfaceRecord* TSurfEngine::GetSurface(const std::string& name) const {
     int i = FindSurface(name);
     return i < 0 ? nullptr : &surfaces_[static_cast<size_t>(i)];
 }
 
-void TSurfEngine::AddSurface(SurfaceRecord record)
-{
+void TSurfEngine::AddSurface(SurfaceRecord record) {
     surfaces_.push_back(std::move(record));
 }
 
-void TSurfEngine::DeleteSurface(const std::string& name)
-{
+void TSurfEngine::DeleteSurface(const std::string& name) {
     int i = FindSurface(name);
-    if (i < 0)
-        return;
+    if (i < 0) return;
     surfaces_.erase(surfaces_.begin() + i);
 }
 
 bool TSurfEngine::CreateSurface(int32_t width, int32_t height, std::unique_ptr<TDisplaySurface>& surface,
-                                uint8_t*& bits, int32_t& pitch)
-{
+                                uint8_t*& bits, int32_t& pitch) {
     try {
         std::unique_ptr<TDisplaySurface> made = display_
-            ? display_->CreateSurface(width, height)
-            : TDisplaySurface::Create(width, height, format_.BytesPerPixel());
-        if (!made)
-            return false;
+                                                    ? display_->CreateSurface(width, height)
+                                                    : TDisplaySurface::Create(width, height, format_.BytesPerPixel());
+        if (!made) return false;
         bits = made->Bits();
         pitch = made->Pitch();
         surface = std::move(made);
@@ -240,11 +210,9 @@ bool TSurfEngine::CreateSurface(int32_t width, int32_t height, std::unique_ptr<T
     }
 }
 
-bool TSurfEngine::CreateEmptySurface(const std::string& name, int32_t width, int32_t height)
-{
+bool TSurfEngine::CreateEmptySurface(const std::string& name, int32_t width, int32_t height) {
     SurfaceRecord record;
-    if (!CreateSurface(width, height, record.Surface, record.Bits, record.Pitch))
-        return false;
+    if (!CreateSurface(width, height, record.Surface, record.Bits, record.Pitch)) return false;
     record.Name = name;
     record.Width = width;
     record.Height = height;
@@ -253,25 +221,20 @@ bool TSurfEngine::CreateEmptySurface(const std::string& name, int32_t width, int
     return true;
 }
 
-void TSurfEngine::ClearSurface(const std::string& name, uint8_t value)
-{
+void TSurfEngine::ClearSurface(const std::string& name, uint8_t value) {
     SurfaceRecord* s = GetSurface(name);
-    if (!Drawable(s))
-        return;
+    if (!Drawable(s)) return;
     std::memset(s->Bits, value, static_cast<size_t>(s->Height) * static_cast<size_t>(s->Pitch));
 }
 
-void TSurfEngine::CreateAlphaChannel(const std::string& name, uint8_t value)
-{
+void TSurfEngine::CreateAlphaChannel(const std::string& name, uint8_t value) {
     SurfaceRecord* s = GetSurface(name);
-    if (!s || s->AlphaStride != -1 || s->Width <= 0 || s->Height <= 0)
-        return;
+    if (!s || s->AlphaStride != -1 || s->Width <= 0 || s->Height <= 0) return;
     s->AlphaMap.assign(static_cast<size_t>(s->Width) * static_cast<size_t>(s->Height), value);
     s->AlphaStride = s->Width;
 }
 
-void TSurfEngine::GetPictureSize(const std::string& name, int32_t& width, int32_t& height) const
-{
+void TSurfEngine::GetPictureSize(const std::string& name, int32_t& width, int32_t& height) const {
     const SurfaceRecord* s = GetSurface(name);
     width = s ? s->Width : 0;
     height = s ? s->Height : 0;
@@ -281,17 +244,14 @@ void TSurfEngine::GetPictureSize(const std::string& name, int32_t& width, int32_
 // Copies and blending
 
 void TSurfEngine::DrawSurface(const std::string& source, const std::string& dest, int32_t x, int32_t y,
-                              const TRect* sourceRect, uint32_t)
-{
+                              const TRect* sourceRect, uint32_t) {
     try {
         const SurfaceRecord* src = GetSurface(source);
         SurfaceRecord* dst = GetSurface(dest);
-        if (!Drawable(src) || !Drawable(dst))
-            return;
+        if (!Drawable(src) || !Drawable(dst)) return;
         TSpan span = sourceRect ? Exclusive(*sourceRect) : TSpan{0, 0, src->Width, src->Height};
         TBlit b;
-        if (!ClipBlit(span, x, y, src->Width, src->Height, dst->Width, dst->Height, b))
-            return;
+        if (!ClipBlit(span, x, y, src->Width, src->Height, dst->Width, dst->Height, b)) return;
         const int bpp = format_.BytesPerPixel();
         const size_t rowBytes = static_cast<size_t>(b.Width) * bpp;
         if (src == dst) {
@@ -314,8 +274,7 @@ void TSurfEngine::DrawSurface(const std::string& source, const std::string& dest
         }
         for (int row = 0; row < b.Height; ++row, to += dst->Pitch, from += src->Pitch) {
             // Short rows (sprites) are fetched a few rows ahead, as the blends do.
-            if (row + 4 < b.Height)
-                PrefetchRowAhead(to + 4 * static_cast<ptrdiff_t>(dst->Pitch), rowBytes);
+            if (row + 4 < b.Height) PrefetchRowAhead(to + 4 * static_cast<ptrdiff_t>(dst->Pitch), rowBytes);
             std::memcpy(to, from, rowBytes);
         }
     } catch (const std::exception&) {
@@ -325,11 +284,9 @@ void TSurfEngine::DrawSurface(const std::string& source, const std::string& dest
 
 void TSurfEngine::DrawWithAlphaChannel(const std::string& source, const std::string& dest, int32_t x, int32_t y,
                                        uint8_t opacity, const TRect* sourceRect, uint32_t tintColour,
-                                       uint8_t tintLevel)
-{
+                                       uint8_t tintLevel) {
     const SurfaceRecord* src = GetSurface(source);
-    if (!src)
-        return;
+    if (!src) return;
     if (!src->HasAlpha()) {
         // Opaque pictures are plain copies; the caller's inclusive rectangle
         // becomes an exclusive one (in 64 bits, so INT_MAX cannot wrap).
@@ -347,14 +304,11 @@ void TSurfEngine::DrawWithAlphaChannel(const std::string& source, const std::str
     int64_t shownY = std::max<int64_t>(y, 0);
     try {
         SurfaceRecord* dst = GetSurface(dest);
-        if (!Drawable(src) || !Drawable(dst))
-            return;
-        if (format_.BitsPerPixel != 16 && format_.BitsPerPixel != 32)
-            return;
+        if (!Drawable(src) || !Drawable(dst)) return;
+        if (format_.BitsPerPixel != 16 && format_.BitsPerPixel != 32) return;
         TSpan span = sourceRect ? Inclusive(*sourceRect) : TSpan{0, 0, src->Width, src->Height};
         TBlit b;
-        if (!ClipBlit(span, x, y, src->Width, src->Height, dst->Width, dst->Height, b))
-            return;
+        if (!ClipBlit(span, x, y, src->Width, src->Height, dst->Width, dst->Height, b)) return;
         shownX = b.DstX;
         shownY = b.DstY;
         BlendArea(*src, *dst, b.SrcX, b.SrcY, b.DstX, b.DstY, b.Width, b.Height, opacity, tintColour, tintLevel,
@@ -367,8 +321,7 @@ void TSurfEngine::DrawWithAlphaChannel(const std::string& source, const std::str
 
 void TSurfEngine::BlendArea(const SurfaceRecord& src, SurfaceRecord& dst, int srcX, int srcY, int dstX, int dstY,
                             int width, int height, uint8_t opacity, uint32_t tintColour, uint8_t tintLevel,
-                            const uint8_t* alphaOverride)
-{
+                            const uint8_t* alphaOverride) {
     const int bpp = format_.BytesPerPixel();
     TBlendArgs args;
     args.Opacity = opacity;
@@ -382,16 +335,15 @@ void TSurfEngine::BlendArea(const SurfaceRecord& src, SurfaceRecord& dst, int sr
     // by row in the order a straightforward loop would take.
     const TRowKernels& kernels = RowKernelsFor(&src == &dst ? spScalar : simdPath_);
     TBlendAreaFn blend = bpp == 4 ? kernels.BlendArea32 : kernels.BlendArea16;
-    const uint8_t* alpha = alphaOverride
-        ? alphaOverride
-        : src.AlphaMap.data() + static_cast<size_t>(srcY) * static_cast<size_t>(src.AlphaStride) + srcX;
+    const uint8_t* alpha =
+        alphaOverride ? alphaOverride
+                      : src.AlphaMap.data() + static_cast<size_t>(srcY) * static_cast<size_t>(src.AlphaStride) + srcX;
     const ptrdiff_t alphaStride = alphaOverride ? 0 : src.AlphaStride;
     blend(PixelAt(dst, dstX, dstY, bpp), dst.Pitch, PixelAt(src, srcX, srcY, bpp), src.Pitch, alpha, alphaStride, width,
           height, bpp, args, layout);
 }
 
-TLayout16 TSurfEngine::Layout16() const
-{
+TLayout16 TSurfEngine::Layout16() const {
     TLayout16 l;
     l.Mask[0] = format_.RedMask;
     l.Mask[1] = format_.GreenMask;
@@ -407,14 +359,11 @@ TLayout16 TSurfEngine::Layout16() const
 }
 
 void TSurfEngine::DrawGlyphs(const std::string& source, const std::string& dest, size_t count,
-                             const TGlyphItem* items)
-{
+                             const TGlyphItem* items) {
     const SurfaceRecord* src = GetSurface(source);
     SurfaceRecord* dst = GetSurface(dest);
-    if (!Drawable(src) || !Drawable(dst) || !items)
-        return;
-    if (format_.BitsPerPixel != 16 && format_.BitsPerPixel != 32)
-        return;
+    if (!Drawable(src) || !Drawable(dst) || !items) return;
+    if (format_.BitsPerPixel != 16 && format_.BitsPerPixel != 32) return;
     std::vector<uint8_t> opaque;
     for (size_t i = 0; i < count; ++i) {
         const TGlyphItem& item = items[i];
@@ -425,19 +374,16 @@ void TSurfEngine::DrawGlyphs(const std::string& source, const std::string& dest,
             top -= y;
             y = 0;
         }
-        if (bottom - top + 1 + y > height_)
-            bottom = top - 1 - y + height_;
+        if (bottom - top + 1 + y > height_) bottom = top - 1 - y + height_;
         // Rows top..bottom - 1, columns left..right inclusive; the picture
         // and the destination bound both directions.
         TSpan span{item.Source.Left, top, static_cast<int64_t>(item.Source.Right) + 1, bottom};
         TBlit b;
-        if (!ClipBlit(span, item.X, y, src->Width, src->Height, dst->Width, dst->Height, b))
-            continue;
+        if (!ClipBlit(span, item.X, y, src->Width, src->Height, dst->Width, dst->Height, b)) continue;
         const uint8_t* override = nullptr;
         if (!src->HasAlpha()) {
             // A font picture without opacity plane draws its whole cells.
-            if (opaque.size() < static_cast<size_t>(b.Width))
-                opaque.assign(static_cast<size_t>(b.Width), 255);
+            if (opaque.size() < static_cast<size_t>(b.Width)) opaque.assign(static_cast<size_t>(b.Width), 255);
             override = opaque.data();
         }
         BlendArea(*src, *dst, b.SrcX, b.SrcY, b.DstX, b.DstY, b.Width, b.Height, item.Opacity, item.Colour, 1,
@@ -445,18 +391,14 @@ void TSurfEngine::DrawGlyphs(const std::string& source, const std::string& dest,
     }
 }
 
-void TSurfEngine::DrawRect(const std::string& dest, const TRect& rect, uint32_t colour, uint8_t opacity)
-{
+void TSurfEngine::DrawRect(const std::string& dest, const TRect& rect, uint32_t colour, uint8_t opacity) {
     SurfaceRecord* dst = GetSurface(dest);
-    if (!Drawable(dst))
-        return;
-    if (format_.BitsPerPixel != 16 && format_.BitsPerPixel != 32)
-        return;
+    if (!Drawable(dst)) return;
+    if (format_.BitsPerPixel != 16 && format_.BitsPerPixel != 32) return;
     // Right and bottom are exclusive and cut to the surface's edge, so a
     // rectangle reaching past the edge fills up to the last column and row.
     TSpan span = ClampSpan(Exclusive(rect), dst->Width, dst->Height);
-    if (span.Empty())
-        return;
+    if (span.Empty()) return;
     TBlendArgs args;
     args.Opacity = opacity;
     args.ColourR = static_cast<uint8_t>(colour);
@@ -476,29 +418,27 @@ void TSurfEngine::DrawRect(const std::string& dest, const TRect& rect, uint32_t 
 }
 
 void TSurfEngine::AddAlphaChannel(const std::string& source, const std::string& dest, int32_t x, int32_t y,
-                                  const TRect* sourceRect, uint8_t opacity)
-{
+                                  const TRect* sourceRect, uint8_t opacity) {
     const SurfaceRecord* src = GetSurface(source);
     SurfaceRecord* dst = GetSurface(dest);
-    if (!src || !dst || src->Width <= 0 || src->Height <= 0 || dst->Width <= 0 || dst->Height <= 0)
-        return;
+    if (!src || !dst || src->Width <= 0 || src->Height <= 0 || dst->Width <= 0 || dst->Height <= 0) return;
     if (!dst->HasAlpha()) {
         dst->AlphaMap.assign(static_cast<size_t>(dst->Width) * static_cast<size_t>(dst->Height), 0);
         dst->AlphaStride = dst->Width;
     }
     TSpan span = sourceRect ? Inclusive(*sourceRect) : TSpan{0, 0, src->Width, src->Height};
     TBlit b;
-    if (!ClipBlit(span, x, y, src->Width, src->Height, dst->Width, dst->Height, b))
-        return;
+    if (!ClipBlit(span, x, y, src->Width, src->Height, dst->Width, dst->Height, b)) return;
     const bool srcAlpha = src->HasAlpha();
     for (int row = 0; row < b.Height; ++row) {
-        uint8_t* d = dst->AlphaMap.data() + static_cast<size_t>(b.DstY + row) * static_cast<size_t>(dst->AlphaStride) + b.DstX;
+        uint8_t* d =
+            dst->AlphaMap.data() + static_cast<size_t>(b.DstY + row) * static_cast<size_t>(dst->AlphaStride) + b.DstX;
         const uint8_t* s = srcAlpha
-            ? src->AlphaMap.data() + static_cast<size_t>(b.SrcY + row) * static_cast<size_t>(src->AlphaStride) + b.SrcX
-            : nullptr;
+                               ? src->AlphaMap.data() +
+                                     static_cast<size_t>(b.SrcY + row) * static_cast<size_t>(src->AlphaStride) + b.SrcX
+                               : nullptr;
         for (int col = 0; col < b.Width; ++col) {
-            if (d[col] == 255)
-                continue;
+            if (d[col] == 255) continue;
             uint32_t sv = s ? s[col] : 255;
             uint32_t layer = (opacity * sv) >> 8;
             d[col] = static_cast<uint8_t>(255 - (((255 - layer) * (255u - d[col])) >> 8));
@@ -507,15 +447,12 @@ void TSurfEngine::AddAlphaChannel(const std::string& source, const std::string& 
 }
 
 void TSurfEngine::AddBlend(const std::string& destA, const std::string& sourceB, const std::string& sourceC,
-                           const TRect* rectB, const TRect* rectAC)
-{
+                           const TRect* rectB, const TRect* rectAC) {
     SurfaceRecord* a = GetSurface(destA);
     const SurfaceRecord* b = GetSurface(sourceB);
     const SurfaceRecord* c = GetSurface(sourceC);
-    if (!Drawable(a) || !Drawable(b) || !Drawable(c))
-        return;
-    if (format_.BitsPerPixel != 16 && format_.BitsPerPixel != 32)
-        return;
+    if (!Drawable(a) || !Drawable(b) || !Drawable(c)) return;
+    if (format_.BitsPerPixel != 16 && format_.BitsPerPixel != 32) return;
     const TSpan whole{0, 0, a->Width, a->Height};
     TSpan rb = ClampSpan(rectB ? Exclusive(*rectB) : whole, width_, height_);
     TSpan rac = ClampSpan(rectAC ? Exclusive(*rectAC) : whole, width_, height_);
@@ -524,8 +461,7 @@ void TSurfEngine::AddBlend(const std::string& destA, const std::string& sourceB,
     int64_t h = rac.Height();
     w = std::min({w, a->Width - rac.Left, c->Width - rac.Left, b->Width - rb.Left});
     h = std::min({h, a->Height - rac.Top, c->Height - rac.Top, b->Height - rb.Top});
-    if (w <= 0 || h <= 0)
-        return;
+    if (w <= 0 || h <= 0) return;
     const int bpp = format_.BytesPerPixel();
     const TLayout16 layout = Layout16();
     const bool overlapping = a == b || a == c;
@@ -541,21 +477,18 @@ void TSurfEngine::AddBlend(const std::string& destA, const std::string& sourceB,
         }
         add(PixelAt(*a, static_cast<int>(rac.Left), static_cast<int>(rac.Top + row), bpp),
             PixelAt(*b, static_cast<int>(rb.Left), static_cast<int>(rb.Top + row), bpp),
-            PixelAt(*c, static_cast<int>(rac.Left), static_cast<int>(rac.Top + row), bpp), static_cast<int>(w),
-            layout);
+            PixelAt(*c, static_cast<int>(rac.Left), static_cast<int>(rac.Top + row), bpp), static_cast<int>(w), layout);
     }
 }
 
 // ---------------------------------------------------------------------------
 // Whole-picture operations
 
-void TSurfEngine::FlipSurfaceHorizontal(const std::string& name)
-{
+void TSurfEngine::FlipSurfaceHorizontal(const std::string& name) {
     SurfaceRecord* s = GetSurface(name);
     // A released surface keeps its alpha map as it is, so that pixels and
     // opacity still match once the surface is rebuilt.
-    if (!Drawable(s))
-        return;
+    if (!Drawable(s)) return;
     const int bpp = format_.BytesPerPixel();
     const int w = s->Width;
     for (int y = 0; y < s->Height; ++y) {
@@ -574,11 +507,9 @@ void TSurfEngine::FlipSurfaceHorizontal(const std::string& name)
 }
 
 void TSurfEngine::GetPixelRGB(const SurfaceRecord& surface, int32_t x, int32_t y, uint8_t& red, uint8_t& green,
-                              uint8_t& blue) const
-{
+                              uint8_t& blue) const {
     red = green = blue = 0;
-    if (!surface.Bits || x < 0 || y < 0 || x >= surface.Width || y >= surface.Height)
-        return;
+    if (!surface.Bits || x < 0 || y < 0 || x >= surface.Width || y >= surface.Height) return;
     const uint8_t* p = PixelAt(surface, x, y, format_.BytesPerPixel());
     if (format_.BitsPerPixel == 16) {
         uint16_t v;
@@ -595,8 +526,7 @@ void TSurfEngine::GetPixelRGB(const SurfaceRecord& surface, int32_t x, int32_t y
     blue = static_cast<uint8_t>((v & format_.BlueMask) >> blueShift_);
 }
 
-uint32_t TSurfEngine::ConvertRGB(uint8_t red, uint8_t green, uint8_t blue) const
-{
+uint32_t TSurfEngine::ConvertRGB(uint8_t red, uint8_t green, uint8_t blue) const {
     if (format_.BitsPerPixel == 16) {
         return ((static_cast<uint32_t>(red) >> (8 - redBits_)) << redShift_) +
                ((static_cast<uint32_t>(green) >> (8 - greenBits_)) << greenShift_) +
@@ -606,17 +536,14 @@ uint32_t TSurfEngine::ConvertRGB(uint8_t red, uint8_t green, uint8_t blue) const
            (static_cast<uint32_t>(blue) << blueShift_);
 }
 
-void TSurfEngine::RotateSurface(const std::string& name, double centreX, double centreY, double angle)
-{
+void TSurfEngine::RotateSurface(const std::string& name, double centreX, double centreY, double angle) {
     const SurfaceRecord* old = GetSurface(name);
-    if (!Drawable(old))
-        return;
+    if (!Drawable(old)) return;
     const int w = old->Width;
     const int h = old->Height;
     const int bpp = format_.BytesPerPixel();
     SurfaceRecord made;
-    if (!CreateSurface(w, h, made.Surface, made.Bits, made.Pitch))
-        return;
+    if (!CreateSurface(w, h, made.Surface, made.Bits, made.Pitch)) return;
     made.Name = old->Name;
     made.FileName = old->FileName;
     made.Width = w;
@@ -654,14 +581,14 @@ void TSurfEngine::RotateSurface(const std::string& name, double centreX, double 
             GetPixelRGB(*old, x0, y1, rgb[2][0], rgb[2][1], rgb[2][2]);
             GetPixelRGB(*old, x1, y1, rgb[3][0], rgb[3][1], rgb[3][2]);
             uint32_t ch[3];
-            for (int k = 0; k < 3; ++k)
-                ch[k] = mix(rgb[0][k], rgb[1][k], rgb[2][k], rgb[3][k], fx, fy);
-            uint32_t pixel = ConvertRGB(static_cast<uint8_t>(ch[0]), static_cast<uint8_t>(ch[1]),
-                                        static_cast<uint8_t>(ch[2]));
+            for (int k = 0; k < 3; ++k) ch[k] = mix(rgb[0][k], rgb[1][k], rgb[2][k], rgb[3][k], fx, fy);
+            uint32_t pixel =
+                ConvertRGB(static_cast<uint8_t>(ch[0]), static_cast<uint8_t>(ch[1]), static_cast<uint8_t>(ch[2]));
             std::memcpy(PixelAt(made, x, y, bpp), &pixel, static_cast<size_t>(bpp));
             if (alpha) {
                 auto at = [&](int px, int py) {
-                    return static_cast<double>(old->AlphaMap[static_cast<size_t>(py) * static_cast<size_t>(old->AlphaStride) + px]);
+                    return static_cast<double>(
+                        old->AlphaMap[static_cast<size_t>(py) * static_cast<size_t>(old->AlphaStride) + px]);
                 };
                 made.AlphaMap[static_cast<size_t>(y) * static_cast<size_t>(w) + x] =
                     static_cast<uint8_t>(mix(at(x0, y0), at(x1, y0), at(x0, y1), at(x1, y1), fx, fy));
@@ -675,24 +602,19 @@ void TSurfEngine::RotateSurface(const std::string& name, double centreX, double 
 // ---------------------------------------------------------------------------
 // Bump maps
 
-int TSurfEngine::FindBumpMap(const std::string& name) const
-{
+int TSurfEngine::FindBumpMap(const std::string& name) const {
     for (size_t i = 0; i < bumpMaps_.size(); ++i)
-        if (bumpMaps_[i].Name == name)
-            return static_cast<int>(i);
+        if (bumpMaps_[i].Name == name) return static_cast<int>(i);
     return -1;
 }
 
-BumpMapRecord* TSurfEngine::GetBumpMap(const std::string& name)
-{
+BumpMapRecord* TSurfEngine::GetBumpMap(const std::string& name) {
     int i = FindBumpMap(name);
     return i < 0 ? nullptr : &bumpMaps_[static_cast<size_t>(i)];
 }
 
-bool TSurfEngine::CreateBumpMap(const std::string& name, int32_t width, int32_t height, TBumpPair fill)
-{
-    if (width <= 0 || height <= 0 || width > kMaxBumpSide || height > kMaxBumpSide)
-        return false;
+bool TSurfEngine::CreateBumpMap(const std::string& name, int32_t width, int32_t height, TBumpPair fill) {
+    if (width <= 0 || height <= 0 || width > kMaxBumpSide || height > kMaxBumpSide) return false;
     BumpMapRecord record;
     record.Name = name;
     record.Width = width;
@@ -702,23 +624,19 @@ bool TSurfEngine::CreateBumpMap(const std::string& name, int32_t width, int32_t 
     return true;
 }
 
-void TSurfEngine::AddBumpMap(BumpMapRecord record)
-{
+void TSurfEngine::AddBumpMap(BumpMapRecord record) {
     // Rows shorter or fewer than the record claims would be read past their
     // end; make the record consistent before it is used.
     record.Width = std::max(record.Width, 0);
     record.Height = std::max(record.Height, 0);
     record.Rows.resize(static_cast<size_t>(record.Height));
-    for (auto& row : record.Rows)
-        row.resize(static_cast<size_t>(record.Width));
+    for (auto& row : record.Rows) row.resize(static_cast<size_t>(record.Width));
     bumpMaps_.push_back(std::move(record));
 }
 
-bool TSurfEngine::CreateBumpMapFromPicture(const std::string& name, const std::string& picture, int32_t strength)
-{
+bool TSurfEngine::CreateBumpMapFromPicture(const std::string& name, const std::string& picture, int32_t strength) {
     const SurfaceRecord* pic = GetSurface(picture);
-    if (!Drawable(pic) || pic->Width > kMaxBumpSide || pic->Height > kMaxBumpSide)
-        return false;
+    if (!Drawable(pic) || pic->Width > kMaxBumpSide || pic->Height > kMaxBumpSide) return false;
     const int w = pic->Width;
     const int h = pic->Height;
     std::vector<int32_t> height(static_cast<size_t>(w) * static_cast<size_t>(h));
@@ -755,26 +673,21 @@ bool TSurfEngine::CreateBumpMapFromPicture(const std::string& name, const std::s
     return true;
 }
 
-void TSurfEngine::DeleteBumpMap(const std::string& name)
-{
+void TSurfEngine::DeleteBumpMap(const std::string& name) {
     int i = FindBumpMap(name);
-    if (i >= 0)
-        bumpMaps_.erase(bumpMaps_.begin() + i);
+    if (i >= 0) bumpMaps_.erase(bumpMaps_.begin() + i);
 }
 
 void TSurfEngine::DrawBumpMap(const std::string& source, const std::string& dest, const TRect* sourceRect, int32_t x,
-                              int32_t y)
-{
+                              int32_t y) {
     int si = FindBumpMap(source);
     int di = FindBumpMap(dest);
-    if (si < 0 || di < 0)
-        return;
+    if (si < 0 || di < 0) return;
     const BumpMapRecord& src = bumpMaps_[static_cast<size_t>(si)];
     BumpMapRecord& dst = bumpMaps_[static_cast<size_t>(di)];
     TSpan span = sourceRect ? Inclusive(*sourceRect) : TSpan{0, 0, src.Width, src.Height};
     TBlit b;
-    if (!ClipBlit(span, x, y, src.Width, src.Height, dst.Width, dst.Height, b))
-        return;
+    if (!ClipBlit(span, x, y, src.Width, src.Height, dst.Width, dst.Height, b)) return;
     // A copy within one map reads from a snapshot so it equals a copy between two.
     std::vector<std::vector<TBumpPair>> snapshot;
     const std::vector<std::vector<TBumpPair>>* rows = &src.Rows;
@@ -787,56 +700,47 @@ void TSurfEngine::DrawBumpMap(const std::string& source, const std::string& dest
         std::vector<TBumpPair>& to = dst.Rows[static_cast<size_t>(b.DstY + row)];
         for (int col = 0; col < b.Width; ++col) {
             TBumpPair p = from[static_cast<size_t>(b.SrcX + col)];
-            if (p.Dx == -128 || p.Dy == -128)
-                continue;
+            if (p.Dx == -128 || p.Dy == -128) continue;
             to[static_cast<size_t>(b.DstX + col)] = p;
         }
     }
 }
 
-void TSurfEngine::FillBumpMap(const std::string& name, TBumpPair pair, const TRect* rect)
-{
+void TSurfEngine::FillBumpMap(const std::string& name, TBumpPair pair, const TRect* rect) {
     BumpMapRecord* map = GetBumpMap(name);
-    if (!map)
-        return;
+    if (!map) return;
     TSpan span = ClampSpan(rect ? Inclusive(*rect) : TSpan{0, 0, map->Width, map->Height}, map->Width, map->Height);
     for (int64_t y = span.Top; y < span.Bottom; ++y)
         for (int64_t x = span.Left; x < span.Right; ++x)
             map->Rows[static_cast<size_t>(y)][static_cast<size_t>(x)] = pair;
 }
 
-void TSurfEngine::ClearBumpUnderPicture(const std::string& bumpMap, const std::string& picture, const TRect& rect)
-{
+void TSurfEngine::ClearBumpUnderPicture(const std::string& bumpMap, const std::string& picture, const TRect& rect) {
     BumpMapRecord* map = GetBumpMap(bumpMap);
     const SurfaceRecord* pic = GetSurface(picture);
-    if (!map || !pic || !pic->HasAlpha())
-        return;
+    if (!map || !pic || !pic->HasAlpha()) return;
     // The rectangle's top-left meets the picture's top-left.
     TBlit b;
     if (!ClipBlit(TSpan{0, 0, Inclusive(rect).Width(), Inclusive(rect).Height()}, rect.Left, rect.Top, pic->Width,
                   pic->Height, map->Width, map->Height, b))
         return;
     for (int row = 0; row < b.Height; ++row) {
-        const uint8_t* alpha = pic->AlphaMap.data() + static_cast<size_t>(b.SrcY + row) * static_cast<size_t>(pic->AlphaStride) + b.SrcX;
+        const uint8_t* alpha =
+            pic->AlphaMap.data() + static_cast<size_t>(b.SrcY + row) * static_cast<size_t>(pic->AlphaStride) + b.SrcX;
         std::vector<TBumpPair>& cells = map->Rows[static_cast<size_t>(b.DstY + row)];
         for (int col = 0; col < b.Width; ++col)
-            if (alpha[col] > 10)
-                cells[static_cast<size_t>(b.DstX + col)] = TBumpPair{0, 0};
+            if (alpha[col] > 10) cells[static_cast<size_t>(b.DstX + col)] = TBumpPair{0, 0};
     }
 }
 
 void TSurfEngine::ApplyBump(const std::string& bumpMap, const std::string& light, const std::string& dest,
-                            const TRect* rect, int32_t lightX, int32_t lightY)
-{
+                            const TRect* rect, int32_t lightX, int32_t lightY) {
     const BumpMapRecord* map = GetBumpMap(bumpMap);
     const SurfaceRecord* lightPic = GetSurface(light);
     SurfaceRecord* dst = GetSurface(dest);
-    if (!map || !Drawable(lightPic) || !Drawable(dst))
-        return;
-    if (format_.BitsPerPixel != 16 && format_.BitsPerPixel != 32)
-        return;
-    if (map->Width < dst->Width || map->Height < dst->Height)
-        return;
+    if (!map || !Drawable(lightPic) || !Drawable(dst)) return;
+    if (format_.BitsPerPixel != 16 && format_.BitsPerPixel != 32) return;
+    if (map->Width < dst->Width || map->Height < dst->Height) return;
     TSpan span = rect ? Inclusive(*rect) : TSpan{0, 0, dst->Width, dst->Height};
     span = ClampSpan(ClampSpan(span, width_, height_), dst->Width, dst->Height);
     const int bpp = format_.BytesPerPixel();
@@ -849,8 +753,7 @@ void TSurfEngine::ApplyBump(const std::string& bumpMap, const std::string& light
             const TBumpPair p = cells[static_cast<size_t>(x)];
             const int64_t sx = p.Dx + lw / 2 + x - lightX;
             const int64_t sy = p.Dy + lh / 2 + y - lightY;
-            if (sx <= 0 || sx >= lw || sy <= 0 || sy >= lh)
-                continue;
+            if (sx <= 0 || sx >= lw || sy <= 0 || sy >= lh) continue;
             std::memcpy(PixelAt(*dst, static_cast<int>(x), static_cast<int>(y), bpp),
                         PixelAt(*lightPic, static_cast<int>(sx), static_cast<int>(sy), bpp), copyBytes);
         }
@@ -860,12 +763,11 @@ void TSurfEngine::ApplyBump(const std::string& bumpMap, const std::string& light
 // ---------------------------------------------------------------------------
 // Presenting and the clip list
 
-bool TSurfEngine::Present(const std::string& memorySurface, TRects& redrawRects)
-{
-    if (!display_)
-        return false;
+bool TSurfEngine::Present(const std::string& memorySurface, TRects& redrawRects) {
+    if (!display_) return false;
     if (display_->IsLost() || !display_->IsInitialised()) {
-        TOrvLog::Instance().Write("Dst " + std::string(display_->IsLost() ? "Surface lost" : "Display not initialised"));
+        TOrvLog::Instance().Write("Dst " +
+                                  std::string(display_->IsLost() ? "Surface lost" : "Display not initialised"));
         return false;
     }
     const SurfaceRecord* src = GetSurface(memorySurface);
@@ -873,8 +775,7 @@ bool TSurfEngine::Present(const std::string& memorySurface, TRects& redrawRects)
         TOrvLog::Instance().Write("Src " + std::string(src ? "Surface released" : "Surface not found"));
         return false;
     }
-    if (!display_->IsFullScreen())
-        ClipRedrawRects(redrawRects);
+    if (!display_->IsFullScreen()) ClipRedrawRects(redrawRects);
     // Rectangles reaching past the frame are cut to it rather than dropped,
     // so the part that is on screen is still shown.
     const int64_t w = std::min<int64_t>({width_, src->Width, display_->Width()});
@@ -883,8 +784,7 @@ bool TSurfEngine::Present(const std::string& memorySurface, TRects& redrawRects)
     rects.reserve(redrawRects.size());
     for (const TRect& r : redrawRects) {
         TSpan s = ClampSpan(Exclusive(r), w, h);
-        if (s.Empty())
-            continue;
+        if (s.Empty()) continue;
         rects.push_back(TRect{static_cast<int32_t>(s.Left), static_cast<int32_t>(s.Top), static_cast<int32_t>(s.Right),
                               static_cast<int32_t>(s.Bottom)});
     }
@@ -896,26 +796,21 @@ bool TSurfEngine::Present(const std::string& memorySurface, TRects& redrawRects)
     return true;
 }
 
-bool TSurfEngine::PresentAll(const std::string& memorySurface)
-{
+bool TSurfEngine::PresentAll(const std::string& memorySurface) {
     TRects all{TRect{0, 0, width_, height_}};
     return Present(memorySurface, all);
 }
 
-void TSurfEngine::CheckClipper()
-{
-    if (!display_)
-        return;
+void TSurfEngine::CheckClipper() {
+    if (!display_) return;
     try {
-        if (!display_->ClipListChanged())
-            return;
+        if (!display_->ClipListChanged()) return;
         TRects list = display_->GetClipList();
         // The size a region-data header (32 bytes) and its rectangles take.
         uint64_t size = list.empty() ? 0 : 32 + 16 * static_cast<uint64_t>(list.size());
         clipList_.clear();
         clipListSize_ = 0;
-        if (size == 0 || size > 100000)
-            return;
+        if (size == 0 || size > 100000) return;
         const TPoint origin = display_->ClientOrigin();
         clipList_.reserve(list.size());
         for (const TRect& r : list) {
@@ -933,20 +828,16 @@ void TSurfEngine::CheckClipper()
     }
 }
 
-void TSurfEngine::ClipRedrawRects(TRects& redrawRects)
-{
+void TSurfEngine::ClipRedrawRects(TRects& redrawRects) {
     try {
-        if (clipList_.empty())
-            return;
-        if (clipList_.size() == 1 && clipList_[0] == TRect{0, 0, width_, height_})
-            return;
+        if (clipList_.empty()) return;
+        if (clipList_.size() == 1 && clipList_[0] == TRect{0, 0, width_, height_}) return;
         TRects result;
         for (const TRect& clip : clipList_) {
             for (const TRect& r : redrawRects) {
                 TRect cut{std::max(clip.Left, r.Left), std::max(clip.Top, r.Top), std::min(clip.Right, r.Right),
                           std::min(clip.Bottom, r.Bottom)};
-                if (cut.Left < cut.Right && cut.Top < cut.Bottom)
-                    result.push_back(cut);
+                if (cut.Left < cut.Right && cut.Top < cut.Bottom) result.push_back(cut);
             }
         }
         redrawRects = std::move(result);

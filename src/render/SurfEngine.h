@@ -31,15 +31,15 @@ constexpr uint32_t DDBLTFAST_WAIT = 16;
 enum TSimdPath { spScalar, spSSE2, spAVX2 };
 
 struct SurfaceRecord {
-    std::string Name;               // the key; lookup is exact and case-sensitive
-    std::string FileName;           // archive entry or file it came from; empty when created
-    int32_t AlphaStride = -1;       // Width when there is an alpha map, -1 for none (drawn opaque)
+    std::string Name;          // the key; lookup is exact and case-sensitive
+    std::string FileName;      // archive entry or file it came from; empty when created
+    int32_t AlphaStride = -1;  // Width when there is an alpha map, -1 for none (drawn opaque)
     int32_t Width = 0;
     int32_t Height = 0;
-    std::vector<uint8_t> AlphaMap;  // Width x Height, 0 transparent .. 255 opaque; empty when none
+    std::vector<uint8_t> AlphaMap;             // Width x Height, 0 transparent .. 255 opaque; empty when none
     std::unique_ptr<TDisplaySurface> Surface;  // owned pixel memory; none after ReleaseSurfaces
-    uint8_t* Bits = nullptr;        // first pixel, nullptr when there is no Surface
-    int32_t Pitch = 0;              // bytes from one row to the next
+    uint8_t* Bits = nullptr;                   // first pixel, nullptr when there is no Surface
+    int32_t Pitch = 0;                         // bytes from one row to the next
 
     bool HasAlpha() const { return AlphaStride != -1 && !AlphaMap.empty(); }
 };
@@ -104,8 +104,8 @@ public:
     // A zero-filled surface in the engine's format. False (nothing created)
     // when a side is not positive or too large. Raises OrvException
     // "Exception Error in TSurfEngine.CreateSurface." on an internal failure.
-    bool CreateSurface(int32_t width, int32_t height, std::unique_ptr<TDisplaySurface>& surface,
-                       uint8_t*& bits, int32_t& pitch);
+    bool CreateSurface(int32_t width, int32_t height, std::unique_ptr<TDisplaySurface>& surface, uint8_t*& bits,
+                       int32_t& pitch);
     // CreateSurface + AddSurface with no alpha map; false when creation fails.
     bool CreateEmptySurface(const std::string& name, int32_t width, int32_t height);
     // Fills Height x Pitch bytes of pixel memory with value (0 = black).
@@ -126,9 +126,8 @@ public:
     // tintColour (0x00BBGGRR) by tintLevel (0 = no tint, 1 = the colour only,
     // larger = more of the picture's own colours). A source without alpha map
     // is copied opaque whatever opacity and tint say.
-    void DrawWithAlphaChannel(const std::string& source, const std::string& dest, int32_t x, int32_t y,
-                              uint8_t opacity, const TRect* sourceRect = nullptr, uint32_t tintColour = 0,
-                              uint8_t tintLevel = 0);
+    void DrawWithAlphaChannel(const std::string& source, const std::string& dest, int32_t x, int32_t y, uint8_t opacity,
+                              const TRect* sourceRect = nullptr, uint32_t tintColour = 0, uint8_t tintLevel = 0);
     // Draws count glyph items of the source in array order, each in its own
     // colour (tint level 1) and opacity.
     void DrawGlyphs(const std::string& source, const std::string& dest, size_t count, const TGlyphItem* items);
@@ -142,8 +141,8 @@ public:
                          const TRect* sourceRect, uint8_t opacity);
     // A := B + C per channel, saturating. rectB is read from B, rectAC
     // addresses A and C (both right/bottom exclusive, nullptr = whole of A).
-    void AddBlend(const std::string& destA, const std::string& sourceB, const std::string& sourceC,
-                  const TRect* rectB, const TRect* rectAC);
+    void AddBlend(const std::string& destA, const std::string& sourceB, const std::string& sourceC, const TRect* rectB,
+                  const TRect* rectAC);
     // Mirrors pixels and alpha map left-right in place.
     void FlipSurfaceHorizontal(const std::string& name);
     // Replaces the surface by a copy rotated by angle (radians) about
@@ -173,8 +172,7 @@ public:
     void DeleteBumpMap(const std::string& name);
     // Copies the pairs of the source rectangle (inclusive, nullptr = whole)
     // to (x, y) of the destination, skipping pairs marked -128.
-    void DrawBumpMap(const std::string& source, const std::string& dest, const TRect* sourceRect, int32_t x,
-                     int32_t y);
+    void DrawBumpMap(const std::string& source, const std::string& dest, const TRect* sourceRect, int32_t x, int32_t y);
     // Writes pair into every cell of the rectangle (inclusive, nullptr = whole).
     void FillBumpMap(const std::string& name, TBumpPair pair, const TRect* rect);
     // Writes (0, 0) into the cells of rect (inclusive, bump-map coordinates)
@@ -183,8 +181,8 @@ public:
     // Light mapping: each destination pixel of rect (inclusive, nullptr =
     // whole destination) takes the light picture's pixel displaced by the
     // bump map, the light centred at (lightX, lightY).
-    void ApplyBump(const std::string& bumpMap, const std::string& light, const std::string& dest,
-                   const TRect* rect, int32_t lightX, int32_t lightY);
+    void ApplyBump(const std::string& bumpMap, const std::string& light, const std::string& dest, const TRect* rect,
+                   int32_t lightX, int32_t lightY);
 
     // --- presenting ---------------------------------------------------------
     // Copies redrawRects (right/bottom exclusive) of memorySurface to the
@@ -228,8 +226,7 @@ private:
     // Blends a clipped area (all inside both surfaces) row by row; alpha
     // rows come from the source's map, or alphaOverride for every row.
     void BlendArea(const SurfaceRecord& src, SurfaceRecord& dst, int srcX, int srcY, int dstX, int dstY, int width,
-                   int height, uint8_t opacity, uint32_t tintColour, uint8_t tintLevel,
-                   const uint8_t* alphaOverride);
+                   int height, uint8_t opacity, uint32_t tintColour, uint8_t tintLevel, const uint8_t* alphaOverride);
     TLayout16 Layout16() const;
 
     TDisplay* display_ = nullptr;

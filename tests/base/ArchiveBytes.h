@@ -47,15 +47,17 @@ inline void PutEntry(Bytes& b, const std::string& name, uint32_t offset, uint32_
     Put16(b, 0);
 }
 
-inline void Append(Bytes& b, const std::string& s) { b.insert(b.end(), s.begin(), s.end()); }
+inline void Append(Bytes& b, const std::string& s) {
+    b.insert(b.end(), s.begin(), s.end());
+}
 
 // A fresh folder for each test, removed afterwards.
 class TScratchTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("moswick_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            std::filesystem::temp_directory_path() / ("moswick_" + std::to_string(::getpid()) + "_" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }

@@ -14,7 +14,8 @@ namespace {
 
 // Per process: test runs in several build folders may go on at once.
 std::string TempPath(const std::string& name) {
-    return (std::filesystem::temp_directory_path() / ("moswick_test_" + std::to_string(::getpid()) + "_" + name)).string();
+    return (std::filesystem::temp_directory_path() / ("moswick_test_" + std::to_string(::getpid()) + "_" + name))
+        .string();
 }
 
 TEST(OrvLog, StampsHaveNoLeadingZeros) {

@@ -31,8 +31,10 @@ std::string LoadError(const std::string& text) {
 }
 
 const std::string kMsgA = "[TOrvXMLTag.AddTagByString] Expected Attribute name but found nothing! Tag name: \"";
-const std::string kMsgB = "[TOrvXMLTag.AddTagByString] Expected open \" in Attribute value but found nothing! Tag name: \"";
-const std::string kMsgC = "[TOrvXMLTag.AddTagByString] Expected closed \" in Attribute value but found nothing! Tag name: \"";
+const std::string kMsgB =
+    "[TOrvXMLTag.AddTagByString] Expected open \" in Attribute value but found nothing! Tag name: \"";
+const std::string kMsgC =
+    "[TOrvXMLTag.AddTagByString] Expected closed \" in Attribute value but found nothing! Tag name: \"";
 
 }  // namespace
 
@@ -215,7 +217,9 @@ TEST(OrvParserMalformed, CommentsDroppedAndBytesPassThrough) {
 }
 
 TEST(OrvParserMalformed, TruncatedDocumentsNeverCrash) {
-    const std::string full = "<?xml version=\"1.0\"?>\r\n<Scene Name=\"s\">\r\n\t<!-- c -->\r\n\t<Layer Id=\"1\">t&amp;x</Layer>\r\n</Scene>\r\n";
+    const std::string full =
+        "<?xml version=\"1.0\"?>\r\n<Scene Name=\"s\">\r\n\t<!-- c -->\r\n\t<Layer "
+        "Id=\"1\">t&amp;x</Layer>\r\n</Scene>\r\n";
     for (size_t len = 0; len <= full.size(); ++len) {
         TOrvParser doc;
         try {
@@ -277,13 +281,18 @@ TEST(OrvParserWriter, InlineLimitAndIndentation) {
     TOrvXMLTag* e = top->AddTag("e");
     e->AddAttribute("k", "v");
     e->AddAttribute("j", "");
-    const std::string expected = "<top>\r\n"
-                                 "\t<short>" + std::string(79, 's') + "</short>\r\n"
-                                 "\t<long>\r\n"
-                                 "\t" + std::string(80, 'l') + "\r\n"
-                                 "\t</long>\r\n"
-                                 "\t<e k=\"v\" j=\"\" />\r\n"
-                                 "</top>\r\n";
+    const std::string expected =
+        "<top>\r\n"
+        "\t<short>" +
+        std::string(79, 's') +
+        "</short>\r\n"
+        "\t<long>\r\n"
+        "\t" +
+        std::string(80, 'l') +
+        "\r\n"
+        "\t</long>\r\n"
+        "\t<e k=\"v\" j=\"\" />\r\n"
+        "</top>\r\n";
     EXPECT_EQ(doc.SaveToString(), expected);
     EXPECT_EQ(top->ToText(2).substr(0, 7), "\t\t<top>");
 
@@ -301,16 +310,18 @@ TEST(OrvParserWriter, HeadOnlyForXmlRootAndRoundTripIsStable) {
     fresh.AddTag("a");
     EXPECT_EQ(fresh.SaveToString(), "<a />\r\n");
 
-    const std::string source = "<?xml version=\"1.0\"?>\n<!-- header -->\n<Params   Mode=\"2\">\n"
-                               "  <Speed>12</Speed>\n  <Note>a &lt; b</Note><Empty x=\"1\"/>\n</Params>\n";
+    const std::string source =
+        "<?xml version=\"1.0\"?>\n<!-- header -->\n<Params   Mode=\"2\">\n"
+        "  <Speed>12</Speed>\n  <Note>a &lt; b</Note><Empty x=\"1\"/>\n</Params>\n";
     auto doc = Load(source);
     const std::string written = doc->SaveToString();
-    const std::string expected = "<?xml version=\"1.0\"?>\r\n"
-                                 "<Params Mode=\"2\">\r\n"
-                                 "\t<Speed>12</Speed>\r\n"
-                                 "\t<Note>a &lt; b</Note>\r\n"
-                                 "\t<Empty x=\"1\" />\r\n"
-                                 "</Params>\r\n";
+    const std::string expected =
+        "<?xml version=\"1.0\"?>\r\n"
+        "<Params Mode=\"2\">\r\n"
+        "\t<Speed>12</Speed>\r\n"
+        "\t<Note>a &lt; b</Note>\r\n"
+        "\t<Empty x=\"1\" />\r\n"
+        "</Params>\r\n";
     EXPECT_EQ(written, expected);
     EXPECT_EQ(Load(written)->SaveToString(), written);
     // An element holding both text and children keeps both on the way back.

@@ -138,7 +138,8 @@ std::vector<int> Coverage(const TRects& rects) {
     std::vector<int> cover(Plane * Plane, 0);
     for (const TRect& r : rects) {
         for (int y = std::max(r.Top, 0); y < std::min(r.Bottom, Plane); ++y)
-            for (int x = std::max(r.Left, 0); x < std::min(r.Right, Plane); ++x) ++cover[static_cast<size_t>(y * Plane + x)];
+            for (int x = std::max(r.Left, 0); x < std::min(r.Right, Plane); ++x)
+                ++cover[static_cast<size_t>(y * Plane + x)];
     }
     return cover;
 }
@@ -203,7 +204,8 @@ TEST(SFunctionsCells, CellsAreClippedToThePlaneAndEmptyRectanglesIgnored) {
 
 TEST(SFunctionsScramble, RoundTripKeepsLengthAndContent) {
     TOrvRandom random(3);
-    for (const std::string& key : {std::string("wqpme83]"), std::string("k"), std::string("a much longer key"), std::string()}) {
+    for (const std::string& key :
+         {std::string("wqpme83]"), std::string("k"), std::string("a much longer key"), std::string()}) {
         for (size_t length = 0; length <= 70; ++length) {
             std::vector<uint8_t> bytes(length);
             for (uint8_t& b : bytes) b = static_cast<uint8_t>(random.Next());
@@ -278,7 +280,9 @@ TEST(SFunctionsScramble, IsPlainText) {
     EXPECT_FALSE(IsPlainText(TMemoryStream(std::string_view("line one\nline two"))));
     EXPECT_FALSE(IsPlainText(TMemoryStream(std::string_view("\n"))));
     EXPECT_FALSE(IsPlainText(TMemoryStream(std::string_view("a\n\r"))));
-    EXPECT_FALSE(IsPlainText(TMemoryStream(std::string_view("a\x1b" "b"))));
+    EXPECT_FALSE(
+        IsPlainText(TMemoryStream(std::string_view("a\x1b"
+                                                   "b"))));
     EXPECT_FALSE(IsPlainText(TMemoryStream(std::string_view("a\0b", 3))));
 }
 

@@ -63,8 +63,8 @@ uint32_t RunEffect(TOrvParticleEffect& fx, Screen& screen, uint32_t limitMs, int
 }  // namespace
 
 TEST(FXData, EveryEffectFileLoadsRunsAndDraws) {
-    const std::vector<std::string> oneShot = {"SparkleEffect.xml",   "SparkleHintEffect.xml", "SparkleFishesEffect.xml",
-                                              "Contour.xml",         "GiveScoreEffect.xml",   "FallDownEffect.xml"};
+    const std::vector<std::string> oneShot = {"SparkleEffect.xml", "SparkleHintEffect.xml", "SparkleFishesEffect.xml",
+                                              "Contour.xml",       "GiveScoreEffect.xml",   "FallDownEffect.xml"};
     const std::vector<std::string> running = {"BonusAmulet.xml", "BonusBombPauk.xml", "ClickHereEffect.xml"};
     Screen screen;
     TOrvRandom random(2026);

@@ -135,8 +135,9 @@ TEST(FXMorph, ReadingErrors) {
               "Morph + \"M\" <Properties> tag contains invalid tag \"Prop\"");
     EXPECT_EQ(err("<Morph Name=\"M\" Dim=\"2\"><Properties><Property>1</Property></Properties></Morph>"),
               "<Property> tag has no \"Name\" attribute");
-    EXPECT_EQ(err("<Morph Name=\"M\" Dim=\"2\"><Properties><Property Name=\"Colour\">1</Property></Properties></Morph>"),
-              "<Property> tag \"Name\" attribute has invalid value \"Colour\"");
+    EXPECT_EQ(
+        err("<Morph Name=\"M\" Dim=\"2\"><Properties><Property Name=\"Colour\">1</Property></Properties></Morph>"),
+        "<Property> tag \"Name\" attribute has invalid value \"Colour\"");
     EXPECT_EQ(err("<Morph Name=\"M\" Dim=\"2\"><Properties><Property Name=\"F.Weight\">1</Property></Properties>"
                   "</Morph>"),
               "<Property> tag \"Name\" attribute value contains unknown Function name \"F\"");
@@ -227,14 +228,16 @@ TEST(FXMorph, RotatorPatterns) {
     probe.RotationSet = true;
     ExpectVec(probe.GetValue3(0, false), 20, 0, 0);
     ExpectVec(probe.GetValue3(2000, false), 20, 0, -5);
-    EXPECT_EQ([&] {
-        try {
-            m.AddPropertyText("RotationPattern", "Q");
-        } catch (const OrvException& e) {
-            return e.Message();
-        }
-        return std::string();
-    }(), "Invalid base axis value \"Q\"");
+    EXPECT_EQ(
+        [&] {
+            try {
+                m.AddPropertyText("RotationPattern", "Q");
+            } catch (const OrvException& e) {
+                return e.Message();
+            }
+            return std::string();
+        }(),
+        "Invalid base axis value \"Q\"");
     EXPECT_THROW(m.AddPropertyText("RotationPattern", "X[4]"), OrvException);
     m.AddPropertyText("RotationPattern", "");
     EXPECT_FALSE(m.RotationSet);

@@ -17,7 +17,8 @@ std::string Effect(const std::string& attrs, const std::string& particles, const
            "><Functions>"
            "<Function Name=\"Line\" Dim=\"2\" Type=\"piecewise\"><Script>set linear; path (0,0) (100,0);</Script>"
            "</Function>"
-           "<Function Name=\"Fade\" Dim=\"1\" Type=\"piecewise\"><Script>set linear; path (1) (0);</Script></Function>" +
+           "<Function Name=\"Fade\" Dim=\"1\" Type=\"piecewise\"><Script>set linear; path (1) "
+           "(0);</Script></Function>" +
            extraFunctions +
            "</Functions><Morphs>"
            "<Morph Name=\"MLine\" Dim=\"2\"><Functions><Function Name=\"Line\"/></Functions></Morph>"
@@ -76,18 +77,20 @@ TEST(FXParticles, ReadingErrors) {
               "<Parameter> tag has no \"Dim\" attribute");
     EXPECT_EQ(LoadError(Effect("", "<Particle Name=\"P\"><Parameter Name=\"A\" Dim=\"1\"/></Particle>", "")),
               "<Parameter> tag has no \"Morph\" attribute");
-    EXPECT_EQ(LoadError(Effect("", "<Particle Name=\"P\"><Parameter Name=\"A\" Dim=\"1\" Morph=\"X\"/></Particle>", "")),
-              "<Parameter> tag \"Morph\" attribute contains unknown Morph name \"X\"");
+    EXPECT_EQ(
+        LoadError(Effect("", "<Particle Name=\"P\"><Parameter Name=\"A\" Dim=\"1\" Morph=\"X\"/></Particle>", "")),
+        "<Parameter> tag \"Morph\" attribute contains unknown Morph name \"X\"");
     const std::string param = "<Particle Name=\"P\"><Parameter Name=\"Alpha\" Dim=\"1\" Morph=\"MFade\">";
     EXPECT_EQ(LoadError(Effect("", param + "<InitMorphs><Init/></InitMorphs></Parameter></Particle>", "")),
               "<InitMorphs> tag contains invalid tag \"Init\"");
     EXPECT_EQ(LoadError(Effect("", param + "<InitMorphs><InitMorph/></InitMorphs></Parameter></Particle>", "")),
               "<InitMorph> tag has no \"Name\" attribute");
-    EXPECT_EQ(LoadError(Effect("", param + "<InitMorphs><InitMorph Name=\"Q\"/></InitMorphs></Parameter></Particle>",
-                               "")),
-              "<InitMorph> tag \"Name\" attribute contains unknown Morph name \"Q\"");
-    EXPECT_EQ(LoadError(Effect("", param + "<InitMorphs><InitMorph Name=\"MFade\"><P/></InitMorph></InitMorphs>"
-                                           "</Parameter></Particle>",
+    EXPECT_EQ(
+        LoadError(Effect("", param + "<InitMorphs><InitMorph Name=\"Q\"/></InitMorphs></Parameter></Particle>", "")),
+        "<InitMorph> tag \"Name\" attribute contains unknown Morph name \"Q\"");
+    EXPECT_EQ(LoadError(Effect("",
+                               param + "<InitMorphs><InitMorph Name=\"MFade\"><P/></InitMorph></InitMorphs>"
+                                       "</Parameter></Particle>",
                                "")),
               "<InitMorph> tag contains invalid tag <P>");
     EXPECT_EQ(LoadError(Effect("", param + "<LiveValue>(0)..(1)</LiveValue></Parameter></Particle>", "")),
@@ -96,20 +99,23 @@ TEST(FXParticles, ReadingErrors) {
               "<ParticleSystem> tag has no \"Name\" attribute");
     EXPECT_EQ(LoadError(Effect("", kDot, "<ParticleSystem Name=\"S\"/>")),
               "<ParticleSystem> tag has no \"Template\" attribute");
-    EXPECT_NE(LoadError(Effect("", kDot, "<ParticleSystem Name=\"S\" Template=\"Dot\"><InitParticles>99999999"
-                                         "</InitParticles></ParticleSystem>")),
+    EXPECT_NE(LoadError(Effect("", kDot,
+                               "<ParticleSystem Name=\"S\" Template=\"Dot\"><InitParticles>99999999"
+                               "</InitParticles></ParticleSystem>")),
               "no error");
-    EXPECT_NE(LoadError(Effect("", kDot, "<ParticleSystem Name=\"S\" Template=\"Dot\"><InitInterval>/0"
-                                         "</InitInterval></ParticleSystem>")),
+    EXPECT_NE(LoadError(Effect("", kDot,
+                               "<ParticleSystem Name=\"S\" Template=\"Dot\"><InitInterval>/0"
+                               "</InitInterval></ParticleSystem>")),
               "no error");
     // Initial settings that take their values from each other in a circle.
-    EXPECT_EQ(LoadError(Effect("",
-                               "<Particle Name=\"P\"><Parameter Name=\"Position\" Dim=\"2\" Morph=\"MLine\"><InitMorphs>"
-                               "<InitMorph Name=\"MLine\"><Property Name=\"Position\">M2</Property></InitMorph>"
-                               "<InitMorph Name=\"M2\"><Property Name=\"Position\">MLine</Property></InitMorph>"
-                               "</InitMorphs></Parameter></Particle>",
-                               "", "", "<Morph Name=\"M2\" Dim=\"2\"/>")),
-              "<InitMorphs> tag contains cyclic Morph references");
+    EXPECT_EQ(
+        LoadError(Effect("",
+                         "<Particle Name=\"P\"><Parameter Name=\"Position\" Dim=\"2\" Morph=\"MLine\"><InitMorphs>"
+                         "<InitMorph Name=\"MLine\"><Property Name=\"Position\">M2</Property></InitMorph>"
+                         "<InitMorph Name=\"M2\"><Property Name=\"Position\">MLine</Property></InitMorph>"
+                         "</InitMorphs></Parameter></Particle>",
+                         "", "", "<Morph Name=\"M2\" Dim=\"2\"/>")),
+        "<InitMorphs> tag contains cyclic Morph references");
 
     TOrvParticleEffect fx;
     TMemoryStream empty;

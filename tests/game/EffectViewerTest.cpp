@@ -77,8 +77,10 @@ TEST(EffectViewer, ShowsEveryGameEffect) {
         ASSERT_EQ(RunEffectViewer(o, &r), 0);
         EXPECT_GT(r.PeakParticles, 0);
         const bool keepsRunning = std::find(running.begin(), running.end(), name) != running.end();
-        if (keepsRunning) EXPECT_EQ(r.Finishes, 0u);
-        else EXPECT_GE(r.Finishes, 1u);
+        if (keepsRunning)
+            EXPECT_EQ(r.Finishes, 0u);
+        else
+            EXPECT_GE(r.Finishes, 1u);
     }
     EXPECT_EQ(files, 9);
 }

@@ -26,13 +26,8 @@ private:
     std::vector<std::pair<std::string, std::string>> shapes_;
 };
 
-const TTestShapes kShapes({{"Sq", "Sq"},
-                           {"L1", "L2"},
-                           {"L2", "L3"},
-                           {"L3", "L4"},
-                           {"L4", "L1"},
-                           {"I1", "I2"},
-                           {"I2", "I1"}});
+const TTestShapes kShapes(
+    {{"Sq", "Sq"}, {"L1", "L2"}, {"L2", "L3"}, {"L3", "L4"}, {"L4", "L1"}, {"I1", "I2"}, {"I2", "I1"}});
 
 const char* kFullFile =
     "<GamePlayParams>\r\n"
@@ -55,8 +50,9 @@ const char* kFullFile =
 class GameParamsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               (std::string("moswick-params-") + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            std::filesystem::temp_directory_path() / (std::string("moswick-params-") + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         path_ = (dir_ / "GameParams.xml").string();
@@ -170,8 +166,9 @@ TEST_F(GameParamsTest, ScoreRulesOfFishkaScores) {
 
     // Starting inside a cycle sets all of it; a shape without Score after one
     // with "50" gets 50; without Size the size is 0.
-    Write("<GamePlayParams><FishkaScores><Shape Name=\"L3\" Score=\"50\" Size=\"1\"/>"
-          "<Shape Name=\"Sq\"/></FishkaScores></GamePlayParams>");
+    Write(
+        "<GamePlayParams><FishkaScores><Shape Name=\"L3\" Score=\"50\" Size=\"1\"/>"
+        "<Shape Name=\"Sq\"/></FishkaScores></GamePlayParams>");
     p.LoadGameParams(path_, &kShapes);
     EXPECT_EQ(p.FishkaScore, (TIntegers{50, 50, 50, 50, 50, 0, 0}));
     EXPECT_EQ(p.FishkaSize, (TIntegers{0, 1, 1, 1, 1, 2, 2}));
@@ -185,8 +182,9 @@ TEST_F(GameParamsTest, RotationWalkEndsOnBrokenCyclesAndMissingTables) {
     // A -> B -> C -> B never comes back to A; D names a shape that is not
     // there. Both walks must end.
     const TTestShapes broken({{"A", "B"}, {"B", "C"}, {"C", "B"}, {"D", "Gone"}});
-    Write("<GamePlayParams><FishkaScores><Shape Name=\"A\" Score=\"8\"/><Shape Name=\"D\" Score=\"3\"/>"
-          "</FishkaScores></GamePlayParams>");
+    Write(
+        "<GamePlayParams><FishkaScores><Shape Name=\"A\" Score=\"8\"/><Shape Name=\"D\" Score=\"3\"/>"
+        "</FishkaScores></GamePlayParams>");
     TGameParams p;
     p.LoadGameParams(path_, &broken);
     EXPECT_EQ(p.FishkaScore, (TIntegers{8, 8, 8, 3}));

@@ -20,8 +20,9 @@ namespace {
 class HeadlessRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               (std::string("moswick-run-") + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            std::filesystem::temp_directory_path() / (std::string("moswick-run-") + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }
@@ -45,9 +46,9 @@ protected:
             TMemoryStream png(EncodePNG(cursor));
             folder.AddFile("cursor_line.png", 0, png);
         }
-        for (const char* name : {"BonusAmulet.xml", "BonusBombPauk.xml", "FallDownEffect.xml", "SparkleEffect.xml",
-                                 "SparkleHintEffect.xml", "SparkleFishesEffect.xml", "Contour.xml",
-                                 "GiveScoreEffect.xml"}) {
+        for (const char* name :
+             {"BonusAmulet.xml", "BonusBombPauk.xml", "FallDownEffect.xml", "SparkleEffect.xml",
+              "SparkleHintEffect.xml", "SparkleFishesEffect.xml", "Contour.xml", "GiveScoreEffect.xml"}) {
             if (skipEffect == name) continue;
             TMemoryStream effect(std::string("<ParticleEffect Name=\"") + name +
                                  "\"><Functions/><Morphs/><Particles/><ParticleSystems/></ParticleEffect>");
@@ -60,7 +61,8 @@ protected:
     }
     // Runs the program with the arguments; returns its exit code.
     int Run(const std::string& args) {
-        const std::string cmd = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR "/moswick\" --data-dir \"" +
+        const std::string cmd = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
+                                "/moswick\" --data-dir \"" +
                                 dir_.string() + "\" " + args + " >\"" + (dir_ / "out.txt").string() + "\" 2>&1";
         const int status = std::system(cmd.c_str());
         if (status == -1 || !WIFEXITED(status)) return -1;

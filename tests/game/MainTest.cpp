@@ -97,8 +97,9 @@ TRunOptions HeadlessRun() {
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               (std::string("moswick-engine-") + std::to_string(getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            std::filesystem::temp_directory_path() / (std::string("moswick-engine-") + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         e_ = std::make_unique<TOrvGameEngine>(HeadlessRun());
@@ -541,8 +542,8 @@ void WriteSmallArchive(const std::string& path) {
 // count has): the loading time must not enter the frame rate as a first
 // sample of a second with almost no frames.
 TEST(EngineStartTest, FrameRateSamplingStartsWithTheGame) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                      ("moswick-engine-start-" + std::to_string(getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("moswick-engine-start-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     WriteSmallArchive((dir / "game.zxc").string());
@@ -575,8 +576,8 @@ TEST(EngineStartTest, FrameRateSamplingStartsWithTheGame) {
 }
 
 TEST(RunOptionsTest, ParsesTheCommandLine) {
-    const char* good[] = {"moswick",      "--frames", "200",  "--fixed-step", "16",       "--seed", "42",
-                          "--input",      "in.txt",   "--screenshot", "out.png", "--window", "--data-dir", "/d"};
+    const char* good[] = {"moswick", "--frames", "200",          "--fixed-step", "16",       "--seed",     "42",
+                          "--input", "in.txt",   "--screenshot", "out.png",      "--window", "--data-dir", "/d"};
     TRunOptions run;
     std::string error;
     ASSERT_TRUE(run.Parse(static_cast<int>(std::size(good)), good, error)) << error;
@@ -589,9 +590,11 @@ TEST(RunOptionsTest, ParsesTheCommandLine) {
     EXPECT_EQ(run.FullScreen, 0);
     EXPECT_EQ(run.DataDir, "/d");
 
-    const std::vector<std::vector<const char*>> bad = {
-        {"moswick", "--frames"}, {"moswick", "--frames", "-1"}, {"moswick", "--frames", "99999999999"},
-        {"moswick", "--fixed-step", "1e3"}, {"moswick", "--bogus"}};
+    const std::vector<std::vector<const char*>> bad = {{"moswick", "--frames"},
+                                                       {"moswick", "--frames", "-1"},
+                                                       {"moswick", "--frames", "99999999999"},
+                                                       {"moswick", "--fixed-step", "1e3"},
+                                                       {"moswick", "--bogus"}};
     for (const auto& args : bad) {
         TRunOptions r;
         EXPECT_FALSE(r.Parse(static_cast<int>(args.size()), args.data(), error)) << args.back();

@@ -29,7 +29,8 @@ double Rms(const std::vector<float>& out, size_t from, size_t frames) {
 std::filesystem::path GameFolder(const std::string& tag) {
     const std::filesystem::path built(MOSWICK_BUILD_DIR);
     if (!std::filesystem::exists(built / "game.zxc")) return {};
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("moswick-" + tag + "-" + std::to_string(getpid()));
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("moswick-" + tag + "-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     std::filesystem::copy_file(built / "game.zxc", dir / "game.zxc");
@@ -69,7 +70,8 @@ TEST(TitleMusic, PlaysThroughTheOutputDeviceAndFadesIn) {
     // its level over the fade of one second.
     const size_t rate = 44100;
     size_t first = 0;
-    while (first < out.size() / 2 && std::fabs(out[2 * first]) < 1e-4f && std::fabs(out[2 * first + 1]) < 1e-4f) ++first;
+    while (first < out.size() / 2 && std::fabs(out[2 * first]) < 1e-4f && std::fabs(out[2 * first + 1]) < 1e-4f)
+        ++first;
     ASSERT_GT(out.size() / 2, first + 2 * rate) << "less than two seconds of music reached the device";
     const double start = Rms(out, first, rate / 20);
     const double full = Rms(out, first + rate * 6 / 5, rate / 2);
@@ -83,8 +85,8 @@ TEST(TitleMusic, WithoutAnAudioDeviceTheGameRunsSilent) {
     const std::filesystem::path dir = GameFolder("no-audio");
     if (dir.empty()) GTEST_SKIP() << "no game.zxc built beside the program";
     const std::string cmd = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=no-such-driver \"" MOSWICK_BUILD_DIR
-                            "/moswick\" --data-dir \"" + dir.string() + "\" --frames 100 >\"" + (dir / "out.txt").string() +
-                            "\" 2>&1";
+                            "/moswick\" --data-dir \"" +
+                            dir.string() + "\" --frames 100 >\"" + (dir / "out.txt").string() + "\" 2>&1";
     const int status = std::system(cmd.c_str());
     ASSERT_TRUE(status != -1 && WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);

@@ -23,14 +23,17 @@ using namespace audiotest;
 
 namespace {
 
-const std::filesystem::path OutputDir() { return std::filesystem::path(MOSWICK_BUILD_DIR) / "content" / "audio"; }
+const std::filesystem::path OutputDir() {
+    return std::filesystem::path(MOSWICK_BUILD_DIR) / "content" / "audio";
+}
 
 // RMS of the loudest 50 ms window: short interface sounds are judged by
 // their body, not diluted by the silence after them.
 double LoudestWindow(const std::vector<float>& out) {
     const size_t window = 2205;
     double best = 0;
-    for (size_t start = 0; start + window <= out.size() / 2; start += window / 2) best = std::max(best, Rms(out, start, window));
+    for (size_t start = 0; start + window <= out.size() / 2; start += window / 2)
+        best = std::max(best, Rms(out, start, window));
     return best;
 }
 
@@ -111,12 +114,35 @@ TEST(GeneratedAudio, EverySoundAndMusicDecodesAndIsAudible) {
     audio.LoadMusics(archive);
 
     // Every sound the game plays is listed.
-    for (const char* name :
-         {"1_get.ogg", "2_put_on_main.ogg", "3_put_on2.ogg", "4_put_on3.ogg", "5_rotate.ogg", "6_put_on_chain.ogg",
-          "7_small_spider.ogg", "8_bigl_spider.ogg", "9_chainback.ogg", "10_clock.ogg", "11_chain_stop.ogg",
-          "13_artefact.ogg", "14_artefact_complete.ogg", "15_gameover_v1.ogg", "16_win.ogg", "17_chameleon.ogg",
-          "19_alarm.ogg", "diamond1.ogg", "diamond2.ogg", "diamond3.ogg", "diamond4.ogg", "diamond5.ogg",
-          "PutBig.ogg", "PutVeryBig.ogg", "drop.ogg", "renewal.ogg", "error.ogg", "click.ogg", "over.ogg"})
+    for (const char* name : {"1_get.ogg",
+                             "2_put_on_main.ogg",
+                             "3_put_on2.ogg",
+                             "4_put_on3.ogg",
+                             "5_rotate.ogg",
+                             "6_put_on_chain.ogg",
+                             "7_small_spider.ogg",
+                             "8_bigl_spider.ogg",
+                             "9_chainback.ogg",
+                             "10_clock.ogg",
+                             "11_chain_stop.ogg",
+                             "13_artefact.ogg",
+                             "14_artefact_complete.ogg",
+                             "15_gameover_v1.ogg",
+                             "16_win.ogg",
+                             "17_chameleon.ogg",
+                             "19_alarm.ogg",
+                             "diamond1.ogg",
+                             "diamond2.ogg",
+                             "diamond3.ogg",
+                             "diamond4.ogg",
+                             "diamond5.ogg",
+                             "PutBig.ogg",
+                             "PutVeryBig.ogg",
+                             "drop.ogg",
+                             "renewal.ogg",
+                             "error.ogg",
+                             "click.ogg",
+                             "over.ogg"})
         EXPECT_GE(FindAudio(name, audio.Table), 0) << name;
     EXPECT_GE(FindAudio("vibe-hah.mo3", audio.Table), 0);
 
@@ -182,7 +208,8 @@ TEST(GeneratedAudio, TheToolMakesTheSameBytesEveryRun) {
     const std::filesystem::path again =
         std::filesystem::temp_directory_path() / ("moswick_audiogen_" + std::to_string(getpid()));
     std::filesystem::remove_all(again);
-    const std::string command = "\"" + tool.string() + "\" \"" + again.string() + "\" \"" MOSWICK_SOURCE_DIR "/data/music\"";
+    const std::string command =
+        "\"" + tool.string() + "\" \"" + again.string() + "\" \"" MOSWICK_SOURCE_DIR "/data/music\"";
     ASSERT_EQ(std::system(command.c_str()), 0);
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(OutputDir())) {
@@ -240,7 +267,8 @@ TEST(GeneratedAudio, MusicStartsDistinctSectionsAndEveryScenesMusicIsListed) {
     const std::vector<std::string> musics = ListOf("musics.dat");
     ASSERT_FALSE(musics.empty());
     EXPECT_EQ(musics.front(), "vibe-hah.mo3");
-    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(MOSWICK_SOURCE_DIR) / "data" / "scenes")) {
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(MOSWICK_SOURCE_DIR) / "data" / "scenes")) {
         std::ifstream in(entry.path());
         std::string line;
         while (std::getline(in, line)) {
@@ -269,7 +297,8 @@ TEST(GeneratedAudio, MusicStartsDistinctSectionsAndEveryScenesMusicIsListed) {
         EXPECT_LT(std::fabs(sum / double(starts.back().size())), 0.005) << "offset at order " << pos;
     }
     for (size_t i = 0; i < starts.size(); ++i)
-        for (size_t j = 0; j < i; ++j) EXPECT_LT(Correlation(starts[i], starts[j]), 0.8) << "starts " << i << " and " << j;
+        for (size_t j = 0; j < i; ++j)
+            EXPECT_LT(Correlation(starts[i], starts[j]), 0.8) << "starts " << i << " and " << j;
 
     // The wrap from the last order back to the first comes about 10.4 s
     // after the last order starts: around it no click, that is no jump

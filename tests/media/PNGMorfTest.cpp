@@ -12,8 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 
 namespace fs = std::filesystem;
 
@@ -30,8 +30,7 @@ TPicture Pattern(int w, int h, int channels) {
     TPicture p = TPicture::Create(w, h, channels);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            for (int c = 0; c < channels; ++c)
-                p.Row(y)[x * channels + c] = uint8_t(x * 20 + y * 3 + c * 40);
+            for (int c = 0; c < channels; ++c) p.Row(y)[x * channels + c] = uint8_t(x * 20 + y * 3 + c * 40);
     return p;
 }
 
@@ -48,8 +47,7 @@ void AddText(TFileFolder& archive, const std::string& name, const std::string& t
 TPicture Entry(TFileFolder& archive, const std::string& name) {
     TMemoryStream* s = archive.Stream(name);
     EXPECT_NE(s, nullptr) << name;
-    if (!s)
-        return {};
+    if (!s) return {};
     return DecodePicture(s->Data(), s->Size());
 }
 
@@ -130,8 +128,7 @@ TEST(CanvasOperations, FlipsRotateAndScale) {
 
     EXPECT_EQ(ScalePicture(src, 5, 5).Pixels, src.Pixels);
     TPicture four = TPicture::Create(4, 2, 3);
-    four.Pixels = {0, 0, 0, 10, 10, 10, 100, 100, 100, 200, 200, 200,
-                   20, 20, 20, 30, 30, 30, 40, 40, 40, 50, 50, 50};
+    four.Pixels = {0, 0, 0, 10, 10, 10, 100, 100, 100, 200, 200, 200, 20, 20, 20, 30, 30, 30, 40, 40, 40, 50, 50, 50};
     // 4 -> 2 columns: u = 0 and 1 round onto 0 and 1 (0.5 rounds to even
     // 0), u = 2 onto 1, u = 3 onto 2 which is dropped.
     const TPicture small = ScalePicture(four, 2, 2);
@@ -142,8 +139,7 @@ TEST(CanvasOperations, FlipsRotateAndScale) {
     // Enlarging keeps the edges: no black right column or bottom row.
     TPicture two = TPicture::Create(2, 2, 3, 200);
     const TPicture big = ScalePicture(two, 5, 5);
-    for (uint8_t v : big.Pixels)
-        EXPECT_EQ(v, 200);
+    for (uint8_t v : big.Pixels) EXPECT_EQ(v, 200);
     EXPECT_THROW(ScalePicture(two, 0, 3), OrvException);
 }
 
@@ -159,10 +155,11 @@ TEST(AutoImageScript, AutosizeDrawsBlendsAndMergesOpacity) {
     Add(archive, "ghost.PNG", EncodePNG(ghost));
 
     TAutoImage image(archive, "t.aim");
-    image.Run("<AutoImage name=\"made\" autosize=\"true\">\r\n"
-              "<AddImage name=\"base.png\" left=\"5\" top=\"5\" srcrect=\"10 20 19 29\"/>\r\n"
-              "<AddImage name=\"ghost.png\" left=\"2\" top=\"3\" alfa=\"128\"/>\r\n"
-              "</AutoImage>\r\n");
+    image.Run(
+        "<AutoImage name=\"made\" autosize=\"true\">\r\n"
+        "<AddImage name=\"base.png\" left=\"5\" top=\"5\" srcrect=\"10 20 19 29\"/>\r\n"
+        "<AddImage name=\"ghost.png\" left=\"2\" top=\"3\" alfa=\"128\"/>\r\n"
+        "</AutoImage>\r\n");
     const TPicture& c = image.Canvas();
     ASSERT_EQ(c.Width, 10);
     ASSERT_EQ(c.Height, 10);
@@ -176,8 +173,8 @@ TEST(AutoImageScript, AutosizeDrawsBlendsAndMergesOpacity) {
     // the canvas had no alpha: it gains one from ghost, 0 elsewhere
     ASSERT_EQ(c.Channels, 4);
     EXPECT_EQ(Px(c, 2, 3)[3], 255 - (((255 - ((128 * 255) >> 8)) * 255) >> 8));
-    EXPECT_EQ(Px(c, 2, 5)[3], 0);   // ghost's transparent half
-    EXPECT_EQ(Px(c, 0, 0)[3], 0);   // outside ghost
+    EXPECT_EQ(Px(c, 2, 5)[3], 0);  // ghost's transparent half
+    EXPECT_EQ(Px(c, 0, 0)[3], 0);  // outside ghost
     EXPECT_EQ(Px(c, 2, 5)[0], Px(opaque, 12, 25)[0]) << "m = 0 leaves the canvas";
     ASSERT_NE(archive.Stream("made.pNg"), nullptr);
     EXPECT_EQ(Entry(archive, "made.pNg").Pixels, c.Pixels);
@@ -188,9 +185,10 @@ TEST(AutoImageScript, TintFirstImageAndCanvasCommands) {
     TPicture grey = TPicture::Create(2, 2, 1, 100);
     Add(archive, "g.PNG", EncodePNG(grey));
     TAutoImage image(archive, "");
-    image.Run("<AutoImage name=\"t\" width=\"3\" height=\"2\">\n"
-              "<AddImage name=\"g.PNG\" left=\"1\" colorvalue=\"128\" color=\"255 0 10\" alfa=\"200\"/>\n"
-              "<FlipImageVertical/>\n");
+    image.Run(
+        "<AutoImage name=\"t\" width=\"3\" height=\"2\">\n"
+        "<AddImage name=\"g.PNG\" left=\"1\" colorvalue=\"128\" color=\"255 0 10\" alfa=\"200\"/>\n"
+        "<FlipImageVertical/>\n");
     const TPicture& c = image.Canvas();
     ASSERT_EQ(c.Channels, 3);
     // first image: the tinted value is stored, not blended.
@@ -202,9 +200,10 @@ TEST(AutoImageScript, TintFirstImageAndCanvasCommands) {
     EXPECT_EQ(Px(c, 2, 0)[0], 0) << "blank canvas is black";
 
     TAutoImage crop(archive, "");
-    crop.Run("<AutoImage name=\"c\" width=\"8\" height=\"6\">\n<ScaleImage width=\"16\"/>\n"
-             "<CropImage left=\"2\" top=\"1\" width=\"5\" height=\"4\"/>\n<RotateImage angle=\"90\"/>\n"
-             "<ImageHueChange hue=\"10\"/>\n");
+    crop.Run(
+        "<AutoImage name=\"c\" width=\"8\" height=\"6\">\n<ScaleImage width=\"16\"/>\n"
+        "<CropImage left=\"2\" top=\"1\" width=\"5\" height=\"4\"/>\n<RotateImage angle=\"90\"/>\n"
+        "<ImageHueChange hue=\"10\"/>\n");
     EXPECT_EQ(crop.Canvas().Width, 5);
     EXPECT_EQ(crop.Canvas().Height, 4);
 }
@@ -236,8 +235,8 @@ TEST(AutoImageScript, BadScriptsGiveClearErrorsAndAddNothing) {
              "",
          })
         EXPECT_EQ(run(script).rfind(prefix, 0), 0u) << script << " -> " << run(script);
-    EXPECT_EQ(run("<AutoImage name=\"a\" autosize=\"true\">\n<AddImage name=\"junk.PNG\"/>").rfind("[DecodePicture]", 0),
-              0u);
+    EXPECT_EQ(
+        run("<AutoImage name=\"a\" autosize=\"true\">\n<AddImage name=\"junk.PNG\"/>").rfind("[DecodePicture]", 0), 0u);
     EXPECT_EQ(archive.IndexOf("a.pNg"), -1);
 }
 
@@ -266,13 +265,10 @@ TEST(PictureSplitting, JoinRestoresAlphaExactlyAndOpaquePicturesStayOpaque) {
     TPNGMorf::SplitPicture(rgb, 90, jpeg, alpha);
     TPNGMorf::JoinPicture(jpeg, alpha, joined);
     const TPicture opaque = DecodePNG(joined.Data(), joined.Size());
-    for (size_t i = 0; i < 25; ++i)
-        EXPECT_EQ(opaque.Pixels[i * 4 + 3], 255);
+    for (size_t i = 0; i < 25; ++i) EXPECT_EQ(opaque.Pixels[i * 4 + 3], 255);
 
     TMemoryStream other(EncodePNG(TPicture::Create(3, 3, 1)));
-    EXPECT_EQ(ErrorOf([&] { TPNGMorf::JoinPicture(jpeg, other, joined); })
-                  .rfind("[TPNGMorf.JoinPicture]", 0),
-              0u);
+    EXPECT_EQ(ErrorOf([&] { TPNGMorf::JoinPicture(jpeg, other, joined); }).rfind("[TPNGMorf.JoinPicture]", 0), 0u);
 }
 
 TEST(ArchivePreparation, PackThenUnpackAndRunOnlyOnce) {
@@ -302,8 +298,7 @@ TEST(ArchivePreparation, PackThenUnpackAndRunOnlyOnce) {
 
     TFileFolder packed(dir + "/packed.zxc");
     std::vector<std::string> names;
-    for (auto& e : packed.Dir)
-        names.push_back(e.Name + ":" + std::to_string(e.Kind));
+    for (auto& e : packed.Dir) names.push_back(e.Name + ":" + std::to_string(e.Kind));
     // packing leaves scripts packed and drops stale script results
     EXPECT_EQ(names, (std::vector<std::string>{"sprite._JPG:2", "sprite._PNG:2", "back.jpg:2", "back._PnG:2",
                                                "back._jpg:2", "star._aim:1", "x.a.PNG:7", "readme:5"}));
@@ -313,14 +308,12 @@ TEST(ArchivePreparation, PackThenUnpackAndRunOnlyOnce) {
     morf.Run();
     TFileFolder ready(dir + "/temp/sub/game.zxc");
     names.clear();
-    for (auto& e : ready.Dir)
-        names.push_back(e.Name + ":" + std::to_string(e.Kind));
-    EXPECT_EQ(names, (std::vector<std::string>{"sprite.PNG:2", "back.jpg:2", "back.PnG:2", "star.aim:1",
-                                               "x.a.PNG:7", "readme:5", "star.pNg:2"}));
+    for (auto& e : ready.Dir) names.push_back(e.Name + ":" + std::to_string(e.Kind));
+    EXPECT_EQ(names, (std::vector<std::string>{"sprite.PNG:2", "back.jpg:2", "back.PnG:2", "star.aim:1", "x.a.PNG:7",
+                                               "readme:5", "star.pNg:2"}));
     const TPicture s = Entry(ready, "sprite.png");
     ASSERT_EQ(s.Channels, 4);
-    for (size_t i = 0; i < 120; ++i)
-        EXPECT_EQ(s.Pixels[i * 4 + 3], sprite.Pixels[i * 4 + 3]);
+    for (size_t i = 0; i < 120; ++i) EXPECT_EQ(s.Pixels[i * 4 + 3], sprite.Pixels[i * 4 + 3]);
     const TPicture star = Entry(ready, "star.png");
     EXPECT_EQ(star.Width, 6);
     EXPECT_EQ(star.Height, 4);
@@ -365,8 +358,9 @@ TEST(ArchivePreparation, FailuresNameTheProblemAndWriteNothing) {
                   AddText(a, "after.txt", "x", 0);
               }).rfind("[TPNGMorf.ProcessArchive] Cannot split picture bad.PNG: [DecodePNG]", 0),
               0u);
-    EXPECT_EQ(attempt([](TFileFolder& a) { AddText(a, "s._aim", "<AutoImage name=\"s\" width=\"0\">"); })
-                  .rfind("[TPNGMorf.RunAutoImage] Bad picture size 0x0 (script s.aim)", 0),
+    EXPECT_EQ(attempt([](TFileFolder& a) {
+                  AddText(a, "s._aim", "<AutoImage name=\"s\" width=\"0\">");
+              }).rfind("[TPNGMorf.RunAutoImage] Bad picture size 0x0 (script s.aim)", 0),
               0u);
 }
 
@@ -396,8 +390,7 @@ TEST(ArchivePreparation, PackedPicturesAndScriptsPrepareIntoLoadableSurfaces) {
     ASSERT_NE(sprite, nullptr);
     ASSERT_EQ(sprite->AlphaMap.size(), 24u);
     const TPicture original = Pattern(6, 4, 4);
-    for (size_t i = 0; i < 24; ++i)
-        EXPECT_EQ(sprite->AlphaMap[i], original.Pixels[i * 4 + 3]);
+    for (size_t i = 0; i < 24; ++i) EXPECT_EQ(sprite->AlphaMap[i], original.Pixels[i * 4 + 3]);
     const SurfaceRecord* wide = engine->GetSurface("wide.png");
     ASSERT_NE(wide, nullptr);
     EXPECT_EQ(wide->Width, 12);
@@ -409,8 +402,7 @@ TEST(ArchivePreparation, PackedPicturesAndScriptsPrepareIntoLoadableSurfaces) {
 
 TEST(ZxcTool, PackSplitAndPrepareRoundTrip) {
     const std::string zxc = std::string(MOSWICK_BUILD_DIR) + "/zxc";
-    if (!fs::exists(zxc))
-        GTEST_SKIP() << "zxc is not built in this tree";
+    if (!fs::exists(zxc)) GTEST_SKIP() << "zxc is not built in this tree";
     const std::string dir = TestDir("zxc");
     SavePNGFile(dir + "/icon.png", Pattern(7, 5, 4));
     std::ofstream(dir + "/notes.txt") << "plain";

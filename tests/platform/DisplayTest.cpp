@@ -12,15 +12,13 @@
 
 namespace {
 
-TEST(DisplaySurface, AlignedPaddedAndBounded)
-{
+TEST(DisplaySurface, AlignedPaddedAndBounded) {
     auto s = TDisplaySurface::Create(3, 5, 4);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->Pitch() % 32, 0);
     EXPECT_GE(s->Pitch(), 12);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(s->Bits()) % 32, 0u);
-    for (int i = 0; i < s->Pitch() * 5; ++i)
-        ASSERT_EQ(s->Bits()[i], 0);
+    for (int i = 0; i < s->Pitch() * 5; ++i) ASSERT_EQ(s->Bits()[i], 0);
     EXPECT_FALSE(TDisplaySurface::Create(0, 5, 4));
     EXPECT_FALSE(TDisplaySurface::Create(5, -1, 2));
     EXPECT_FALSE(TDisplaySurface::Create(INT_MAX, INT_MAX, 4));
@@ -28,8 +26,7 @@ TEST(DisplaySurface, AlignedPaddedAndBounded)
     EXPECT_FALSE(TDisplaySurface::Create(4, 4, 5));
 }
 
-TEST(Display, HeadlessFormatsAndPresent)
-{
+TEST(Display, HeadlessFormatsAndPresent) {
     TDisplay d;
     std::string error;
     EXPECT_FALSE(d.Init(nullptr, 800, 600, 24, false, error));
@@ -48,7 +45,7 @@ TEST(Display, HeadlessFormatsAndPresent)
     ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), rects, 4, error)) << error;
     const uint8_t* screen = d.ScreenBits();
     EXPECT_EQ(screen[0], 0x7E);
-    EXPECT_EQ(screen[2 * 4 + 0], 0);                     // column 2 is outside the first rectangle
+    EXPECT_EQ(screen[2 * 4 + 0], 0);  // column 2 is outside the first rectangle
     EXPECT_EQ(screen[599 * d.ScreenPitch() + 799 * 4], 0x7E);
     EXPECT_EQ(screen[5 * d.ScreenPitch() + 5 * 4], 0);  // empty rectangle drew nothing
 
@@ -62,8 +59,7 @@ TEST(Display, HeadlessFormatsAndPresent)
     d.Shutdown();  // twice is harmless
 }
 
-TEST(Display, HeadlessMouseMappingIsIdentity)
-{
+TEST(Display, HeadlessMouseMappingIsIdentity) {
     TDisplay d;
     std::string error;
     ASSERT_TRUE(d.Init(nullptr, 800, 600, 32, false, error));
@@ -75,27 +71,22 @@ TEST(Display, HeadlessMouseMappingIsIdentity)
 
 class DisplayWindow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         setenv("SDL_VIDEODRIVER", "dummy", 0);
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
     }
-    void TearDown() override
-    {
-        if (window_)
-            SDL_DestroyWindow(window_);
+    void TearDown() override {
+        if (window_) SDL_DestroyWindow(window_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
-    SDL_Window* Open(int w, int h)
-    {
+    SDL_Window* Open(int w, int h) {
         window_ = SDL_CreateWindow("Moswick", 0, 0, w, h, 0);
         return window_;
     }
     SDL_Window* window_ = nullptr;
 };
 
-TEST_F(DisplayWindow, LetterboxAndMouseMapping)
-{
+TEST_F(DisplayWindow, LetterboxAndMouseMapping) {
     SDL_Window* w = Open(1600, 1300);
     ASSERT_TRUE(w) << SDL_GetError();
     TDisplay d;
@@ -128,8 +119,7 @@ TEST_F(DisplayWindow, LetterboxAndMouseMapping)
     EXPECT_EQ(d.ScreenBits()[50 * d.ScreenPitch() + 200 * 4], 0);
 }
 
-TEST_F(DisplayWindow, SixteenBitWindowPresents)
-{
+TEST_F(DisplayWindow, SixteenBitWindowPresents) {
     SDL_Window* w = Open(800, 600);
     ASSERT_TRUE(w) << SDL_GetError();
     TDisplay d;

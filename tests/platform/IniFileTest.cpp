@@ -14,9 +14,9 @@ namespace {
 class IniFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("moswick-ini-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            std::filesystem::temp_directory_path() / ("moswick-ini-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         path_ = (dir_ / "options.cfg").string();
@@ -33,8 +33,9 @@ protected:
 };
 
 TEST_F(IniFileTest, ReadsValuesWithoutRegardToCaseAndKeepsDefaults) {
-    Write("; the player's settings\r\n[Options]\r\nFullScreenMode = 1\r\nPlayerName=\"Ann Lee\"\r\nBits=abc\r\n"
-          "Big=99999999999\r\nHex=0x10\r\nNeg=-7\r\n[Other]\r\nFullScreenMode=5\r\n");
+    Write(
+        "; the player's settings\r\n[Options]\r\nFullScreenMode = 1\r\nPlayerName=\"Ann Lee\"\r\nBits=abc\r\n"
+        "Big=99999999999\r\nHex=0x10\r\nNeg=-7\r\n[Other]\r\nFullScreenMode=5\r\n");
     TIniFile ini(path_);
     EXPECT_EQ(ini.ReadInteger("options", "fullscreenmode", 0), 1);
     EXPECT_EQ(ini.ReadString("Options", "PlayerName", "Player"), "Ann Lee");

@@ -14,20 +14,21 @@ std::vector<TWindowEvent> Frame(TInputScript& s, uint32_t f) {
 
 TEST(InputScriptTest, ParsesEveryEventKindInFrameOrder) {
     TInputScript s;
-    s.Parse("# a test script\r\n"
-            "frame 20 key escape\n"
-            "frame 10 mousemove 400 300\n"
-            "\n"
-            "frame 12 mousedown left 400 300 shift\n"
-            "frame 12 mouseup left 401 301\n"
-            "frame 14 wheel -1 10 20\n"
-            "frame 30 key enter alt\n"
-            "frame 31 key a shift\n"
-            "frame 32 text \"h\xC3\xA9llo world\"\n"
-            "frame 33 click right 5 6 ctrl alt\n"
-            "frame 40 deactivate\n"
-            "frame 41 activate\n"
-            "frame 50 quit");
+    s.Parse(
+        "# a test script\r\n"
+        "frame 20 key escape\n"
+        "frame 10 mousemove 400 300\n"
+        "\n"
+        "frame 12 mousedown left 400 300 shift\n"
+        "frame 12 mouseup left 401 301\n"
+        "frame 14 wheel -1 10 20\n"
+        "frame 30 key enter alt\n"
+        "frame 31 key a shift\n"
+        "frame 32 text \"h\xC3\xA9llo world\"\n"
+        "frame 33 click right 5 6 ctrl alt\n"
+        "frame 40 deactivate\n"
+        "frame 41 activate\n"
+        "frame 50 quit");
     EXPECT_TRUE(Frame(s, 9).empty());
     auto f10 = Frame(s, 10);
     ASSERT_EQ(f10.size(), 1u);
@@ -75,11 +76,12 @@ TEST(InputScriptTest, ParsesEveryEventKindInFrameOrder) {
 // quoted text is part of the text.
 TEST(InputScriptTest, CommentsAfterEventsAreIgnored) {
     TInputScript s;
-    s.Parse("frame 14 click right 120 80 shift        # down and up\n"
-            "frame 15 wheel -1 400 300                # notches: 1 away from you, -1 towards you\n"
-            "frame 20 key escape                      # key down, its character, key up\n"
-            "   # an indented comment line\n"
-            "frame 40 text \"#1 Anna\"                 # typed characters (UTF-8)\n");
+    s.Parse(
+        "frame 14 click right 120 80 shift        # down and up\n"
+        "frame 15 wheel -1 400 300                # notches: 1 away from you, -1 towards you\n"
+        "frame 20 key escape                      # key down, its character, key up\n"
+        "   # an indented comment line\n"
+        "frame 40 text \"#1 Anna\"                 # typed characters (UTF-8)\n");
     auto f14 = Frame(s, 14);
     ASSERT_EQ(f14.size(), 2u);
     EXPECT_EQ(f14[0].Shift, ssShift | ssRight);

@@ -11,7 +11,8 @@
 namespace {
 
 std::filesystem::path TempDir(const char* name) {
-    auto dir = std::filesystem::temp_directory_path() / (std::string("moswick-keys-") + std::to_string(getpid()) + "-" + name);
+    auto dir =
+        std::filesystem::temp_directory_path() / (std::string("moswick-keys-") + std::to_string(getpid()) + "-" + name);
     std::filesystem::remove_all(dir);
     return dir;
 }
@@ -62,8 +63,10 @@ TEST(KeyStoreTest, DefaultPathFollowsXdgConfigHome) {
     setenv("XDG_CONFIG_HOME", "", 1);
     EXPECT_EQ(Platform::UserDataDir(), homeDir + "/.local/share/moswick/");
     EXPECT_EQ(Platform::UserConfigDir(), homeDir + "/.config/moswick/");
-    if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else unsetenv("XDG_CONFIG_HOME");
+    if (old)
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
     unsetenv("XDG_DATA_HOME");
 }
 

@@ -16,8 +16,9 @@ TEST(SystemInfoTest, ProcessorNameFromCpuInfo) {
 }
 
 TEST(SystemInfoTest, OsNameAndMemory) {
-    EXPECT_EQ(TWinVer::OsNameFromOsRelease("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
-              "Debian GNU/Linux 12 (bookworm)");
+    EXPECT_EQ(
+        TWinVer::OsNameFromOsRelease("NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"),
+        "Debian GNU/Linux 12 (bookworm)");
     EXPECT_EQ(TWinVer::OsNameFromOsRelease("NAME=Fedora\nVERSION='39 (Workstation)'\n"), "Fedora 39 (Workstation)");
     EXPECT_EQ(TWinVer::OsNameFromOsRelease("garbage"), "Linux");
     EXPECT_EQ(TWinVer::WholeMegabytes((3ull << 20) + (1ull << 20) - 1), 3u);

@@ -15,8 +15,7 @@ TPicture Gradient(int w, int h, int channels) {
     TPicture p = TPicture::Create(w, h, channels);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            for (int c = 0; c < channels; ++c)
-                p.Row(y)[x * channels + c] = uint8_t(x * 7 + y * 13 + c * 50);
+            for (int c = 0; c < channels; ++c) p.Row(y)[x * channels + c] = uint8_t(x * 7 + y * 13 + c * 50);
     return p;
 }
 
@@ -39,14 +38,11 @@ std::vector<uint8_t> WriteRawPng(int w, int h, int depth, int colorType, int int
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &out, AppendBytes, NoFlush);
     png_set_IHDR(png, info, w, h, depth, colorType, interlace, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (palette)
-        png_set_PLTE(png, info, palette, paletteSize);
-    if (trns)
-        png_set_tRNS(png, info, trns, trnsSize, nullptr);
+    if (palette) png_set_PLTE(png, info, palette, paletteSize);
+    if (trns) png_set_tRNS(png, info, trns, trnsSize, nullptr);
     png_write_info(png, info);
     std::vector<png_bytep> pointers;
-    for (auto& r : rows)
-        pointers.push_back(const_cast<png_bytep>(r.data()));
+    for (auto& r : rows) pointers.push_back(const_cast<png_bytep>(r.data()));
     png_write_image(png, pointers.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -66,8 +62,7 @@ std::vector<uint8_t> PngHeaderOnly(uint32_t w, uint32_t h, uint8_t colorType) {
     std::vector<uint8_t> chunk = {'I', 'H', 'D', 'R'};
     PutU32(chunk, w);
     PutU32(chunk, h);
-    for (uint8_t b : {uint8_t(8), colorType, uint8_t(0), uint8_t(0), uint8_t(0)})
-        chunk.push_back(b);
+    for (uint8_t b : {uint8_t(8), colorType, uint8_t(0), uint8_t(0), uint8_t(0)}) chunk.push_back(b);
     PutU32(v, 13);
     v.insert(v.end(), chunk.begin(), chunk.end());
     PutU32(v, uint32_t(crc32(0, chunk.data(), uInt(chunk.size()))));
@@ -121,8 +116,7 @@ TEST(PictureCodec, JpegRoundTripIsCloseAndDeterministic) {
     const std::vector<uint8_t> greyBytes = EncodeJPEG(grey, 90);
     const TPicture greyBack = DecodeJPEG(greyBytes.data(), greyBytes.size());
     ASSERT_EQ(greyBack.Channels, 3);
-    for (size_t i = 0; i < greyBack.Pixels.size(); ++i)
-        EXPECT_NEAR(greyBack.Pixels[i], 200, 2);
+    for (size_t i = 0; i < greyBack.Pixels.size(); ++i) EXPECT_NEAR(greyBack.Pixels[i], 200, 2);
 }
 
 TEST(PictureCodec, PaletteSixteenBitLowDepthAndInterlacedPngsDecodeToEightBits) {
@@ -147,16 +141,14 @@ TEST(PictureCodec, PaletteSixteenBitLowDepthAndInterlacedPngsDecodeToEightBits) 
 
     const TPicture src = Gradient(13, 9, 4);
     std::vector<std::vector<uint8_t>> rows;
-    for (int y = 0; y < 9; ++y)
-        rows.emplace_back(src.Row(y), src.Row(y) + src.RowBytes());
+    for (int y = 0; y < 9; ++y) rows.emplace_back(src.Row(y), src.Row(y) + src.RowBytes());
     const auto adam = WriteRawPng(13, 9, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_ADAM7, rows);
     EXPECT_EQ(DecodePNG(adam.data(), adam.size()).Pixels, src.Pixels);
 }
 
 TEST(PictureCodec, TruncatedOrCorruptPicturesThrowCleanly) {
     const std::vector<uint8_t> png = EncodePNG(Gradient(20, 20, 4));
-    for (size_t n = 0; n < png.size(); ++n)
-        EXPECT_THROW(DecodePNG(png.data(), n), OrvException) << "PNG prefix " << n;
+    for (size_t n = 0; n < png.size(); ++n) EXPECT_THROW(DecodePNG(png.data(), n), OrvException) << "PNG prefix " << n;
     const std::vector<uint8_t> jpg = EncodeJPEG(Gradient(20, 20, 3), 80);
     for (size_t n = 0; n + 2 < jpg.size(); ++n)
         EXPECT_THROW(DecodeJPEG(jpg.data(), n), OrvException) << "JPEG prefix " << n;

@@ -30,8 +30,7 @@ struct Fixture {
     }
     std::vector<std::string> Names() const {
         std::vector<std::string> out;
-        for (size_t i = 0; i < engine->SurfaceCount(); ++i)
-            out.push_back(engine->SurfaceAt(i).Name);
+        for (size_t i = 0; i < engine->SurfaceCount(); ++i) out.push_back(engine->SurfaceAt(i).Name);
         return out;
     }
 };
@@ -50,8 +49,7 @@ uint16_t Pixel16(const SurfaceRecord& r, int x, int y) {
 
 TPicture Solid(int w, int h, int channels, std::initializer_list<uint8_t> px) {
     TPicture p = TPicture::Create(w, h, channels);
-    for (size_t i = 0; i < p.Pixels.size(); ++i)
-        p.Pixels[i] = *(px.begin() + i % px.size());
+    for (size_t i = 0; i < p.Pixels.size(); ++i) p.Pixels[i] = *(px.begin() + i % px.size());
     return p;
 }
 
@@ -143,8 +141,7 @@ TEST(ResourceList, SurfacesListLoadsInOrderSkipsKnownMissingAndBrokenPictures) {
     f.Add("bad.png", {1, 2, 3, 4});
     f.Add("OrvUnicode.png", EncodePNG(Solid(2, 2, 4, {5, 5, 5, 5})));
     std::string list;
-    for (int i = 0; i < 40; ++i)
-        list += "missing" + std::to_string(i) + ".png\n";
+    for (int i = 0; i < 40; ++i) list += "missing" + std::to_string(i) + ".png\n";
     list = "c.png\r\nbad.png\n\nb.jpg\na.png\nc.png\n" + list;
     f.Add("surfaces.dat", std::vector<uint8_t>(list.begin(), list.end()));
 
@@ -213,8 +210,7 @@ TEST(ResourceList, ReinitRebuildsEverySurfaceInOrder) {
     f.engine->ReleaseSurfaces();
     f.list.ReinitSurfaces(f.archive, dir, "font.png nothing a.png");
     EXPECT_EQ(f.Names(), (std::vector<std::string>{"font.png", "a.png", "MemoryBufer", "b.jpg", "loose", "abs"}));
-    for (size_t i = 0; i < f.engine->SurfaceCount(); ++i)
-        EXPECT_NE(f.engine->SurfaceAt(i).Bits, nullptr);
+    for (size_t i = 0; i < f.engine->SurfaceCount(); ++i) EXPECT_NE(f.engine->SurfaceAt(i).Bits, nullptr);
 
     // A picture whose source is gone is dropped, the rest still rebuilt.
     fs::remove(dir + "/pics/loose.png");

@@ -24,8 +24,7 @@ struct TFixture {
     explicit TFixture(const TPixelFormat& f, int w = 800, int h = 600)
         : Format(f), Engine(f, w, h), Bpp(f.BytesPerPixel()), Model{f} {}
 
-    SurfaceRecord& Make(const std::string& name, int w, int h, std::mt19937& rng, bool alpha)
-    {
+    SurfaceRecord& Make(const std::string& name, int w, int h, std::mt19937& rng, bool alpha) {
         EXPECT_TRUE(Engine.CreateEmptySurface(name, w, h));
         SurfaceRecord& s = *Engine.GetSurface(name);
         FillRandom(s, Bpp, rng, alpha);
@@ -36,32 +35,28 @@ struct TFixture {
 // Where each source pixel of an inclusive rectangle lands when drawn at
 // (x, y); visits only pixels inside both pictures.
 template <typename F>
-void ForEachLanding(const TRect& r, int64_t x, int64_t y, int srcW, int srcH, int dstW, int dstH, F f)
-{
+void ForEachLanding(const TRect& r, int64_t x, int64_t y, int srcW, int srcH, int dstW, int dstH, F f) {
     int64_t top = std::max<int64_t>(r.Top, 0), bottom = std::min<int64_t>(r.Bottom, srcH - 1);
     int64_t left = std::max<int64_t>(r.Left, 0), right = std::min<int64_t>(r.Right, srcW - 1);
     for (int64_t sy = top; sy <= bottom; ++sy) {
         int64_t dy = y + sy - r.Top;
-        if (dy < 0 || dy >= dstH)
-            continue;
+        if (dy < 0 || dy >= dstH) continue;
         for (int64_t sx = left; sx <= right; ++sx) {
             int64_t dx = x + sx - r.Left;
-            if (dx < 0 || dx >= dstW)
-                continue;
+            if (dx < 0 || dx >= dstW) continue;
             f(static_cast<int>(sx), static_cast<int>(sy), static_cast<int>(dx), static_cast<int>(dy));
         }
     }
 }
 
-TRect RandomRect(std::mt19937& rng, int w, int h)
-{
-    return TRect{RandomCoordinate(rng, w), RandomCoordinate(rng, h), RandomCoordinate(rng, w), RandomCoordinate(rng, h)};
+TRect RandomRect(std::mt19937& rng, int w, int h) {
+    return TRect{RandomCoordinate(rng, w), RandomCoordinate(rng, h), RandomCoordinate(rng, w),
+                 RandomCoordinate(rng, h)};
 }
 
 class SurfEngineFormats : public ::testing::TestWithParam<TPixelFormat> {};
 
-TEST_P(SurfEngineFormats, AlphaDrawingMatchesModelEverywhere)
-{
+TEST_P(SurfEngineFormats, AlphaDrawingMatchesModelEverywhere) {
     std::mt19937 rng(1234);
     for (int round = 0; round < 150; ++round) {
         TFixture fx(GetParam(), 61, 47);
@@ -82,8 +77,8 @@ TEST_P(SurfEngineFormats, AlphaDrawingMatchesModelEverywhere)
         }
         fx.Engine.DrawWithAlphaChannel("src", "dst", x, y, opacity, whole ? nullptr : &r, colour, tint);
         ForEachLanding(r, x, y, sw, sh, dw, dh, [&](int sx, int sy, int dx, int dy) {
-            before.At(dx, dy) = fx.Model.Blend(pic.At(sx, sy), before.At(dx, dy), pic.Alpha[sy * sw + sx], opacity,
-                                               colour, tint);
+            before.At(dx, dy) =
+                fx.Model.Blend(pic.At(sx, sy), before.At(dx, dy), pic.Alpha[sy * sw + sx], opacity, colour, tint);
         });
         TPicture after = Snapshot(*fx.Engine.GetSurface("dst"), fx.Bpp);
         ASSERT_EQ(after.Pixels, before.Pixels) << "round " << round << " x " << x << " y " << y << " rect " << r.Left
@@ -91,8 +86,7 @@ TEST_P(SurfEngineFormats, AlphaDrawingMatchesModelEverywhere)
     }
 }
 
-TEST_P(SurfEngineFormats, OpaquePicturesIgnoreOpacityAndTint)
-{
+TEST_P(SurfEngineFormats, OpaquePicturesIgnoreOpacityAndTint) {
     std::mt19937 rng(7);
     TFixture fx(GetParam());
     TPicture pic = Snapshot(fx.Make("jpg", 13, 9, rng, false), fx.Bpp);
@@ -101,8 +95,7 @@ TEST_P(SurfEngineFormats, OpaquePicturesIgnoreOpacityAndTint)
     TRect r{2, 1, 6, 4};  // inclusive: 5 x 4 pixels
     fx.Engine.DrawWithAlphaChannel("jpg", "dst", 3, 5, 17, &r, 0xFF00FF, 9);
     for (int yy = 0; yy < 4; ++yy)
-        for (int xx = 0; xx < 5; ++xx)
-            expect.At(3 + xx, 5 + yy) = pic.At(2 + xx, 1 + yy);
+        for (int xx = 0; xx < 5; ++xx) expect.At(3 + xx, 5 + yy) = pic.At(2 + xx, 1 + yy);
     EXPECT_EQ(Snapshot(*fx.Engine.GetSurface("dst"), fx.Bpp).Pixels, expect.Pixels);
     EXPECT_EQ(r, (TRect{2, 1, 6, 4}));  // the caller's rectangle is untouched
     // Extreme rectangles must neither overflow nor draw out of bounds.
@@ -111,8 +104,7 @@ TEST_P(SurfEngineFormats, OpaquePicturesIgnoreOpacityAndTint)
     fx.Engine.DrawWithAlphaChannel("jpg", "dst", -5, -3, 255, &huge);
 }
 
-TEST_P(SurfEngineFormats, OpaqueCopyAtNegativePositionStartsInsideThePicture)
-{
+TEST_P(SurfEngineFormats, OpaqueCopyAtNegativePositionStartsInsideThePicture) {
     std::mt19937 rng(8);
     TFixture fx(GetParam());
     SurfaceRecord& src = fx.Make("src", 40, 6, rng, true);
@@ -128,8 +120,7 @@ TEST_P(SurfEngineFormats, OpaqueCopyAtNegativePositionStartsInsideThePicture)
             ASSERT_EQ(GetPixel(dst, x, y, fx.Bpp) & colourMask, pic.At(x + 10, y) & colourMask);
 }
 
-TEST_P(SurfEngineFormats, ZeroAlphaNeverChangesAndNearOpaqueBlendsByFormula)
-{
+TEST_P(SurfEngineFormats, ZeroAlphaNeverChangesAndNearOpaqueBlendsByFormula) {
     std::mt19937 rng(9);
     TFixture fx(GetParam());
     SurfaceRecord& src = fx.Make("src", 8, 1, rng, true);
@@ -156,8 +147,7 @@ TEST_P(SurfEngineFormats, ZeroAlphaNeverChangesAndNearOpaqueBlendsByFormula)
     }
 }
 
-TEST_P(SurfEngineFormats, GlyphsMatchModelAndStayInside)
-{
+TEST_P(SurfEngineFormats, GlyphsMatchModelAndStayInside) {
     std::mt19937 rng(11);
     for (int round = 0; round < 60; ++round) {
         TFixture fx(GetParam(), 40, 30);
@@ -183,20 +173,18 @@ TEST_P(SurfEngineFormats, GlyphsMatchModelAndStayInside)
                 top -= y;
                 y = 0;
             }
-            if (bottom - top + 1 + y > 30)
-                bottom = top - 1 - y + 30;
+            if (bottom - top + 1 + y > 30) bottom = top - 1 - y + 30;
             TRect r{g.Source.Left, static_cast<int32_t>(top), g.Source.Right, static_cast<int32_t>(bottom - 1)};
             ForEachLanding(r, g.X, y, 33, 17, 40, 30, [&](int sx, int sy, int dx, int dy) {
-                expect.At(dx, dy) = fx.Model.Blend(pic.At(sx, sy), expect.At(dx, dy), pic.Alpha[sy * 33 + sx],
-                                                   g.Opacity, g.Colour, 1);
+                expect.At(dx, dy) =
+                    fx.Model.Blend(pic.At(sx, sy), expect.At(dx, dy), pic.Alpha[sy * 33 + sx], g.Opacity, g.Colour, 1);
             });
         }
         ASSERT_EQ(Snapshot(*fx.Engine.GetSurface("dst"), fx.Bpp).Pixels, expect.Pixels) << "round " << round;
     }
 }
 
-TEST_P(SurfEngineFormats, RectanglesMatchModelAndFillToTheEdge)
-{
+TEST_P(SurfEngineFormats, RectanglesMatchModelAndFillToTheEdge) {
     std::mt19937 rng(12);
     for (int round = 0; round < 80; ++round) {
         TFixture fx(GetParam());
@@ -221,8 +209,7 @@ TEST_P(SurfEngineFormats, RectanglesMatchModelAndFillToTheEdge)
         EXPECT_EQ(GetPixel(*fx.Engine.GetSurface("d"), x, 0, fx.Bpp) & (fx.Bpp == 4 ? 0xFFFFFFu : 0x7FFFu), 0u);
 }
 
-TEST_P(SurfEngineFormats, AddBlendMatchesModel)
-{
+TEST_P(SurfEngineFormats, AddBlendMatchesModel) {
     std::mt19937 rng(13);
     for (int round = 0; round < 80; ++round) {
         TFixture fx(GetParam(), 30, 25);
@@ -243,16 +230,14 @@ TEST_P(SurfEngineFormats, AddBlendMatchesModel)
         for (int64_t i = 0; i < int64_t(rac.Bottom) - rac.Top; ++i)
             for (int64_t j = 0; j < int64_t(rac.Right) - rac.Left; ++j) {
                 int64_t ax = rac.Left + j, ay = rac.Top + i, bx = rb.Left + j, by = rb.Top + i;
-                if (ax >= 33 || ay >= 21 || bx >= 27 || by >= 26)
-                    continue;
+                if (ax >= 33 || ay >= 21 || bx >= 27 || by >= 26) continue;
                 pa.At(int(ax), int(ay)) = fx.Model.Add(pb.At(int(bx), int(by)), pc.At(int(ax), int(ay)));
             }
         ASSERT_EQ(Snapshot(*fx.Engine.GetSurface("A"), fx.Bpp).Pixels, pa.Pixels) << "round " << round;
     }
 }
 
-TEST_P(SurfEngineFormats, FlipAndRotateByZeroAndQuarterTurn)
-{
+TEST_P(SurfEngineFormats, FlipAndRotateByZeroAndQuarterTurn) {
     std::mt19937 rng(14);
     TFixture fx(GetParam());
     SurfaceRecord& s = fx.Make("p", 7, 5, rng, true);
@@ -275,8 +260,7 @@ TEST_P(SurfEngineFormats, FlipAndRotateByZeroAndQuarterTurn)
     EXPECT_EQ(r0.FileName, "p.png");
     TPicture same = Snapshot(r0, fx.Bpp);
     uint32_t colourMask = fx.Bpp == 4 ? 0x00FFFFFFu : fx.Format.RedMask | fx.Format.GreenMask | fx.Format.BlueMask;
-    for (size_t i = 0; i < same.Pixels.size(); ++i)
-        ASSERT_EQ(same.Pixels[i] & colourMask, orig.Pixels[i] & colourMask);
+    for (size_t i = 0; i < same.Pixels.size(); ++i) ASSERT_EQ(same.Pixels[i] & colourMask, orig.Pixels[i] & colourMask);
     EXPECT_EQ(same.Alpha, orig.Alpha);
 
     // A quarter turn of a square about its centre moves whole pixels (the
@@ -297,8 +281,7 @@ TEST_P(SurfEngineFormats, FlipAndRotateByZeroAndQuarterTurn)
     EXPECT_EQ(qc.AlphaMap[24], 0);
 }
 
-TEST_P(SurfEngineFormats, PixelReadAndConversionRoundTrip)
-{
+TEST_P(SurfEngineFormats, PixelReadAndConversionRoundTrip) {
     TFixture fx(GetParam());
     fx.Engine.CreateEmptySurface("p", 2, 1);
     SurfaceRecord& s = *fx.Engine.GetSurface("p");

@@ -18,8 +18,7 @@ class SurfReference : public ::testing::TestWithParam<TPixelFormat> {};
 // Half of the rectangles have their corners anywhere (often empty, or
 // reaching the 32-bit limits), half overlap the w x h picture and cross its
 // edges now and then.
-TRect AnyRect(std::mt19937& rng, int w, int h)
-{
+TRect AnyRect(std::mt19937& rng, int w, int h) {
     if (rng() % 2 == 0)
         return TRect{RandomCoordinate(rng, w), RandomCoordinate(rng, h), RandomCoordinate(rng, w),
                      RandomCoordinate(rng, h)};
@@ -31,23 +30,19 @@ TRect AnyRect(std::mt19937& rng, int w, int h)
 
 // A position that lands near the destination half of the time and anywhere
 // (up to the 32-bit limits) otherwise.
-int32_t AnyPosition(std::mt19937& rng, int round, int picture, int dest)
-{
-    if (round % 2 == 0)
-        return std::uniform_int_distribution<int>(-picture - 2, dest + 2)(rng);
+int32_t AnyPosition(std::mt19937& rng, int round, int picture, int dest) {
+    if (round % 2 == 0) return std::uniform_int_distribution<int>(-picture - 2, dest + 2)(rng);
     return RandomCoordinate(rng, dest);
 }
 
-SurfaceRecord& MakeSurface(TSurfEngine& e, const std::string& name, int w, int h, std::mt19937& rng, bool alpha)
-{
+SurfaceRecord& MakeSurface(TSurfEngine& e, const std::string& name, int w, int h, std::mt19937& rng, bool alpha) {
     EXPECT_TRUE(e.CreateEmptySurface(name, w, h));
     SurfaceRecord& s = *e.GetSurface(name);
     FillRandom(s, e.Format().BytesPerPixel(), rng, alpha);
     return s;
 }
 
-TEST_P(SurfReference, OpaqueCopiesMoveEveryByteOfTheClippedRectangle)
-{
+TEST_P(SurfReference, OpaqueCopiesMoveEveryByteOfTheClippedRectangle) {
     const TPixelFormat f = GetParam();
     const int bpp = f.BytesPerPixel();
     std::mt19937 rng(21);
@@ -69,8 +64,7 @@ TEST_P(SurfReference, OpaqueCopiesMoveEveryByteOfTheClippedRectangle)
         for (int64_t sy = std::max(r.Top, 0); sy < std::min<int64_t>(r.Bottom, sh); ++sy)
             for (int64_t sx = std::max(r.Left, 0); sx < std::min<int64_t>(r.Right, sw); ++sx) {
                 const int64_t dx = x + sx - r.Left, dy = y + sy - r.Top;
-                if (dx >= 0 && dx < dw && dy >= 0 && dy < dh)
-                    expect.At(int(dx), int(dy)) = pic.At(int(sx), int(sy));
+                if (dx >= 0 && dx < dw && dy >= 0 && dy < dh) expect.At(int(dx), int(dy)) = pic.At(int(sx), int(sy));
             }
         ASSERT_EQ(Snapshot(*e.GetSurface("dst"), bpp).Pixels, expect.Pixels)
             << "round " << round << " at " << x << "," << y << " rect " << r.Left << "," << r.Top << "," << r.Right
@@ -87,15 +81,13 @@ TEST_P(SurfReference, OpaqueCopiesMoveEveryByteOfTheClippedRectangle)
         for (int64_t sy = std::max(inner.Top, 0); sy < std::min<int64_t>(inner.Bottom, dh); ++sy)
             for (int64_t sx = std::max(inner.Left, 0); sx < std::min<int64_t>(inner.Right, dw); ++sx) {
                 const int64_t dx = ix + sx - inner.Left, dy = iy + sy - inner.Top;
-                if (dx >= 0 && dx < dw && dy >= 0 && dy < dh)
-                    expect.At(int(dx), int(dy)) = before.At(int(sx), int(sy));
+                if (dx >= 0 && dx < dw && dy >= 0 && dy < dh) expect.At(int(dx), int(dy)) = before.At(int(sx), int(sy));
             }
         ASSERT_EQ(Snapshot(*e.GetSurface("dst"), bpp).Pixels, expect.Pixels) << "self copy, round " << round;
     }
 }
 
-TEST_P(SurfReference, OpacityMergesLikeStackedLayersInsideTheClippedRectangle)
-{
+TEST_P(SurfReference, OpacityMergesLikeStackedLayersInsideTheClippedRectangle) {
     const TPixelFormat f = GetParam();
     std::mt19937 rng(22);
     for (int round = 0; round < 150; ++round) {
@@ -106,8 +98,8 @@ TEST_P(SurfReference, OpacityMergesLikeStackedLayersInsideTheClippedRectangle)
         const std::vector<uint8_t> srcMap = MakeSurface(e, "src", sw, sh, rng, srcAlpha).AlphaMap;
         MakeSurface(e, "dst", dw, dh, rng, dstAlpha);
         // A map without a plane starts as all zeros.
-        std::vector<uint8_t> expect = dstAlpha ? e.GetSurface("dst")->AlphaMap
-                                               : std::vector<uint8_t>(size_t(dw) * dh, 0);
+        std::vector<uint8_t> expect =
+            dstAlpha ? e.GetSurface("dst")->AlphaMap : std::vector<uint8_t>(size_t(dw) * dh, 0);
         const bool whole = round % 4 == 0;
         const TRect r = whole ? TRect{0, 0, sw - 1, sh - 1} : AnyRect(rng, sw, sh);  // inclusive
         const int32_t x = AnyPosition(rng, round, sw, dw), y = AnyPosition(rng, round, sh, dh);
@@ -116,11 +108,9 @@ TEST_P(SurfReference, OpacityMergesLikeStackedLayersInsideTheClippedRectangle)
         for (int64_t sy = std::max(r.Top, 0); sy <= std::min<int64_t>(r.Bottom, sh - 1); ++sy)
             for (int64_t sx = std::max(r.Left, 0); sx <= std::min<int64_t>(r.Right, sw - 1); ++sx) {
                 const int64_t dx = x + sx - r.Left, dy = y + sy - r.Top;
-                if (dx < 0 || dx >= dw || dy < 0 || dy >= dh)
-                    continue;
+                if (dx < 0 || dx >= dw || dy < 0 || dy >= dh) continue;
                 uint8_t& d = expect[size_t(dy) * dw + size_t(dx)];
-                if (d == 255)
-                    continue;
+                if (d == 255) continue;
                 const uint32_t s = srcAlpha ? srcMap[size_t(sy) * sw + size_t(sx)] : 255;
                 d = static_cast<uint8_t>(255 - (((255 - ((op * s) >> 8)) * (255u - d)) >> 8));
             }
@@ -132,8 +122,7 @@ TEST_P(SurfReference, OpacityMergesLikeStackedLayersInsideTheClippedRectangle)
 
 using TBumpRows = std::vector<std::vector<TBumpPair>>;
 
-void FillRandomBump(BumpMapRecord& map, std::mt19937& rng)
-{
+void FillRandomBump(BumpMapRecord& map, std::mt19937& rng) {
     for (auto& row : map.Rows)
         for (TBumpPair& p : row) {
             const uint32_t v = rng();
@@ -143,22 +132,17 @@ void FillRandomBump(BumpMapRecord& map, std::mt19937& rng)
         }
 }
 
-bool SamePairs(const TBumpRows& a, const TBumpRows& b)
-{
-    if (a.size() != b.size())
-        return false;
+bool SamePairs(const TBumpRows& a, const TBumpRows& b) {
+    if (a.size() != b.size()) return false;
     for (size_t y = 0; y < a.size(); ++y) {
-        if (a[y].size() != b[y].size())
-            return false;
+        if (a[y].size() != b[y].size()) return false;
         for (size_t x = 0; x < a[y].size(); ++x)
-            if (a[y][x].Dx != b[y][x].Dx || a[y][x].Dy != b[y][x].Dy)
-                return false;
+            if (a[y][x].Dx != b[y][x].Dx || a[y][x].Dy != b[y][x].Dy) return false;
     }
     return true;
 }
 
-TEST_P(SurfReference, BumpMapCopiesFillsAndClearsStayInsideAndFollowTheRules)
-{
+TEST_P(SurfReference, BumpMapCopiesFillsAndClearsStayInsideAndFollowTheRules) {
     const TPixelFormat f = GetParam();
     std::mt19937 rng(23);
     for (int round = 0; round < 150; ++round) {
@@ -211,8 +195,7 @@ TEST_P(SurfReference, BumpMapCopiesFillsAndClearsStayInsideAndFollowTheRules)
     }
 }
 
-TEST_P(SurfReference, LightMappingTakesTheDisplacedLightPixelInsideTheLight)
-{
+TEST_P(SurfReference, LightMappingTakesTheDisplacedLightPixelInsideTheLight) {
     const TPixelFormat f = GetParam();
     const int bpp = f.BytesPerPixel();
     std::mt19937 rng(24);
@@ -230,8 +213,10 @@ TEST_P(SurfReference, LightMappingTakesTheDisplacedLightPixelInsideTheLight)
         const BumpMapRecord& map = *e.GetBumpMap("Bump");
         const bool whole = round % 4 == 0;
         const TRect r = whole ? TRect{0, 0, dw - 1, dh - 1} : AnyRect(rng, dw, dh);
-        const int32_t lx = round % 7 == 0 ? RandomCoordinate(rng, dw) : std::uniform_int_distribution<int>(-5, dw + 5)(rng);
-        const int32_t ly = round % 7 == 0 ? RandomCoordinate(rng, dh) : std::uniform_int_distribution<int>(-5, dh + 5)(rng);
+        const int32_t lx =
+            round % 7 == 0 ? RandomCoordinate(rng, dw) : std::uniform_int_distribution<int>(-5, dw + 5)(rng);
+        const int32_t ly =
+            round % 7 == 0 ? RandomCoordinate(rng, dh) : std::uniform_int_distribution<int>(-5, dh + 5)(rng);
         e.ApplyBump("Bump", "Light", "Temp", whole ? nullptr : &r, lx, ly);
         const uint32_t colour = bpp == 4 ? 0x00FFFFFFu : 0xFFFFu;
         for (int64_t py = std::max(r.Top, 0); py <= std::min<int64_t>({r.Bottom, dh - 1, eh - 1}); ++py)
@@ -255,20 +240,17 @@ TEST_P(SurfReference, LightMappingTakesTheDisplacedLightPixelInsideTheLight)
 }
 
 // The 8-bit channels of a stored pixel, by the rule for each format.
-void Channels(const TPixelFormat& f, uint32_t pixel, double out[3])
-{
+void Channels(const TPixelFormat& f, uint32_t pixel, double out[3]) {
     const uint32_t masks[3] = {f.RedMask, f.GreenMask, f.BlueMask};
     for (int c = 0; c < 3; ++c) {
         const int shift = __builtin_ctz(masks[c]);
         uint32_t v = (pixel & masks[c]) >> shift;
-        if (f.BitsPerPixel == 16)
-            v <<= 8 - __builtin_popcount(masks[c]);
+        if (f.BitsPerPixel == 16) v <<= 8 - __builtin_popcount(masks[c]);
         out[c] = v;
     }
 }
 
-uint32_t Compose(const TPixelFormat& f, const uint32_t rgb[3])
-{
+uint32_t Compose(const TPixelFormat& f, const uint32_t rgb[3]) {
     const uint32_t masks[3] = {f.RedMask, f.GreenMask, f.BlueMask};
     uint32_t pixel = 0;
     for (int c = 0; c < 3; ++c) {
@@ -278,8 +260,7 @@ uint32_t Compose(const TPixelFormat& f, const uint32_t rgb[3])
     return pixel;
 }
 
-TEST_P(SurfReference, RotationSamplesBilinearlyAndBlanksWhatFallsOutside)
-{
+TEST_P(SurfReference, RotationSamplesBilinearlyAndBlanksWhatFallsOutside) {
     const TPixelFormat f = GetParam();
     const int bpp = f.BytesPerPixel();
     std::mt19937 rng(25);
@@ -303,8 +284,7 @@ TEST_P(SurfReference, RotationSamplesBilinearlyAndBlanksWhatFallsOutside)
             for (int x = 0; x < w; ++x) {
                 const double sx = cx + c * (x - cx) - s * (y - cy);
                 const double sy = cy + c * (y - cy) + s * (x - cx);
-                if (sx < 0 || sy < 0 || sx > w - 1 || sy > h - 1)
-                    continue;  // black, transparent
+                if (sx < 0 || sy < 0 || sx > w - 1 || sy > h - 1) continue;  // black, transparent
                 const int x0 = int(sx), y0 = int(sy);
                 const int x1 = x0 + 1 < w ? x0 + 1 : x0, y1 = y0 + 1 < h ? y0 + 1 : y0;
                 const double fx = sx - x0, fy = sy - y0;
@@ -318,8 +298,7 @@ TEST_P(SurfReference, RotationSamplesBilinearlyAndBlanksWhatFallsOutside)
                 Channels(f, pic.Pixels[size_t(y1) * w + x0], bl);
                 Channels(f, pic.Pixels[size_t(y1) * w + x1], br);
                 uint32_t rgb[3];
-                for (int k = 0; k < 3; ++k)
-                    rgb[k] = mix(tl[k], tr[k], bl[k], br[k]);
+                for (int k = 0; k < 3; ++k) rgb[k] = mix(tl[k], tr[k], bl[k], br[k]);
                 pixels[size_t(y) * w + x] = Compose(f, rgb);
                 if (alpha) {
                     auto at = [&](int px, int py) { return double(pic.Alpha[size_t(py) * w + px]); };

@@ -14,8 +14,7 @@ using namespace surftest;
 namespace {
 
 // Draws a fixed random scene through one path and returns the destination.
-std::vector<uint8_t> DrawScene(const TPixelFormat& format, TSimdPath path, uint32_t seed)
-{
+std::vector<uint8_t> DrawScene(const TPixelFormat& format, TSimdPath path, uint32_t seed) {
     std::mt19937 rng(seed);
     TSurfEngine e(format, 160, 90);
     e.SetSimdPath(path);
@@ -32,8 +31,7 @@ std::vector<uint8_t> DrawScene(const TPixelFormat& format, TSimdPath path, uint3
     FillRandom(*e.GetSurface("C"), bpp, rng, false);
     if (seed % 3 == 0) {
         // Mostly solid: long runs that take the copy shortcut.
-        for (uint8_t& a : e.GetSurface("src")->AlphaMap)
-            a = rng() % 9 == 0 ? static_cast<uint8_t>(rng()) : 255;
+        for (uint8_t& a : e.GetSurface("src")->AlphaMap) a = rng() % 9 == 0 ? static_cast<uint8_t>(rng()) : 255;
     }
     const uint8_t opacities[] = {255, 0, 1, 128, 254, static_cast<uint8_t>(rng())};
     const uint8_t tints[] = {0, 1, 2, 127, 254, 255, static_cast<uint8_t>(rng())};
@@ -67,14 +65,11 @@ std::vector<uint8_t> DrawScene(const TPixelFormat& format, TSimdPath path, uint3
     return out;
 }
 
-TEST(SurfEngineSimd, EveryPathGivesTheScalarBytes)
-{
+TEST(SurfEngineSimd, EveryPathGivesTheScalarBytes) {
     std::vector<TSimdPath> paths;
     for (TSimdPath p : {spSSE2, spAVX2})
-        if (SimdPathSupported(p))
-            paths.push_back(p);
-    if (paths.empty())
-        GTEST_SKIP() << "no vector path on this processor";
+        if (SimdPathSupported(p)) paths.push_back(p);
+    if (paths.empty()) GTEST_SKIP() << "no vector path on this processor";
     for (const TPixelFormat& f : kFormats)
         for (uint32_t seed = 1; seed <= 24; ++seed) {
             std::vector<uint8_t> reference = DrawScene(f, spScalar, seed);
@@ -84,8 +79,7 @@ TEST(SurfEngineSimd, EveryPathGivesTheScalarBytes)
         }
 }
 
-TEST(SurfEngineSimd, RowRoutinesAgreeOnEveryLengthAndAlphaPattern)
-{
+TEST(SurfEngineSimd, RowRoutinesAgreeOnEveryLengthAndAlphaPattern) {
     // Row lengths around every block size, and alpha blocks that are all 0,
     // all 255, or mixed at each position; pattern 4 alternates runs of four
     // (clear, solid, mixed), so a pair of registers can hold a skipped or
@@ -100,23 +94,22 @@ TEST(SurfEngineSimd, RowRoutinesAgreeOnEveryLengthAndAlphaPattern)
     TLayout16 lBgr555{{0x001F, 0x03E0, 0x7C00}, {0, 5, 10}, {5, 5, 5}, true};
     TLayout16 lSplit{{0xC003, 0x3F00, 0x00FC}, {0, 8, 2}, {4, 6, 6}, false};
     for (TSimdPath p : {spSSE2, spAVX2}) {
-        if (!SimdPathSupported(p))
-            continue;
+        if (!SimdPathSupported(p)) continue;
         const TRowKernels& fast = RowKernelsFor(p);
         for (int n = 0; n <= 40; ++n)
             for (int pattern = 0; pattern < 5; ++pattern) {
                 std::vector<uint8_t> src(4 * n + 1), d0(4 * n + 1), alpha(n + 1);
-                for (auto& b : src)
-                    b = static_cast<uint8_t>(rng());
-                for (auto& b : d0)
-                    b = static_cast<uint8_t>(rng());
+                for (auto& b : src) b = static_cast<uint8_t>(rng());
+                for (auto& b : d0) b = static_cast<uint8_t>(rng());
                 for (int i = 0; i < n; ++i) {
                     const int run = (i / 4 + n) % 3;
-                    alpha[i] = pattern == 0 ? 0 : pattern == 1 ? 255 : pattern == 2 ? static_cast<uint8_t>(rng())
-                             : pattern == 3 ? (i % 8 == 3 ? 7 : 255)
-                             : run == 0     ? 0
-                             : run == 1     ? 255
-                                            : static_cast<uint8_t>(rng());
+                    alpha[i] = pattern == 0   ? 0
+                               : pattern == 1 ? 255
+                               : pattern == 2 ? static_cast<uint8_t>(rng())
+                               : pattern == 3 ? (i % 8 == 3 ? 7 : 255)
+                               : run == 0     ? 0
+                               : run == 1     ? 255
+                                              : static_cast<uint8_t>(rng());
                 }
                 TBlendArgs args;
                 // Opacity 255 (with and without tint) has routines of its own,
@@ -124,8 +117,8 @@ TEST(SurfEngineSimd, RowRoutinesAgreeOnEveryLengthAndAlphaPattern)
                 const bool opaque = pattern == 3 || n % 3 == 0 || (pattern == 4 && n % 2 == 0);
                 args.Opacity = opaque ? 255 : static_cast<uint8_t>(rng());
                 args.TintLevel = pattern % 2 || (pattern == 4 && n % 4 < 2) ? 0
-                               : n % 5 == 0                               ? 255
-                                                                          : static_cast<uint8_t>(rng() | 1);
+                                 : n % 5 == 0                               ? 255
+                                                                            : static_cast<uint8_t>(rng() | 1);
                 args.ColourB = static_cast<uint8_t>(rng());
                 args.ColourG = static_cast<uint8_t>(rng());
                 args.ColourR = static_cast<uint8_t>(rng());
@@ -160,8 +153,7 @@ TEST(SurfEngineSimd, RowRoutinesAgreeOnEveryLengthAndAlphaPattern)
     }
 }
 
-TEST(SurfEngineSimd, SaturatingAdditionOf16BitPixelsMeetsEveryPairOfFieldValues)
-{
+TEST(SurfEngineSimd, SaturatingAdditionOf16BitPixelsMeetsEveryPairOfFieldValues) {
     // x = v * 0x0101 gives every channel of both layouts every value as v
     // runs over the bytes (the green field takes bits from both bytes), so
     // the rows below hold every pair of field values of every channel, the
@@ -175,8 +167,7 @@ TEST(SurfEngineSimd, SaturatingAdditionOf16BitPixelsMeetsEveryPairOfFieldValues)
         std::memcpy(&c[2 * i], &y, 2);
     }
     for (TSimdPath p : {spSSE2, spAVX2}) {
-        if (!SimdPathSupported(p))
-            continue;
+        if (!SimdPathSupported(p)) continue;
         for (const TLayout16* l : {&l565, &l555}) {
             std::vector<uint8_t> expected(b.size()), got(b.size());
             SurfScalar::AddRow16(expected.data(), b.data(), c.data(), 65536, *l);
@@ -186,8 +177,7 @@ TEST(SurfEngineSimd, SaturatingAdditionOf16BitPixelsMeetsEveryPairOfFieldValues)
     }
 }
 
-TEST(SurfEngineSimd, ForcingAPathTheProcessorLacksFallsBack)
-{
+TEST(SurfEngineSimd, ForcingAPathTheProcessorLacksFallsBack) {
     TSurfEngine e(TPixelFormat::Xrgb8888(), 8, 8);
     e.SetSimdPath(spScalar);
     EXPECT_EQ(e.SimdPath(), spScalar);

@@ -13,8 +13,7 @@ using namespace surftest;
 
 namespace {
 
-TEST(SurfEngine, FormatShiftsAndBitCounts)
-{
+TEST(SurfEngine, FormatShiftsAndBitCounts) {
     TSurfEngine e565(TPixelFormat::Rgb565(), 800, 600);
     EXPECT_EQ(e565.RedShift(), 11);
     EXPECT_EQ(e565.GreenShift(), 5);
@@ -33,8 +32,7 @@ TEST(SurfEngine, FormatShiftsAndBitCounts)
     EXPECT_EQ(e565.ConvertRGB(7, 3, 7), 0u);
 }
 
-TEST(SurfEngine, SurfaceListKeepsOrderAndFirstMatchWins)
-{
+TEST(SurfEngine, SurfaceListKeepsOrderAndFirstMatchWins) {
     TSurfEngine e(TPixelFormat::Xrgb8888(), 800, 600);
     ASSERT_TRUE(e.CreateEmptySurface("a", 4, 4));
     ASSERT_TRUE(e.CreateEmptySurface("b", 5, 5));
@@ -65,8 +63,7 @@ TEST(SurfEngine, SurfaceListKeepsOrderAndFirstMatchWins)
     e.RotateSurface("nope", 0, 0, 1);
 }
 
-TEST(SurfEngine, ClearAndAlphaChannelCreation)
-{
+TEST(SurfEngine, ClearAndAlphaChannelCreation) {
     TSurfEngine e(TPixelFormat::Rgb565(), 800, 600);
     ASSERT_TRUE(e.CreateEmptySurface("s", 3, 2));
     e.ClearSurface("s", 0xAB);
@@ -79,8 +76,7 @@ TEST(SurfEngine, ClearAndAlphaChannelCreation)
     EXPECT_EQ(s.AlphaMap[0], 7);
 }
 
-TEST(SurfEngine, AddAlphaChannelStacksLikeTranslucentLayers)
-{
+TEST(SurfEngine, AddAlphaChannelStacksLikeTranslucentLayers) {
     TSurfEngine e(TPixelFormat::Xrgb8888(), 800, 600);
     ASSERT_TRUE(e.CreateEmptySurface("spot", 3, 1));
     ASSERT_TRUE(e.CreateEmptySurface("shadow", 4, 2));
@@ -88,7 +84,9 @@ TEST(SurfEngine, AddAlphaChannelStacksLikeTranslucentLayers)
     SurfaceRecord& spot = *e.GetSurface("spot");
     spot.AlphaMap = {255, 128, 0};
     // The destination has no map yet: it gets one of zeros first.
-    auto stack = [](int d, int src, int op) { return d == 255 ? 255 : 255 - (((255 - ((op * src) >> 8)) * (255 - d)) >> 8); };
+    auto stack = [](int d, int src, int op) {
+        return d == 255 ? 255 : 255 - (((255 - ((op * src) >> 8)) * (255 - d)) >> 8);
+    };
     e.AddAlphaChannel("spot", "shadow", 1, 1, nullptr, 255);
     const SurfaceRecord& sh = *e.GetSurface("shadow");
     ASSERT_EQ(sh.AlphaStride, 4);
@@ -106,8 +104,7 @@ TEST(SurfEngine, AddAlphaChannelStacksLikeTranslucentLayers)
     e.AddAlphaChannel("spot", "shadow", 0, 0, &huge, 255);
 }
 
-TEST(SurfEngine, BumpMapsCopyFillClearAndLight)
-{
+TEST(SurfEngine, BumpMapsCopyFillClearAndLight) {
     TSurfEngine e(TPixelFormat::Xrgb8888(), 6, 4);
     ASSERT_TRUE(e.CreateBumpMap("Bump", 6, 4, TBumpPair{5, 5}));
     ASSERT_TRUE(e.CreateBumpMap("pic", 2, 2, TBumpPair{1, 2}));
@@ -139,8 +136,7 @@ TEST(SurfEngine, BumpMapsCopyFillClearAndLight)
     ASSERT_TRUE(e.CreateEmptySurface("Light", 4, 4));
     SurfaceRecord& light = *e.GetSurface("Light");
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            SetPixel(light, x, y, 4, 0xEE000000u | static_cast<uint32_t>(y * 16 + x));
+        for (int x = 0; x < 4; ++x) SetPixel(light, x, y, 4, 0xEE000000u | static_cast<uint32_t>(y * 16 + x));
     ASSERT_TRUE(e.CreateEmptySurface("Temp", 6, 4));
     e.ClearSurface("Temp", 0x11);
     e.FillBumpMap("Bump", TBumpPair{0, 0}, nullptr);
@@ -160,8 +156,7 @@ TEST(SurfEngine, BumpMapsCopyFillClearAndLight)
     e.ApplyBump("Bump", "Light", "Temp", nullptr, INT_MIN, INT_MAX);
 }
 
-TEST(SurfEngine, BumpMapFromAHeightPicture)
-{
+TEST(SurfEngine, BumpMapFromAHeightPicture) {
     TSurfEngine e(TPixelFormat::Xrgb8888(), 800, 600);
     ASSERT_TRUE(e.CreateEmptySurface("height", 3, 2));
     SurfaceRecord& pic = *e.GetSurface("height");
@@ -183,20 +178,17 @@ TEST(SurfEngine, BumpMapFromAHeightPicture)
     EXPECT_FALSE(e.CreateBumpMapFromPicture("none", "missing", 64));
 }
 
-TEST(SurfEngine, SelfCopyReleaseAndReinit)
-{
+TEST(SurfEngine, SelfCopyReleaseAndReinit) {
     TSurfEngine e(TPixelFormat::Xrgb8888(), 800, 600);
     ASSERT_TRUE(e.CreateEmptySurface("s", 4, 4));
     SurfaceRecord& s = *e.GetSurface("s");
     for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            SetPixel(s, x, y, 4, static_cast<uint32_t>(y * 4 + x));
+        for (int x = 0; x < 4; ++x) SetPixel(s, x, y, 4, static_cast<uint32_t>(y * 4 + x));
     // Copying a surface onto itself, overlapping, moves the picture intact.
     TRect r{0, 0, 3, 3};
     e.DrawSurface("s", "s", 1, 1, &r);
     for (int y = 1; y < 4; ++y)
-        for (int x = 1; x < 4; ++x)
-            ASSERT_EQ(GetPixel(s, x, y, 4), static_cast<uint32_t>((y - 1) * 4 + x - 1));
+        for (int x = 1; x < 4; ++x) ASSERT_EQ(GetPixel(s, x, y, 4), static_cast<uint32_t>((y - 1) * 4 + x - 1));
 
     e.CreateAlphaChannel("s", 200);
     e.ReleaseSurfaces();
@@ -224,8 +216,7 @@ TEST(SurfEngine, SelfCopyReleaseAndReinit)
     EXPECT_GE(e.GetSurface("t")->Pitch, 6);
 }
 
-TEST(SurfEngine, ClipRedrawRectsCutsToTheClipList)
-{
+TEST(SurfEngine, ClipRedrawRectsCutsToTheClipList) {
     TDisplay display;
     std::string error;
     ASSERT_TRUE(display.Init(nullptr, 800, 600, 32, false, error)) << error;
@@ -257,15 +248,13 @@ TEST(SurfEngine, ClipRedrawRectsCutsToTheClipList)
     EXPECT_EQ(rects, same);
 }
 
-std::string ReadLog(const std::string& path)
-{
+std::string ReadLog(const std::string& path) {
     std::string text;
     ReadWholeFile(path, text);
     return text;
 }
 
-TEST(SurfEngine, PresentCopiesOnlyTheRedrawRectangles)
-{
+TEST(SurfEngine, PresentCopiesOnlyTheRedrawRectangles) {
     for (int bpp : {16, 32}) {
         TDisplay display;
         std::string error;
@@ -291,8 +280,7 @@ TEST(SurfEngine, PresentCopiesOnlyTheRedrawRectangles)
     }
 }
 
-TEST(SurfEngine, PresentOnALostDisplayLogsAndFails)
-{
+TEST(SurfEngine, PresentOnALostDisplayLogsAndFails) {
     const std::string logPath = (std::filesystem::temp_directory_path() / "moswick_surf_present.log").string();
     TOrvLog::Instance().Open(logPath, 0);
     TDisplay display;
@@ -318,8 +306,7 @@ TEST(SurfEngine, PresentOnALostDisplayLogsAndFails)
     std::filesystem::remove(logPath);
 }
 
-TEST(SurfEngine, EngineWithoutDisplayDoesNotPresent)
-{
+TEST(SurfEngine, EngineWithoutDisplayDoesNotPresent) {
     TSurfEngine e(TPixelFormat::Xrgb8888(), 800, 600);
     ASSERT_TRUE(e.CreateEmptySurface("MemorySurface", 800, 600));
     TRects rects{TRect{0, 0, 800, 600}};

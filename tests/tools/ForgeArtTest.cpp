@@ -141,8 +141,7 @@ TEST(ForgeArt, ArtefactsDifferByQuest) {
     ASSERT_EQ(a.Width(), kArtefactSize);
     int differ = 0;
     for (int y = 0; y < kArtefactSize; y += 2)
-        for (int x = 0; x < kArtefactSize; x += 2)
-            differ += std::abs(a.At(x, y).R - b.At(x, y).R) > 0.1f;
+        for (int x = 0; x < kArtefactSize; x += 2) differ += std::abs(a.At(x, y).R - b.At(x, y).R) > 0.1f;
     EXPECT_GT(differ, 100);
 }
 

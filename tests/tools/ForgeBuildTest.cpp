@@ -25,8 +25,9 @@ namespace {
 class ForgeBuild : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        root_ = fs::temp_directory_path() / ("forge-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                             "-" + std::to_string(reinterpret_cast<uintptr_t>(&root_) % 100000));
+        root_ = fs::temp_directory_path() /
+                ("forge-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                 std::to_string(reinterpret_cast<uintptr_t>(&root_) % 100000));
         fs::remove_all(root_);
         fs::create_directories(root_ / "data" / "scenes");
         fs::copy_file(fs::path(MOSWICK_SOURCE_DIR) / "data" / "shapes.txt", root_ / "data" / "shapes.txt");
@@ -36,7 +37,8 @@ protected:
             "layer A\nat 260 250\nquest Key\nfishes 3 2 4\nartefact 277 20\n"
             "belt 10 BeltPart1.png : 70,45 55,200 60,420 130,530 325,548 520,530 592,420 597,200 582,60\n"
             "map\nJ##L\n#2X#\n7##F\nend\n";
-        ASSERT_TRUE(WriteFileAtomically((root_ / "data" / "scenes" / "scene1.txt").string(), scene.data(), scene.size()));
+        ASSERT_TRUE(
+            WriteFileAtomically((root_ / "data" / "scenes" / "scene1.txt").string(), scene.data(), scene.size()));
         build_ = new TContentBuild((root_ / "data").string(), "");
         build_->Run();
         // A prepared copy from an earlier start must not outlive new data.

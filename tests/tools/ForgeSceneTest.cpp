@@ -187,16 +187,21 @@ TEST(ForgeScenes, AutomaticArtefactNeverLiesOnALaterLayer) {
     std::string rows;
     for (int r = 0; r < 6; ++r) rows += std::string(16, '#') + "\n";
     auto scene = [&](bool fullFirst) {
-        std::string full = "layer F\nat 25 0\nview -25 0\nquest Sun\nfishes 2 3 5\nartefact 20 480\n"
-                           "belt 10 BeltPart1.png : 20,580 630,580\nmap\n" + rows + "end\n";
-        std::string part = "layer P\nat 25 240\nview -25 -240\nquest Key\nfishes 2 3 5\nartefact auto\n"
-                           "belt 10 BeltPart1.png : 20,580 630,580\nmap\n" + rows + "end\n";
+        std::string full =
+            "layer F\nat 25 0\nview -25 0\nquest Sun\nfishes 2 3 5\nartefact 20 480\n"
+            "belt 10 BeltPart1.png : 20,580 630,580\nmap\n" +
+            rows + "end\n";
+        std::string part =
+            "layer P\nat 25 240\nview -25 -240\nquest Key\nfishes 2 3 5\nartefact auto\n"
+            "belt 10 BeltPart1.png : 20,580 630,580\nmap\n" +
+            rows + "end\n";
         return std::string("painting meadow\nsize 700 620\nweight Dot 1\n") + (fullFirst ? full + part : part + full);
     };
     TSceneSource later = ParseSceneSource(scene(true), 1, "test");
     const TLayerSource& second = later.Layers[1];
     bool onFirst = false;
-    for (const TFishSpot& f : FishSpots(second)) onFirst = onFirst || RectOnLayer(later.Layers[0], f.PosX, f.PosY, f.W, f.H);
+    for (const TFishSpot& f : FishSpots(second))
+        onFirst = onFirst || RectOnLayer(later.Layers[0], f.PosX, f.PosY, f.W, f.H);
     EXPECT_TRUE(onFirst);
     EXPECT_NE(SceneError(scene(false)).find("layer P: no room for the artefact"), std::string::npos);
 }
@@ -235,11 +240,13 @@ TEST(ForgeScenes, MalformedSourcesAreRefusedWithFileAndReason) {
     TSceneSource pushed = ParseSceneSource(corner, 1, "test");
     EXPECT_EQ(pushed.Layers[0].ViewX(), 0);
     EXPECT_EQ(pushed.Layers[0].ViewY(), 0);
-    EXPECT_NE(SceneError(std::string(corner).replace(corner.find("quest"), 5, "view -20 -20\nquest")).find("view leaves the scene"),
+    EXPECT_NE(SceneError(std::string(corner).replace(corner.find("quest"), 5, "view -20 -20\nquest"))
+                  .find("view leaves the scene"),
               std::string::npos);
     EXPECT_NE(SceneError(std::string(s).replace(s.find("map\n##"), 6, "map\n#?")).find("unknown map character"),
               std::string::npos);
-    EXPECT_NE(SceneError(std::string(s).replace(s.find("belt 10"), 7, "belt -3")).find("belt needs"), std::string::npos);
+    EXPECT_NE(SceneError(std::string(s).replace(s.find("belt 10"), 7, "belt -3")).find("belt needs"),
+              std::string::npos);
     EXPECT_NE(SceneError(std::string(s) + "layer B\nat 320 300\nmap\n#\nend\n").find("one to three belts"),
               std::string::npos);
     EXPECT_NE(SceneError(std::string(s) + "frobnicate 1\n").find("unknown layer key"), std::string::npos);
@@ -247,8 +254,9 @@ TEST(ForgeScenes, MalformedSourcesAreRefusedWithFileAndReason) {
     // Sizes that would make the painter allocate without bound are refused.
     EXPECT_NE(SceneError(std::string(s).replace(s.find("size 700 620"), 12, "size 70000 62000")).find("larger than"),
               std::string::npos);
-    EXPECT_NE(SceneError(std::string(s).replace(s.find("map\n##"), 6, "map\n################")).find("leaves the scene"),
-              std::string::npos);
+    EXPECT_NE(
+        SceneError(std::string(s).replace(s.find("map\n##"), 6, "map\n################")).find("leaves the scene"),
+        std::string::npos);
     EXPECT_NE(SceneError(std::string(s) + "end\n").find("test line"), std::string::npos);
 }
 
@@ -283,7 +291,8 @@ TEST(ForgeScenes, AutomaticArtefactKeepsOffFragmentsAndBelts) {
     EXPECT_GE(l.ArtX, 0);
     EXPECT_LE(l.ArtX + kArtefactSize, kViewWidth);
     // Not over the layer's two cells.
-    EXPECT_TRUE(x + kArtefactSize <= l.X || x >= l.X + 2 * kCellSize || y + kArtefactSize <= l.Y || y >= l.Y + kCellSize);
+    EXPECT_TRUE(x + kArtefactSize <= l.X || x >= l.X + 2 * kCellSize || y + kArtefactSize <= l.Y ||
+                y >= l.Y + kCellSize);
     // Clear of the belt by more than half a piece.
     for (const TPointF& p : sc.Belts[0].Path) {
         float dx = std::max({float(x) - p.X, 0.0f, p.X - float(x + kArtefactSize)});

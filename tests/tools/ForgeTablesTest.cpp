@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "ShapeTables.h"
 #include "Art.h"
+#include "ShapeTables.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
 
@@ -24,7 +24,9 @@ std::vector<TShape> RealShapes() {
     return ParseShapes(text);
 }
 
-int16_t I16(const std::vector<uint8_t>& b, size_t at) { return int16_t(uint16_t(b[at] | (b[at + 1] << 8))); }
+int16_t I16(const std::vector<uint8_t>& b, size_t at) {
+    return int16_t(uint16_t(b[at] | (b[at + 1] << 8)));
+}
 int32_t I32(const std::vector<uint8_t>& b, size_t at) {
     return int32_t(uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24);
 }
@@ -35,7 +37,9 @@ struct TTables {
     std::vector<uint8_t> frags = WriteFragmentTable();
     std::vector<uint8_t> kinds = WriteKindTable();
 
-    std::pair<int, int> Point(int index) const { return {I16(points, size_t(index) * 4), I16(points, size_t(index) * 4 + 2)}; }
+    std::pair<int, int> Point(int index) const {
+        return {I16(points, size_t(index) * 4), I16(points, size_t(index) * 4 + 2)};
+    }
     int Kind(int frag) const { return frags[size_t(frag) * 10]; }
     int Count(int frag) const { return frags[size_t(frag) * 10 + 1]; }
     int PointOf(int frag, int slot) const {  // slot 1-based
@@ -96,7 +100,10 @@ TEST(ForgeTables, CellsWindTheWayThePointInCellTestExpects) {
     for (int kind = 1; kind <= kKindCount; ++kind) {
         TPolygon p = CellPolygon(TCell{2, 1, kind, 1});
         float cx = 0, cy = 0;
-        for (const TPointF& v : p) { cx += v.X; cy += v.Y; }
+        for (const TPointF& v : p) {
+            cx += v.X;
+            cy += v.Y;
+        }
         cx /= float(p.size());
         cy /= float(p.size());
         for (size_t i = 0; i < p.size(); ++i) {
@@ -168,7 +175,8 @@ TEST(ForgeTables, MalformedShapeListsAreRefusedWithTheReason) {
     EXPECT_NE(error("shape A size 0 score 1\n#7\nend\n").find("falls apart"), std::string::npos);
     EXPECT_NE(error("shape A size 0 score 1\n#######\n######\nend\n").find("more than 12"), std::string::npos);
     EXPECT_NE(error("shape A size 0 score 1\n#\n").find("missing \"end\""), std::string::npos);
-    EXPECT_NE(error("shape A size 0 score 1\n#\nend\nshape A size 0 score 1\n#\nend\n").find("twice"), std::string::npos);
+    EXPECT_NE(error("shape A size 0 score 1\n#\nend\nshape A size 0 score 1\n#\nend\n").find("twice"),
+              std::string::npos);
     EXPECT_NE(error("shape A size 3 score 1\n#\nend\n").find("size"), std::string::npos);
     EXPECT_NE(error("").find("empty"), std::string::npos);
     // Two halves sharing their diagonal make one piece.

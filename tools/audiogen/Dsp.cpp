@@ -19,9 +19,13 @@ void AddPartial(TBuffer& out, double w, double phase, double amp) {
     }
 }
 
-size_t Frames(double seconds) { return size_t(std::max(0.0, seconds) * Rate + 0.5); }
+size_t Frames(double seconds) {
+    return size_t(std::max(0.0, seconds) * Rate + 0.5);
+}
 
-double NoteHz(double midi) { return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0); }
+double NoteHz(double midi) {
+    return 440.0 * std::pow(2.0, (midi - 69.0) / 12.0);
+}
 
 double Perc(double t, double attack, double decay) {
     if (t < 0) return 0;
@@ -51,8 +55,8 @@ TBuffer Sweep(double seconds, double f0, double f1, double attack, double decay,
     return out;
 }
 
-TBuffer Fm(double seconds, double freq, double ratio, double index0, double index1, double indexDecay,
-           double attack, double decay) {
+TBuffer Fm(double seconds, double freq, double ratio, double index0, double index1, double indexDecay, double attack,
+           double decay) {
     TBuffer out(Frames(seconds));
     for (size_t i = 0; i < out.size(); ++i) {
         double t = double(i) / Rate;

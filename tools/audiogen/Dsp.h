@@ -35,8 +35,8 @@ TBuffer Sweep(double seconds, double f0, double f1, double attack, double decay,
 // Two-operator FM tone: carrier at freq, modulator at ratio * freq with an
 // index falling from index0 to index1 with time constant indexDecay; the
 // amplitude is Perc(attack, decay).
-TBuffer Fm(double seconds, double freq, double ratio, double index0, double index1, double indexDecay,
-           double attack, double decay);
+TBuffer Fm(double seconds, double freq, double ratio, double index0, double index1, double indexDecay, double attack,
+           double decay);
 
 // White noise shaped by Perc(attack, decay).
 TBuffer Noise(double seconds, double attack, double decay, TOrvRandom& random);

@@ -26,7 +26,8 @@ std::vector<int16_t> ToPcm16(TBuffer buf, double peak) {
     float p = Peak(buf);
     double gain = p > 0 ? peak / p : 0.0;
     std::vector<int16_t> out(buf.size());
-    for (size_t i = 0; i < buf.size(); ++i) out[i] = int16_t(std::lround(std::clamp(buf[i] * gain, -1.0, 1.0) * 32000.0));
+    for (size_t i = 0; i < buf.size(); ++i)
+        out[i] = int16_t(std::lround(std::clamp(buf[i] * gain, -1.0, 1.0) * 32000.0));
     return out;
 }
 
@@ -41,8 +42,10 @@ TXmInstrument Instrument(const char* name, TBuffer buf, double sourceHz, double 
 
 // Sustain at full level and release with the given fadeout after key off.
 void HoldEnvelope(TXmInstrument& ins, uint16_t attackTicks, uint16_t fadeout) {
-    if (attackTicks > 0) ins.VolumeEnvelope = {{0, 0}, {attackTicks, 64}};
-    else ins.VolumeEnvelope = {{0, 64}, {1, 64}};
+    if (attackTicks > 0)
+        ins.VolumeEnvelope = {{0, 0}, {attackTicks, 64}};
+    else
+        ins.VolumeEnvelope = {{0, 64}, {1, 64}};
     ins.SustainPoint = 1;
     ins.Fadeout = fadeout;
 }
@@ -148,7 +151,9 @@ TXmInstrument Lead() {
 
 }  // namespace
 
-int XmNote(int midi) { return std::clamp(midi - 11, 1, 96); }
+int XmNote(int midi) {
+    return std::clamp(midi - 11, 1, 96);
+}
 
 std::vector<TXmInstrument> MakeInstruments() {
     TOrvRandom random(0x51A7E5EEDull);

@@ -35,14 +35,22 @@ std::vector<std::string> Words(const std::string& line) {
 
 int PitchClass(char letter) {
     switch (letter) {
-        case 'C': return 0;
-        case 'D': return 2;
-        case 'E': return 4;
-        case 'F': return 5;
-        case 'G': return 7;
-        case 'A': return 9;
-        case 'B': return 11;
-        default: return -1;
+        case 'C':
+            return 0;
+        case 'D':
+            return 2;
+        case 'E':
+            return 4;
+        case 'F':
+            return 5;
+        case 'G':
+            return 7;
+        case 'A':
+            return 9;
+        case 'B':
+            return 11;
+        default:
+            return -1;
     }
 }
 
@@ -102,7 +110,9 @@ bool OnOff(const std::string& word, const std::string& where) {
     throw TScoreError(where + ": expected on or off, found '" + word + "'");
 }
 
-uint8_t Vol(int v) { return uint8_t(0x10 + std::clamp(v, 0, 64)); }
+uint8_t Vol(int v) {
+    return uint8_t(0x10 + std::clamp(v, 0, 64));
+}
 
 struct TComposer {
     TXmPattern& P;
@@ -193,7 +203,8 @@ void ComposeKeys(TComposer& c, const std::vector<TChordSpan>& spans, const std::
         } else if (style == "stabs") {
             for (int r = s.Start; r < s.Start + s.Length; ++r) {
                 if (r % 8 != 6) continue;
-                for (size_t v = 0; v < 3 && v < up.size(); ++v) c.Note(r, chKeys + int(v), up[v + (up.size() > 4 ? 1 : 0)], inEPiano, 28);
+                for (size_t v = 0; v < 3 && v < up.size(); ++v)
+                    c.Note(r, chKeys + int(v), up[v + (up.size() > 4 ? 1 : 0)], inEPiano, 28);
             }
         } else if (style == "block") {
             for (size_t v = 0; v < 3 && v < up.size(); ++v) c.Note(s.Start, chKeys + int(v), up[v], inEPiano, 30);
@@ -244,12 +255,16 @@ void ComposeDrums(TComposer& c, const TGroove* groove, bool fill) {
             int r = bar * StepsPerBar + step;
             bool inFill = fill && bar == Bars - 1 && step >= 12;
             auto hit = [&](char mark, int ch, int inst, int loud, int soft) {
-                if (mark == 'x') c.Note(r, ch, 60, inst, loud);
-                else if (mark == 'o') c.Note(r, ch, 60, inst, soft);
+                if (mark == 'x')
+                    c.Note(r, ch, 60, inst, loud);
+                else if (mark == 'o')
+                    c.Note(r, ch, 60, inst, soft);
             };
             hit(groove->Kick[size_t(step)], chKick, inKick, 56, 38);
-            if (inFill) c.Note(r, chSnare, 60, inSnare, 28 + (step - 12) * 8);
-            else hit(groove->Snare[size_t(step)], chSnare, inSnare, 42, 22);
+            if (inFill)
+                c.Note(r, chSnare, 60, inSnare, 28 + (step - 12) * 8);
+            else
+                hit(groove->Snare[size_t(step)], chSnare, inSnare, 42, 22);
             hit(groove->Hat[size_t(step)], chHat, inHat, 24, 14);
         }
     }
@@ -314,10 +329,10 @@ std::vector<int> ChordTones(const std::string& symbol, int& rootPc, int& bassPc)
         rest = rest.substr(0, slash);
     }
     static const std::map<std::string, std::vector<int>> qualities = {
-        {"", {0, 4, 7}},          {"m", {0, 3, 7}},         {"7", {0, 4, 7, 10}},    {"maj7", {0, 4, 7, 11}},
-        {"m7", {0, 3, 7, 10}},    {"m9", {0, 3, 7, 10, 14}}, {"maj9", {0, 4, 7, 11, 14}}, {"9", {0, 4, 7, 10, 14}},
-        {"add9", {0, 4, 7, 14}},  {"sus2", {0, 2, 7}},      {"sus4", {0, 5, 7}},     {"7sus4", {0, 5, 7, 10}},
-        {"6", {0, 4, 7, 9}},      {"m6", {0, 3, 7, 9}},     {"dim", {0, 3, 6}},      {"m7b5", {0, 3, 6, 10}},
+        {"", {0, 4, 7}},         {"m", {0, 3, 7}},          {"7", {0, 4, 7, 10}},        {"maj7", {0, 4, 7, 11}},
+        {"m7", {0, 3, 7, 10}},   {"m9", {0, 3, 7, 10, 14}}, {"maj9", {0, 4, 7, 11, 14}}, {"9", {0, 4, 7, 10, 14}},
+        {"add9", {0, 4, 7, 14}}, {"sus2", {0, 2, 7}},       {"sus4", {0, 5, 7}},         {"7sus4", {0, 5, 7, 10}},
+        {"6", {0, 4, 7, 9}},     {"m6", {0, 3, 7, 9}},      {"dim", {0, 3, 6}},          {"m7b5", {0, 3, 6, 10}},
     };
     auto it = qualities.find(rest);
     if (it == qualities.end()) throw TScoreError("unknown chord quality in '" + symbol + "'");
@@ -384,7 +399,8 @@ TScore ParseScore(const std::string& text, const std::string& source) {
                 for (size_t i = 1; i < w.size(); ++i) score.Starts.push_back(number1(i, 0, 255));
             } else if (key == "groove") {
                 needArgs(1);
-                score.Grooves.push_back(TGroove{w[1], std::string(16, '.'), std::string(16, '.'), std::string(16, '.')});
+                score.Grooves.push_back(
+                    TGroove{w[1], std::string(16, '.'), std::string(16, '.'), std::string(16, '.')});
                 groove = &score.Grooves.back();
                 pattern = nullptr;
             } else if (key == "kick" || key == "snare" || key == "hat") {
@@ -487,7 +503,8 @@ TXmModule ComposeScore(const TScore& score, const std::vector<TXmInstrument>& in
         if (spec == score.Patterns.end()) throw TScoreError(score.File + ": song names unknown pattern '" + name + "'");
         const TGroove* groove = nullptr;
         if (spec->Drums != "none") {
-            auto g = std::find_if(score.Grooves.begin(), score.Grooves.end(), [&](auto& gr) { return gr.Name == spec->Drums; });
+            auto g = std::find_if(score.Grooves.begin(), score.Grooves.end(),
+                                  [&](auto& gr) { return gr.Name == spec->Drums; });
             if (g == score.Grooves.end()) throw TScoreError(score.File + ": unknown groove '" + spec->Drums + "'");
             groove = &*g;
         }
@@ -518,7 +535,8 @@ TXmModule ComposeScore(const TScore& score, const std::vector<TXmInstrument>& in
     if (score.Restart >= int(m.Orders.size())) throw TScoreError(score.File + ": restart lies past the song");
     for (size_t i = 0; i < score.Starts.size(); ++i) {
         int a = score.Starts[i];
-        if (a >= int(m.Orders.size())) throw TScoreError(score.File + ": start " + std::to_string(a) + " lies past the song");
+        if (a >= int(m.Orders.size()))
+            throw TScoreError(score.File + ": start " + std::to_string(a) + " lies past the song");
         for (size_t j = 0; j < i; ++j)
             if (m.Orders[size_t(a)] == m.Orders[size_t(score.Starts[j])])
                 throw TScoreError(score.File + ": starts " + std::to_string(score.Starts[j]) + " and " +

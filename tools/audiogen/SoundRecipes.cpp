@@ -122,7 +122,8 @@ TBuffer ChainStop(TOrvRandom& random) {
 
 TBuffer Arpeggio(const std::vector<double>& notes, double gap, double length, double decay, double loudness) {
     TBuffer out;
-    for (size_t i = 0; i < notes.size(); ++i) Mix(out, Ping(notes[i], length, decay, 1.6), 0.6, Frames(gap * double(i)));
+    for (size_t i = 0; i < notes.size(); ++i)
+        Mix(out, Ping(notes[i], length, decay, 1.6), 0.6, Frames(gap * double(i)));
     Echo(out, 0.11, 0.35, 0.3, 0.4);
     return Finished(out, loudness);
 }
@@ -207,7 +208,8 @@ TBuffer PutBig(double scale, TOrvRandom& random) {
     TBuffer k = Knock(150 / scale, 0.3 * scale, random);
     TBuffer thud = Sweep(0.35 * scale, 110 / scale, 55 / scale, 0.002, 0.1 * scale);
     Mix(k, thud, 0.8);
-    for (double n : {72.0, 76.0, 79.0}) Mix(k, Ping(n - (scale > 1 ? 5 : 0), 0.6 * scale, 0.22 * scale), 0.22, Frames(0.01));
+    for (double n : {72.0, 76.0, 79.0})
+        Mix(k, Ping(n - (scale > 1 ? 5 : 0), 0.6 * scale, 0.22 * scale), 0.22, Frames(0.01));
     if (scale > 1) {
         TBuffer shimmer = Noise(0.8, 0.05, 0.2, random);
         Filter(shimmer, fmHigh, 6000, 6000, 0.7);

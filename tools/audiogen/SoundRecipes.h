@@ -8,8 +8,8 @@
 #include "Dsp.h"
 
 struct TSoundRecipe {
-    std::string File;   // the name the game plays it by
-    dsp::TBuffer Pcm;   // mono, 44100 Hz, finished
+    std::string File;  // the name the game plays it by
+    dsp::TBuffer Pcm;  // mono, 44100 Hz, finished
 };
 
 // Every sound of the game in the order of "sounds.dat".

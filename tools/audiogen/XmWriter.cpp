@@ -4,7 +4,9 @@
 
 namespace {
 
-void Put8(std::vector<uint8_t>& out, uint32_t v) { out.push_back(uint8_t(v)); }
+void Put8(std::vector<uint8_t>& out, uint32_t v) {
+    out.push_back(uint8_t(v));
+}
 void Put16(std::vector<uint8_t>& out, uint32_t v) {
     Put8(out, v & 0xFF);
     Put8(out, (v >> 8) & 0xFF);

@@ -32,7 +32,7 @@ struct TXmInstrument {
     uint32_t LoopStart = 0;   // in frames
     uint32_t LoopLength = 0;  // 0: no loop
     uint8_t Volume = 64;
-    int8_t FineTune = 0;      // 1/128 semitone
+    int8_t FineTune = 0;  // 1/128 semitone
     int8_t RelativeNote = 0;
     uint8_t Panning = 128;
     std::vector<TXmEnvelopePoint> VolumeEnvelope;  // empty: none

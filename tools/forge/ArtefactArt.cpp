@@ -135,7 +135,8 @@ void Anchor(TCanvas& c, TColor col) {
 void Flower(TCanvas& c, TColor col) {
     for (int i = 0; i < 6; ++i) {
         float a = kPi * 2 * float(i) / 6.0f;
-        c.SoftEllipse(48 + std::cos(a) * 18, 48 + std::sin(a) * 18, 13, 13, 1, Mix(col, Rgb(255, 255, 255), 0.15f * (i % 2)));
+        c.SoftEllipse(48 + std::cos(a) * 18, 48 + std::sin(a) * 18, 13, 13, 1,
+                      Mix(col, Rgb(255, 255, 255), 0.15f * (i % 2)));
     }
     c.SoftDisc(48, 48, 11, 1, Rgb(250, 200, 60));
     c.SoftDisc(45, 45, 4, 2, Rgb(255, 240, 160));
@@ -168,9 +169,9 @@ TCanvas PaintArtefact(const std::string& quest) {
         return WithAlpha(Mix(Rgb(40, 46, 70), Rgb(70, 60, 96), n), k);
     });
     static const std::pair<const char*, void (*)(TCanvas&, TColor)> kDesigns[] = {
-        {"Feather", Feather}, {"Shell", Shell},   {"Key", Key},       {"Crown", Crown},   {"Leaf", Leaf},
-        {"Moon", Moon},       {"Sun", Sun},       {"Ring", Ring},     {"Lantern", Lantern}, {"Anchor", Anchor},
-        {"Flower", Flower},   {"Star", StarEmblem}};
+        {"Feather", Feather}, {"Shell", Shell},   {"Key", Key},       {"Crown", Crown},
+        {"Leaf", Leaf},       {"Moon", Moon},     {"Sun", Sun},       {"Ring", Ring},
+        {"Lantern", Lantern}, {"Anchor", Anchor}, {"Flower", Flower}, {"Star", StarEmblem}};
     void (*design)(TCanvas&, TColor) = nullptr;
     for (const auto& [name, fn] : kDesigns)
         if (quest.find(name) != std::string::npos) design = fn;

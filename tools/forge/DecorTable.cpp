@@ -13,8 +13,8 @@ struct TKind {
 
 // Frame counts and pace chosen so each loop reads as a natural motion.
 const TKind kKinds[] = {
-    {"bird", "DecoBird", 6, 110},     {"star", "DecoStar", 6, 170},  {"smoke", "DecoSmoke", 8, 150},
-    {"beam", "DecoBeam", 12, 110},    {"butterfly", "DecoFly", 4, 90}, {"firefly", "DecoGlow", 8, 130},
+    {"bird", "DecoBird", 6, 110},  {"star", "DecoStar", 6, 170},    {"smoke", "DecoSmoke", 8, 150},
+    {"beam", "DecoBeam", 12, 110}, {"butterfly", "DecoFly", 4, 90}, {"firefly", "DecoGlow", 8, 130},
 };
 
 }  // namespace

@@ -42,8 +42,7 @@ std::vector<std::string> SortedFiles(const std::string& dir, const std::string& 
     for (const auto& e : fs::directory_iterator(dir, ec)) {
         if (!e.is_regular_file()) continue;
         std::string n = e.path().filename().string();
-        if (!ext.empty() && (n.size() < ext.size() || n.compare(n.size() - ext.size(), ext.size(), ext) != 0))
-            continue;
+        if (!ext.empty() && (n.size() < ext.size() || n.compare(n.size() - ext.size(), ext.size(), ext) != 0)) continue;
         files.push_back(n);
     }
     std::sort(files.begin(), files.end());
@@ -136,9 +135,11 @@ void TContentBuild::BuildPieces() {
             // The three other half squares are the first one turned; a soft
             // halo survives the resampling unharmed.
             static const char* kAngle[] = {"", "", "", "-90", "180", "90"};
-            AddScript(halo, "<AutoImage name=\"FragOreol" + std::to_string(k) + "\" autosize=\"true\">\r\n"
-                            "<AddImage name=\"FragOreol2.png\"/>\r\n"
-                            "<RotateImage x=\"28\" y=\"28\" angle=\"" + kAngle[k] + "\"/>\r\n");
+            AddScript(halo, "<AutoImage name=\"FragOreol" + std::to_string(k) +
+                                "\" autosize=\"true\">\r\n"
+                                "<AddImage name=\"FragOreol2.png\"/>\r\n"
+                                "<RotateImage x=\"28\" y=\"28\" angle=\"" +
+                                kAngle[k] + "\"/>\r\n");
         }
         AddSurface(halo);
         for (int level = 2; level <= 3; ++level) {
@@ -161,17 +162,20 @@ void TContentBuild::BuildScreenArt() {
     AddPacked("Boxy.png", PaintBoxy());
     AddPacked("Hum.png", PaintChameleon());
     AddPacked("ChamShot.png", PaintChamShot());
-    AddScript("ChamShotSmall.png", "<AutoImage name=\"ChamShotSmall\" autosize=\"true\">\r\n"
-                                   "<AddImage name=\"ChamShot.png\"/>\r\n"
-                                   "<ScaleImage width=\"22\" height=\"22\"/>\r\n");
-    AddScript("SkillHum.png", "<AutoImage name=\"SkillHum\" autosize=\"true\">\r\n"
-                              "<AddImage name=\"Hum.png\" srcrect=\"17 17 132 132\"/>\r\n"
-                              "<ScaleImage width=\"64\" height=\"64\"/>\r\n");
+    AddScript("ChamShotSmall.png",
+              "<AutoImage name=\"ChamShotSmall\" autosize=\"true\">\r\n"
+              "<AddImage name=\"ChamShot.png\"/>\r\n"
+              "<ScaleImage width=\"22\" height=\"22\"/>\r\n");
+    AddScript("SkillHum.png",
+              "<AutoImage name=\"SkillHum\" autosize=\"true\">\r\n"
+              "<AddImage name=\"Hum.png\" srcrect=\"17 17 132 132\"/>\r\n"
+              "<ScaleImage width=\"64\" height=\"64\"/>\r\n");
     AddPacked("pauk_20.png", PaintSpiderStrip());
     // The big spider is the small one grown and darkened toward blood red.
-    AddScript("pauk_big.png", "<AutoImage name=\"pauk_big\" autosize=\"true\">\r\n"
-                              "<AddImage name=\"pauk_20.png\" color=\"150 30 20\" colorvalue=\"170\"/>\r\n"
-                              "<ScaleImage width=\"1280\" height=\"64\"/>\r\n");
+    AddScript("pauk_big.png",
+              "<AutoImage name=\"pauk_big\" autosize=\"true\">\r\n"
+              "<AddImage name=\"pauk_20.png\" color=\"150 30 20\" colorvalue=\"170\"/>\r\n"
+              "<ScaleImage width=\"1280\" height=\"64\"/>\r\n");
     AddPacked("amulet.png", PaintAmuletStrip());
     AddPacked("sand_glass.png", PaintSandGlassStrip());
     AddPacked("DropGrid.png", PaintDropGrid());
@@ -181,23 +185,26 @@ void TContentBuild::BuildScreenArt() {
     AddPacked("HintWindowRight.png", PaintHintWindow());
     // The balloon for the other quadrants is the same balloon mirrored, so
     // the tail points at the hinted place.
-    AddScript("HintWindowLeft.png", "<AutoImage name=\"HintWindowLeft\" autosize=\"true\">\r\n"
-                                    "<AddImage name=\"HintWindowRight.png\"/>\r\n"
-                                    "<FlipImageVertical/>\r\n");
-    AddScript("HintWindowRightTop.png", "<AutoImage name=\"HintWindowRightTop\" autosize=\"true\">\r\n"
-                                        "<AddImage name=\"HintWindowRight.png\"/>\r\n"
-                                        "<FlipImageHorizontal/>\r\n");
-    AddScript("HintWindowLeftTop.png", "<AutoImage name=\"HintWindowLeftTop\" autosize=\"true\">\r\n"
-                                       "<AddImage name=\"HintWindowRight.png\"/>\r\n"
-                                       "<FlipImageHorizontal/>\r\n"
-                                       "<FlipImageVertical/>\r\n");
+    AddScript("HintWindowLeft.png",
+              "<AutoImage name=\"HintWindowLeft\" autosize=\"true\">\r\n"
+              "<AddImage name=\"HintWindowRight.png\"/>\r\n"
+              "<FlipImageVertical/>\r\n");
+    AddScript("HintWindowRightTop.png",
+              "<AutoImage name=\"HintWindowRightTop\" autosize=\"true\">\r\n"
+              "<AddImage name=\"HintWindowRight.png\"/>\r\n"
+              "<FlipImageHorizontal/>\r\n");
+    AddScript("HintWindowLeftTop.png",
+              "<AutoImage name=\"HintWindowLeftTop\" autosize=\"true\">\r\n"
+              "<AddImage name=\"HintWindowRight.png\"/>\r\n"
+              "<FlipImageHorizontal/>\r\n"
+              "<FlipImageVertical/>\r\n");
     AddPacked("SkillDropSection.png", PaintSkillDropSection());
     AddPacked("SkillEconomy.png", PaintSkillEconomyStrip());
-    for (const char* n : {"Boxy.png", "Hum.png", "ChamShot.png", "ChamShotSmall.png", "SkillHum.png", "pauk_20.png",
-                          "pauk_big.png", "amulet.png", "sand_glass.png", "DropGrid.png", "DropBit.png",
-                          "LevelCursor.png", "ShadowSpot.png", "HintWindowRight.png", "HintWindowLeft.png",
-                          "HintWindowRightTop.png", "HintWindowLeftTop.png", "SkillDropSection.png",
-                          "SkillEconomy.png"})
+    for (const char* n :
+         {"Boxy.png", "Hum.png", "ChamShot.png", "ChamShotSmall.png", "SkillHum.png", "pauk_20.png", "pauk_big.png",
+          "amulet.png", "sand_glass.png", "DropGrid.png", "DropBit.png", "LevelCursor.png", "ShadowSpot.png",
+          "HintWindowRight.png", "HintWindowLeft.png", "HintWindowRightTop.png", "HintWindowLeftTop.png",
+          "SkillDropSection.png", "SkillEconomy.png"})
         AddSurface(n);
     for (const std::string& kind : DecorKinds()) {
         std::vector<TDecorFrame> frames = DecorFrames(kind);
@@ -243,8 +250,8 @@ void TContentBuild::BuildScenes() {
                     AddScript(f.Image, "<AutoImage name=\"" + BaseName(f.Image) + "\" autosize=\"true\">\r\n" +
                                            "<AddImage name=\"Quest" + l.Quest + ".png\" srcrect=\"" +
                                            std::to_string(f.SrcX) + " " + std::to_string(f.SrcY) + " " +
-                                           std::to_string(f.SrcX + f.W - 1) + " " +
-                                           std::to_string(f.SrcY + f.H - 1) + "\"/>\r\n");
+                                           std::to_string(f.SrcX + f.W - 1) + " " + std::to_string(f.SrcY + f.H - 1) +
+                                           "\"/>\r\n");
             }
         }
         std::string xml = SceneXml(sc, shapes_);
@@ -291,12 +298,28 @@ void TContentBuild::BuildEffectsAndAudio() {
 }
 
 std::vector<std::string> TContentBuild::ReferencedPictures() const {
-    std::vector<std::string> names = {
-        "GamePlay1.jpg", "cursor_line.png", "Boxy.png", "Hum.png", "ChamShot.png", "ChamShotSmall.png",
-        "pauk_20.png", "amulet.png", "sand_glass.png", "pauk_big.png", "DropGrid.png", "DropBit.png",
-        "LevelCursor.png", "Shadow.jpg", "ShadowSpot.png", "HintWindowRight.png", "HintWindowLeft.png",
-        "HintWindowRightTop.png", "HintWindowLeftTop.png", "SkillDropSection.png", "SkillHum.png",
-        "SkillEconomy.png"};
+    std::vector<std::string> names = {"GamePlay1.jpg",
+                                      "cursor_line.png",
+                                      "Boxy.png",
+                                      "Hum.png",
+                                      "ChamShot.png",
+                                      "ChamShotSmall.png",
+                                      "pauk_20.png",
+                                      "amulet.png",
+                                      "sand_glass.png",
+                                      "pauk_big.png",
+                                      "DropGrid.png",
+                                      "DropBit.png",
+                                      "LevelCursor.png",
+                                      "Shadow.jpg",
+                                      "ShadowSpot.png",
+                                      "HintWindowRight.png",
+                                      "HintWindowLeft.png",
+                                      "HintWindowRightTop.png",
+                                      "HintWindowLeftTop.png",
+                                      "SkillDropSection.png",
+                                      "SkillHum.png",
+                                      "SkillEconomy.png"};
     for (const TShape& s : shapes_) names.push_back(s.Picture);
 #ifdef FORGE_HAS_EFFECT_ART
     // The sparkle along a big piece's outline and the light points.
@@ -327,7 +350,8 @@ std::vector<std::string> TContentBuild::ReferencedPictures() const {
 std::string TContentBuild::GameParamsXml() const {
     TOrvParser doc;
     TOrvXMLTag* root = doc.AddTag("GamePlayParams");
-    auto add = [](TOrvXMLTag* parent, const char* name, std::initializer_list<std::pair<const char*, std::string>> attrs) {
+    auto add = [](TOrvXMLTag* parent, const char* name,
+                  std::initializer_list<std::pair<const char*, std::string>> attrs) {
         TOrvXMLTag* t = parent->AddTag(name);
         for (const auto& [k, v] : attrs) t->AddAttribute(k, v);
         return t;

@@ -36,9 +36,9 @@ bool InsideLayerCells(const TLayerSource& l, float sx, float sy) {
 
 struct TSolver {
     const std::vector<TShape>& shapes;
-    std::vector<int> order;     // usable shapes, biggest first
-    std::vector<int> level;     // remaining pieces per fragment index
-    std::vector<int> frags;     // the layer's fragments in lattice order
+    std::vector<int> order;  // usable shapes, biggest first
+    std::vector<int> level;  // remaining pieces per fragment index
+    std::vector<int> frags;  // the layer's fragments in lattice order
     std::vector<TPlacement> laid;
     long nodes = 0, limit = 0;
 
@@ -57,7 +57,10 @@ struct TSolver {
         if (++nodes > limit) return false;
         int first = -1;
         for (int f : frags)
-            if (level[size_t(f)] > 0) { first = f; break; }
+            if (level[size_t(f)] > 0) {
+                first = f;
+                break;
+            }
         if (first < 0) return true;
         TCell target = FragmentCell(first);
         int lvl = level[size_t(first)];
@@ -218,7 +221,8 @@ TCheckReport CheckContent(const TContentBuild& build) {
             for (size_t o = 0; o < li; ++o)
                 if (int n = OverlappingCells(sc.Layers[o], l))
                     r.Problems.push_back(lt + std::to_string(n) + " fragment(s) overlap layer " + sc.Layers[o].Name);
-            if (l.Fishes < 2 || l.MinBefore < 1) r.Problems.push_back(lt + "needs 2 to 4 extra fishes, coming after at least 1 piece");
+            if (l.Fishes < 2 || l.MinBefore < 1)
+                r.Problems.push_back(lt + "needs 2 to 4 extra fishes, coming after at least 1 piece");
             for (int b : l.Belts) {
                 const TBeltSource& belt = sc.Belts[size_t(b)];
                 int on = 0;
@@ -232,7 +236,8 @@ TCheckReport CheckContent(const TContentBuild& build) {
                     on += InsideLayerCells(l, p.X, p.Y);
                 }
                 if (on * 10 > int(belt.Path.size()))
-                    r.Problems.push_back(lt + "belt " + std::to_string(b) + " runs over the fragments for more than a tenth of its way");
+                    r.Problems.push_back(lt + "belt " + std::to_string(b) +
+                                         " runs over the fragments for more than a tenth of its way");
             }
         }
         TOrvXMLTag* beltTags = root->FindTag("Belts");
@@ -282,7 +287,7 @@ void WriteSheet(const TContentBuild& build, const std::string& path) {
     int rowH = 0;
     for (int h : heights) rowH = std::max(rowH, h);
     TCanvas sheet(cols * cellW + (cols + 1) * 10, rows * rowH + (rows + 1) * 10, Rgb(30, 28, 34));
-    static const TColor kLayerColours[] = {Rgb(255, 220, 90), Rgb(120, 230, 255), Rgb(255, 120, 180),
+    static const TColor kLayerColours[] = {Rgb(255, 220, 90),  Rgb(120, 230, 255), Rgb(255, 120, 180),
                                            Rgb(160, 255, 120), Rgb(220, 160, 255), Rgb(255, 160, 90)};
     for (size_t i = 0; i < scenes.size(); ++i) {
         const TSceneSource& sc = scenes[i];
@@ -293,20 +298,28 @@ void WriteSheet(const TContentBuild& build, const std::string& path) {
             const TLayerSource& l = sc.Layers[li];
             TColor col = kLayerColours[li % 6];
             float vx = l.ViewX() * k, vy = l.ViewY() * k;
-            pic.Polyline(TPolygon{{vx, vy}, {vx + kViewWidth * k, vy}, {vx + kViewWidth * k, vy + kViewHeight * k},
-                                  {vx, vy + kViewHeight * k}, {vx, vy}},
+            pic.Polyline(TPolygon{{vx, vy},
+                                  {vx + kViewWidth * k, vy},
+                                  {vx + kViewWidth * k, vy + kViewHeight * k},
+                                  {vx, vy + kViewHeight * k},
+                                  {vx, vy}},
                          1.0f, WithAlpha(col, 0.5f));
             for (const TCell& c : l.Cells) {
                 TPolygon poly = CellPolygon(c);
-                for (TPointF& p : poly) { p.X = (p.X + l.X) * k; p.Y = (p.Y + l.Y) * k; }
+                for (TPointF& p : poly) {
+                    p.X = (p.X + l.X) * k;
+                    p.Y = (p.Y + l.Y) * k;
+                }
                 TPolygon ring = poly;
                 ring.push_back(poly[0]);
                 pic.FillPolygon(poly, WithAlpha(col, c.Level > 1 ? 0.35f : 0.12f));
                 pic.Polyline(ring, 0.8f, WithAlpha(col, 0.7f));
             }
             for (const TFishSpot& f : FishSpots(l))
-                pic.FillPolygon(TPolygon{{f.PosX * k, f.PosY * k}, {(f.PosX + f.W) * k, f.PosY * k},
-                                         {(f.PosX + f.W) * k, (f.PosY + f.H) * k}, {f.PosX * k, (f.PosY + f.H) * k}},
+                pic.FillPolygon(TPolygon{{f.PosX * k, f.PosY * k},
+                                         {(f.PosX + f.W) * k, f.PosY * k},
+                                         {(f.PosX + f.W) * k, (f.PosY + f.H) * k},
+                                         {f.PosX * k, (f.PosY + f.H) * k}},
                                 WithAlpha(col, 0.55f));
             for (int b : l.Belts) {
                 TPolygon line;

@@ -4,13 +4,13 @@
 //   forge --data DIR --sheet FILE.png                         contact sheet of the scenes
 //   forge --data DIR --dump DIR                               every stored picture as a file
 #include <chrono>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "Forge.h"
-#include "Raster.h"
 #include "ForgeCheck.h"
+#include "Raster.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
 #include "render/PictureCodec.h"
@@ -18,8 +18,9 @@
 namespace {
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: forge --data DIR [--audio DIR] [--out DIR] [--stamp FILE] [--check] [--sheet FILE.png] [--dump DIR]\n");
+    std::fprintf(
+        stderr,
+        "usage: forge --data DIR [--audio DIR] [--out DIR] [--stamp FILE] [--check] [--sheet FILE.png] [--dump DIR]\n");
     return 2;
 }
 
@@ -41,7 +42,11 @@ void Dump(const forge::TContentBuild& build, const std::string& dir) {
             for (int32_t i = 0; i < out.Width * out.Height; ++i) out.Pixels[size_t(i) * 4 + 3] = a.Pixels[size_t(i)];
             SavePNGFile(dir + "/" + base + ".png", out);
             if (out.Width > 1400 || out.Height > 300) continue;
-            if (sx + out.Width > 1396) { sx = 4; sy += rowH + 4; rowH = 0; }
+            if (sx + out.Width > 1396) {
+                sx = 4;
+                sy += rowH + 4;
+                rowH = 0;
+            }
             if (sy + out.Height > 2396) continue;
             for (int32_t y = 0; y < out.Height; ++y)
                 for (int32_t x = 0; x < out.Width; ++x) {
@@ -70,11 +75,18 @@ int main(int argc, char** argv) {
             dest = argv[++i];
             return true;
         };
-        if (a == "--data" ? !value(data) : a == "--audio" ? !value(audio) : a == "--out" ? !value(out)
-            : a == "--stamp" ? !value(stamp) : a == "--sheet" ? !value(sheet) : a == "--dump" ? !value(dump) : false)
+        if (a == "--data"    ? !value(data)
+            : a == "--audio" ? !value(audio)
+            : a == "--out"   ? !value(out)
+            : a == "--stamp" ? !value(stamp)
+            : a == "--sheet" ? !value(sheet)
+            : a == "--dump"  ? !value(dump)
+                             : false)
             return Usage();
-        else if (a == "--check") check = true;
-        else if (a != "--data" && a != "--audio" && a != "--out" && a != "--stamp" && a != "--sheet" && a != "--dump") return Usage();
+        else if (a == "--check")
+            check = true;
+        else if (a != "--data" && a != "--audio" && a != "--out" && a != "--stamp" && a != "--sheet" && a != "--dump")
+            return Usage();
     }
     if (data.empty() || (out.empty() && !check && sheet.empty() && dump.empty())) return Usage();
     try {

@@ -82,9 +82,8 @@ void Pine(TCanvas& c, float x, float y, float hgt, TColor col) {
         float t = float(i) / 4.0f;
         float by = y - hgt * (0.15f + 0.2f * t), ty = y - hgt * (0.45f + 0.18f * t);
         float bw = w * (1 - 0.22f * t);
-        c.FillPolygon(TPolygon{{x - bw, by}, {x + bw, by}, {x, ty - hgt * 0.12f}}, [&](int px, int) {
-            return Scale(col, float(px) < x ? 1.12f : 0.85f);
-        });
+        c.FillPolygon(TPolygon{{x - bw, by}, {x + bw, by}, {x, ty - hgt * 0.12f}},
+                      [&](int px, int) { return Scale(col, float(px) < x ? 1.12f : 0.85f); });
     }
 }
 
@@ -115,8 +114,10 @@ void House(TCanvas& c, float x, float y, float w, float h, TColor wall, TColor r
     float d = w * 0.3f;
     c.FillPolygon(TPolygon{{x + w, y - h}, {x + w + d, y - h - d * 0.35f}, {x + w + d, y - d * 0.35f}, {x + w, y}},
                   Scale(wall, 0.62f));
-    c.FillPolygon(TPolygon{{x + w * 0.5f, y - h - w * 0.55f}, {x + w * 0.5f + d, y - h - w * 0.55f - d * 0.35f},
-                           {x + w + d + w * 0.12f, y - h - d * 0.35f}, {x + w + w * 0.12f, y - h}},
+    c.FillPolygon(TPolygon{{x + w * 0.5f, y - h - w * 0.55f},
+                           {x + w * 0.5f + d, y - h - w * 0.55f - d * 0.35f},
+                           {x + w + d + w * 0.12f, y - h - d * 0.35f},
+                           {x + w + w * 0.12f, y - h}},
                   Scale(roof, 0.7f));
     float over = w * 0.12f;
     c.FillPolygon(TPolygon{{x - over, y - h}, {x + w + over, y - h}, {x + w * 0.5f, y - h - w * 0.55f}},
@@ -128,9 +129,8 @@ void House(TCanvas& c, float x, float y, float w, float h, TColor wall, TColor r
         c.FillRect(int(wx), int(y - h * 0.7f), int(wx + 8), int(y - h * 0.7f + 10), [&](int, int) { return win; });
         if (lit) Glow(c, wx + 4, y - h * 0.7f + 5, 16, Rgb(255, 200, 110, 0.35f));
     }
-    c.FillRect(int(x + w * 0.5f - 5), int(y - 16), int(x + w * 0.5f + 5), int(y), [&](int, int) {
-        return lit ? Rgb(200, 150, 80) : Rgb(70, 50, 36);
-    });
+    c.FillRect(int(x + w * 0.5f - 5), int(y - 16), int(x + w * 0.5f + 5), int(y),
+               [&](int, int) { return lit ? Rgb(200, 150, 80) : Rgb(70, 50, 36); });
 }
 
 // Water below the horizon: the sky mirrored, broken by ripples that grow
@@ -170,7 +170,8 @@ void Grass(TCanvas& c, float top, TColor near, TColor far, uint32_t seed) {
     int w = c.Width(), h = c.Height();
     // The near ground rolls gently instead of ending in a ruled line.
     std::vector<float> edge(static_cast<size_t>(w));
-    for (int x = 0; x < w; ++x) edge[size_t(x)] = top + 14 * std::sin(x * 0.004f + float(seed)) + 22 * Fbm(x * 0.006f, 1.5f, 3, seed);
+    for (int x = 0; x < w; ++x)
+        edge[size_t(x)] = top + 14 * std::sin(x * 0.004f + float(seed)) + 22 * Fbm(x * 0.006f, 1.5f, 3, seed);
     c.FillRect(0, int(top) - 2, w, h, [&](int x, int y) {
         float cov = Clamp01(float(y) + 1 - edge[size_t(x)]);
         float t = Clamp01((float(y) - top) / (float(h) - top));
@@ -218,7 +219,8 @@ TCanvas Meadow(int w, int h) {
     RoundTree(c, w * 0.14f, h * 0.86f, 70, Rgb(70, 130, 50), 28);
     RoundTree(c, w * 0.86f, h * 0.80f, 60, Rgb(90, 140, 50), 29);
     RoundTree(c, w * 0.35f, h * 0.72f, 34, Rgb(80, 135, 60), 30);
-    Flowers(c, h * 0.72f, h * 0.98f, 420, {Rgb(250, 240, 120), Rgb(240, 120, 140), Rgb(255, 255, 255), Rgb(190, 140, 230)}, 31);
+    Flowers(c, h * 0.72f, h * 0.98f, 420,
+            {Rgb(250, 240, 120), Rgb(240, 120, 140), Rgb(255, 255, 255), Rgb(190, 140, 230)}, 31);
     return c;
 }
 
@@ -230,10 +232,10 @@ TCanvas Sea(int w, int h) {
     Ridge(c, horizon, 40, 0.005f, Rgb(120, 150, 180), Rgb(120, 150, 180), 42, 0.1f);
     Water(c, horizon, Rgb(30, 80, 120), Rgb(255, 255, 240), 43);
     // The cliff and the lighthouse on the right.
-    TPolygon cliff{{w * 0.55f, float(h)}, {w * 0.60f, h * 0.60f}, {w * 0.66f, h * 0.49f}, {w * 0.74f, h * 0.465f},
-                   {w * 1.0f, h * 0.44f}, {float(w), float(h)}};
-    TPolygon cap{{w * 0.64f, h * 0.51f}, {w * 0.66f, h * 0.485f}, {w * 0.74f, h * 0.46f}, {w * 1.0f, h * 0.435f},
-                 {w * 1.0f, h * 0.48f}, {w * 0.74f, h * 0.50f}};
+    TPolygon cliff{{w * 0.55f, float(h)},   {w * 0.60f, h * 0.60f}, {w * 0.66f, h * 0.49f},
+                   {w * 0.74f, h * 0.465f}, {w * 1.0f, h * 0.44f},  {float(w), float(h)}};
+    TPolygon cap{{w * 0.64f, h * 0.51f}, {w * 0.66f, h * 0.485f}, {w * 0.74f, h * 0.46f},
+                 {w * 1.0f, h * 0.435f}, {w * 1.0f, h * 0.48f},   {w * 0.74f, h * 0.50f}};
     c.FillPolygon(cliff, [&](int x, int y) {
         float n = Fbm(x * 0.02f, y * 0.02f, 5, 44);
         float strata = 0.5f + 0.5f * std::sin(y * 0.08f + n * 6);
@@ -252,10 +254,13 @@ TCanvas Sea(int w, int h) {
         TColor col = band ? Rgb(200, 50, 50) : Rgb(245, 240, 230);
         return Scale(col, 0.75f + 0.4f * Clamp01((lx + 6 - float(x)) / 30));
     });
-    c.FillRect(int(lx - 20), int(base - tall - 6), int(lx + 20), int(base - tall), [](int, int) { return Rgb(60, 50, 50); });
-    c.FillRect(int(lx - 12), int(base - tall - 30), int(lx + 12), int(base - tall - 6), [](int, int) { return Rgb(255, 240, 170); });
+    c.FillRect(int(lx - 20), int(base - tall - 6), int(lx + 20), int(base - tall),
+               [](int, int) { return Rgb(60, 50, 50); });
+    c.FillRect(int(lx - 12), int(base - tall - 30), int(lx + 12), int(base - tall - 6),
+               [](int, int) { return Rgb(255, 240, 170); });
     Glow(c, lx, base - tall - 18, 60, Rgb(255, 240, 180, 0.8f));
-    c.FillPolygon(TPolygon{{lx - 16, base - tall - 30}, {lx + 16, base - tall - 30}, {lx, base - tall - 52}}, Rgb(180, 40, 40));
+    c.FillPolygon(TPolygon{{lx - 16, base - tall - 30}, {lx + 16, base - tall - 30}, {lx, base - tall - 52}},
+                  Rgb(180, 40, 40));
     House(c, lx - 120, base + 4, 64, 40, Rgb(235, 230, 215), Rgb(150, 60, 50), false, 47);
     // A sailboat on the water.
     float bx = w * 0.30f, by = h * 0.66f;
@@ -292,7 +297,8 @@ TCanvas Village(int w, int h) {
         House(c, x, y, 60 * s, 44 * s, kWalls[i % 4], kRoofs[(i / 2) % 4], false, 68 + uint32_t(i));
     }
     float cx = w * 0.5f, cy = h * 0.76f;
-    c.FillRect(int(cx - 30), int(cy - 90), int(cx + 30), int(cy), [](int x, int) { return Scale(Rgb(240, 236, 226), x % 60 < 30 ? 1.0f : 0.85f); });
+    c.FillRect(int(cx - 30), int(cy - 90), int(cx + 30), int(cy),
+               [](int x, int) { return Scale(Rgb(240, 236, 226), x % 60 < 30 ? 1.0f : 0.85f); });
     c.FillPolygon(TPolygon{{cx - 24, cy - 90}, {cx + 24, cy - 90}, {cx, cy - 190}}, Rgb(60, 70, 90));
     c.SoftDisc(cx, cy - 60, 9, 1, Rgb(80, 70, 60));
     House(c, cx + 30, cy, 90, 60, Rgb(240, 236, 226), Rgb(150, 60, 40), false, 80);
@@ -337,7 +343,8 @@ TCanvas Night(int w, int h) {
     }
     // A tower with a clock face.
     float tx = w * 0.3f, ty = h * 0.72f;
-    c.FillRect(int(tx - 24), int(ty - 240), int(tx + 24), int(ty), [](int x, int) { return Scale(Rgb(54, 50, 74), x % 48 < 24 ? 1.0f : 0.8f); });
+    c.FillRect(int(tx - 24), int(ty - 240), int(tx + 24), int(ty),
+               [](int x, int) { return Scale(Rgb(54, 50, 74), x % 48 < 24 ? 1.0f : 0.8f); });
     c.FillPolygon(TPolygon{{tx - 30, ty - 240}, {tx + 30, ty - 240}, {tx, ty - 310}}, Rgb(34, 30, 50));
     c.SoftDisc(tx, ty - 200, 16, 1, Rgb(255, 230, 160));
     Glow(c, tx, ty - 200, 50, Rgb(255, 220, 150, 0.4f));
@@ -357,7 +364,8 @@ TCanvas Garden(int w, int h) {
                   Rgb(60, 120, 60), 124 + uint32_t(i));
     Grass(c, h * 0.34f, Rgb(80, 160, 60), Rgb(120, 170, 90), 125);
     // Flowers first: the path, the pond and the arbour lie over them.
-    Flowers(c, h * 0.45f, h, 900, {Rgb(240, 80, 100), Rgb(250, 220, 90), Rgb(160, 110, 230), Rgb(255, 255, 255), Rgb(250, 150, 60)}, 130);
+    Flowers(c, h * 0.45f, h, 900,
+            {Rgb(240, 80, 100), Rgb(250, 220, 90), Rgb(160, 110, 230), Rgb(255, 255, 255), Rgb(250, 150, 60)}, 130);
     // A gravel path sweeping to the front.
     TPolygon path;
     for (int i = 0; i <= 30; ++i) {
@@ -388,7 +396,9 @@ TCanvas Garden(int w, int h) {
     }
     // A rose arbour on the right.
     float ax = w * 0.78f, ay = h * 0.7f;
-    for (int i = 0; i < 2; ++i) c.FillRect(int(ax - 80 + i * 150), int(ay - 200), int(ax - 68 + i * 150), int(ay), [](int, int) { return Rgb(240, 236, 226); });
+    for (int i = 0; i < 2; ++i)
+        c.FillRect(int(ax - 80 + i * 150), int(ay - 200), int(ax - 68 + i * 150), int(ay),
+                   [](int, int) { return Rgb(240, 236, 226); });
     TPolygon arch;
     for (int i = 0; i <= 30; ++i) {
         float a = kPi + kPi * float(i) / 30.0f;
@@ -398,8 +408,12 @@ TCanvas Garden(int w, int h) {
     for (int i = 0; i < 160; ++i) {
         float t = Hash01(i, 1, 129);
         float a = kPi + kPi * t;
-        float x = ax + std::cos(a) * 75 + (Hash01(i, 2, 129) - 0.5f) * 24, y = ay - 200 + std::sin(a) * 50 + (Hash01(i, 3, 129) - 0.5f) * 24;
-        if (i % 2) { x = ax - 74 + (i % 4 == 1 ? 0 : 150) + (Hash01(i, 4, 129) - 0.5f) * 20; y = ay - 200 + 200 * Hash01(i, 5, 129); }
+        float x = ax + std::cos(a) * 75 + (Hash01(i, 2, 129) - 0.5f) * 24,
+              y = ay - 200 + std::sin(a) * 50 + (Hash01(i, 3, 129) - 0.5f) * 24;
+        if (i % 2) {
+            x = ax - 74 + (i % 4 == 1 ? 0 : 150) + (Hash01(i, 4, 129) - 0.5f) * 20;
+            y = ay - 200 + 200 * Hash01(i, 5, 129);
+        }
         c.SoftDisc(x, y, 5, 1, Rgb(70, 130, 60));
         if (i % 3 == 0) c.SoftDisc(x, y, 4, 1, Hash01(i, 6, 129) < 0.5f ? Rgb(220, 60, 90) : Rgb(250, 170, 190));
     }

@@ -16,12 +16,18 @@ namespace {
 bool InsideKind(int kind, float u, float v) {
     const float s = float(kCellSize);
     switch (kind) {
-    case ckSquare: return true;
-    case ckTopLeft: return u + v < s;
-    case ckTopRight: return u >= v;
-    case ckBottomRight: return u + v >= s;
-    case ckBottomLeft: return u < v;
-    default: return false;
+        case ckSquare:
+            return true;
+        case ckTopLeft:
+            return u + v < s;
+        case ckTopRight:
+            return u >= v;
+        case ckBottomRight:
+            return u + v >= s;
+        case ckBottomLeft:
+            return u < v;
+        default:
+            return false;
     }
 }
 
@@ -73,8 +79,10 @@ void SplitEdges(const std::vector<TCell>& cells, std::vector<TEdge>& outer, std:
             float dx = b.X - a.X, dy = b.Y - a.Y, len = std::hypot(dx, dy);
             // Clockwise on screen: the outside lies to the left of a->b.
             TEdge e{a, b, TPointF{dy / len, -dx / len}};
-            if (count[key(a, b)] == 1) outer.push_back(e);
-            else if (a.X < b.X || (a.X == b.X && a.Y < b.Y)) inner.push_back(e);
+            if (count[key(a, b)] == 1)
+                outer.push_back(e);
+            else if (a.X < b.X || (a.X == b.X && a.Y < b.Y))
+                inner.push_back(e);
         }
     }
 }
@@ -92,9 +100,12 @@ TColor PieceBase(const TShape& shape) {
     for (char c : shape.Family) h = h * 131u + uint8_t(c);
     float v = float(h % 1000) / 1000.0f;
     switch (shape.Size) {
-    case 0: return Mix(Rgb(236, 170, 62), Rgb(226, 120, 58), v);   // amber to apricot
-    case 1: return Mix(Rgb(58, 170, 160), Rgb(70, 132, 200), v);   // jade to lake blue
-    default: return Mix(Rgb(160, 86, 190), Rgb(204, 78, 120), v);  // violet to rose
+        case 0:
+            return Mix(Rgb(236, 170, 62), Rgb(226, 120, 58), v);  // amber to apricot
+        case 1:
+            return Mix(Rgb(58, 170, 160), Rgb(70, 132, 200), v);  // jade to lake blue
+        default:
+            return Mix(Rgb(160, 86, 190), Rgb(204, 78, 120), v);  // violet to rose
     }
 }
 
@@ -126,7 +137,10 @@ TCanvas PaintShape(const TShape& shape, int shapeIndex) {
             TPointF nrm{0, 0};
             for (const TEdge& e : outer) {
                 float d = SegmentDistance(p, e.A, e.B);
-                if (d < best) { best = d; nrm = e.Normal; }
+                if (d < best) {
+                    best = d;
+                    nrm = e.Normal;
+                }
             }
             if (best < bevel) {
                 float t = 1.0f - best / bevel;
@@ -164,15 +178,19 @@ TCanvas PaintFragOreol(int kind) {
     TCanvas c(size, size);
     TCell cell{0, 0, kind, 1};
     TPolygon poly = CellPolygon(cell);
-    for (TPointF& p : poly) { p.X += pad; p.Y += pad; }
+    for (TPointF& p : poly) {
+        p.X += pad;
+        p.Y += pad;
+    }
     TColor glow = Rgb(255, 232, 160);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             TPointF p{x + 0.5f, y + 0.5f};
             float d = 1e9f;
-            for (size_t i = 0; i < poly.size(); ++i) d = std::min(d, SegmentDistance(p, poly[i], poly[(i + 1) % poly.size()]));
-            bool inside = InsideKind(kind, p.X - pad, p.Y - pad) && p.X >= pad && p.Y >= pad &&
-                          p.X < pad + kCellSize && p.Y < pad + kCellSize;
+            for (size_t i = 0; i < poly.size(); ++i)
+                d = std::min(d, SegmentDistance(p, poly[i], poly[(i + 1) % poly.size()]));
+            bool inside = InsideKind(kind, p.X - pad, p.Y - pad) && p.X >= pad && p.Y >= pad && p.X < pad + kCellSize &&
+                          p.Y < pad + kCellSize;
             float a = inside ? 0.85f * std::exp(-(d * d) / 6.0f) + 0.10f : 0.75f * std::exp(-(d * d) / 14.0f);
             c.At(x, y) = WithAlpha(glow, Clamp01(a));
         }
@@ -191,7 +209,10 @@ TCanvas PaintFragLevel(int kind, int level) {
     });
     // Pips in the middle of the cell: one per piece still to come.
     float cx = 0, cy = 0;
-    for (const TPointF& p : poly) { cx += p.X; cy += p.Y; }
+    for (const TPointF& p : poly) {
+        cx += p.X;
+        cy += p.Y;
+    }
     cx /= float(poly.size());
     cy /= float(poly.size());
     for (int i = 0; i < level; ++i) {
@@ -206,25 +227,25 @@ TCanvas PaintBeltPart(int variant) {
     TCanvas c(s, s);
     float m = s / 2.0f;
     switch (variant) {
-    case 1:  // brass bead
-        c.SoftDisc(m + 1, m + 2, 9.5f, 2.5f, Rgb(0, 0, 0, 0.35f));
-        c.SoftDisc(m, m, 9.0f, 1.0f, Rgb(150, 100, 30));
-        c.SoftDisc(m - 1, m - 1, 7.0f, 2.0f, Rgb(214, 170, 70));
-        c.SoftDisc(m - 3, m - 3.5f, 2.6f, 1.5f, Rgb(255, 246, 200, 0.9f));
-        break;
-    case 2:  // wooden peg
-        c.SoftDisc(m + 1, m + 2, 8.5f, 2.5f, Rgb(0, 0, 0, 0.35f));
-        c.SoftDisc(m, m, 8.0f, 1.0f, Rgb(96, 60, 34));
-        c.SoftDisc(m, m, 6.0f, 1.0f, Rgb(150, 102, 60));
-        c.SoftDisc(m, m, 3.0f, 1.0f, Rgb(120, 80, 44));
-        c.SoftDisc(m - 2.5f, m - 3, 2.0f, 1.5f, Rgb(230, 200, 160, 0.6f));
-        break;
-    default:  // silver pearl
-        c.SoftDisc(m + 1, m + 2, 8.5f, 2.5f, Rgb(0, 0, 0, 0.35f));
-        c.SoftDisc(m, m, 8.0f, 1.0f, Rgb(120, 130, 150));
-        c.SoftDisc(m - 1, m - 1, 6.5f, 2.0f, Rgb(200, 210, 228));
-        c.SoftDisc(m - 3, m - 3.5f, 2.4f, 1.5f, Rgb(255, 255, 255, 0.95f));
-        break;
+        case 1:  // brass bead
+            c.SoftDisc(m + 1, m + 2, 9.5f, 2.5f, Rgb(0, 0, 0, 0.35f));
+            c.SoftDisc(m, m, 9.0f, 1.0f, Rgb(150, 100, 30));
+            c.SoftDisc(m - 1, m - 1, 7.0f, 2.0f, Rgb(214, 170, 70));
+            c.SoftDisc(m - 3, m - 3.5f, 2.6f, 1.5f, Rgb(255, 246, 200, 0.9f));
+            break;
+        case 2:  // wooden peg
+            c.SoftDisc(m + 1, m + 2, 8.5f, 2.5f, Rgb(0, 0, 0, 0.35f));
+            c.SoftDisc(m, m, 8.0f, 1.0f, Rgb(96, 60, 34));
+            c.SoftDisc(m, m, 6.0f, 1.0f, Rgb(150, 102, 60));
+            c.SoftDisc(m, m, 3.0f, 1.0f, Rgb(120, 80, 44));
+            c.SoftDisc(m - 2.5f, m - 3, 2.0f, 1.5f, Rgb(230, 200, 160, 0.6f));
+            break;
+        default:  // silver pearl
+            c.SoftDisc(m + 1, m + 2, 8.5f, 2.5f, Rgb(0, 0, 0, 0.35f));
+            c.SoftDisc(m, m, 8.0f, 1.0f, Rgb(120, 130, 150));
+            c.SoftDisc(m - 1, m - 1, 6.5f, 2.0f, Rgb(200, 210, 228));
+            c.SoftDisc(m - 3, m - 3.5f, 2.4f, 1.5f, Rgb(255, 255, 255, 0.95f));
+            break;
     }
     return c;
 }

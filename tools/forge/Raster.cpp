@@ -47,8 +47,7 @@ float Fbm(float x, float y, int octaves, uint32_t seed) {
 }
 
 TCanvas::TCanvas(int width, int height, TColor fill)
-    : w_(std::max(width, 1)), h_(std::max(height, 1)),
-      px_(size_t(w_) * size_t(h_), fill), cov_(size_t(w_) + 2, 0.0f) {}
+    : w_(std::max(width, 1)), h_(std::max(height, 1)), px_(size_t(w_) * size_t(h_), fill), cov_(size_t(w_) + 2, 0.0f) {}
 
 void TCanvas::Blend(int x, int y, const TColor& c, float k) {
     if (!Inside(x, y)) return;
@@ -115,7 +114,11 @@ void TCanvas::Blur(int radius, int passes) {
     if (radius <= 0) return;
     // Premultiply so transparent pixels do not darken the result.
     std::vector<TColor> tmp(px_.size());
-    for (auto& p : px_) { p.R *= p.A; p.G *= p.A; p.B *= p.A; }
+    for (auto& p : px_) {
+        p.R *= p.A;
+        p.G *= p.A;
+        p.B *= p.A;
+    }
     auto pass = [&](bool horizontal) {
         int n = horizontal ? w_ : h_, m = horizontal ? h_ : w_;
         float inv = 1.0f / float(2 * radius + 1);
@@ -127,15 +130,20 @@ void TCanvas::Blur(int radius, int passes) {
             TColor acc{0, 0, 0, 0};
             for (int i = -radius; i <= radius; ++i) {
                 const TColor& c = at(i);
-                acc.R += c.R; acc.G += c.G; acc.B += c.B; acc.A += c.A;
+                acc.R += c.R;
+                acc.G += c.G;
+                acc.B += c.B;
+                acc.A += c.A;
             }
             for (int i = 0; i < n; ++i) {
                 size_t idx = horizontal ? size_t(j) * w_ + i : size_t(i) * w_ + j;
                 tmp[idx] = TColor{acc.R * inv, acc.G * inv, acc.B * inv, acc.A * inv};
                 const TColor& add = at(i + radius + 1);
                 const TColor& sub = at(i - radius);
-                acc.R += add.R - sub.R; acc.G += add.G - sub.G;
-                acc.B += add.B - sub.B; acc.A += add.A - sub.A;
+                acc.R += add.R - sub.R;
+                acc.G += add.G - sub.G;
+                acc.B += add.B - sub.B;
+                acc.A += add.A - sub.A;
             }
         }
         px_.swap(tmp);
@@ -145,7 +153,11 @@ void TCanvas::Blur(int radius, int passes) {
         pass(false);
     }
     for (auto& p : px_) {
-        if (p.A > 1e-6f) { p.R /= p.A; p.G /= p.A; p.B /= p.A; }
+        if (p.A > 1e-6f) {
+            p.R /= p.A;
+            p.G /= p.A;
+            p.B /= p.A;
+        }
         p.A = Clamp01(p.A);
     }
 }
@@ -170,7 +182,10 @@ TCanvas TCanvas::Downscale(int w, int h) const {
             for (int y = ya; y < yb && y < h_; ++y)
                 for (int x = xa; x < xb && x < w_; ++x) {
                     const TColor& c = At(x, y);
-                    r += c.R * c.A; g += c.G * c.A; b += c.B * c.A; a += c.A;
+                    r += c.R * c.A;
+                    g += c.G * c.A;
+                    b += c.B * c.A;
+                    a += c.A;
                     ++n;
                 }
             if (n == 0 || a <= 1e-9) continue;
@@ -196,11 +211,15 @@ void TCanvas::BleedColour(int passes) {
                         if (!Inside(x + dx, y + dy)) continue;
                         size_t j = size_t(y + dy) * w_ + x + dx;
                         if (!known[j]) continue;
-                        r += px_[j].R; g += px_[j].G; b += px_[j].B;
+                        r += px_[j].R;
+                        g += px_[j].G;
+                        b += px_[j].B;
                         ++n;
                     }
                 if (n == 0) continue;
-                px_[i].R = r / n; px_[i].G = g / n; px_[i].B = b / n;
+                px_[i].R = r / n;
+                px_[i].G = g / n;
+                px_[i].B = b / n;
                 next[i] = 1;
             }
         known.swap(next);

@@ -21,12 +21,18 @@ inline TColor Rgb(int r, int g, int b, float a = 1.0f) {
     return TColor{r / 255.0f, g / 255.0f, b / 255.0f, a};
 }
 inline TColor Mix(const TColor& a, const TColor& b, float t) {
-    return TColor{a.R + (b.R - a.R) * t, a.G + (b.G - a.G) * t, a.B + (b.B - a.B) * t,
-                  a.A + (b.A - a.A) * t};
+    return TColor{a.R + (b.R - a.R) * t, a.G + (b.G - a.G) * t, a.B + (b.B - a.B) * t, a.A + (b.A - a.A) * t};
 }
-inline TColor Scale(const TColor& c, float k) { return TColor{c.R * k, c.G * k, c.B * k, c.A}; }
-inline TColor WithAlpha(TColor c, float a) { c.A = a; return c; }
-inline float Clamp01(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
+inline TColor Scale(const TColor& c, float k) {
+    return TColor{c.R * k, c.G * k, c.B * k, c.A};
+}
+inline TColor WithAlpha(TColor c, float a) {
+    c.A = a;
+    return c;
+}
+inline float Clamp01(float v) {
+    return v < 0 ? 0 : (v > 1 ? 1 : v);
+}
 inline float SmoothStep(float e0, float e1, float x) {
     float t = Clamp01((x - e0) / (e1 - e0));
     return t * t * (3 - 2 * t);
@@ -61,7 +67,7 @@ public:
     // Fills a polygon (even-odd rule) anti-aliased; paint(x, y) gives the
     // colour of each covered pixel (pixel centre x + 0.5, y + 0.5).
     template <class Paint>
-        requires std::is_invocable_v<Paint, int, int>
+    requires std::is_invocable_v<Paint, int, int>
     void FillPolygon(const TPolygon& poly, Paint&& paint);
     void FillPolygon(const TPolygon& poly, const TColor& c) {
         FillPolygon(poly, [&](int, int) { return c; });
@@ -117,7 +123,7 @@ void TCanvas::FillRect(int x0, int y0, int x1, int y1, Paint&& paint) {
 }
 
 template <class Paint>
-    requires std::is_invocable_v<Paint, int, int>
+requires std::is_invocable_v<Paint, int, int>
 void TCanvas::FillPolygon(const TPolygon& poly, Paint&& paint) {
     if (poly.size() < 3) return;
     float minY = poly[0].Y, maxY = poly[0].Y, minX = poly[0].X, maxX = poly[0].X;

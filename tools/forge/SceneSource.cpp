@@ -80,12 +80,21 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
             continue;
         }
         if (!layer) {
-            if (key == "title") scene.Title = Trim(line.substr(5));
-            else if (key == "painting") ls >> scene.Painting;
-            else if (key == "size") { int v[2]; needInts(v, 2); scene.Width = v[0]; scene.Height = v[1]; }
-            else if (key == "music") ls >> scene.Music;
-            else if (key == "bonus") { if (!(ls >> scene.Bonus)) fail("bonus needs a number"); }
-            else if (key == "bonusweights") needInts(scene.BonusWeights, 4);
+            if (key == "title")
+                scene.Title = Trim(line.substr(5));
+            else if (key == "painting")
+                ls >> scene.Painting;
+            else if (key == "size") {
+                int v[2];
+                needInts(v, 2);
+                scene.Width = v[0];
+                scene.Height = v[1];
+            } else if (key == "music")
+                ls >> scene.Music;
+            else if (key == "bonus") {
+                if (!(ls >> scene.Bonus)) fail("bonus needs a number");
+            } else if (key == "bonusweights")
+                needInts(scene.BonusWeights, 4);
             else if (key == "weight") {
                 std::string name;
                 int w = 0;
@@ -96,16 +105,29 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
                 if (!(ls >> d.Kind >> d.X >> d.Y >> d.Layer)) fail("decor needs a kind, x, y and a layer");
                 if (DecorFrames(d.Kind).empty()) fail("unknown decoration " + d.Kind);
                 scene.Decor.push_back(d);
-            } else fail("unknown scene key " + key);
+            } else
+                fail("unknown scene key " + key);
             continue;
         }
-        if (key == "at") { int v[2]; needInts(v, 2); layer->X = v[0]; layer->Y = v[1]; }
-        else if (key == "view") { int v[2]; needInts(v, 2); layer->ShX = v[0]; layer->ShY = v[1]; layer->HasView = true; }
-        else if (key == "quest") ls >> layer->Quest;
+        if (key == "at") {
+            int v[2];
+            needInts(v, 2);
+            layer->X = v[0];
+            layer->Y = v[1];
+        } else if (key == "view") {
+            int v[2];
+            needInts(v, 2);
+            layer->ShX = v[0];
+            layer->ShY = v[1];
+            layer->HasView = true;
+        } else if (key == "quest")
+            ls >> layer->Quest;
         else if (key == "fishes") {
             int v[3];
             needInts(v, 3);
-            layer->Fishes = v[0]; layer->MinBefore = v[1]; layer->MaxBefore = v[2];
+            layer->Fishes = v[0];
+            layer->MinBefore = v[1];
+            layer->MaxBefore = v[2];
             if (v[0] < 0 || v[0] > 4 || v[1] < 0 || v[2] < v[1]) fail("fishes: count 0..4 and min <= max");
         } else if (key == "artefact") {
             std::string first;
@@ -116,8 +138,7 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
                 std::istringstream num(line.substr(key.size()));
                 if (!(num >> layer->ArtX >> layer->ArtY)) fail("artefact needs x y or auto");
             }
-        }
-        else if (key == "belt") {
+        } else if (key == "belt") {
             TBeltSource b;
             std::string colon, pt;
             if (!(ls >> b.Speed >> b.PartImage >> colon) || colon != ":" || b.Speed <= 0 || b.Speed > 1000)
@@ -138,7 +159,10 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
             while (std::getline(in, raw)) {
                 ++lineNo;
                 std::string r = Trim(raw);
-                if (r == "end") { ended = true; break; }
+                if (r == "end") {
+                    ended = true;
+                    break;
+                }
                 rows.push_back(r);
             }
             if (!ended) fail("map without end");
@@ -147,7 +171,8 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
                 layer->Cols = std::max(layer->Cols, c.Col + 1);
                 layer->Rows = std::max(layer->Rows, c.Row + 1);
             }
-        } else fail("unknown layer key " + key);
+        } else
+            fail("unknown layer key " + key);
     }
     lineNo = 0;
     if (scene.Width < kViewWidth || scene.Height < kViewHeight) fail("scene smaller than the view");

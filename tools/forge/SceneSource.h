@@ -45,7 +45,7 @@ inline constexpr int kMaxSceneSide = 4096;
 inline constexpr int kTrackSpacing = 30;
 
 struct TBeltSource {
-    int Speed = 10;                  // pixels per second
+    int Speed = 10;  // pixels per second
     std::string PartImage;
     std::vector<TPointF> WayPoints;  // view coordinates, as written
     std::vector<TPointF> Path;       // scene coordinates, the polyline driven

@@ -20,7 +20,9 @@ const int kCornerY[4] = {0, 0, 1, 1};
 const std::vector<int> kKindCorners[kKindCount + 1] = {
     {}, {cTL, cTR, cBR, cBL}, {cTL, cTR, cBL}, {cTL, cTR, cBR}, {cTR, cBR, cBL}, {cTL, cBR, cBL}};
 
-void PutU8(std::vector<uint8_t>& b, size_t at, uint8_t v) { b[at] = v; }
+void PutU8(std::vector<uint8_t>& b, size_t at, uint8_t v) {
+    b[at] = v;
+}
 void PutI16(std::vector<uint8_t>& b, size_t at, int v) {
     uint16_t u = uint16_t(int16_t(v));
     b[at] = uint8_t(u);
@@ -43,7 +45,9 @@ std::string Trim(const std::string& s) {
     return s.substr(a, b - a + 1);
 }
 
-int TurnKind(int kind) { return kind == ckSquare ? ckSquare : (kind == ckBottomLeft ? ckTopLeft : kind + 1); }
+int TurnKind(int kind) {
+    return kind == ckSquare ? ckSquare : (kind == ckBottomLeft ? ckTopLeft : kind + 1);
+}
 
 }  // namespace
 
@@ -52,23 +56,44 @@ std::vector<TCell> ParseCellMap(const std::vector<std::string>& rows, const std:
     for (size_t r = 0; r < rows.size(); ++r) {
         for (size_t c = 0; c < rows[r].size(); ++c) {
             char ch = rows[r][c];
-            auto add = [&](int kind, int level) {
-                cells.push_back(TCell{int(c), int(r), kind, level});
-            };
+            auto add = [&](int kind, int level) { cells.push_back(TCell{int(c), int(r), kind, level}); };
             switch (ch) {
-            case '.': case ' ': case '\r': break;
-            case '#': add(ckSquare, 1); break;
-            case '2': add(ckSquare, 2); break;
-            case '3': add(ckSquare, 3); break;
-            case 'F': add(ckTopLeft, 1); break;
-            case '7': add(ckTopRight, 1); break;
-            case 'J': add(ckBottomRight, 1); break;
-            case 'L': add(ckBottomLeft, 1); break;
-            case 'X': add(ckTopLeft, 1); add(ckBottomRight, 1); break;
-            case 'Z': add(ckTopRight, 1); add(ckBottomLeft, 1); break;
-            default:
-                throw OrvException(where + ": unknown map character '" + std::string(1, ch) + "' in row " +
-                                   std::to_string(r + 1));
+                case '.':
+                case ' ':
+                case '\r':
+                    break;
+                case '#':
+                    add(ckSquare, 1);
+                    break;
+                case '2':
+                    add(ckSquare, 2);
+                    break;
+                case '3':
+                    add(ckSquare, 3);
+                    break;
+                case 'F':
+                    add(ckTopLeft, 1);
+                    break;
+                case '7':
+                    add(ckTopRight, 1);
+                    break;
+                case 'J':
+                    add(ckBottomRight, 1);
+                    break;
+                case 'L':
+                    add(ckBottomLeft, 1);
+                    break;
+                case 'X':
+                    add(ckTopLeft, 1);
+                    add(ckBottomRight, 1);
+                    break;
+                case 'Z':
+                    add(ckTopRight, 1);
+                    add(ckBottomLeft, 1);
+                    break;
+                default:
+                    throw OrvException(where + ": unknown map character '" + std::string(1, ch) + "' in row " +
+                                       std::to_string(r + 1));
             }
         }
     }
@@ -84,11 +109,17 @@ TPolygon CellPolygon(const TCell& cell) {
     return poly;
 }
 
-int PointIndex(int col, int row) { return row * (kGridCols + 1) + col; }
+int PointIndex(int col, int row) {
+    return row * (kGridCols + 1) + col;
+}
 
-int FragmentIndex(const TCell& cell) { return ((cell.Row * kGridCols) + cell.Col) * kKindCount + cell.Kind - 1; }
+int FragmentIndex(const TCell& cell) {
+    return ((cell.Row * kGridCols) + cell.Col) * kKindCount + cell.Kind - 1;
+}
 
-int FragmentCount() { return kGridCols * kGridRows * kKindCount; }
+int FragmentCount() {
+    return kGridCols * kGridRows * kKindCount;
+}
 
 TCell FragmentCell(int index) {
     if (index < 0 || index >= FragmentCount()) return TCell{0, 0, 0, 1};
@@ -179,10 +210,14 @@ std::vector<TShape> ParseShapes(const std::string& text) {
         int size = 0, score = 0;
         while (head >> key) {
             int v = 0;
-            if (!(head >> v)) throw OrvException("shapes line " + std::to_string(lineNo) + ": " + key + " needs a number");
-            if (key == "size") size = v;
-            else if (key == "score") score = v;
-            else throw OrvException("shapes line " + std::to_string(lineNo) + ": unknown key " + key);
+            if (!(head >> v))
+                throw OrvException("shapes line " + std::to_string(lineNo) + ": " + key + " needs a number");
+            if (key == "size")
+                size = v;
+            else if (key == "score")
+                score = v;
+            else
+                throw OrvException("shapes line " + std::to_string(lineNo) + ": unknown key " + key);
         }
         if (size < 0 || size > 2) throw OrvException("shape " + name + ": size must be 0, 1 or 2");
         std::vector<std::string> rows;
@@ -190,7 +225,10 @@ std::vector<TShape> ParseShapes(const std::string& text) {
         while (std::getline(in, line)) {
             ++lineNo;
             std::string r = Trim(line);
-            if (r == "end") { ended = true; break; }
+            if (r == "end") {
+                ended = true;
+                break;
+            }
             if (!r.empty() && r[0] == ';') continue;
             rows.push_back(r);
         }

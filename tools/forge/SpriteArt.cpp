@@ -65,7 +65,8 @@ void DrawSpider(TCanvas& c, float cx, float cy, float s, float phase, TColor bod
             float swing = 0.28f * std::sin(2 * kPi * phase + float(i) * 1.7f + (side > 0 ? kPi : 0));
             float a = kPi / 2 - side * (kPi / 2) + side * (-0.9f + 0.55f * float(i) + swing);
             float kx = cx + std::cos(a) * s * 0.55f, ky = cy + std::sin(a) * s * 0.55f - s * 0.05f;
-            float ex = cx + std::cos(a + side * 0.35f) * s * 0.95f, ey = cy + std::sin(a + side * 0.35f) * s * 0.95f + s * 0.12f;
+            float ex = cx + std::cos(a + side * 0.35f) * s * 0.95f,
+                  ey = cy + std::sin(a + side * 0.35f) * s * 0.95f + s * 0.12f;
             c.Line(cx, cy, kx, ky, s * 0.07f, leg);
             c.Line(kx, ky, ex, ey, s * 0.055f, leg);
         }
@@ -116,8 +117,8 @@ TCanvas PaintGameFrame() {
         });
         c.FillPolygon(RoundRect(x0 + 4.0f, y0 + 4.0f, x1 - 4.0f, y1 - 4.0f, 4), Rgb(40, 26, 16, 0.85f));
     };
-    plate(670, 14, 790, 70);    // score
-    plate(670, 82, 790, 126);   // level
+    plate(670, 14, 790, 70);   // score
+    plate(670, 82, 790, 126);  // level
     // Button wells.
     for (int i = 0; i < 5; ++i) {
         int y = 150 + i * 52;
@@ -166,13 +167,17 @@ TCanvas PaintCursorStrip() {
     TCanvas c(fw * frames, h);
     for (int f = 0; f < frames; ++f) {
         float ox = float(f * fw);
-        TPolygon arrow{{ox + 1, 1}, {ox + 1, 27}, {ox + 8, 21}, {ox + 13, 32}, {ox + 18, 30}, {ox + 13, 19}, {ox + 22, 19}};
+        TPolygon arrow{{ox + 1, 1},   {ox + 1, 27},  {ox + 8, 21}, {ox + 13, 32},
+                       {ox + 18, 30}, {ox + 13, 19}, {ox + 22, 19}};
         TPolygon shadow = arrow;
-        for (TPointF& p : shadow) { p.X += 2; p.Y += 2; }
+        for (TPointF& p : shadow) {
+            p.X += 2;
+            p.Y += 2;
+        }
         c.FillPolygon(shadow, Rgb(0, 0, 0, 0.4f));
         c.FillPolygon(arrow, Rgb(60, 34, 16));
-        TPolygon inner{{ox + 3, 5}, {ox + 3, 22.5f}, {ox + 8.5f, 17.5f}, {ox + 13.5f, 28.5f}, {ox + 15.5f, 27.8f},
-                       {ox + 10.8f, 17.2f}, {ox + 17.5f, 17.2f}};
+        TPolygon inner{{ox + 3, 5},         {ox + 3, 22.5f},     {ox + 8.5f, 17.5f}, {ox + 13.5f, 28.5f},
+                       {ox + 15.5f, 27.8f}, {ox + 10.8f, 17.2f}, {ox + 17.5f, 17.2f}};
         float phase = float(f) / float(frames);
         c.FillPolygon(inner, [&](int x, int y) {
             // A band of light runs down the arrow once per loop.
@@ -182,7 +187,8 @@ TCanvas PaintCursorStrip() {
         });
         // A twinkle at the tip.
         float tw = 0.5f + 0.5f * std::sin(2 * kPi * phase);
-        c.FillPolygon(Star(ox + 3, 3, 6.0f * tw + 1.0f, 1.2f, 4, 2 * kPi * phase * 0.25f), Rgb(255, 255, 230, 0.85f * tw));
+        c.FillPolygon(Star(ox + 3, 3, 6.0f * tw + 1.0f, 1.2f, 4, 2 * kPi * phase * 0.25f),
+                      Rgb(255, 255, 230, 0.85f * tw));
     }
     return c;
 }
@@ -192,9 +198,8 @@ TCanvas PaintBoxy() {
     // 75,75 so it can turn about that point.
     TCanvas c(150, 150);
     c.SoftDisc(78, 80, 52, 10, Rgb(0, 0, 0, 0.45f));
-    c.FillPolygon(RoundRect(30, 32, 120, 118, 14), [](int x, int y) {
-        return Mix(Wood(x * 2, y * 2), Rgb(120, 70, 30), 0.3f);
-    });
+    c.FillPolygon(RoundRect(30, 32, 120, 118, 14),
+                  [](int x, int y) { return Mix(Wood(x * 2, y * 2), Rgb(120, 70, 30), 0.3f); });
     c.FillPolygon(RoundRect(36, 38, 114, 112, 10), [](int x, int y) {
         float t = std::hypot(x - 75.0f, y - 75.0f) / 50.0f;
         return Mix(Rgb(210, 170, 90), Rgb(120, 80, 30), t);
@@ -205,7 +210,8 @@ TCanvas PaintBoxy() {
     // Gem and rivets.
     c.SoftDisc(60, 75, 13, 1, Rgb(40, 90, 150));
     c.SoftDisc(56, 71, 5, 3, Rgb(200, 230, 255, 0.8f));
-    for (float a = 0; a < 2 * kPi; a += kPi / 2) c.SoftDisc(75 + std::cos(a + kPi / 4) * 36, 75 + std::sin(a + kPi / 4) * 36, 3.5f, 1, Rgb(240, 210, 130));
+    for (float a = 0; a < 2 * kPi; a += kPi / 2)
+        c.SoftDisc(75 + std::cos(a + kPi / 4) * 36, 75 + std::sin(a + kPi / 4) * 36, 3.5f, 1, Rgb(240, 210, 130));
     return c;
 }
 
@@ -258,7 +264,8 @@ TCanvas PaintChameleon() {
     for (int s = -1; s <= 1; s += 2) {
         float ex = 28, ey = 75 + s * 13.0f;
         c.SoftDisc(ex, ey, 8.5f, 1.0f, Rgb(210, 190, 70));
-        for (int r = 0; r < 3; ++r) c.SoftDisc(ex, ey, 7.5f - r * 2.2f, 0.8f, Rgb(190 - r * 30, 170 - r * 20, 60, 0.6f));
+        for (int r = 0; r < 3; ++r)
+            c.SoftDisc(ex, ey, 7.5f - r * 2.2f, 0.8f, Rgb(190 - r * 30, 170 - r * 20, 60, 0.6f));
         c.SoftDisc(ex - 2.5f, ey, 3.2f, 0.8f, Rgb(20, 20, 24));
         c.SoftDisc(ex - 3.5f, ey - 1.2f, 1.2f, 0.5f, Rgb(255, 255, 255));
     }
@@ -418,8 +425,14 @@ TCanvas PaintHintWindow() {
         return Mix(Rgb(252, 240, 208), Rgb(226, 204, 160), n * 0.8f);
     };
     TPolygon sb = body, st = tail;
-    for (TPointF& p : sb) { p.X += 3; p.Y += 3; }
-    for (TPointF& p : st) { p.X += 3; p.Y += 3; }
+    for (TPointF& p : sb) {
+        p.X += 3;
+        p.Y += 3;
+    }
+    for (TPointF& p : st) {
+        p.X += 3;
+        p.Y += 3;
+    }
     c.FillPolygon(sb, Rgb(0, 0, 0, 0.3f));
     c.FillPolygon(st, Rgb(0, 0, 0, 0.3f));
     c.FillPolygon(body, Rgb(120, 84, 40));
@@ -463,8 +476,8 @@ TCanvas PaintDecorFrame(const std::string& kind, int frame, int frames) {
     if (kind == "bird") {
         TCanvas c(48, 32);
         float wing = std::sin(2 * kPi * t) * 10;
-        c.Polyline(TPolygon{{4, 14 - wing}, {14, 12 - wing * 0.3f}, {24, 16}, {34, 12 - wing * 0.3f}, {44, 14 - wing}}, 2.6f,
-                   Rgb(40, 36, 50));
+        c.Polyline(TPolygon{{4, 14 - wing}, {14, 12 - wing * 0.3f}, {24, 16}, {34, 12 - wing * 0.3f}, {44, 14 - wing}},
+                   2.6f, Rgb(40, 36, 50));
         c.SoftEllipse(24, 17, 4, 2.5f, 1, Rgb(40, 36, 50));
         return c;
     }
@@ -491,7 +504,8 @@ TCanvas PaintDecorFrame(const std::string& kind, int frame, int frames) {
         float dir = std::cos(a);  // seen from the side: the beam swings left and right
         float len = 110 * std::abs(dir) + 8;
         float sx = dir >= 0 ? 1.0f : -1.0f;
-        TPolygon wedge{{120, 60}, {120 + sx * len, 60 - 18 * std::abs(dir) - 4}, {120 + sx * len, 60 + 18 * std::abs(dir) + 4}};
+        TPolygon wedge{
+            {120, 60}, {120 + sx * len, 60 - 18 * std::abs(dir) - 4}, {120 + sx * len, 60 + 18 * std::abs(dir) + 4}};
         c.FillPolygon(wedge, [&](int x, int) {
             float k = 1 - std::abs(float(x) - 120) / (len + 1);
             return Rgb(255, 244, 190, 0.55f * k);

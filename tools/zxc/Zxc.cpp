@@ -105,7 +105,8 @@ int CmdExtract(const TArgs& args) {
     }
     // Every name is checked before anything is written.
     for (const std::string& name : names) {
-        if (folder.IndexOf(name) < 0) throw OrvException("Cannot load file (wrong file name): " + PrintableName(name), false);
+        if (folder.IndexOf(name) < 0)
+            throw OrvException("Cannot load file (wrong file name): " + PrintableName(name), false);
         if (!IsSafeFileName(folder.Dir[static_cast<size_t>(folder.IndexOf(name))].Name))
             throw OrvException("Cannot extract file (unsafe name): " + PrintableName(name), false);
     }
@@ -150,7 +151,8 @@ TPackArgs ParsePackArgs(const TArgs& args) {
             parsed.Files.push_back(args[i]);
         }
     }
-    if (parsed.Archive.empty() || parsed.Files.empty()) throw TUsageError{"an archive and at least one file are needed"};
+    if (parsed.Archive.empty() || parsed.Files.empty())
+        throw TUsageError{"an archive and at least one file are needed"};
     return parsed;
 }
 
@@ -165,7 +167,8 @@ void AddFilesAndSave(TFileFolder& folder, const TPackArgs& parsed) {
         // entry's extension is all after its first ".".
         const size_t dot = name.find('.');
         const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
-        if (parsed.Split && ext.size() == 3 && (ext[0] | 0x20) == 'p' && (ext[1] | 0x20) == 'n' && (ext[2] | 0x20) == 'g')
+        if (parsed.Split && ext.size() == 3 && (ext[0] | 0x20) == 'p' && (ext[1] | 0x20) == 'n' &&
+            (ext[2] | 0x20) == 'g')
             TPNGMorf::AddSplitPicture(folder, name, data, 90);
         else if (parsed.Split && ext == "aim")
             folder.AddFile(name.substr(0, dot) + "._aim", 1, data);  // preparation runs it

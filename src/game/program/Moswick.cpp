@@ -11,13 +11,14 @@ int main(int argc, char** argv) {
     TRunOptions run;
     std::string error;
     if (!run.Parse(argc, argv, error)) {
-        std::fprintf(stderr,
-                     "moswick: %s\n"
-                     "usage: moswick [--window|--fullscreen] [--frames N] [--fixed-step MS] [--seed N]\n"
-                     "               [--input FILE] [--screenshot FILE] [--data-dir DIR] [--write-dir DIR]\n"
-                     "               [--no-window] [--dump-state FILE]\n"
-                     "       moswick --effect FILE [--frames N] [--fixed-step MS] [--screenshot FILE] (effect viewer)\n",
-                     error.c_str());
+        std::fprintf(
+            stderr,
+            "moswick: %s\n"
+            "usage: moswick [--window|--fullscreen] [--frames N] [--fixed-step MS] [--seed N]\n"
+            "               [--input FILE] [--screenshot FILE] [--data-dir DIR] [--write-dir DIR]\n"
+            "               [--no-window] [--dump-state FILE]\n"
+            "       moswick --effect FILE [--frames N] [--fixed-step MS] [--screenshot FILE] (effect viewer)\n",
+            error.c_str());
         return 2;
     }
     TOrvGameEngine engine(run);

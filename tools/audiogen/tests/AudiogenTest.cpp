@@ -67,9 +67,10 @@ TEST(Score, NotesChordsAndComments) {
     EXPECT_THROW(ChordTones("X7", root, bass), TScoreError);
 
     // '#' inside a word is a sharp; at the start of a word a comment.
-    TScore s = ParseScore("file t.xm # the file\npattern p\n chords C#m | F#7 | C | C  # four bars\n"
-                          " melody C#5:8 F#5:8 # end\nsong p\n",
-                          "t.txt");
+    TScore s = ParseScore(
+        "file t.xm # the file\npattern p\n chords C#m | F#7 | C | C  # four bars\n"
+        " melody C#5:8 F#5:8 # end\nsong p\n",
+        "t.txt");
     ASSERT_EQ(s.Patterns.size(), 1u);
     EXPECT_EQ(s.File, "t.xm");
     ASSERT_EQ(s.Patterns[0].Melody.size(), 2u);

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "base/OrvGraphic.h"
 #include "base/OrvRandom.h"
 #include "base/OrvTypes.h"
 #include "game/GameOptions.h"
 #include "game/GameParams.h"
 #include "media/Music.h"
-#include "platform/OrvGraphic.h"
 #include "platform/Window.h"
 
 class TDisplay;

@@ -100,7 +100,7 @@ void TOrvForm::FocusObject(TOrvFocusedObject* obj) {
 int TOrvForm::FocusedIndex() const {
     for (size_t i = 0; i < TabList.size(); ++i)
         if (TabList[i]->Focused) return static_cast<int>(i);
-    return 0;
+    return -1;
 }
 
 void TOrvForm::FocusAt(int from, int to) {
@@ -112,6 +112,11 @@ void TOrvForm::FocusAt(int from, int to) {
 void TOrvForm::FocusNext() {
     if (TabList.empty()) return;
     const int i = FocusedIndex();
+    // With nothing focused yet, Tab starts at the first stop.
+    if (i < 0) {
+        TabList.front()->SetFocused(true);
+        return;
+    }
     const int n = static_cast<int>(TabList.size());
     FocusAt(i, (i + 1) % n);
 }
@@ -119,6 +124,10 @@ void TOrvForm::FocusNext() {
 void TOrvForm::FocusPrevious() {
     if (TabList.empty()) return;
     const int i = FocusedIndex();
+    if (i < 0) {
+        TabList.back()->SetFocused(true);
+        return;
+    }
     const int n = static_cast<int>(TabList.size());
     FocusAt(i, (i - 1 + n) % n);
 }

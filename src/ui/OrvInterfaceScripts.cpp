@@ -119,7 +119,13 @@ void TOrvInterfaceEngine::ExecScript(const std::string& senderName, const std::s
     if (script.empty() || State == kReadingState) return;
     auto parsed = std::make_unique<TOrvXMLTag>("Script");
     parsed->AddAttribute("Sender", senderName);
-    for (const std::string& command : SplitScriptCommands(script, nullptr)) parsed->AddTagByString(command);
+    for (const std::string& command : SplitScriptCommands(script, nullptr)) {
+        // A command that begins with a blank has no name and is never run.
+        if (!command.empty() && command.front() == ' ')
+            parsed->AddTag(std::string());
+        else
+            parsed->AddTagByString(command);
+    }
     parsed->Parent = Scripts.get();
     Scripts->Tags.push_back(std::move(parsed));
     SenderName = senderName;
@@ -169,6 +175,10 @@ void TOrvInterfaceEngine::CheckScript(const std::string& objectName, const std::
     if (TrimBlanks(rest).size() > 0)
         throw OrvException(where + "\"" + rest + "\" is not ended by \";\" and would never run!");
     for (const std::string& text : commands) {
+        // An empty command (";;") is harmless.
+        if (text.empty()) continue;
+        if (text.front() == ' ')
+            throw OrvException(where + "\"" + text + "\" begins with a blank, so it would never run!");
         TOrvXMLTag holder("Script");
         const TOrvXMLTag* tag = nullptr;
         try {
@@ -176,8 +186,6 @@ void TOrvInterfaceEngine::CheckScript(const std::string& objectName, const std::
         } catch (const OrvException& e) {
             throw OrvException(where + e.Message());
         }
-        if (tag->Name.empty())
-            throw OrvException(where + "\"" + text + "\" begins with a blank, so it would never run!");
         const TScriptCommand* c = FindCommand(tag->Name);
         if (c == nullptr) throw OrvException(where + "unknown command \"" + tag->Name + "\"!");
         if (!HasRequired(*c, *tag) || (!c->TakesParameters && tag->AttributeCount() > 0))

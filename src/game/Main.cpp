@@ -118,6 +118,10 @@ bool TRunOptions::Parse(int argc, const char* const* argv, std::string& error) {
             NoWindow = true;
         } else if (a == "--dump-state") {
             if (!value(DumpStateFile)) return false;
+        } else if (a == "--form") {
+            std::string form;
+            if (!value(form)) return false;
+            Forms.push_back(form);
         } else {
             error = "unknown argument " + a;
             return false;
@@ -205,6 +209,7 @@ void TOrvGameEngine::FormCreate() {
     StartAudio();
     PrepareArchive();
     Audio.LoadSounds(*FileFolder);
+    Interface->LoadResources(*FileFolder);
 
     Options.LoadOptions(WriteDir + "options.cfg");
     if (run_.FullScreen >= 0) Options.FullScreenMode = run_.FullScreen;
@@ -313,6 +318,7 @@ void TOrvGameEngine::RunGame() {
         Audio.LoadMusics(*FileFolder);
         Audio.PlayMusic("vibe-hah.mo3", 1000, 0);
 
+        Interface->ShowLoading();
         LoadPictures();
 
         GameState = gsMenuScreen;
@@ -917,10 +923,11 @@ void TOrvGameEngine::DispatchEvent(const TWindowEvent& ev) {
                 break;
             case TWindowEventKind::KeyDown: {
                 FormKeyDown(ev.Key, ev.Shift);
-                // Keys that type a control character deliver it as a key
-                // press too, as the system does for edit controls.
-                const std::string c = ControlCharForKey(ev.Key);
-                if (!c.empty() && !(ev.Shift & (ssCtrl | ssAlt))) FormKeyPress(c);
+                // Keys that type a control character (Enter, Backspace, Ctrl+V
+                // ...) deliver it as a key press too, as the system does for
+                // edit controls; text input never carries them.
+                const std::string c = ControlCharForChord(ev.Key, ev.Shift);
+                if (!c.empty()) FormKeyPress(c);
                 break;
             }
             case TWindowEventKind::KeyUp:
@@ -992,8 +999,16 @@ void TOrvGameEngine::PumpEvents() {
     if (!script_) return;
     std::vector<TWindowEvent> scripted;
     script_->EventsForFrame(loopFrame_, scripted);
-    for (const TWindowEvent& e : scripted) {
+    for (TWindowEvent& e : scripted) {
         if (terminated_) break;
+        // A control named by the script is looked up now, where it stands
+        // in this frame.
+        if (!e.Target.empty() && !Interface->ControlCentre(e.Target, e.X, e.Y)) {
+            std::fprintf(stderr, "moswick: input script, frame %u: no control named \"%s\" is shown\n", loopFrame_,
+                         e.Target.c_str());
+            Terminate(2);
+            break;
+        }
         DispatchEvent(e);
     }
 }

@@ -137,6 +137,10 @@ public:
     // Appends the rectangles of changed controls; draws all visible windows.
     virtual void CollectChangedRects(TRects& dirty) { (void)dirty; }
     virtual void DrawForms() {}
+    // Start-up, once the archive is open: the fonts and the interface file.
+    virtual void LoadResources(TFileFolder& folder) { (void)folder; }
+    // Start-up, before the pictures load: the loading window.
+    virtual void ShowLoading() {}
     // Start-up: show the title window.
     virtual void ShowTitle() {}
     // Start-up: the loading window's progress bar (0..100).
@@ -144,6 +148,12 @@ public:
     // Adds the interface's state to the root of the state dump (--dump-state):
     // the modal stack, the visible controls with their captions.
     virtual void DumpState(TOrvXMLTag& root) const { (void)root; }
+    // The screen point at the centre of a control that is shown now (input
+    // scripts click controls by name); false for an unknown or hidden one.
+    virtual bool ControlCentre(const std::string& name, int32_t& x, int32_t& y) const {
+        (void)name, (void)x, (void)y;
+        return false;
+    }
 };
 
 // Settings of one run from the command line.
@@ -154,11 +164,12 @@ struct TRunOptions {
     uint32_t FixedStepMs = 0;  // virtual clock advancing this much per frame (0 = real clock)
     bool HasSeed = false;
     uint64_t Seed = 0;
-    std::string InputFile;       // scripted input
-    std::string ScreenshotFile;  // "MemorySurface" written here at the end
-    int32_t FullScreen = -1;     // -1 as the options say, 0 window, 1 full screen
-    bool NoWindow = false;       // run without any window (screen kept in memory only)
-    std::string DumpStateFile;   // the game's state written here as XML at the end
+    std::string InputFile;           // scripted input
+    std::string ScreenshotFile;      // "MemorySurface" written here at the end
+    int32_t FullScreen = -1;         // -1 as the options say, 0 window, 1 full screen
+    bool NoWindow = false;           // run without any window (screen kept in memory only)
+    std::string DumpStateFile;       // the game's state written here as XML at the end
+    std::vector<std::string> Forms;  // windows shown over the title at start (--form)
 
     // Parses the command line. Returns false with a message in error for an
     // unknown argument or a bad value.

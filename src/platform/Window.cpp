@@ -158,6 +158,15 @@ std::string ControlCharForKey(int32_t vk) {
     }
 }
 
+std::string ControlCharForChord(int32_t vk, uint32_t shift) {
+    const bool ctrl = shift & ssCtrl;
+    const bool alt = shift & ssAlt;
+    if (!ctrl && !alt) return ControlCharForKey(vk);
+    if (ctrl && !alt && (vk == 'A' || vk == 'C' || vk == 'V' || vk == 'X'))
+        return std::string(1, static_cast<char>(vk - 'A' + 1));
+    return {};
+}
+
 bool TranslateSDLEvent(const SDL_Event& ev, const std::function<void(int32_t&, int32_t&)>& mapper, TWindowEvent& out) {
     out = TWindowEvent{};
     auto map = [&](int32_t& x, int32_t& y) {

@@ -89,6 +89,7 @@ struct TWindowEvent {
     int32_t WheelDelta = 0;  // multiples of 120, positive away from the user
     int32_t Key = 0;         // virtual-key code for KeyDown/KeyUp, 0 if unmapped
     std::string Text;        // KeyPress: the character(s) as UTF-8
+    std::string Target;      // scripted mouse events: the control aimed at (X, Y found when dispatched)
 };
 
 // Maps an SDL keycode to a Windows virtual-key code; 0 for keys the game
@@ -101,6 +102,11 @@ int32_t VirtualKeyFromName(const std::string& name);
 // not delivered as SDL text input (Enter "\r", Escape "\x1b", Backspace
 // "\b", Tab "\t"); empty for the others.
 std::string ControlCharForKey(int32_t vk);
+// The control character a key with its modifiers types: ControlCharForKey
+// without Ctrl and Alt, and for Ctrl+A, Ctrl+C, Ctrl+V and Ctrl+X (without
+// Alt) the characters 1, 3, 22 and 24 that edit controls take for select
+// all, copy, paste and cut; empty for every other chord.
+std::string ControlCharForChord(int32_t vk, uint32_t shift);
 // Translates one SDL event into a window event; false when the event means
 // nothing to the game. The mapper converts window pixels to screen
 // coordinates (identity when empty).

@@ -14,6 +14,7 @@
 #include "base/OrvGraphic.h"
 #include "base/OrvUnicode.h"
 #include "ui/OrvInterfaceEngine.h"
+#include "ui/OrvInterfaceObject.h"
 #include "ui/OrvMethodTable.h"
 
 struct TDrawCall {

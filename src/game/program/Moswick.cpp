@@ -2,9 +2,11 @@
 // returns its exit code (0 after a normal end, 1 when start-up or a frame
 // failed, 2 for a bad command line or input script).
 #include <cstdio>
+#include <memory>
 
 #include "game/EffectViewer.h"
 #include "game/Main.h"
+#include "shell/ShellInterface.h"
 
 int main(int argc, char** argv) {
     if (IsEffectViewerCommand(argc, argv)) return RunEffectViewer(argc, argv);
@@ -16,11 +18,12 @@ int main(int argc, char** argv) {
             "moswick: %s\n"
             "usage: moswick [--window|--fullscreen] [--frames N] [--fixed-step MS] [--seed N]\n"
             "               [--input FILE] [--screenshot FILE] [--data-dir DIR] [--write-dir DIR]\n"
-            "               [--no-window] [--dump-state FILE]\n"
+            "               [--no-window] [--dump-state FILE] [--form NAME ...]\n"
             "       moswick --effect FILE [--frames N] [--fixed-step MS] [--screenshot FILE] (effect viewer)\n",
             error.c_str());
         return 2;
     }
     TOrvGameEngine engine(run);
+    engine.Interface = std::make_unique<TShellInterface>(engine);
     return engine.Run();
 }

@@ -424,7 +424,10 @@ TUiTexts ParseUiTexts(const std::string& text, const std::string& where) {
         bool continued = line[0] == ' ' || line[0] == '\t';
         if (continued) {
             if (t.Items.empty()) throw OrvException(at + ": continuation without a text before it");
-            t.Items.back().second += " " + s;
+            // A text broken after a markup tag goes on without a blank, so
+            // the next line does not start with one.
+            std::string& v = t.Items.back().second;
+            v += (!v.empty() && v.back() == '}' ? "" : " ") + s;
             continue;
         }
         std::vector<std::string> w = Words(s);
@@ -520,11 +523,10 @@ void AddChapterObjects(TUiSource& src, const std::vector<TChapterInfo>& chapters
         text(page + "_LTitle", "Chapter " + std::to_string(ch.Number) + ": " + ch.Title);
         add(page + "_LPicture", "TOrvLabel", page, {style("ChapterPicture")}).SetProp("Picture", ch.Picture);
         // The level pages sit below the picture, whatever its height.
-        int top = std::stoi(src.Styles[style("ChapterPicture")].empty() ? "40" : [&] {
-            for (const TUiProp& p : src.Styles["ChapterPicture"])
-                if (p.Name == "Top") return p.Value;
-            return std::string("40");
-        }()) + ch.PictureHeight + 14;
+        int top = 40;
+        for (const TUiProp& p : src.Styles[style("ChapterPicture")])
+            if (p.Name == "Top") top = std::atoi(p.Value.c_str());
+        top += ch.PictureHeight + 14;
         size_t layers = ch.LayerNames.size();
         for (size_t l = 0; l <= layers; ++l) {
             std::string sub = page + "." + std::to_string(l + 1);
@@ -534,7 +536,7 @@ void AddChapterObjects(TUiSource& src, const std::vector<TChapterInfo>& chapters
                 int belts = ch.Belts[l];
                 text(
                     sub + "_LText", "{Center}Level " + std::to_string(ch.Number) + "." + std::to_string(l + 1) + ": " +
-                                        ch.LayerNames[l] + "{/Center}{BR 6/}Restore " +
+                                        ch.LayerNames[l] + "{BR 6/}{/Center}Restore " +
                                         std::to_string(ch.Fragments[l]) + " fragments from " +
                                         (belts >= 0 && belts <= 6 ? kNumbers[belts] : std::to_string(belts)) +
                                         (belts == 1 ? " belt" : " belts") + ". The artefact of this layer: " +
@@ -544,16 +546,16 @@ void AddChapterObjects(TUiSource& src, const std::vector<TChapterInfo>& chapters
                                         }() +
                                         ".");
             } else if (ci + 1 < chapters.size()) {
-                text(sub + "_LText", "{Center}" + ch.Title + " shines again.{/Center}{BR 6/}" +
+                text(sub + "_LText", "{Center}" + ch.Title + " shines again.{BR 6/}{/Center}" +
                                          "Every layer of the picture is restored. The next chapter waits.");
             } else {
-                text(sub + "_LText", "{Center}" + ch.Title + " shines again.{/Center}{BR 6/}" +
+                text(sub + "_LText", "{Center}" + ch.Title + " shines again.{BR 6/}{/Center}" +
                                          "The last picture is restored: the game is won!");
                 // The final score on the last page of the last chapter.
-                add(sub + "_LYourScore", "TOrvLabel", sub, {style("LevelScore")}).SetProp("Top", "60");
+                add(sub + "_LYourScore", "TOrvLabel", sub, {style("LevelScore")}).SetProp("Top", "46");
                 text(sub + "_LYourScore", "Final score");
                 TUiObject& count = add(sub + "_LYourScoreCount", "TOrvLabel", sub, {style("LevelScore")});
-                count.SetProp("Top", "86");
+                count.SetProp("Top", "80");
                 text(sub + "_LYourScoreCount", "0");
             }
         }
@@ -575,7 +577,7 @@ std::vector<TUiResolved> ResolveUiObjects(const TUiSource& src, const TUiTexts& 
         TUiResolved r;
         r.Name = o.Name;
         r.Class = o.Class;
-        r.Parent = o.Parent;
+        r.Parent = o.Parent.empty() ? kScreenParent : o.Parent;
         r.Where = o.Where;
         r.Generated = o.Generated;
         std::vector<TUiProp> props;

@@ -13,6 +13,10 @@
 
 namespace forge {
 
+// The ParentName of the forms: no object has this name, so a form's
+// position is relative to the screen.
+inline const char* const kScreenParent = "Screen";
+
 struct TUiProp {
     std::string Name;
     std::string Value;

@@ -280,9 +280,9 @@ TCanvas PaintProgressStep(int w, int h) {
 // body with the tail below, 64 rows into one with the tail above.
 TCanvas PaintBalloon(bool tailDown) {
     const int w = 263;
-    const int h = tailDown ? 127 : 150;
+    const int h = tailDown ? 127 : 152;
     TCanvas c(w, h);
-    float top = tailDown ? 4 : 44, bottom = tailDown ? 100 : 142;
+    float top = tailDown ? 4 : 44, bottom = tailDown ? 100 : 148;
     TPolygon body = RoundRect(4, top, 258, bottom, 16);
     TPolygon tail = tailDown ? TPolygon{{146, bottom - 4}, {174, 122}, {194, bottom - 4}}
                              : TPolygon{{146, top + 4}, {174, 4}, {194, top + 4}};

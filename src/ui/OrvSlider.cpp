@@ -158,11 +158,6 @@ int32_t TOrvSlider::AxisLength() const {
     return Orientation == trHorizontal ? Width : Height;
 }
 
-int32_t TOrvSlider::ButtonLength(const TOrvLabel& button) const {
-    if (button.Picture.empty()) return 0;
-    return std::max(0, Orientation == trHorizontal ? button.Width : button.Height);
-}
-
 int32_t TOrvSlider::ThumbLength() const {
     int32_t w = 0;
     int32_t h = 0;
@@ -172,8 +167,7 @@ int32_t TOrvSlider::ThumbLength() const {
 
 int32_t TOrvSlider::TrackSpan() const {
     const int32_t shift = Orientation == trHorizontal ? BarShiftLeft : BarShiftTop;
-    const int64_t span = static_cast<int64_t>(AxisLength()) - ButtonLength(*up_) - ButtonLength(*down_) -
-                         ThumbLength() - 2 * static_cast<int64_t>(shift);
+    const int64_t span = static_cast<int64_t>(AxisLength()) - ThumbLength() - 2 * static_cast<int64_t>(shift);
     return static_cast<int32_t>(std::clamp<int64_t>(span, 0, INT32_MAX));
 }
 
@@ -187,7 +181,7 @@ TRect TOrvSlider::ThumbRect() const {
     PictureSize(BarPicture, w, h);
     const bool horizontal = Orientation == trHorizontal;
     const int32_t shift = horizontal ? BarShiftLeft : BarShiftTop;
-    int64_t along = static_cast<int64_t>(ButtonLength(*up_)) + shift;
+    int64_t along = shift;
     if (Max > Min)
         along += static_cast<int64_t>(TrackSpan()) * (std::clamp(Position, Min, Max) - static_cast<int64_t>(Min)) /
                  (static_cast<int64_t>(Max) - Min);

@@ -5,11 +5,12 @@
 // rows and both keep the same Position.
 //
 // Geometry along the slider's axis (x for trHorizontal, y for trVertical):
-// the up button at the start, the down button at the end, the track between
-// them; the thumb stands at the track's start + BarShift + the share of
-// Position between Min and Max of the track length left beside the thumb.
-// Across the axis the thumb sits at BarShiftTop (horizontal) or BarShiftLeft
-// (vertical), the buttons centred.
+// the up button at the start, the down button at the end. The thumb runs
+// from BarShift (BarShiftLeft, or BarShiftTop when vertical) after the start
+// to BarShift before the end: it stands at BarShift + the share of Position
+// between Min and Max of the length left beside it, so BarShift is where the
+// buttons' room ends. Across the axis the thumb sits at BarShiftTop
+// (horizontal) or BarShiftLeft (vertical), the buttons centred.
 #pragma once
 
 #include <cstdint>
@@ -108,7 +109,6 @@ private:
     void AdoptButtonMarks();
     bool Reading() const;
     int32_t AxisLength() const;
-    int32_t ButtonLength(const TOrvLabel& button) const;
     int32_t ThumbLength() const;
     int32_t TrackSpan() const;
     int32_t AxisOf(int32_t x, int32_t y) const;

@@ -211,7 +211,8 @@ protected:
                                                                   {"DownPicture", "down.png"},
                                                                   {"BarPicture", "bar.png"},
                                                                   {"BigStep", "3"},
-                                                                  {"OnChange", "PlaySound Sound=\"moved\";"}};
+                                                                  {"OnChange", "PlaySound Sound=\"moved\";"},
+                                                                  {"BarShiftLeft", "20"}};
         props.insert(props.end(), extra.begin(), extra.end());
         LoadOnForm(Obj("TOrvSlider", props));
         return Get<TOrvSlider>("WA_S");
@@ -240,7 +241,7 @@ TEST_F(SliderTest, PositionClampsAndAnnouncesEachChangeOnce) {
 
 TEST_F(SliderTest, ButtonsTrackAndDragging) {
     auto& slider = MakeSlider({{"Position", "5"}});
-    // 200 - 2 x 20 (buttons) - 10 (thumb) = 150 pixels of travel.
+    // 200 - 2 x 20 (the buttons' room) - 10 (thumb) = 150 pixels of travel.
     EXPECT_EQ(slider.ThumbRect(), (TRect{95, 0, 105, 20}));
     Click(110, 110);  // up button
     EXPECT_EQ(slider.Position, 4);
@@ -312,6 +313,8 @@ TEST_F(ControlsTest, GridScrollsAndSelects) {
                                 {"RowsHeight", "20"},
                                 {"AddColumns", "Width=\"200\" FontName=\"F\";"},
                                 {"AddCells", cells},
+                                {"CursorPicture", "cursor.png"},
+                                {"NotActiveCursorAlpha", "100"},
                                 {"OnMouseDown", "ExecMethod Method=\"Selected\";"}}));
     auto& grid = Get<TOrvGrid>("WA_G");
     EXPECT_EQ(grid.RowCount, 10);
@@ -337,6 +340,21 @@ TEST_F(ControlsTest, GridScrollsAndSelects) {
     graphic.Reset();
     ui.DrawModal();
     EXPECT_EQ(graphic.Texts(), (std::vector<std::string>{"row7", "row8", "row9"}));
+    // Without the focus the cursor is composed fainter, like any picture.
+    grid.SetFocused(false);
+    graphic.Reset();
+    ui.DrawModal();
+    ASSERT_FALSE(graphic.draws.empty());
+    EXPECT_EQ(graphic.draws.back().Picture, "cursor.png");
+    EXPECT_EQ(graphic.draws.back().Alpha, 100);
+    EXPECT_EQ(graphic.draws.back().Y, 2 + 2 * 20);
+    // A row height of 0 shows no rows and divides by nothing.
+    ui.SetProp("WA_G", "RowsHeight", "0");
+    EXPECT_EQ(grid.VisibleRows(), 0);
+    EXPECT_EQ(grid.RowAt(50, 30), -1);
+    grid.SetPosition(3);
+    ui.DrawModal();
+    ui.SetProp("WA_G", "RowsHeight", "20");
     ui.SetProp("WA_G", "Cells", "");
     EXPECT_EQ(grid.Position, 0);
     EXPECT_EQ(grid.RowCount, 0);

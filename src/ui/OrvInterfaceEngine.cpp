@@ -73,6 +73,7 @@ void TOrvInterfaceEngine::LoadInterface(TMemoryStream& stream) {
     Document->LoadFromStream(stream);
     CreateInterfaceObjects();
     ResolveParents();
+    CheckParents();
     RebuildChildren();
     {
         TReadingState reading(State);
@@ -194,7 +195,12 @@ void TOrvInterfaceEngine::ApplyElement(const TOrvXMLTag& element, bool reload) {
     if (obj == nullptr) return;
     for (const auto& p : element.Tags) {
         const std::string& prop = *FirstAttribute(*p, "n");
-        if (reload && prop != "Name") RememberModProp(obj->Name(), prop, GetPropValue(*obj, prop).ToString());
+        if (reload && prop != "Name") {
+            // Remembered under the property's own name, so "caption" and
+            // "Caption" are one property here as everywhere.
+            const TOrvPropInfo* info = obj->PropTable().Find(prop);
+            RememberModProp(obj->Name(), info ? info->Name : prop, GetPropValue(*obj, prop).ToString());
+        }
         SetPropValue(*obj, prop, p->Value);
     }
 }
@@ -253,6 +259,20 @@ void TOrvInterfaceEngine::DeleteObject(const std::string& name) {
 void TOrvInterfaceEngine::RebuildChildren() {
     for (const auto& obj : Objects)
         if (auto* form = dynamic_cast<TOrvForm*>(obj.get())) form->RebuildChildren();
+}
+
+void TOrvInterfaceEngine::CheckParents() const {
+    for (const auto& obj : Objects) {
+        int depth = 0;
+        for (const TOrvObject* p = obj->ParentObject; p != nullptr; p = p->ParentObject) {
+            if (p == obj.get())
+                throw OrvException("[TOrvInterfaceEngine.CheckParents] Object \"" + obj->Name() +
+                                   "\" is its own parent through \"" + obj->ParentName + "\"!");
+            if (++depth > kMaxNesting)
+                throw OrvException("[TOrvInterfaceEngine.CheckParents] Object \"" + obj->Name() +
+                                   "\" lies deeper than " + std::to_string(kMaxNesting) + " parents!");
+        }
+    }
 }
 
 void TOrvInterfaceEngine::RefreshLayout() {

@@ -134,6 +134,12 @@ public:
     // Every form lists its children again (after objects were made or freed
     // at run time).
     void RebuildChildren();
+    // Objects may nest at most this deep (a form in a form in a form ...).
+    static constexpr int kMaxNesting = 32;
+    // Refuses parent links that lead in a circle or nest deeper than
+    // kMaxNesting: OrvException "[TOrvInterfaceEngine.CheckParents] ..."
+    // naming the object. Such a file could never be drawn.
+    void CheckParents() const;
 
     // ---- Input, to the top form; the queued scripts run afterwards ----
     void KeyDown(int32_t& key, TShiftState shift);

@@ -62,7 +62,9 @@ void TOrvMoving::SetPicture(const std::string& value) {
         int32_t pw = 0;
         int32_t ph = 0;
         PictureSize(s.Picture, pw, ph);
-        const int32_t count = std::max(1, s.Frames);
+        // Frames narrower than a pixel cannot be told apart: no more frame
+        // rectangles than the picture has columns.
+        const int32_t count = std::clamp(s.Frames, 1, std::max(1, pw));
         const int32_t fw = pw / count;
         for (int32_t k = 0; k < count; ++k) s.FrameRects.push_back(TRect{k * fw, 0, k * fw + fw - 1, ph - 1});
         sequences.push_back(std::move(s));

@@ -56,8 +56,15 @@ void TOrvProgressBar::Draw() {
     TOrvInterfaceObject::Draw();
     IOrvGraphic* g = Graphic();
     if (g == nullptr || BarPicture.empty()) return;
-    const int32_t n = BarCount();
-    for (int32_t k = 0; k < n; ++k)
-        g->Draw(BarPicture, CurrentBumpMap, BlendingMode, AbsLeft + BarShiftLeft + StepWidth * k, AbsTop + BarShiftTop,
-                PictureAlpha, nullptr);
+    const int64_t n = BarCount();
+    // Only the copies that can reach the screen are drawn.
+    int32_t screenWidth = 800;
+    int32_t screenHeight = 600;
+    g->GetScreenSize(screenWidth, screenHeight);
+    const int64_t origin = static_cast<int64_t>(AbsLeft) + BarShiftLeft;
+    const int64_t first = origin < 0 ? (-origin) / StepWidth : 0;
+    const int64_t last = std::min<int64_t>(n, (screenWidth - origin) / StepWidth + 1);
+    for (int64_t k = first; k < last; ++k)
+        g->Draw(BarPicture, CurrentBumpMap, BlendingMode, static_cast<int32_t>(origin + StepWidth * k),
+                AbsTop + BarShiftTop, PictureAlpha, nullptr);
 }

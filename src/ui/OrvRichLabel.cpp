@@ -85,15 +85,17 @@ private:
             }
             // A word wider than a whole line is cut, each line taking at
             // least one character.
-            while (pen_ == 0 && ww > available_ && word.size() > 1) {
+            int64_t rest = ww;
+            while (pen_ == 0 && rest > available_ && word.size() > 1) {
                 size_t n = 1;
-                int32_t w = font_.CharWidth(word[0]);
+                int64_t w = font_.CharWidth(word[0]);
                 while (n < word.size() && w + font_.CharWidth(word[n]) <= available_) w += font_.CharWidth(word[n++]);
-                Append(word.substr(0, n), 0, w);
+                Append(word.substr(0, n), 0, static_cast<int32_t>(w));
                 EndLine(true, 0);
                 word = word.substr(n);
-                ww = font_.TextWidth(word);
+                rest -= w;
             }
+            if (rest != ww) ww = font_.TextWidth(word);
         }
         Append(word, bw, ww);
     }

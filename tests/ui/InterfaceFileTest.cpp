@@ -52,6 +52,21 @@ TEST_F(InterfaceFileTest, StructuralErrorsAreNamed) {
               "");
 }
 
+TEST_F(InterfaceFileTest, ParentsInACircleOrTooDeepAreRefused) {
+    const std::string circle = "<OrvInterface>" + Obj("TOrvForm", {{"Name", "A"}, {"ParentName", "B"}}) +
+                               Obj("TOrvForm", {{"Name", "B"}, {"ParentName", "A"}}) + "</OrvInterface>";
+    EXPECT_NE(LoadError(circle).find("is its own parent"), std::string::npos);
+    ui.Clear();
+    const std::string self =
+        "<OrvInterface>" + Obj("TOrvForm", {{"Name", "S"}, {"ParentName", "S"}}) + "</OrvInterface>";
+    EXPECT_NE(LoadError(self).find("\"S\" is its own parent"), std::string::npos);
+    ui.Clear();
+    std::string deep = "<OrvInterface>" + Obj("TOrvForm", {{"Name", "F0"}, {"ParentName", "Screen"}});
+    for (int i = 1; i <= TOrvInterfaceEngine::kMaxNesting + 1; ++i)
+        deep += Obj("TOrvForm", {{"Name", "F" + std::to_string(i)}, {"ParentName", "F" + std::to_string(i - 1)}});
+    EXPECT_NE(LoadError(deep + "</OrvInterface>").find("deeper than"), std::string::npos);
+}
+
 TEST_F(InterfaceFileTest, DefaultLinesGiveExactlyTheirClassWhatItLacks) {
     Load(Obj("TOrvDefaults", {{"DefLine", " TOrvLabel ; Alpha ;128"}, {"DefLine", "TOrvLabel;Caption;a;b"}}) +
          Obj("TOrvForm", {{"Name", "W"}, {"ParentName", "S"}}) +
@@ -82,6 +97,11 @@ TEST_F(InterfaceFileTest, LanguagesReplaceAndRestoreTheFilesTexts) {
     ui.RestoreModProps();
     EXPECT_EQ(Get<TOrvLabel>("W_L").GetCaption(), "Hello");
     EXPECT_EQ(Get<TOrvLabel>("W_L").Color, 1u);
+    // Property names are one property in any letter case.
+    ui.ReloadInterfaceFromString("<OrvInterface>" + Obj("", {{"Name", "W_L"}, {"caption", "A"}, {"CAPTION", "B"}}) +
+                                 "</OrvInterface>");
+    ui.RestoreModProps();
+    EXPECT_EQ(Get<TOrvLabel>("W_L").GetCaption(), "Hello");
     // A structural fault stops a language file quietly, keeping what was set.
     ui.ReloadInterfaceFromString("<OrvInterface>" + Obj("", {{"Name", "W_L"}, {"Caption", "One"}}) +
                                  "<o c=\"\"><p n=\"Name\">W_L</p><q/></o>" +

@@ -223,7 +223,7 @@ void TOrvLabel::SizeToCaption() {
     const TOrvFont* font = Font();
     if (font == nullptr) return;
     const std::u16string text = BlanksForBreaks(caption_);
-    const int32_t w = TextShiftLeft + TextAreaLeft() + font->TextWidth(text) + (Width - TextAreaWidth());
+    const int32_t w = TextShiftLeft + font->TextWidth(text);
     const int32_t h = TextShiftTop + font->Height;
     if (w == Width && h == Height) return;
     Invalidate();
@@ -272,7 +272,7 @@ void TOrvLabel::PlaceLines() {
         top += Height - total;
     for (size_t k = 0; k < Lines.size(); ++k) {
         TOrvTextLine& line = Lines[k];
-        int64_t x = TextShiftLeft + TextAreaLeft();
+        int64_t x = TextShiftLeft;
         if (Alignment == taCenter)
             x += (static_cast<int64_t>(line.Available) - line.Width) / 2;
         else if (Alignment == taRight)
@@ -402,11 +402,8 @@ void TOrvLabel::Draw() {
 const TOrvPropTable& TOrvBoxLabel::ClassPropTable() {
     using T = TOrvBoxLabel;
     static const TOrvPropTable table =
-        TOrvPropTable::Build<T>("TOrvBoxLabel", &TOrvLabel::ClassPropTable(), [](auto& p) {
-            p.Enum("BoxPlace", &T::BoxPlace, &T::SetBoxPlace, BoxPlaceNames);
-            p.String("CheckedPicture", &T::CheckedPicture);
-            p.String("CheckedMouseOverPicture", &T::CheckedMouseOverPicture);
-        });
+        TOrvPropTable::Build<T>("TOrvBoxLabel", &TOrvLabel::ClassPropTable(),
+                                [](auto& p) { p.Enum("BoxPlace", &T::BoxPlace, &T::SetBoxPlace, BoxPlaceNames); });
     return table;
 }
 
@@ -416,8 +413,6 @@ void TOrvBoxLabel::Assign(const TOrvObject* source) {
     if (s == nullptr) return;
     Checked = s->Checked;
     BoxPlace = s->BoxPlace;
-    CheckedPicture = s->CheckedPicture;
-    CheckedMouseOverPicture = s->CheckedMouseOverPicture;
 }
 
 void TOrvBoxLabel::SetBoxPlace(TBoxPlace value) {
@@ -434,30 +429,14 @@ int32_t TOrvBoxLabel::TextAreaWidth() const {
     return Width - BoxWidth();
 }
 
-int32_t TOrvBoxLabel::TextAreaLeft() const {
-    return BoxPlace == bpLeft ? BoxWidth() : 0;
-}
-
 void TOrvBoxLabel::AlignPicture() {
     TOrvLabel::AlignPicture();
     PicX = BoxPlace == bpLeft ? 0 : Width - BoxWidth();
 }
 
-std::string TOrvBoxLabel::GetPictureNames() const {
-    std::string names = TOrvLabel::GetPictureNames();
-    for (const std::string* p : {&CheckedPicture, &CheckedMouseOverPicture})
-        if (!p->empty()) names += "\r\n" + *p;
-    return names;
-}
-
 void TOrvBoxLabel::Draw() {
     std::string box = StatePicture();
-    if (Checked) {
-        if (MouseOver && !CheckedMouseOverPicture.empty())
-            box = CheckedMouseOverPicture;
-        else if (!CheckedPicture.empty())
-            box = CheckedPicture;
-    }
+    if (Checked && !MouseDownPicture.empty()) box = MouseDownPicture;
     DrawPicture(box);
     uint32_t colour = 0;
     int32_t dx = 0;

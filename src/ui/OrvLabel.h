@@ -106,8 +106,6 @@ public:
     virtual void PlaceLines();
     // The width lines may fill before a picture beside them is taken off.
     virtual int32_t TextAreaWidth() const { return Width; }
-    // Added to every line's X (check boxes put their box on the left).
-    virtual int32_t TextAreaLeft() const { return 0; }
 
     std::string GetPictureNames() const override;
     void PicturesChanged() override;
@@ -134,9 +132,9 @@ protected:
 };
 
 // A label with a box picture beside the text, checked or not. The box is
-// Picture (MouseOverPicture under the pointer, MouseDownPicture while
-// pressed); a checked box shows CheckedPicture (CheckedMouseOverPicture under
-// the pointer), or Picture when that is not set.
+// Picture, MouseOverPicture under the pointer, and MouseDownPicture while
+// checked (and while pressed). It stands at the left (bpLeft) or right edge;
+// the text may fill the width less the box, starting at TextShiftLeft.
 class TOrvBoxLabel : public TOrvLabel {
 public:
     static const TOrvPropTable& ClassPropTable();
@@ -145,15 +143,11 @@ public:
 
     bool Checked = false;
     TBoxPlace BoxPlace = bpLeft;
-    std::string CheckedPicture;
-    std::string CheckedMouseOverPicture;
 
     void SetBoxPlace(TBoxPlace value);
     int32_t BoxWidth() const;
     int32_t TextAreaWidth() const override;
-    int32_t TextAreaLeft() const override;
     void AlignPicture() override;
-    std::string GetPictureNames() const override;
     void Draw() override;
 
 protected:

@@ -61,7 +61,10 @@ protected:
     }
     // Runs the program with the arguments; returns its exit code.
     int Run(const std::string& args) {
-        const std::string cmd = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
+        // The per-user key store (the chosen language) goes into the
+        // test's folder, not the home of whoever runs the tests.
+        const std::string cmd = "XDG_CONFIG_HOME=\"" + dir_.string() +
+                                "\" SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
                                 "/moswick\" --data-dir \"" +
                                 dir_.string() + "\" " + args + " >\"" + (dir_ / "out.txt").string() + "\" 2>&1";
         const int status = std::system(cmd.c_str());

@@ -102,7 +102,10 @@ protected:
             std::ofstream(dir_ / "input.txt") << script;
             input = " --input \"" + (dir_ / "input.txt").string() + "\"";
         }
-        const std::string cmd = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
+        // The per-user key store (the chosen language) goes into the
+        // test's folder, not the home of whoever runs the tests.
+        const std::string cmd = "XDG_CONFIG_HOME=\"" + dir_.string() +
+                                "\" SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
                                 "/moswick\" --no-window --fixed-step 16 --data-dir \"" +
                                 dir_.string() + "\" --dump-state \"" + (dir_ / "state.xml").string() + "\" " + args +
                                 input + " >\"" + (dir_ / "out.txt").string() + "\" 2>&1";

@@ -26,15 +26,26 @@ protected:
 };
 
 TEST_F(ControlsTest, CheckBoxTogglesOnlyOnPressAndReleaseInside) {
+    graphic.sizes["off.png"] = {20, 20};
     LoadOnForm(Obj("TOrvCheckBox", {{"Name", "WA_CB"},
                                     {"ParentName", "WA"},
                                     {"Width", "100"},
                                     {"Height", "20"},
+                                    {"Picture", "off.png"},
+                                    {"MouseDownPicture", "on.png"},
+                                    {"BoxPlace", "bpRight"},
                                     {"OnMouseUp", "PlaySound Sound=\"tick.ogg\";"}}));
     auto& box = Get<TOrvCheckBox>("WA_CB");
     Click(50, 10);
     EXPECT_TRUE(box.Checked);
     EXPECT_EQ(graphic.sounds.size(), 1u);
+    // A checked box shows its pressed picture, here at the right edge.
+    ui.MouseMove(0, 500, 500);
+    graphic.Reset();
+    ui.DrawModal();
+    ASSERT_FALSE(graphic.draws.empty());
+    EXPECT_EQ(graphic.draws.back().Picture, "on.png");
+    EXPECT_EQ(graphic.draws.back().X, 80);
     ui.MouseDown(mbLeft, ssLeft, 50, 10);
     ui.MouseUp(mbLeft, 0, 150, 10);  // released outside
     EXPECT_TRUE(box.Checked);

@@ -74,7 +74,9 @@ void TOrvInterfaceEngine::LoadInterface(TMemoryStream& stream) {
     CreateInterfaceObjects();
     ResolveParents();
     CheckParents();
-    RebuildChildren();
+    // Children first; the Tab lists wait for the Tab orders the file sets.
+    for (const auto& obj : Objects)
+        if (auto* form = dynamic_cast<TOrvForm*>(obj.get())) form->RebuildChildren();
     {
         TReadingState reading(State);
         ApplyProperties(false);
@@ -257,8 +259,12 @@ void TOrvInterfaceEngine::DeleteObject(const std::string& name) {
 }
 
 void TOrvInterfaceEngine::RebuildChildren() {
+    ResolveParents();
     for (const auto& obj : Objects)
-        if (auto* form = dynamic_cast<TOrvForm*>(obj.get())) form->RebuildChildren();
+        if (auto* form = dynamic_cast<TOrvForm*>(obj.get())) {
+            form->RebuildChildren();
+            form->BuildTabList();
+        }
 }
 
 void TOrvInterfaceEngine::CheckParents() const {

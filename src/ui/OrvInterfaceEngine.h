@@ -131,8 +131,9 @@ public:
     // Every object takes the sizes of its pictures again and relayouts
     // (after the pictures were loaded, or rebuilt for another display).
     void RefreshLayout();
-    // Every form lists its children again (after objects were made or freed
-    // at run time).
+    // Links every object to its parent again, and every form lists its
+    // children and its Tab stops again (after objects were made or freed at
+    // run time; equal Tab orders keep engine order).
     void RebuildChildren();
     // Objects may nest at most this deep (a form in a form in a form ...).
     static constexpr int kMaxNesting = 32;

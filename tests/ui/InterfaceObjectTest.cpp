@@ -129,6 +129,14 @@ TEST_F(InterfaceObjectTest, TabOrderWrapsAndSurvivesGapsAndDuplicates) {
     EXPECT_EQ(Get<TOrvEdit>("WA_E4").TabOrder, 3);
     EXPECT_EQ(Get<TOrvEdit>("WA_E2").TabOrder, 0);
 
+    // A control made at run time with an order already taken is kept too.
+    ui.CreateObject("WA_E5", "WA", "TOrvEdit");
+    ui.SetProp("WA_E5", "TabOrder", "0");
+    ui.RebuildChildren();
+    ASSERT_EQ(form.TabList.size(), 5u);
+    EXPECT_EQ(form.TabList[0]->Name(), "WA_E2");
+    EXPECT_EQ(form.TabList[1]->Name(), "WA_E5");
+
     // A form without any Tab stop takes Tab without harm.
     Load(Obj("TOrvForm", {{"Name", "WEmpty"}, {"ParentName", "Screen"}}));
     ui.ShowModal("WEmpty");

@@ -118,6 +118,27 @@ bool TRunOptions::Parse(int argc, const char* const* argv, std::string& error) {
             NoWindow = true;
         } else if (a == "--dump-state") {
             if (!value(DumpStateFile)) return false;
+        } else if (a == "--start-scene") {
+            if (!number(9999, n)) return false;
+            if (n == 0) {
+                error = "--start-scene counts scenes from 1";
+                return false;
+            }
+            StartScene = static_cast<int32_t>(n);
+        } else if (a == "--layer") {
+            if (!number(254, n)) return false;
+            StartLayer = static_cast<int32_t>(n);
+        } else if (a == "--mode") {
+            if (!number(3, n)) return false;
+            if (n == 0) {
+                error = "--mode is 1 (no-lose), 2 (normal) or 3 (hard)";
+                return false;
+            }
+            StartMode = static_cast<int32_t>(n);
+        } else if (a == "--trace") {
+            if (!value(TraceFile)) return false;
+        } else if (a == "--autoplay") {
+            Autoplay = true;
         } else {
             error = "unknown argument " + a;
             return false;
@@ -314,6 +335,7 @@ void TOrvGameEngine::RunGame() {
         Audio.PlayMusic("vibe-hah.mo3", 1000, 0);
 
         LoadPictures();
+        Rules->LoadTables();
 
         GameState = gsMenuScreen;
         NowTime = PrevFrameTime = GetTickCount();
@@ -334,6 +356,7 @@ void TOrvGameEngine::RunGame() {
         RedrawRects.assign(1, TRect{0, 0, kScreenWidth, kScreenHeight});
         LoadEffectTemplates();
         QuickSaveCaptionTime = -1;
+        Rules->GameStarted();
     } catch (const std::exception&) {
         if (terminated_) return;
         if (FatalText.empty()) FatalText = "Exception error in TOrvGameEngine.RunGame";

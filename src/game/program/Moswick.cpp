@@ -5,6 +5,7 @@
 
 #include "game/EffectViewer.h"
 #include "game/Main.h"
+#include "game/PlayRules.h"
 
 int main(int argc, char** argv) {
     if (IsEffectViewerCommand(argc, argv)) return RunEffectViewer(argc, argv);
@@ -16,11 +17,13 @@ int main(int argc, char** argv) {
             "moswick: %s\n"
             "usage: moswick [--window|--fullscreen] [--frames N] [--fixed-step MS] [--seed N]\n"
             "               [--input FILE] [--screenshot FILE] [--data-dir DIR] [--write-dir DIR]\n"
-            "               [--no-window] [--dump-state FILE]\n"
+            "               [--no-window] [--dump-state FILE] [--trace FILE] [--autoplay]\n"
+            "               [--start-scene N [--layer L] [--mode M]]\n"
             "       moswick --effect FILE [--frames N] [--fixed-step MS] [--screenshot FILE] (effect viewer)\n",
             error.c_str());
         return 2;
     }
     TOrvGameEngine engine(run);
+    engine.Rules = std::make_unique<TPlayRules>();
     return engine.Run();
 }

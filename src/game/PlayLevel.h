@@ -221,7 +221,9 @@ public:
     bool HasHeld() const { return FishkaUnderCursor >= 0 && FishkaUnderCursor < int32_t(Scene.Fishkas.size()); }
     TFishka* Held() { return HasHeld() ? &Scene.Fishkas[size_t(FishkaUnderCursor)] : nullptr; }
     const TFishka* Held() const { return HasHeld() ? &Scene.Fishkas[size_t(FishkaUnderCursor)] : nullptr; }
-    // Fragments that are free but that no spawnable shape can cover.
+    // A shape to send now because some free fragment can be covered by no
+    // shape the scene's weights send; -1 when none is needed (or one such
+    // piece already rides or is held).
     int32_t RescueShape() const;
 
 private:
@@ -247,6 +249,7 @@ private:
     int32_t FishkaSize(int32_t shape) const;
     TFitResult FitAt(int32_t shape, TPoint position, bool needFree) const;
     bool ShapeSpawnable(int32_t shape) const;
+    int32_t NeededShape() const;
     void Trace(const std::string& text);
     void DirtyPiece(const TFishka& piece, TPoint oldPos);
 

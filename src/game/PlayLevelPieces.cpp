@@ -146,36 +146,11 @@ bool TPlayLevel::ShapeSpawnable(int32_t shape) const {
 }
 
 int32_t TPlayLevel::RescueShape() const {
-    if (rescueVersion_ == fragVersion_) return rescueShape_;
-    rescueVersion_ = fragVersion_;
-    rescueShape_ = -1;
     const TLayer* l = Layer();
     if (!l) return -1;
-    std::vector<bool> covered(l->Frags.size(), false);
-    bool anyFree = false;
-    for (size_t k = 0; k < l->Frags.size(); ++k) {
-        covered[k] = l->FragsBusy[k] != -1 || l->FragsLevel[k] < 1;
-        anyFree = anyFree || !covered[k];
-    }
-    if (!anyFree) return -1;
-    for (int32_t s = 0; s < tables_.ShapeCount(); ++s) {
-        if (!ShapeSpawnable(s)) continue;
-        for (const TFitResult& r : Placements(s, 512))
-            for (int32_t k : r.Cells) covered[size_t(k)] = true;
-    }
-    const auto uncovered = std::find(covered.begin(), covered.end(), false);
-    if (uncovered == covered.end()) return -1;
-    const int32_t target = static_cast<int32_t>(uncovered - covered.begin());
-    // The smallest shape that covers the fragment no spawnable shape can.
-    size_t bestCells = SIZE_MAX;
-    for (int32_t s = 0; s < tables_.ShapeCount(); ++s) {
-        if (tables_.Shape(s).Cells.size() >= bestCells) continue;
-        for (const TFitResult& r : Placements(s, 512))
-            if (std::find(r.Cells.begin(), r.Cells.end(), target) != r.Cells.end()) {
-                rescueShape_ = s;
-                bestCells = tables_.Shape(s).Cells.size();
-                break;
-            }
+    if (rescueVersion_ != fragVersion_) {
+        rescueVersion_ = fragVersion_;
+        rescueShape_ = NeededShape();
     }
     if (rescueShape_ < 0) return -1;
     // One rescue piece at a time: none while the belts or the hand carry a
@@ -194,6 +169,39 @@ int32_t TPlayLevel::RescueShape() const {
             if (f.IsOrdinary() && sameCycle(f.FType, rescueShape_)) return -1;
     if (const TFishka* h = Held(); h && h->IsOrdinary() && sameCycle(h->FType, rescueShape_)) return -1;
     return rescueShape_;
+}
+
+int32_t TPlayLevel::NeededShape() const {
+    const TLayer* l = Layer();
+    if (!l) return -1;
+    std::vector<bool> covered(l->Frags.size(), false);
+    bool anyFree = false;
+    for (size_t k = 0; k < l->Frags.size(); ++k) {
+        covered[k] = l->FragsBusy[k] != -1 || l->FragsLevel[k] < 1;
+        anyFree = anyFree || !covered[k];
+    }
+    if (!anyFree) return -1;
+    for (int32_t s = 0; s < tables_.ShapeCount(); ++s) {
+        if (!ShapeSpawnable(s)) continue;
+        for (const TFitResult& r : Placements(s, 512))
+            for (int32_t k : r.Cells) covered[size_t(k)] = true;
+    }
+    const auto uncovered = std::find(covered.begin(), covered.end(), false);
+    if (uncovered == covered.end()) return -1;
+    const int32_t target = static_cast<int32_t>(uncovered - covered.begin());
+    // The smallest shape that covers the fragment no spawnable shape can.
+    int32_t best = -1;
+    size_t bestCells = SIZE_MAX;
+    for (int32_t s = 0; s < tables_.ShapeCount(); ++s) {
+        if (tables_.Shape(s).Cells.size() >= bestCells) continue;
+        for (const TFitResult& r : Placements(s, 512))
+            if (std::find(r.Cells.begin(), r.Cells.end(), target) != r.Cells.end()) {
+                best = s;
+                bestCells = tables_.Shape(s).Cells.size();
+                break;
+            }
+    }
+    return best;
 }
 
 // ---------------------------------------------------------------------------

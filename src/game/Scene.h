@@ -16,8 +16,8 @@
 
 #include "base/OrvRandom.h"
 #include "base/OrvTypes.h"
+#include "fx/OrvFXBase.h"
 
-class TOrvMorph;
 class TOrvParticleEffect;
 class TOrvXMLTag;
 class TShapeTables;

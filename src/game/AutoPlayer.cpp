@@ -35,11 +35,11 @@ void TAutoPlayer::Click(int32_t x, int32_t y, bool right, bool shift) {
     GameEngine->DispatchEvent(ev);
 }
 
-void TAutoPlayer::CtrlSpace() {
+void TAutoPlayer::Key(int32_t key, TShiftState shift) {
     TWindowEvent ev;
     ev.Kind = TWindowEventKind::KeyDown;
-    ev.Key = VK::Space;
-    ev.Shift = ssCtrl;
+    ev.Key = key;
+    ev.Shift = shift;
     GameEngine->DispatchEvent(ev);
     ev.Kind = TWindowEventKind::KeyUp;
     GameEngine->DispatchEvent(ev);
@@ -211,13 +211,17 @@ bool TAutoPlayer::RescueBelts(TPlayLevel& level) {
             Click(s.X, s.Y, false);
             return true;
         }
+        if (level.DropBusy && level.DropResets > 0 && left < 5000) {
+            Key(VK::Space, ssShift);
+            return true;
+        }
         if (b.ChameleonShots > 0 && b.ShotStart < 0 && rules_.Tables().Shape(f.FType).Cells.size() > 1) {
             const TPoint c = level.ToScreen(b.ChameleonX + 64, b.ChameleonY + 64);
             Click(c.X, c.Y, false);
             return true;
         }
         if (left < 3000 && bi == 0 && level.BeltClears > 0) {
-            CtrlSpace();
+            Key(VK::Space, ssCtrl);
             return true;
         }
     }

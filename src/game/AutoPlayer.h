@@ -12,6 +12,7 @@
 
 #include "base/OrvTypes.h"
 #include "game/Scene.h"
+#include "platform/Window.h"
 
 class TPlayRules;
 class TPlayLevel;
@@ -34,7 +35,7 @@ private:
     bool Fits(const TPlayLevel& level, int32_t shape) const;
     void Move(int32_t x, int32_t y);
     void Click(int32_t x, int32_t y, bool right, bool shift = false);
-    void CtrlSpace();
+    void Key(int32_t key, TShiftState shift);
 
     TPlayRules& rules_;
     TGameTime nextAction_ = 0;

@@ -393,7 +393,7 @@ void TPlayLevel::SpawnFishka(int32_t beltId) {
                 p.BonusFrames = p.BonusType == btReverse ? 40 : 20;
                 events_.BonusSpawned(p);
             } else {
-                p.FType = WeightedIndex(Scene.FishkaWeights, random_);
+                p.FType = WeightedIndex(EndgameWeights(), random_);
             }
         }
         if (l->FishesBeforeExtra != -1) --l->FishesBeforeExtra;
@@ -434,6 +434,32 @@ void TPlayLevel::SpawnFishka(int32_t beltId) {
     p.Trans = 0;
     b.NextBornTime = Now + 2 * p.HalfLength + b.Gap;
     b.BeltFishkas.push_back(std::move(p));
+}
+
+TIntegers TPlayLevel::EndgameWeights() const {
+    // With only a few fragments left open, a chain of pieces that fit
+    // nowhere would just run out the clock: the belt sends, by the same
+    // weights, only shapes that fit somewhere now (or in a turn).
+    const TLayer* l = Layer();
+    if (!l) return Scene.FishkaWeights;
+    int32_t open = 0;
+    for (size_t k = 0; k < l->Frags.size(); ++k) open += l->FragsBusy[k] == -1 && l->FragsLevel[k] > 0;
+    if (open > kEndgameFragments) return Scene.FishkaWeights;
+    TIntegers w = Scene.FishkaWeights;
+    int64_t sum = 0;
+    for (size_t s = 0; s < w.size(); ++s) {
+        if (w[s] <= 0) continue;
+        bool fits = false;
+        int32_t turn = int32_t(s);
+        for (int32_t i = 0; i < 8 && turn >= 0 && !fits; ++i) {
+            fits = !Placements(turn, 1).empty();
+            turn = tables_.FindShape(tables_.NextName(turn));
+            if (turn == int32_t(s)) break;
+        }
+        if (!fits) w[s] = 0;
+        sum += w[s];
+    }
+    return sum > 0 ? w : Scene.FishkaWeights;
 }
 
 // ---------------------------------------------------------------------------

@@ -90,6 +90,8 @@ public:
     static constexpr TRect kDropRect{672, 458, 783, 586};  // screen, edges included
     static constexpr int32_t kSnapDistance = 25;
     static constexpr TGameTime kAnimationStep = 20;
+    // Open fragments at or below which the belts send only fitting shapes.
+    static constexpr int32_t kEndgameFragments = 6;
 
     TPlayLevel(const TShapeTables& tables, const TGameParams& params, TOrvRandom& random, IPlayEvents& events);
 
@@ -250,6 +252,7 @@ private:
     TFitResult FitAt(int32_t shape, TPoint position, bool needFree) const;
     bool ShapeSpawnable(int32_t shape) const;
     int32_t NeededShape() const;
+    TIntegers EndgameWeights() const;
     void Trace(const std::string& text);
     void DirtyPiece(const TFishka& piece, TPoint oldPos);
 

@@ -11,6 +11,9 @@
 
 namespace {
 
+// Positions are kept within this, so screen arithmetic never overflows.
+constexpr int32_t kFar = 1000000;
+
 [[noreturn]] void Refuse(const std::string& where, const std::string& what) {
     throw OrvException(where + ": " + what);
 }
@@ -88,6 +91,12 @@ void ReadLayer(const TOrvXMLTag& t, const std::string& where, const TShapeTables
     }
     for (int32_t b : l.BeltIds)
         if (b < 0) Refuse(at + "/Belts", "belt " + std::to_string(b) + " does not exist");
+    for (int32_t v : {l.X, l.Y, l.ShX, l.ShY, l.PictureX, l.PictureY})
+        if (v < -kFar || v > kFar) Refuse(at, "a position of " + std::to_string(v) + " lies far outside any scene");
+    for (TExtraFish& f : l.ExtraFishes) {
+        f.PosX = std::clamp(f.PosX, -kFar, kFar);
+        f.PosY = std::clamp(f.PosY, -kFar, kFar);
+    }
     l.ExtraFishWeights.assign(l.ExtraFishes.size(), 1);
     l.FishesBeforeExtra = l.MinFishBefore + random.Between(0, l.MaxFishBefore - l.MinFishBefore);
     if (l.MinFishBefore < 0 || l.MaxFishBefore < l.MinFishBefore) l.FishesBeforeExtra = std::max(0, l.MinFishBefore);
@@ -132,8 +141,8 @@ void ReadPictures(const TOrvXMLTag& t, TScene& scene) {
         if (p->Name != "Picture") continue;
         TScenePicture sp;
         sp.Name = p->AttributeValue("Name");
-        sp.X = Lenient(*p, "x");
-        sp.Y = Lenient(*p, "y");
+        sp.X = std::clamp(Lenient(*p, "x"), -kFar, kFar);
+        sp.Y = std::clamp(Lenient(*p, "y"), -kFar, kFar);
         sp.DrawOnlyLayer = p->FindAttribute("DrawOnlyLayer") ? Lenient(*p, "DrawOnlyLayer") : -1;
         for (const auto& img : p->Tags) {
             if (img->Name != "Image" || !img->FindAttribute("Name") || !img->FindAttribute("t")) continue;
@@ -197,7 +206,7 @@ TPoint TLenta::PointAt(TGameTime t) const {
     if (!Path) return {-1000, -1000};
     t = std::clamp<TGameTime>(t, 0, PathTime);
     const TOrvVector v = Path->GetValue2(static_cast<int32_t>(t), false);
-    return {FXRound(v.X), FXRound(v.Y)};
+    return {std::clamp(FXRound(v.X), -kFar, kFar), std::clamp(FXRound(v.Y), -kFar, kFar)};
 }
 
 void TLenta::DirectionAt(TGameTime t, double& dx, double& dy) const {

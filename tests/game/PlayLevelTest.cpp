@@ -178,7 +178,8 @@ TEST_F(PlayLevelTest, ClickingAPlacedPieceDoesNothing) {
 // Spawning
 
 TEST_F(PlayLevelTest, SpawnsFollowTheWeights) {
-    TSceneSpec spec = Squares({Square(0, 0), Square(1, 0), Square(0, 1), Square(1, 1), Square(4, 4)});
+    TSceneSpec spec = Squares({Square(0, 0), Square(1, 0), Square(0, 1), Square(1, 1), Square(4, 4), Square(6, 6),
+                               Square(6, 4), Square(4, 6)});
     spec.Weights =
         "<Shape Name=\"Dot\" Weight=\"3\"/><Shape Name=\"Pair_1\" Weight=\"1\"/><Shape Name=\"Block\" "
         "Weight=\"0\"/>";
@@ -193,6 +194,19 @@ TEST_F(PlayLevelTest, SpawnsFollowTheWeights) {
     EXPECT_EQ(counts[4], 0);
     EXPECT_EQ(counts[2] + counts[3], 0);
     EXPECT_NEAR(counts[0] / 4000.0, 0.75, 0.03);
+}
+
+TEST_F(PlayLevelTest, LastFewFragmentsGetOnlyShapesThatFit) {
+    TSceneSpec spec = Squares({Square(0, 0), Square(1, 0), Square(5, 5)});
+    spec.Weights = "<Shape Name=\"Block\" Weight=\"5\"/><Shape Name=\"Pair_1\" Weight=\"1\"/>";
+    Start(spec);
+    level->Layer()->FragsBusy[2] = 0;
+    for (int i = 0; i < 50; ++i) {
+        Belt().BeltFishkas.clear();
+        level->SpawnFishka(0);
+        ASSERT_EQ(Belt().BeltFishkas.size(), 1u);
+        EXPECT_EQ(Belt().BeltFishkas[0].FType, 1);
+    }
 }
 
 TEST_F(PlayLevelTest, BonusNeverFollowsABonusAndNewPiecesQueueBehindTheChain) {

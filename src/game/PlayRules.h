@@ -42,6 +42,7 @@ public:
     const TShapeTables& Tables() const { return tables_; }
     std::vector<TOneShotEffect>& Effects() { return effects_; }
     TGameTime Clock() const { return clock_; }
+    const TPlayFieldPainter& Painter() const { return *painter_; }
 
     // Loads a scene file of the archive with its pictures and hands it to
     // the rules. Throws OrvException (the archive's message for a missing

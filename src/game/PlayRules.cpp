@@ -128,7 +128,17 @@ void TPlayRules::GameStarted() {
 void TPlayRules::StartGame(int32_t mode, int32_t scene, int32_t layer) {
     level_->NewGame(mode);
     level_->SceneInd = scene;
-    LoadScene("Scene" + std::to_string(scene) + ".xml");
+    PlayScene(layer);
+}
+
+void TPlayRules::RestartLostLevel() {
+    const int32_t layer = level_->CurrentLayer;
+    level_->RestoreSnapshot();
+    PlayScene(layer);
+}
+
+void TPlayRules::PlayScene(int32_t layer) {
+    LoadScene("Scene" + std::to_string(level_->SceneInd) + ".xml");
     if (layer < 0 || layer >= static_cast<int32_t>(level_->Scene.Layers.size()))
         throw OrvException("the scene has no layer " + std::to_string(layer));
     // The layers before the one started with count as played: their

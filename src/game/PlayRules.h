@@ -52,6 +52,10 @@ public:
     // New game in a mode, scene number scene, starting at layer: what a
     // direct start does, and what the shell will do for its new game.
     void StartGame(int32_t mode, int32_t scene, int32_t layer);
+    // A lost level again: the score and skills of its start, the scene
+    // loaded afresh, the layers before it restored, its start animation.
+    // Throws as LoadScene does.
+    void RestartLostLevel();
 
     // ---- TGameRules ----
     void LoadTables() override;
@@ -102,6 +106,7 @@ public:
     void ScoreChanged(uint32_t score) override;
 
 private:
+    void PlayScene(int32_t layer);
     void SyncFromEngine();
     void SyncToEngine();
     void LoadScenePictures(const std::vector<std::string>& previous);

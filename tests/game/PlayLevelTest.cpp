@@ -155,6 +155,20 @@ TEST_F(PlayLevelTest, StackedFragmentSoundsInTurnAndOnlyTheLastPieceCompletes) {
     EXPECT_TRUE(level->Layer()->Complete);
 }
 
+TEST_F(PlayLevelTest, PlacedPieceFadesAwayAndLeavesThePictureWhole) {
+    Start(Squares({Square(0, 0), Square(1, 0)}));
+    Hold(0, 40, 40);
+    level->LeftClick(level->MouseX, level->MouseY);
+    ASSERT_EQ(level->Scene.Fishkas.size(), 1u);
+    Advance(16);
+    EXPECT_EQ(level->Scene.Fishkas[0].Trans, 255);
+    Advance(1000);
+    EXPECT_GT(level->Scene.Fishkas[0].Trans, 0);
+    EXPECT_LT(level->Scene.Fishkas[0].Trans, 255);
+    Advance(600);
+    EXPECT_EQ(level->Scene.Fishkas[0].Trans, 0) << "the fragment shows the picture in full";
+}
+
 TEST_F(PlayLevelTest, NoLoseModeNeverScores) {
     Start(Squares({Square(0, 0), Square(1, 0)}), 1);
     Hold(0, 40, 40);

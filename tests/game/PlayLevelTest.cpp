@@ -361,6 +361,21 @@ TEST_F(PlayLevelTest, StopHoldsTheChainWhileItRuns) {
     EXPECT_EQ(level->Now - Belt().BeltFishkas[0].BornTime, age);
 }
 
+TEST_F(PlayLevelTest, TrackRunsWithTheChainAndWrapsAroundThePath) {
+    Start(Squares({Square(0, 0), Square(1, 0)}));
+    const TGameTime t0 = Belt().TrackTime;
+    for (int i = 0; i < 655; ++i) Advance(16);  // 10480 ms on a 10000 ms path
+    EXPECT_EQ(Belt().TrackTime, (t0 + 10480) % 10000);
+    Belt().StopUntil = level->Now + 1000;
+    const TGameTime held = Belt().TrackTime;
+    for (int i = 0; i < 10; ++i) Advance(16);
+    EXPECT_EQ(Belt().TrackTime, held) << "a stop holds the track";
+    Belt().StopUntil = -1;
+    Belt().ReverseUntil = level->Now + 1000;
+    Advance(16);
+    EXPECT_EQ(Belt().TrackTime, (held - 48 + 10000) % 10000) << "a reverse runs it back three times as fast";
+}
+
 // ---------------------------------------------------------------------------
 // Skills and timers
 

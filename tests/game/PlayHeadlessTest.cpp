@@ -103,13 +103,13 @@ TEST_F(PlayHeadlessTest, BotFinishesTheFirstSceneInNormalMode) {
 }
 
 TEST_F(PlayHeadlessTest, SameSeedInputAndStepGiveTheSameTraceAndDump) {
-    const std::string args = "--start-scene 2 --autoplay --fixed-step 16 --seed 11 --frames 4000";
+    const std::string args = "--start-scene 2 --autoplay --fixed-step 16 --seed 11 --frames 2500";
     ASSERT_EQ(Run(args + " --trace " + Path("a.txt") + " --dump-state " + Path("a.xml")), 0);
     ASSERT_EQ(Run(args + " --trace " + Path("b.txt") + " --dump-state " + Path("b.xml")), 0);
     EXPECT_FALSE(Read("a.txt").empty());
     EXPECT_EQ(Read("a.txt"), Read("b.txt"));
     EXPECT_EQ(Read("a.xml"), Read("b.xml"));
-    ASSERT_EQ(Run("--start-scene 2 --autoplay --fixed-step 16 --seed 12 --frames 4000 --trace " + Path("c.txt")), 0);
+    ASSERT_EQ(Run("--start-scene 2 --autoplay --fixed-step 16 --seed 12 --frames 2500 --trace " + Path("c.txt")), 0);
     EXPECT_NE(Read("a.txt"), Read("c.txt"));
 }
 

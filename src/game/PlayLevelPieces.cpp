@@ -549,7 +549,7 @@ bool TPlayLevel::PutOnChain(TPoint scene) {
     if (bestBelt < 0) return false;
     TLenta& b = Scene.Belts[size_t(bestBelt)];
     TFishka piece = *Held();
-    Scene.Fishkas.erase(Scene.Fishkas.begin() + FishkaUnderCursor);
+    RemoveFishka(FishkaUnderCursor);
     FishkaUnderCursor = -1;
     FitPreview = false;
     const TPoint size = events_.PictureSize(PiecePicture(piece));

@@ -337,6 +337,20 @@ TEST_F(PlayLevelTest, SmallSpiderEatsWithinTwoHundredPixelsBothWays) {
     EXPECT_TRUE(events.Heard("7_small_spider.ogg"));
 }
 
+TEST_F(PlayLevelTest, BonusIsHitWhereItIsDrawn) {
+    Start(Squares({Square(0, 0), Square(1, 0)}));
+    Ride(0, 5000, btBomb);
+    level->PrevFrameTime = level->Now;
+    level->Step(level->Now);
+    const TFishka& f = Belt().BeltFishkas[0];
+    // One 40-pixel frame centred on the belt's point.
+    const TPoint on = Belt().PointAt(5000);
+    EXPECT_EQ((TPoint{f.CenterX, f.CenterY}), on);
+    EXPECT_EQ(level->BeltFishkaAtPoint({on.X - 19, on.Y + 19}).first, 0);
+    EXPECT_EQ(level->BeltFishkaAtPoint({on.X + 25, on.Y}).first, -1);
+    EXPECT_EQ(level->BeltFishkaAtPoint({on.X, on.Y - 25}).first, -1);
+}
+
 TEST_F(PlayLevelTest, SandGlassAndAmuletReplaceEachOther) {
     Start(Squares({Square(0, 0), Square(1, 0)}));
     Ride(0, 3000, btStop);

@@ -15,19 +15,24 @@
 //     kick  x.......x.o.....      x hit, o soft hit, . rest
 //     snare ....x.......x...
 //     hat   x.x.x.x.x.x.x.x.
+//     shaker ..x...x...x...x.     (optional)
 //
 //   pattern NAME                  four bars of 16 steps
 //     chords  Fmaj7 | Em7 | Dm7 G7 | Cmaj7     one to four chords per bar
 //     bass    roots                 none, sparse, roots, pulse, walk
 //     pad     on                    on or off
-//     keys    arp                   off, arp, arp16, stabs, block
+//     keys    arp                   off, arp, arp16, stabs, block, pluck
 //     drums   NAME                  a groove, or none
 //     fill    on                    a snare fill in the last bar
-//     lead    lead                  the melody's instrument: lead, epiano, bell
+//     lead    lead                  the melody's instrument: lead, epiano, bell,
+//                                   pluck
 //     melody  E5:4 G5:2 A5:2 | ...  notes (C4 = middle C) or r for rest, with
 //                                   a length in steps after ':' (default: the
 //                                   previous length); '|' checks a bar line
 //     counter C6:8 r:8 | ...        a second line on the bell
+//                                   ("melody auto" and "counter auto" make
+//                                   the line from the chords, the same on
+//                                   every build)
 //     sparkle on                    bell notes on the chord's top tone
 //
 //   song  intro a a2 b ...        the order list, by pattern names
@@ -45,7 +50,7 @@ struct TScoreError : std::runtime_error {
 
 struct TGroove {
     std::string Name;
-    std::string Kick, Snare, Hat;  // 16 characters each
+    std::string Kick, Snare, Hat, Shaker;  // 16 characters each
 };
 
 struct TNoteEvent {
@@ -64,6 +69,8 @@ struct TPatternSpec {
     std::string Lead = "lead";
     std::vector<TNoteEvent> Melody;
     std::vector<TNoteEvent> Counter;
+    bool MelodyAuto = false;  // "melody auto": made from the chords
+    bool CounterAuto = false;
     bool Sparkle = false;
 };
 

@@ -483,6 +483,9 @@ TScore ParseScore(const std::string& text, const std::string& source) {
             } else if (key == "bpm") {
                 needArgs(1);
                 score.Bpm = number1(1, 32, 255);
+            } else if (key == "level") {
+                needArgs(1);
+                score.Level = number1(1, 25, 200);
             } else if (key == "restart") {
                 needArgs(1);
                 score.Restart = number1(1, 0, 255);
@@ -628,6 +631,12 @@ TXmModule ComposeScore(const TScore& score, const std::vector<TXmInstrument>& in
         c.Cell(0, chKick).Param = uint8_t(score.Speed);
         c.Cell(0, chSnare).Effect = 0x0F;
         c.Cell(0, chSnare).Param = uint8_t(score.Bpm);
+        // The score's level scales every note, so tunes of thin and of full
+        // arrangements sound equally loud.
+        if (score.Level != 100)
+            for (TXmCell& cell : p.Cells)
+                if (cell.Volume >= 0x10 && cell.Volume <= 0x50)
+                    cell.Volume = Vol((cell.Volume - 0x10) * score.Level / 100);
         index[name] = int(m.Patterns.size());
         m.Orders.push_back(uint8_t(m.Patterns.size()));
         m.Patterns.push_back(std::move(p));

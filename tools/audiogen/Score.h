@@ -9,6 +9,7 @@
 //   speed   6                     ticks per row (a row is a sixteenth note)
 //   bpm     96                    beats per minute
 //   restart 0                     order the song loops back to
+//   level   120                   scales every note's volume (percent, 25..200)
 //   starts  0 5 7                 orders that must begin different patterns
 //
 //   groove NAME                   a one-bar drum pattern, 16 steps per line:
@@ -80,6 +81,7 @@ struct TScore {
     int Speed = 6;
     int Bpm = 96;
     int Restart = 0;
+    int Level = 100;  // percent every note's volume is scaled by
     std::vector<int> Starts;
     std::vector<TGroove> Grooves;
     std::vector<TPatternSpec> Patterns;

@@ -5,6 +5,7 @@
 //   forge --data DIR --dump DIR                               every stored picture as a file
 //   forge --data DIR --lattice N                              scene N's objects on the lattice
 //   forge --data DIR --propose N:LAYERS                       a regions map for scene N
+//   forge --data DIR --finished DIR                           every scene restored, full size
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -70,7 +71,7 @@ void Dump(const forge::TContentBuild& build, const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string data, audio, out, stamp, sheet, dump, lattice, propose;
+    std::string data, audio, out, stamp, sheet, dump, lattice, propose, finished;
     bool check = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -79,23 +80,25 @@ int main(int argc, char** argv) {
             dest = argv[++i];
             return true;
         };
-        if (a == "--data"      ? !value(data)
-            : a == "--audio"   ? !value(audio)
-            : a == "--out"     ? !value(out)
-            : a == "--stamp"   ? !value(stamp)
-            : a == "--sheet"   ? !value(sheet)
-            : a == "--dump"    ? !value(dump)
-            : a == "--lattice" ? !value(lattice)
-            : a == "--propose" ? !value(propose)
-                               : false)
+        if (a == "--data"       ? !value(data)
+            : a == "--audio"    ? !value(audio)
+            : a == "--out"      ? !value(out)
+            : a == "--stamp"    ? !value(stamp)
+            : a == "--sheet"    ? !value(sheet)
+            : a == "--dump"     ? !value(dump)
+            : a == "--lattice"  ? !value(lattice)
+            : a == "--propose"  ? !value(propose)
+            : a == "--finished" ? !value(finished)
+                                : false)
             return Usage();
         else if (a == "--check")
             check = true;
         else if (a != "--data" && a != "--audio" && a != "--out" && a != "--stamp" && a != "--sheet" && a != "--dump" &&
-                 a != "--lattice" && a != "--propose")
+                 a != "--lattice" && a != "--propose" && a != "--finished")
             return Usage();
     }
-    if (data.empty() || (out.empty() && !check && sheet.empty() && dump.empty() && lattice.empty() && propose.empty()))
+    if (data.empty() || (out.empty() && !check && sheet.empty() && dump.empty() && lattice.empty() && propose.empty() &&
+                         finished.empty()))
         return Usage();
     try {
         auto start = std::chrono::steady_clock::now();
@@ -122,6 +125,11 @@ int main(int argc, char** argv) {
             for (const std::string& row : forge::PlanRegions(build.Painting(n - 1), build.Objects(n - 1), layers))
                 std::printf("%s\n", row.c_str());
             std::printf("end\n");
+        }
+        if (!finished.empty()) {
+            std::filesystem::create_directories(finished);
+            for (size_t i = 0; i < build.Scenes().size(); ++i)
+                SavePNGFile(finished + "/Scene" + std::to_string(i + 1) + ".png", build.Painting(i).ToRGB());
         }
         if (!lattice.empty()) {
             size_t n = size_t(std::atoi(lattice.c_str()));

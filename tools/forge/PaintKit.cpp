@@ -211,7 +211,9 @@ void Mountain(TCanvas& c, float px, float py, float baseY, float hw, TColor lit,
         float t0 = top[size_t(x - x0)];
         if (t0 >= baseY) continue;
         for (int y = std::max(0, int(t0)); y < std::min(c.Height(), int(baseY) + 1); ++y) {
-            float cov = Clamp01(float(y) + 1 - t0) * Clamp01(baseY - float(y));
+            // The foot dissolves over the last tenth, so whatever stands in
+            // front never shows a ruled line under the mountain.
+            float cov = Clamp01(float(y) + 1 - t0) * SmoothStep(baseY, baseY - hgt * 0.1f, float(y));
             float d = (float(y) - py) / hgt;
             // The crest runs down from the peak and wanders; left of it the
             // face catches the light.

@@ -428,9 +428,9 @@ TCanvas Autumn(int w, int h, TObjects& o) {
 TCanvas Winter(int w, int h, TObjects& o) {
     TCanvas c(w, h);
     PaintSky(c, {Rgb(70, 110, 180), Rgb(250, 214, 196), h * 0.5f}, Rgb(255, 236, 236), 0.4f, 301);
-    Mountain(c, w * 0.30f, h * 0.08f, h * 0.56f, w * 0.32f, Rgb(250, 214, 200), Rgb(110, 120, 170), 0.55f, 302);
-    Mountain(c, w * 0.76f, h * 0.14f, h * 0.58f, w * 0.30f, Rgb(246, 210, 200), Rgb(104, 114, 160), 0.5f, 303);
-    Mountain(c, w * 0.54f, h * 0.26f, h * 0.60f, w * 0.20f, Rgb(236, 206, 206), Rgb(96, 108, 150), 0.4f, 304);
+    Mountain(c, w * 0.30f, h * 0.08f, h * 0.66f, w * 0.36f, Rgb(250, 214, 200), Rgb(110, 120, 170), 0.45f, 302);
+    Mountain(c, w * 0.76f, h * 0.14f, h * 0.66f, w * 0.34f, Rgb(246, 210, 200), Rgb(104, 114, 160), 0.42f, 303);
+    Mountain(c, w * 0.54f, h * 0.26f, h * 0.66f, w * 0.22f, Rgb(236, 206, 206), Rgb(96, 108, 150), 0.35f, 304);
     Haze(c, h * 0.44f, h * 0.64f, Rgb(250, 230, 230, 0.5f));
     Ridge(c, h * 0.64f, 50, 0.005f, Rgb(236, 240, 250), Rgb(220, 228, 244), 305, 0.15f);
     // The frozen lake: pale ice with the mountains' colours.
@@ -673,16 +673,28 @@ TCanvas Waterfall(int w, int h, TObjects& o) {
     PaintSky(c, {Rgb(90, 160, 230), Rgb(220, 240, 250), h * 0.35f}, Rgb(255, 255, 255), 0.7f, 601);
     PaintSun(c, w * 0.86f, h * 0.09f, 22, Rgb(255, 252, 230), Rgb(255, 246, 210));
     ProtectDisc(o, "sun", w * 0.86f, h * 0.09f, 36);
-    Mountain(c, w * 0.20f, h * 0.06f, h * 0.70f, w * 0.32f, Rgb(170, 150, 120), Rgb(90, 80, 80), 0, 602);
-    Mountain(c, w * 0.82f, h * 0.10f, h * 0.70f, w * 0.30f, Rgb(160, 140, 116), Rgb(84, 76, 76), 0, 603);
-    // Green on the cliffs' ledges.
-    for (int i = 0; i < 500; ++i) {
-        float x = Hash01(i, 1, 604) * w, y = h * (0.15f + 0.55f * Hash01(i, 2, 604));
-        if (c.At(int(x), int(y)).B > 0.75f) continue;  // sky
-        c.SoftDisc(x, y, 3 + 6 * Hash01(i, 3, 604), 2, Rgb(60 + int(40 * Hash01(i, 4, 604)), 120, 50, 0.85f));
-    }
-    // The fall itself, between the cliffs.
+    Mountain(c, w * 0.20f, h * 0.06f, h * 0.80f, w * 0.36f, Rgb(170, 150, 120), Rgb(90, 80, 80), 0, 602);
+    Mountain(c, w * 0.82f, h * 0.10f, h * 0.80f, w * 0.34f, Rgb(160, 140, 116), Rgb(84, 76, 76), 0, 603);
     float fx = w * 0.50f, ftop = h * 0.22f, fbot = h * 0.70f, fw = w * 0.07f;
+    // The rock wall the river falls from, its lip lit, filling the gap
+    // between the peaks.
+    TPolygon wall{{w * 0.28f, float(h)}, {w * 0.30f, ftop + 30},     {fx - fw * 2, ftop + 4}, {fx - fw, ftop - 4},
+                  {fx + fw, ftop - 6},   {fx + fw * 2.2f, ftop + 6}, {w * 0.72f, ftop + 40},  {w * 0.74f, float(h)}};
+    c.FillPolygon(wall, [&](int x, int y) {
+        float n = Fbm(x * 0.03f, y * 0.05f, 4, 609);
+        float strata = 0.5f + 0.5f * std::sin(y * 0.11f + n * 5);
+        float lit = 1 - Clamp01((float(y) - ftop) / (h * 0.2f));
+        return Scale(Mix(Rgb(104, 92, 84), Rgb(168, 150, 124), 0.4f * lit + 0.3f * strata), 0.85f + 0.25f * n);
+    });
+    // Moss and ferns in the cliffs' cracks.
+    for (int i = 0; i < 1600; ++i) {
+        float x = Hash01(i, 1, 604) * w, y = h * (0.12f + 0.62f * Hash01(i, 2, 604));
+        TColor under = c.At(int(x), int(y));
+        if (under.B > under.R) continue;  // sky
+        float g = Hash01(i, 4, 604);
+        c.SoftDisc(x, y, 1.5f + 3 * Hash01(i, 3, 604), 1.5f, Rgb(50 + int(50 * g), 110 + int(40 * g), 40, 0.75f));
+    }
+    // The fall itself, over the lip of the wall.
     c.FillRect(int(fx - fw - 10), int(ftop), int(fx + fw + 10), int(fbot), [&](int x, int y) {
         float t = (float(y) - ftop) / (fbot - ftop);
         float half = fw * (0.8f + 0.4f * t);

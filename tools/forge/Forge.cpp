@@ -16,6 +16,7 @@
 
 #if __has_include("EffectArt.h")
 #include "EffectArt.h"
+#include "ParticleArt.h"
 #define FORGE_HAS_EFFECT_ART 1
 #endif
 
@@ -302,10 +303,13 @@ void TContentBuild::BuildEffectsAndAudio() {
                 const uint8_t* p = rgba.Row(y) + 4 * x;
                 c.At(x, y) = TColor{p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, p[3] / 255.0f};
             }
+        if (TakesDarkRim(f)) AddDarkRim(c, 2);
         AddPacked(f, c);
         AddSurface(f);
     }
     fs::remove_all(tmp);
+    AddPacked("Bloom1.png", PaintBloom(512));
+    AddSurface("Bloom1.png");
 #endif
     for (const std::string& f : SortedFiles(dataDir_ + "/effects", ".xml")) {
         std::string text = ReadText(dataDir_ + "/effects/" + f);

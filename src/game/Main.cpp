@@ -53,78 +53,7 @@ std::string FormatGeneral3(double v) {
     return mantissa + "E" + (negative ? "-" : "") + exponent;
 }
 
-bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t& out) {
-    if (text.empty() || text.size() > 20) return false;
-    uint64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        const uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (v > (max - digit) / 10) return false;
-        v = v * 10 + digit;
-    }
-    out = v;
-    return true;
-}
-
 }  // namespace
-
-// ---------------------------------------------------------------------------
-// Command line
-
-bool TRunOptions::Parse(int argc, const char* const* argv, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) {
-                error = "missing value after " + a;
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
-        auto number = [&](uint64_t max, uint64_t& out) {
-            std::string text;
-            if (!value(text)) return false;
-            if (!ParseUnsigned(text, max, out)) {
-                error = "bad number \"" + text + "\" after " + a;
-                return false;
-            }
-            return true;
-        };
-        uint64_t n = 0;
-        if (a == "--frames") {
-            if (!number(0xFFFFFFFFull, n)) return false;
-            Frames = static_cast<uint32_t>(n);
-        } else if (a == "--fixed-step") {
-            if (!number(60000, n)) return false;
-            FixedStepMs = static_cast<uint32_t>(n);
-        } else if (a == "--seed") {
-            if (!number(UINT64_MAX, n)) return false;
-            Seed = n;
-            HasSeed = true;
-        } else if (a == "--input") {
-            if (!value(InputFile)) return false;
-        } else if (a == "--screenshot") {
-            if (!value(ScreenshotFile)) return false;
-        } else if (a == "--data-dir") {
-            if (!value(DataDir)) return false;
-        } else if (a == "--write-dir") {
-            if (!value(WriteDir)) return false;
-        } else if (a == "--window") {
-            FullScreen = 0;
-        } else if (a == "--fullscreen") {
-            FullScreen = 1;
-        } else if (a == "--no-window") {
-            NoWindow = true;
-        } else if (a == "--dump-state") {
-            if (!value(DumpStateFile)) return false;
-        } else {
-            error = "unknown argument " + a;
-            return false;
-        }
-    }
-    return true;
-}
 
 // ---------------------------------------------------------------------------
 // Construction, clock, log

@@ -31,6 +31,7 @@ protected:
         fs::remove_all(root_);
         fs::create_directories(root_ / "data" / "scenes");
         fs::copy_file(fs::path(MOSWICK_SOURCE_DIR) / "data" / "shapes.txt", root_ / "data" / "shapes.txt");
+        fs::copy(fs::path(MOSWICK_SOURCE_DIR) / "data" / "ui", root_ / "data" / "ui", fs::copy_options::recursive);
         // Four layers restore the whole picture; their belts are laid out
         // by the build, one by hand.
         std::string regions;

@@ -6,6 +6,7 @@
 //   forge --data DIR --lattice N                              scene N's objects on the lattice
 //   forge --data DIR --propose N:LAYERS                       a regions map for scene N
 //   forge --data DIR --finished DIR                           every scene restored, full size
+//   forge --data DIR --forms DIR                              a picture of every window
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@
 
 #include "Forge.h"
 #include "ForgeCheck.h"
+#include "InterfacePreview.h"
 #include "Raster.h"
 #include "RegionPlanner.h"
 #include "base/OrvException.h"
@@ -23,9 +25,9 @@
 namespace {
 
 int Usage() {
-    std::fprintf(
-        stderr,
-        "usage: forge --data DIR [--audio DIR] [--out DIR] [--stamp FILE] [--check] [--sheet FILE.png] [--dump DIR]\n");
+    std::fprintf(stderr,
+                 "usage: forge --data DIR [--audio DIR] [--out DIR] [--stamp FILE] [--check] [--sheet FILE.png] "
+                 "[--dump DIR] [--forms DIR]\n");
     return 2;
 }
 
@@ -71,7 +73,7 @@ void Dump(const forge::TContentBuild& build, const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string data, audio, out, stamp, sheet, dump, lattice, propose, finished;
+    std::string data, audio, out, stamp, sheet, dump, lattice, propose, finished, forms;
     bool check = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -89,16 +91,17 @@ int main(int argc, char** argv) {
             : a == "--lattice"  ? !value(lattice)
             : a == "--propose"  ? !value(propose)
             : a == "--finished" ? !value(finished)
+            : a == "--forms"    ? !value(forms)
                                 : false)
             return Usage();
         else if (a == "--check")
             check = true;
         else if (a != "--data" && a != "--audio" && a != "--out" && a != "--stamp" && a != "--sheet" && a != "--dump" &&
-                 a != "--lattice" && a != "--propose" && a != "--finished")
+                 a != "--lattice" && a != "--propose" && a != "--finished" && a != "--forms")
             return Usage();
     }
     if (data.empty() || (out.empty() && !check && sheet.empty() && dump.empty() && lattice.empty() && propose.empty() &&
-                         finished.empty()))
+                         finished.empty() && forms.empty()))
         return Usage();
     try {
         auto start = std::chrono::steady_clock::now();
@@ -138,6 +141,8 @@ int main(int argc, char** argv) {
         }
         if (!sheet.empty()) forge::WriteSheet(build, sheet);
         if (!dump.empty()) Dump(build, dump);
+        if (!forms.empty())
+            std::printf("forge: %d window pictures in %s\n", forge::WriteFormPreviews(build, forms), forms.c_str());
         if (!out.empty()) {
             build.Write(out);
             double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

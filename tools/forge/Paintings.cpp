@@ -415,7 +415,8 @@ TCanvas Autumn(int w, int h, TObjects& o) {
     Protect(o, "footbridge", bx - 126, by - 66, bx + 126, by + 18);
     // Red-capped mushrooms by the path.
     for (int i = 0; i < 6; ++i) {
-        float x = w * (0.14f + 0.05f * float(i)), y = h * (0.95f - 0.02f * float(i % 3));
+        float x = w * (0.08f + 0.035f * float(i)), y = h * (0.95f - 0.02f * float(i % 3));
+        if (PointInPolygonApprox(stream, x, y)) continue;
         c.Line(x, y, x, y - 12, 5, Rgb(240, 230, 210));
         c.SoftEllipse(x, y - 13, 10, 6, 1, Rgb(200, 40, 30));
         c.SoftDisc(x - 3, y - 15, 1.5f, 0.5f, Rgb(255, 255, 255));

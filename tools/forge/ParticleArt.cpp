@@ -29,10 +29,11 @@ void AddDarkRim(TCanvas& picture, int radius) {
 
 TCanvas PaintBloom(int size) {
     TCanvas c(size, size);
-    const float r = size * 0.5f;
+    // Gone a pixel inside the picture's edge, so no row of it shows.
+    const float mid = size * 0.5f, r = mid - 1;
     const float floor = std::exp(-3.0f);
     c.FillRect(0, 0, size, size, [&](int x, int y) {
-        float d = std::hypot(x + 0.5f - r, y + 0.5f - r) / r;
+        float d = std::hypot(x + 0.5f - mid, y + 0.5f - mid) / r;
         float k = d >= 1 ? 0.0f : (std::exp(-3.0f * d * d) - floor) / (1 - floor);
         return TColor{1.0f, 0.97f, 0.9f, k * 0.9f};
     });

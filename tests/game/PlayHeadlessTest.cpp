@@ -70,7 +70,7 @@ constexpr bool kSlowBuild = false;
 #endif
 
 TEST_F(PlayHeadlessTest, BotFinishesTheFirstSceneInNormalMode) {
-    const std::string first = kSlowBuild ? "--layer 2 --fixed-step 32" : "--fixed-step 16";
+    const std::string first = kSlowBuild ? "--layer 2 --fixed-step 48" : "--fixed-step 16";
     ASSERT_EQ(Run("--start-scene 1 --autoplay " + first + " --seed 7 --frames 200000 --trace " + Path("trace.txt") +
                   " --dump-state " + Path("dump.xml")),
               0)

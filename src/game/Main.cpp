@@ -245,6 +245,7 @@ void TOrvGameEngine::RunGame() {
 
         Interface->ShowLoading();
         LoadPictures();
+        Rules->LoadTables();
 
         GameState = gsMenuScreen;
         NowTime = PrevFrameTime = GetTickCount();
@@ -265,6 +266,7 @@ void TOrvGameEngine::RunGame() {
         RedrawRects.assign(1, TRect{0, 0, kScreenWidth, kScreenHeight});
         LoadEffectTemplates();
         QuickSaveCaptionTime = -1;
+        Rules->GameStarted();
     } catch (const std::exception&) {
         if (terminated_) return;
         if (FatalText.empty()) FatalText = "Exception error in TOrvGameEngine.RunGame";

@@ -144,7 +144,8 @@ void TShellInterface::ShowTitle() {
     // The pictures are in now: every object takes their sizes.
     ui_.RefreshLayout();
     ui_.HideModalList();
-    ui_.ShowModal("WTitle");
+    // A run that starts straight into play shows the play screen instead.
+    ui_.ShowModal(game_.RunOptions().StartScene > 0 ? "WGame" : "WTitle");
     if (ui_.FindObjectAs<TOrvLabel>("WGameLoading_LLoading") != nullptr)
         ui_.SetProp("WLoadLevel_LLoadLevelText", "Caption", ui_.GetProp("WGameLoading_LLoading", "Caption").ToString());
     ShowRequestedForms();

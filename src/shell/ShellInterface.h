@@ -38,8 +38,9 @@ public:
     // "WGameLoading" as soon as they are there.
     void ShowLoading() override;
     void LoadingProgress(int32_t percent) override;
-    // Takes the pictures' sizes, shows "WTitle" and then every form asked for
-    // with --form (an unknown form ends the run with exit code 2).
+    // Takes the pictures' sizes, shows "WTitle" ("WGame" when the run starts
+    // straight into play) and then every form asked for with --form (an
+    // unknown form ends the run with exit code 2).
     void ShowTitle() override;
 
     // ---- Input and frames ----

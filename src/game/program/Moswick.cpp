@@ -6,6 +6,7 @@
 
 #include "game/EffectViewer.h"
 #include "game/Main.h"
+#include "game/PlayRules.h"
 #include "shell/ShellInterface.h"
 
 int main(int argc, char** argv) {
@@ -26,5 +27,6 @@ int main(int argc, char** argv) {
     if (!run.EffectFile.empty()) return RunEffectViewer(TEffectViewerOptions::FromRun(run));
     TOrvGameEngine engine(run);
     engine.Interface = std::make_unique<TShellInterface>(engine);
+    engine.Rules = std::make_unique<TPlayRules>();
     return engine.Run();
 }

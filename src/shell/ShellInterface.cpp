@@ -201,6 +201,13 @@ void TShellInterface::CollectChangedRects(TRects& dirty) {
 }
 
 void TShellInterface::DrawForms() {
+    // A frame that copies nothing to the screen need not compose the
+    // windows: the buffer keeps the last composition, and the next frame
+    // that copies anything draws them all again first.
+    if (game_.RedrawRects.empty() && game_.ExtraRects.empty()) {
+        ui_.ClearRedrawMarks();
+        return;
+    }
     ui_.DrawModal();
 }
 

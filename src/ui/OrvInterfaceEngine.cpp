@@ -350,6 +350,10 @@ void TOrvInterfaceEngine::DrawModal() {
         form->Draw();
         if (Graphic != nullptr) Graphic->PostFormDraw(form->Name());
     }
+    ClearRedrawMarks();
+}
+
+void TOrvInterfaceEngine::ClearRedrawMarks() {
     for (const auto& obj : Objects)
         if (auto* ui = dynamic_cast<TOrvInterfaceObject*>(obj.get())) {
             ui->NeedRedraw = false;

@@ -156,6 +156,9 @@ public:
     // (bottom to top) followed by Graphic->PostFormDraw; finally every
     // redraw mark is cleared.
     void DrawModal();
+    // Clears every redraw mark and UpdateRect without drawing (a frame that
+    // presents nothing new).
+    void ClearRedrawMarks();
     // Grows UpdateRect by the old and new areas of every marked object.
     void CollectUpdateRect();
     // Appends the areas to redraw: every marked form of the stack and every

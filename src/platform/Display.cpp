@@ -139,6 +139,17 @@ void TDisplay::SetFullScreen(bool on) {
     UpdateLayout();
 }
 
+void TDisplay::SetSmoothScaling(bool on) {
+    smooth_ = on;
+    UpdateLayout();
+}
+
+int TDisplay::RefreshRate() const {
+    SDL_DisplayMode mode{};
+    if (window_ && SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0) return mode.refresh_rate;
+    return 60;
+}
+
 std::unique_ptr<TDisplaySurface> TDisplay::CreateSurface(int width, int height) const {
     return TDisplaySurface::Create(width, height, format_.BytesPerPixel());
 }
@@ -157,20 +168,19 @@ void TDisplay::UpdateLayout() {
         pixelRatioX_ = static_cast<double>(outW) / winW;
         pixelRatioY_ = static_cast<double>(outH) / winH;
     }
-    // Largest scale that keeps the aspect; window mode keeps whole factors so
-    // pixels stay sharp (nearest), full screen fills the desktop (smooth).
+    // Largest scale that keeps the aspect. Whole factors are drawn with
+    // nearest pixels; between them the option chooses a smooth filter over
+    // the whole area, or the whole factor below with wider bars.
     double scale = std::min(static_cast<double>(outW) / width_, static_cast<double>(outH) / height_);
-    bool whole = !fullScreen_ && scale >= 1.0;
-    if (whole) scale = static_cast<int>(scale);
+    const double whole = std::floor(scale);
+    if (!smooth_ && whole >= 1.0) scale = whole;
+    const bool exact = scale == std::floor(scale);
     int w = std::max(1, static_cast<int>(width_ * scale + 0.5));
     int h = std::max(1, static_cast<int>(height_ * scale + 0.5));
     int left = (outW - w) / 2;
     int top = (outH - h) / 2;
     destRect_ = {left, top, left + w, top + h};
-    if (texture_) {
-        bool exact = whole || (w == width_ && h == height_);
-        SDL_SetTextureScaleMode(texture_, exact ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
-    }
+    if (texture_) SDL_SetTextureScaleMode(texture_, exact ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
 }
 
 TPoint TDisplay::WindowToFrame(int x, int y) const {
@@ -204,9 +214,11 @@ bool TDisplay::Present(const uint8_t* bits, int pitch, const TRect* rects, size_
         return false;
     }
     const int bpp = format_.BytesPerPixel();
+    bool changed = false;
     for (size_t i = 0; i < count; ++i) {
         TRect r;
         if (!ClampToFrame(rects[i], width_, height_, r)) continue;
+        changed = true;
         size_t rowBytes = static_cast<size_t>(r.Right - r.Left) * bpp;
         for (int y = r.Top; y < r.Bottom; ++y) {
             const uint8_t* src = bits + static_cast<ptrdiff_t>(y) * pitch + static_cast<size_t>(r.Left) * bpp;
@@ -221,7 +233,9 @@ bool TDisplay::Present(const uint8_t* bits, int pitch, const TRect* rects, size_
             SDL_UpdateTexture(texture_, &area, first, screen_->Pitch());
         }
     }
+    if (!changed) return true;
     ShowScreen();
+    ++shownFrames_;
     return true;
 }
 

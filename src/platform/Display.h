@@ -94,14 +94,26 @@ public:
     // Full screen and window mode share the renderer; switching only changes
     // the scaling rule (the window itself belongs to the caller).
     void SetFullScreen(bool on);
+    // On (the default): the frame fills the window or screen with its aspect
+    // kept, drawn with a smooth filter where the factor is not whole. Off:
+    // whole factors only, nearest pixels, wider black bars. Applies at once.
+    void SetSmoothScaling(bool on);
+    bool SmoothScaling() const { return smooth_; }
+    // The display's refresh rate in Hz, 60 when the system does not say.
+    int RefreshRate() const;
+    // How many presents changed the screen (and showed it in the window);
+    // a Present without any rectangle left shows nothing and does not count.
+    uint64_t ShownFrames() const { return shownFrames_; }
 
     // A system-memory surface in the display's format; nullptr on failure.
     std::unique_ptr<TDisplaySurface> CreateSurface(int width, int height) const;
 
     // Copies the given rectangles (right and bottom exclusive, in frame
     // coordinates, already inside the frame; anything outside is cut off)
-    // of a frame-sized picture into the screen and shows the screen. Returns
-    // false with the error text when the screen is lost or not set up.
+    // of a frame-sized picture into the screen and shows the screen; when no
+    // rectangle is left the screen is not shown again (an idle frame costs
+    // nothing). Returns false with the error text when the screen is lost or
+    // not set up.
     bool Present(const uint8_t* bits, int pitch, const TRect* rects, size_t count, std::string& error);
     // The same for the whole frame (the window's paint handler).
     bool PresentAll(const uint8_t* bits, int pitch, std::string& error);
@@ -147,6 +159,8 @@ private:
 
     bool initialised_ = false;
     bool vsync_ = true;
+    bool smooth_ = true;
+    uint64_t shownFrames_ = 0;
     bool fullScreen_ = false;
     bool lost_ = false;
     bool clipChanged_ = true;

@@ -108,7 +108,22 @@ TEST_F(DisplayWindow, LetterboxAndMouseMapping) {
     d.SetFullScreen(false);
     SDL_SetWindowSize(w, 1000, 1000);
     d.UpdateLayout();
+    // A window resized by the player between whole factors: filled with the
+    // aspect kept, every window pixel mapping back inside the frame.
+    EXPECT_EQ(d.FrameRectInWindow(), (TRect{0, 125, 1000, 875}));
+    EXPECT_EQ(d.WindowToFrame(0, 125), (TPoint{0, 0}));
+    EXPECT_EQ(d.WindowToFrame(999, 874), (TPoint{799, 599}));
+    EXPECT_EQ(d.WindowToFrame(5, 130), (TPoint{4, 4}));
+    // Sharp pixels asked for: the whole factor below, with wider bars.
+    d.SetSmoothScaling(false);
     EXPECT_EQ(d.FrameRectInWindow(), (TRect{100, 200, 900, 800}));
+    EXPECT_EQ(d.WindowToFrame(100, 200), (TPoint{0, 0}));
+    EXPECT_EQ(d.WindowToFrame(899, 799), (TPoint{799, 599}));
+    // A window smaller than the frame still shows all of it.
+    SDL_SetWindowSize(w, 400, 300);
+    d.UpdateLayout();
+    EXPECT_EQ(d.FrameRectInWindow(), (TRect{0, 0, 400, 300}));
+    EXPECT_EQ(d.WindowToFrame(399, 299), (TPoint{798, 598}));
 
     auto frame = d.CreateSurface(800, 600);
     ASSERT_TRUE(frame);
@@ -117,6 +132,14 @@ TEST_F(DisplayWindow, LetterboxAndMouseMapping) {
     ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), &r, 1, error)) << error;
     EXPECT_EQ(d.ScreenBits()[150 * d.ScreenPitch() + 200 * 4], 0x40);
     EXPECT_EQ(d.ScreenBits()[50 * d.ScreenPitch() + 200 * 4], 0);
+    // Only a frame that changed something is shown again.
+    EXPECT_EQ(d.ShownFrames(), 1u);
+    ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), nullptr, 0, error)) << error;
+    TRect outside{900, 700, 1000, 800};
+    ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), &outside, 1, error)) << error;
+    EXPECT_EQ(d.ShownFrames(), 1u);
+    ASSERT_TRUE(d.PresentAll(frame->Bits(), frame->Pitch(), error)) << error;
+    EXPECT_EQ(d.ShownFrames(), 2u);
 }
 
 TEST_F(DisplayWindow, SixteenBitWindowPresents) {

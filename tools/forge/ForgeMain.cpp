@@ -10,6 +10,7 @@
 
 #include "Forge.h"
 #include "ForgeCheck.h"
+#include "IconArt.h"
 #include "Raster.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
@@ -106,6 +107,7 @@ int main(int argc, char** argv) {
         if (!dump.empty()) Dump(build, dump);
         if (!out.empty()) {
             build.Write(out);
+            forge::WriteIcons(out);
             double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::printf("forge: %zu archive entries written to %s/game.zxc in %.1f s\n", build.Entries().size(),
                         out.c_str(), secs);

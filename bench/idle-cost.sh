@@ -14,8 +14,13 @@ Xvfb "$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 game=""
 cleanup() {
-  [ -n "$game" ] && kill "$game" 2>/dev/null || true
+  # The game ends first, while its display still exists.
+  if [ -n "$game" ]; then
+    kill "$game" 2>/dev/null || true
+    wait "$game" 2>/dev/null || true
+  fi
   kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
   sleep 0.2
   rm -rf "$work"
 }

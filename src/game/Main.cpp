@@ -1005,8 +1005,8 @@ bool TOrvGameEngine::PacesIdleFrames() const {
 }
 
 void TOrvGameEngine::WaitForNextFrame(uint32_t frameStart) {
-    // A frame that showed nothing did not wait for the display's refresh, so
-    // the loop waits out one refresh period here; input ends the wait early.
+    // The loop waits out the rest of one refresh period here; input ends the
+    // wait early.
     const uint32_t period = std::max(1, 1000 / std::max(1, Display->RefreshRate()));
     const uint32_t spent = Platform::GetTickCount() - frameStart;
     if (spent < period) Platform::WaitForEvent(period - spent);
@@ -1051,7 +1051,12 @@ int TOrvGameEngine::Run() {
                 HandleException(e);
             }
             if (terminated_) break;
-            if (PacesIdleFrames() && Display && Display->ShownFrames() == shownBefore) WaitForNextFrame(frameStart);
+            // A frame that showed nothing did not wait for the refresh; nor
+            // does one shown where presenting cannot wait, though VSync asks
+            // for the refresh's pace.
+            const bool waited = Display && Display->ShownFrames() != shownBefore && Display->WaitsForRefresh();
+            const bool paced = Display && (Display->ShownFrames() == shownBefore || Options.VSync);
+            if (PacesIdleFrames() && paced && !waited) WaitForNextFrame(frameStart);
         } else if (!virtualClock_ && !script_) {
             // Not in the foreground: nothing runs; wait for the next event
             // instead of spinning.

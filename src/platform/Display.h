@@ -9,12 +9,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/OrvTypes.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
+struct SDL_Surface;
+struct SDL_Rect;
 
 // Bits per pixel (16 or 32) and the channel masks of a pixel in that format.
 // 32-bit pixels are laid out in memory as blue, green, red, unused.
@@ -101,6 +104,16 @@ public:
     bool SmoothScaling() const { return smooth_; }
     // The display's refresh rate in Hz, 60 when the system does not say.
     int RefreshRate() const;
+    // Whether showing the screen waits for the display's refresh (VSync on
+    // and a renderer that can wait). When it does not, a caller that wants
+    // the refresh's pace must keep it itself.
+    bool WaitsForRefresh() const { return renderer_ && vsync_; }
+    // Where no graphics hardware draws (SDL's software renderer or a
+    // software OpenGL), the frame goes to the window's own surface instead:
+    // only the changed rectangles are scaled (nearest pixels) and sent to
+    // the window, which costs far less than drawing the whole window every
+    // time. True while that path is in use.
+    bool UsesWindowSurface() const { return surface_ != nullptr; }
     // How many presents changed the screen (and showed it in the window);
     // a Present without any rectangle left shows nothing and does not count.
     uint64_t ShownFrames() const { return shownFrames_; }
@@ -155,6 +168,10 @@ public:
 
 private:
     bool CreateRenderer(std::string& error);
+    bool RendererIsSoftware() const;
+    bool UseWindowSurface();
+    void LayoutWindowSurface();
+    void ScaleToWindowSurface(const TRect& r);
     void ShowScreen();
 
     bool initialised_ = false;
@@ -172,6 +189,14 @@ private:
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
+    // The window surface path: the surface (owned by the window), which
+    // frame column and row each window pixel shows, and the window
+    // rectangles changed since the last show.
+    SDL_Surface* surface_ = nullptr;
+    std::vector<int32_t> columnOf_;
+    std::vector<int32_t> rowOf_;
+    std::vector<SDL_Rect> changed_;
+    bool showWholeSurface_ = false;
     TRects clipList_;
     TPoint clientOrigin_;
     TRect destRect_;

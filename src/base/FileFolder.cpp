@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/FileReader.h"
 #include "base/OrvException.h"
 
 namespace {
@@ -19,10 +20,10 @@ struct TFileCloser {
 };
 using TFilePtr = std::unique_ptr<std::FILE, TFileCloser>;
 
+// A folder, pipe or device in the archive's place is refused by name
+// rather than read as a damaged archive (or waited on for ever).
 TFilePtr OpenForReading(const std::string& path) {
-    TFilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f) throw OrvException("Cannot open file " + path);
-    return f;
+    return TFilePtr(OpenRegularFileForReading(path));
 }
 
 uint16_t GetU16(const uint8_t* p) {

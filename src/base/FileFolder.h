@@ -60,10 +60,11 @@ public:
 
     // Opens the existing archive FileName and reads its header and directory;
     // every slot starts empty with state fsNotLoaded. Throws OrvException
-    // "Cannot open file " + FileName when the file cannot be read, or one of
-    // "Cannot open FileFolder (wrong file size)", "... (broked label)",
-    // "... (wrong version)", "... (wrong sizing)", "Cannot open Dir (wrong
-    // size)" when it is not a well-formed archive.
+    // "Cannot open file " + FileName when the file cannot be opened, "Cannot
+    // read file " + FileName + " (...)" when it is a folder, pipe or device,
+    // or one of "Cannot open FileFolder (wrong file size)", "... (broked
+    // label)", "... (wrong version)", "... (wrong sizing)", "Cannot open Dir
+    // (wrong size)" when it is not a well-formed archive.
     explicit TFileFolder(const std::string& fileName);
 
     // Same as the constructor (the usual way to open the game's archive).

@@ -2,10 +2,11 @@
 
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <unistd.h>
+
+#include "base/FileReader.h"
 
 TOrvLog& TOrvLog::Instance() {
     static TOrvLog log;
@@ -15,7 +16,9 @@ TOrvLog& TOrvLog::Instance() {
 void TOrvLog::Open(const std::string& path, uint32_t startTick) {
     path_ = path;
     startTick_ = startTick;
-    if (!path_.empty()) std::remove(path_.c_str());
+    // unlink, not remove: a folder that happens to carry the log's name is
+    // not ours to delete.
+    if (!path_.empty()) ::unlink(path_.c_str());
 }
 
 void TOrvLog::Close() {
@@ -31,9 +34,15 @@ std::string TOrvLog::Stamp(uint32_t elapsedMs) {
 
 void TOrvLog::WriteLine(const std::string& path, uint32_t elapsedMs, const std::string& text) {
     std::string content;
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (in) content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string error;
+    TReadFailure failure = TReadFailure::None;
+    if (!TryReadFile(path, content, error, kMaxLogSize, TFileKinds::RegularOnly, &failure)) {
+        // A missing log starts afresh, and so does a pipe or device in its
+        // place (the rename below replaces it with a plain file). A log that
+        // grew past the cap, or cannot be read, is left as it is rather than
+        // rewritten without its earlier lines.
+        if (failure == TReadFailure::TooLarge || failure == TReadFailure::ReadError) return;
+        content.clear();
     }
     content += Stamp(elapsedMs) + text + "\r\n";
     // The whole log goes to a file beside it that then replaces it, so a

@@ -11,6 +11,10 @@
 
 class TOrvLog {
 public:
+    // Largest log that is still read and rewritten; past it, lines are
+    // dropped instead (a run logs a few kilobytes).
+    static constexpr uint64_t kMaxLogSize = 16ull * 1024 * 1024;
+
     // The process-wide log (the game has exactly one log file).
     static TOrvLog& Instance();
 
@@ -36,7 +40,9 @@ public:
     // Appends one stamped line to an arbitrary file (the engine's WriteLog):
     // loads the whole file if it exists, adds the line, writes it all back
     // through a temporary file renamed over it. A failure leaves the old
-    // file as it was and is not reported.
+    // file as it was and is not reported; nothing here throws. A folder in
+    // the log's place stays (the line is lost), a pipe or device is replaced
+    // by a plain file, and a log past kMaxLogSize is no longer written.
     static void WriteLine(const std::string& path, uint32_t elapsedMs, const std::string& text);
 
 private:

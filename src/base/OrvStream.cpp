@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include <unistd.h>
 
@@ -29,10 +27,8 @@ void TMemoryStream::SetSize(size_t size) {
     if (pos_ > size) pos_ = size;
 }
 
-void TMemoryStream::LoadFromFile(const std::string& path) {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) throw OrvException("Cannot open file " + path);
-    data_.assign(bytes.begin(), bytes.end());
+void TMemoryStream::LoadFromFile(const std::string& path, uint64_t maxSize, TFileKinds kinds) {
+    data_ = ReadFileBytes(path, maxSize, kinds);
     pos_ = 0;
 }
 
@@ -41,10 +37,8 @@ void TMemoryStream::SaveToFile(const std::string& path) const {
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    std::string error;
+    return TryReadFile(path, out, error);
 }
 
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {

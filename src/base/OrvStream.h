@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/FileReader.h"
+
 class TMemoryStream {
 public:
     TMemoryStream() = default;
@@ -41,9 +43,12 @@ public:
     std::vector<uint8_t>& Bytes() { return data_; }
     std::string AsString() const { return std::string(data_.begin(), data_.end()); }
 
-    // Replaces the content with the bytes of a file, position 0. Throws
-    // OrvException "Cannot open file " + path when it cannot be read.
-    void LoadFromFile(const std::string& path);
+    // Replaces the content with the bytes of a file, position 0, through the
+    // shared whole-file reader (base/FileReader.h): throws OrvException
+    // naming the file when it cannot be opened, is not a file of an accepted
+    // kind or is larger than maxSize; the content is then unchanged.
+    void LoadFromFile(const std::string& path, uint64_t maxSize = kDefaultMaxFileSize,
+                      TFileKinds kinds = TFileKinds::RegularOnly);
     // Writes the whole content to path through a temporary file beside it,
     // renamed into place, so a failed write never leaves a half-written file.
     // Throws OrvException "Cannot write file " + path on failure.
@@ -54,7 +59,8 @@ private:
     size_t pos_ = 0;
 };
 
-// Reads a whole file into a string; false when it cannot be read.
+// Reads a whole regular file of at most kDefaultMaxFileSize bytes into a
+// string; false when it cannot be read (see TryReadFile for the reason).
 bool ReadWholeFile(const std::string& path, std::string& out);
 // Writes bytes to path through a temporary file and a rename; false on failure
 // (the target is then untouched).

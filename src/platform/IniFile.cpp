@@ -1,12 +1,14 @@
 #include "platform/IniFile.h"
 
+#include "base/FileReader.h"
 #include "base/OrvException.h"
+#include "base/OrvLog.h"
 #include "base/OrvStream.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
 
 namespace {
@@ -79,16 +81,18 @@ bool ParseInteger(const std::string& text, int32_t& out) {
 }  // namespace
 
 TIniFile::TIniFile(std::string path) : path_(std::move(path)) {
-    struct stat st {};
-    if (stat(path_.c_str(), &st) != 0) return;
-    if (static_cast<uint64_t>(st.st_size) > kMaxFileSize) {
-        refused_ = true;
-        return;
-    }
     std::string text;
-    if (!ReadWholeFile(path_, text)) return;
-    if (text.size() > kMaxFileSize) {
+    TReadFailure failure = TReadFailure::None;
+    if (!TryReadFile(path_, text, error_, kMaxFileSize, TFileKinds::RegularOnly, &failure)) {
+        // A missing file is an empty document. Anything else in its place (a
+        // folder, a pipe, a device, a file too large) is left alone: its
+        // values read as absent and writes fail instead of replacing it.
+        if (failure == TReadFailure::CannotOpen && ::access(path_.c_str(), F_OK) != 0) {
+            error_.clear();
+            return;
+        }
         refused_ = true;
+        TOrvLog::Instance().Write(error_);
         return;
     }
     Parse(text);

@@ -15,13 +15,17 @@ public:
     // (and never overwritten by accident: writes then fail).
     static constexpr size_t kMaxFileSize = 4u * 1024u * 1024u;
 
-    // Binds to path and loads the file when it exists. A missing or
-    // unreadable file gives an empty document.
+    // Binds to path and loads the file when it exists. A missing file gives
+    // an empty document. One that cannot be read (a folder, pipe or device
+    // in its place, larger than kMaxFileSize, no permission) also reads as
+    // empty, is refused for writing, and its reason is logged.
     explicit TIniFile(std::string path);
 
     const std::string& FileName() const { return path_; }
-    // True when the file existed but was refused (too large).
+    // True when the file existed but was refused (see the constructor).
     bool Refused() const { return refused_; }
+    // Why it was refused (a message naming the file), empty otherwise.
+    const std::string& Error() const { return error_; }
 
     // The value of key in section (surrounding blanks removed, one pair of
     // surrounding double quotes removed), or def when absent.
@@ -72,4 +76,5 @@ private:
     std::string path_;
     std::vector<Section> sections_;
     bool refused_ = false;
+    std::string error_;
 };

@@ -1,9 +1,9 @@
 #include "platform/InputScript.h"
 
+#include "base/FileReader.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
 
-#include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -197,13 +197,9 @@ void TInputScript::Parse(const std::string& text) {
 }
 
 void TInputScript::LoadFromFile(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxFileSize)
-        throw OrvException("Input script too large: " + path);
-    std::string text;
-    if (!ReadWholeFile(path, text)) throw OrvException("Cannot open file " + path);
-    if (text.size() > kMaxFileSize) throw OrvException("Input script too large: " + path);
-    Parse(text);
+    // A pipe is fine here (--input <(generator)); a folder or a device
+    // without end gets an error naming it.
+    Parse(ReadFileText(path, kMaxFileSize, TFileKinds::AlsoStreams));
 }
 
 void TInputScript::EventsForFrame(uint32_t frame, std::vector<TWindowEvent>& out) {

@@ -40,8 +40,9 @@ public:
     // Parses script text. Throws OrvException "Input script line N: " +
     // what is wrong, for the first bad line.
     void Parse(const std::string& text);
-    // Reads and parses a file. Throws OrvException "Cannot open file " + path
-    // when it cannot be read, or "Input script too large: " + path.
+    // Reads and parses a file (a pipe too). Throws the reader's OrvException
+    // naming the file when it cannot be opened or read, is a folder or is
+    // larger than kMaxFileSize, else Parse's errors.
     void LoadFromFile(const std::string& path);
 
     // Appends the events of one frame, in script order, to out.

@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -90,6 +91,30 @@ TEST_F(IniFileTest, UnwritableFileReportsAndOversizedFileIsRefused) {
     // The refused file is never replaced by an empty document.
     EXPECT_THROW(big.WriteInteger("A", "B", 1), OrvException);
     EXPECT_EQ(std::filesystem::file_size(path_), 5u * 1024u * 1024u);
+}
+
+TEST_F(IniFileTest, FoldersPipesAndDevicesInTheFilesPlaceReadAsAbsentAndAreNeverReplaced) {
+    // Each used to stop start-up, block it for ever or read until memory ran
+    // out; now each reads as no values, says why, and refuses writes.
+    std::filesystem::create_directories(path_);
+    TIniFile folder(path_);
+    EXPECT_TRUE(folder.Refused());
+    EXPECT_EQ(folder.Error(), "Cannot read file " + path_ + " (it is a folder)");
+    EXPECT_EQ(folder.ReadInteger("Options", "SoundVolume", 100), 100);
+    EXPECT_THROW(folder.WriteInteger("Options", "SoundVolume", 5), OrvException);
+    EXPECT_TRUE(std::filesystem::is_directory(path_));
+    std::filesystem::remove(path_);
+
+    ASSERT_EQ(::mkfifo(path_.c_str(), 0600), 0);
+    TIniFile fifo(path_);
+    EXPECT_TRUE(fifo.Refused());
+    EXPECT_EQ(fifo.Error(), "Cannot read file " + path_ + " (not a regular file)");
+    std::filesystem::remove(path_);
+
+    std::filesystem::create_symlink("/dev/zero", path_);
+    TIniFile zero(path_);
+    EXPECT_TRUE(zero.Refused());
+    EXPECT_EQ(zero.ReadString("Options", "PlayerName", "Player"), "Player");
 }
 
 }  // namespace

@@ -126,4 +126,19 @@ TEST(InputScriptTest, BadLinesNameTheLine) {
     EXPECT_THROW(s.LoadFromFile("/nonexistent/script.txt"), OrvException);
 }
 
+TEST(InputScriptTest, FoldersAndEndlessDevicesGiveErrorsNamingThePath) {
+    const std::string dir = ::testing::TempDir();
+    const auto message = [](const std::string& path) {
+        try {
+            TInputScript().LoadFromFile(path);
+        } catch (const OrvException& e) {
+            return e.Message();
+        }
+        return std::string("(no error)");
+    };
+    EXPECT_EQ(message(dir), "Cannot read file " + dir + " (it is a folder)");
+    EXPECT_EQ(message("/dev/zero"),
+              "Cannot read file /dev/zero (larger than " + std::to_string(TInputScript::kMaxFileSize) + " bytes)");
+}
+
 }  // namespace

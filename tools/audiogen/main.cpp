@@ -14,6 +14,7 @@
 #include "Score.h"
 #include "SoundRecipes.h"
 #include "XmWriter.h"
+#include "base/FileReader.h"
 #include "base/OrvStream.h"
 #include "platform/OggEncoder.h"
 
@@ -85,8 +86,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> musicNames;
     for (const auto& file : files) {
         std::string text;
-        if (!ReadWholeFile(file.string(), text)) {
-            std::fprintf(stderr, "audiogen: cannot read %s\n", file.string().c_str());
+        std::string error;
+        if (!TryReadFile(file.string(), text, error)) {
+            std::fprintf(stderr, "audiogen: %s\n", error.c_str());
             return 1;
         }
         try {

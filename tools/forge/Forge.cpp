@@ -8,6 +8,7 @@
 #include "Art.h"
 #include "DecorTable.h"
 #include "base/FileFolder.h"
+#include "base/FileReader.h"
 #include "base/OrvException.h"
 #include "base/OrvParser.h"
 #include "base/OrvStream.h"
@@ -25,9 +26,7 @@ namespace forge {
 namespace {
 
 std::string ReadText(const std::string& path) {
-    std::string text;
-    if (!ReadWholeFile(path, text)) throw OrvException("Cannot open file " + path);
-    return text;
+    return ReadFileText(path);
 }
 
 std::string BaseName(const std::string& name) {

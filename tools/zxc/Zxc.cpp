@@ -161,7 +161,8 @@ TPackArgs ParsePackArgs(const TArgs& args) {
 void AddFilesAndSave(TFileFolder& folder, const TPackArgs& parsed) {
     for (const std::string& file : parsed.Files) {
         TMemoryStream data;
-        data.LoadFromFile(file);
+        // An entry holds at most 4 GiB - 1 bytes; a pipe is read too.
+        data.LoadFromFile(file, 0xFFFFFFFFull, TFileKinds::AlsoStreams);
         const std::string name = std::filesystem::path(file).filename().string();
         // Only base.png splits and only base.aim is packed as a script: an
         // entry's extension is all after its first ".".
@@ -229,7 +230,7 @@ int CmdScramble(const TArgs& args) {
     }
     if (paths.size() != 2) throw TUsageError{"an input and an output file are needed"};
     TMemoryStream source;
-    source.LoadFromFile(paths[0]);
+    source.LoadFromFile(paths[0], kDefaultMaxFileSize, TFileKinds::AlsoStreams);
     TMemoryStream result;
     ScrambleStream(source, result, key);
     result.SaveToFile(paths[1]);

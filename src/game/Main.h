@@ -341,6 +341,12 @@ public:
     void DispatchEvent(const TWindowEvent& ev);
     // The window moved (window mode): remember its position for the options.
     void WindowMoved(int32_t left, int32_t top);
+    // Window mode: keeps the window's position and size in the options, to
+    // be written with them (shutdown, switching to full screen).
+    void RememberWindowPlacement();
+    // The installed data folder, share/moswick beside the program's bin
+    // folder, with a trailing '/'.
+    static std::string InstalledDataDir();
 
     // ---- Drawing services (IOrvGraphic) ----
     void Draw(const std::string& picture, const std::string& bumpPicture, TBlendingMode mode, int32_t x, int32_t y,
@@ -423,6 +429,11 @@ private:
     void CollectInterface(bool mergeWhenRedrawNotEmpty);
     void AddCursorMoveRect(int32_t oldX, int32_t oldY, int32_t newX, int32_t newY);
     void PumpEvents();
+    // Whether a frame that presented nothing waits out a refresh period
+    // (on the real clock without an input script; headless runs too, so
+    // they keep the game's pace).
+    bool PacesIdleFrames() const;
+    void WaitForNextFrame(uint32_t frameStart);
     bool FullScreen() const { return Options.FullScreenMode == 1; }
 
     TRunOptions run_;

@@ -243,6 +243,8 @@ public:
     // Music and sounds, with the delayed music and delayed sound.
     TGameAudio Audio;
     TOrvRandom Random;
+    // The pitch variation of the sounds (seeded with Random, kept apart).
+    TOrvRandom SoundRandom;
 
     // ---- Owned subsystems (null until start-up made them) ----
     std::unique_ptr<TDisplay> Display;

@@ -162,6 +162,7 @@ struct TRunOptions {
     std::string DumpStateFile;   // the game's state written here as XML at the end
     std::string EffectFile;      // effect viewer: the effect file to play
     std::string PictureDir;      // effect viewer: where its pictures are looked for first
+    std::string BackdropFile;    // effect viewer: a picture drawn under the effect
     bool ShowHelp = false;
     bool ShowVersion = false;
 

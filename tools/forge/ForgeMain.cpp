@@ -15,6 +15,7 @@
 
 #include "Forge.h"
 #include "ForgeCheck.h"
+#include "IconArt.h"
 #include "InterfacePreview.h"
 #include "Raster.h"
 #include "RegionPlanner.h"
@@ -148,6 +149,7 @@ int main(int argc, char** argv) {
             std::printf("forge: %d window pictures in %s\n", forge::WriteFormPreviews(build, forms), forms.c_str());
         if (!out.empty()) {
             build.Write(out);
+            forge::WriteIcons(out);
             double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::printf("forge: %zu archive entries written to %s/game.zxc in %.1f s\n", build.Entries().size(),
                         out.c_str(), secs);

@@ -5,6 +5,7 @@
 
 #include "game/EffectViewer.h"
 #include "game/Main.h"
+#include "game/PlayRules.h"
 
 int main(int argc, char** argv) {
     TRunOptions run;
@@ -23,5 +24,6 @@ int main(int argc, char** argv) {
     }
     if (!run.EffectFile.empty()) return RunEffectViewer(TEffectViewerOptions::FromRun(run));
     TOrvGameEngine engine(run);
+    engine.Rules = std::make_unique<TPlayRules>();
     return engine.Run();
 }

@@ -1,5 +1,6 @@
 #include "game/EffectViewer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +48,36 @@ void PaintBackdrop(TSurfEngine& engine) {
             }
         }
     }
+}
+
+// Draws a picture over the backdrop from the top left corner, so an effect
+// can be judged over the bright and dark parts of a real scene. False (with a
+// message) when the file cannot be read.
+bool PaintBackdropPicture(TSurfEngine& engine, const std::string& file) {
+    TPicture picture;
+    try {
+        picture = ConvertChannels(LoadPictureFile(file), 3);
+    } catch (const OrvException& e) {
+        std::fprintf(stderr, "moswick: cannot read the backdrop %s: %s\n", file.c_str(), e.Message().c_str());
+        return false;
+    }
+    SurfaceRecord* rec = engine.GetSurface(kBackdrop);
+    if (!rec || !rec->Bits || picture.Empty()) return false;
+    const int bpp = engine.Format().BytesPerPixel();
+    for (int32_t y = 0; y < std::min(kHeight, picture.Height); ++y) {
+        const uint8_t* src = picture.Row(y);
+        uint8_t* row = rec->Bits + size_t(y) * size_t(rec->Pitch);
+        for (int32_t x = 0; x < std::min(kWidth, picture.Width); ++x) {
+            const uint32_t px = engine.ConvertRGB(src[3 * x], src[3 * x + 1], src[3 * x + 2]);
+            if (bpp == 2) {
+                const uint16_t w = static_cast<uint16_t>(px);
+                std::memcpy(row + 2 * x, &w, 2);
+            } else {
+                std::memcpy(row + 4 * x, &px, 4);
+            }
+        }
+    }
+    return true;
 }
 
 // Registers the picture of every system: a file of that name in the picture
@@ -142,6 +173,7 @@ TEffectViewerOptions TEffectViewerOptions::FromRun(const TRunOptions& run) {
     if (run.HasSeed) o.Seed = run.Seed;
     o.ScreenshotFile = run.ScreenshotFile;
     o.PictureDir = run.PictureDir;
+    o.BackdropFile = run.BackdropFile;
     o.NoWindow = run.NoWindow;
     return o;
 }
@@ -195,6 +227,7 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
     TSurfEngine engine(&display, kWidth, kHeight);
     engine.CreateEmptySurface(kFrame, kWidth, kHeight);
     PaintBackdrop(engine);
+    if (!options.BackdropFile.empty() && !PaintBackdropPicture(engine, options.BackdropFile)) return 1;
     LoadPictures(engine, proto,
                  options.PictureDir.empty() ? std::filesystem::path(options.EffectFile).parent_path().string()
                                             : options.PictureDir);

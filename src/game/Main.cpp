@@ -67,10 +67,13 @@ TOrvGameEngine::TOrvGameEngine(TRunOptions run)
     if (GameEngine) throw OrvException("Exception Error in TOrvGameEngine: a game engine exists already", false);
     GameEngine = this;
     virtualClock_ = run_.FixedStepMs > 0;
-    if (run_.HasSeed)
-        Random.Seed(run_.Seed);
-    else
-        Random.Seed(static_cast<uint64_t>(Platform::GetTickCount()) * 0x9E3779B97F4A7C15ull + 1);
+    const uint64_t seed =
+        run_.HasSeed ? run_.Seed : static_cast<uint64_t>(Platform::GetTickCount()) * 0x9E3779B97F4A7C15ull + 1;
+    Random.Seed(seed);
+    // The sounds' pitch has a source of its own: how many sounds played
+    // (the sound volume, a muted device) must not change the play.
+    SoundRandom.Seed(seed ^ 0x50D5F1A7C3B2E941ull);
+    Audio.SetPitchRandom(&SoundRandom);
     // Scripted or frame-limited runs must never stop on a modal box.
     if (run_.Frames > 0 || run_.NoWindow || !run_.InputFile.empty()) Platform::SetMessageBoxesEnabled(false);
     if (const char* v = std::getenv("SDL_VIDEODRIVER"); v && std::string(v) == "dummy")

@@ -190,6 +190,7 @@ struct TRunOptions {
     bool Autoplay = false;       // a bot plays through the mouse
     std::string EffectFile;      // effect viewer: the effect file to play
     std::string PictureDir;      // effect viewer: where its pictures are looked for first
+    std::string BackdropFile;    // effect viewer: a picture drawn under the effect
     bool ShowHelp = false;
     bool ShowVersion = false;
     std::vector<std::string> Forms;  // windows shown over the title at start (--form)
@@ -272,6 +273,8 @@ public:
     // Music and sounds, with the delayed music and delayed sound.
     TGameAudio Audio;
     TOrvRandom Random;
+    // The pitch variation of the sounds (seeded with Random, kept apart).
+    TOrvRandom SoundRandom;
 
     // ---- Owned subsystems (null until start-up made them) ----
     std::unique_ptr<TDisplay> Display;

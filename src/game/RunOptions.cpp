@@ -112,6 +112,8 @@ const std::vector<TCommandOption>& Options() {
          Text(&TRunOptions::EffectFile)},
         {"--pictures", "DIR", "effect viewer: look for the effect's pictures in DIR first",
          Text(&TRunOptions::PictureDir)},
+        {"--backdrop", "FILE", "effect viewer: play the effect over the picture FILE (PNG or JPEG)",
+         Text(&TRunOptions::BackdropFile)},
     };
     return table;
 }

@@ -5,7 +5,7 @@
 //   forge --data DIR --dump DIR                               every stored picture as a file
 //   forge --data DIR --lattice N                              scene N's objects on the lattice
 //   forge --data DIR --propose N:LAYERS                       a regions map for scene N
-//   forge --data DIR --finished DIR                           every scene restored, full size
+//   forge --data DIR --finished DIR                           every scene restored, full size, and half way
 //   forge --data DIR --forms DIR                              a picture of every window
 #include <chrono>
 #include <cstdio>
@@ -132,8 +132,11 @@ int main(int argc, char** argv) {
         }
         if (!finished.empty()) {
             std::filesystem::create_directories(finished);
-            for (size_t i = 0; i < build.Scenes().size(); ++i)
-                SavePNGFile(finished + "/Scene" + std::to_string(i + 1) + ".png", build.Painting(i).ToRGB());
+            for (size_t i = 0; i < build.Scenes().size(); ++i) {
+                const std::string name = finished + "/Scene" + std::to_string(i + 1);
+                SavePNGFile(name + ".png", build.Painting(i).ToRGB());
+                SavePNGFile(name + "Half.png", forge::HalfRestored(build, i).ToRGB());
+            }
         }
         if (!lattice.empty()) {
             size_t n = size_t(std::atoi(lattice.c_str()));

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/OrvException.h"
@@ -43,12 +45,24 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
 
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size) {
     const std::string temp = path + ".tmp" + std::to_string(::getpid());
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
+    // A file that is replaced keeps its permissions (a private file stays
+    // private); a new one gets the usual ones. O_NOFOLLOW: whatever sits at
+    // the temporary name is not followed anywhere.
+    struct stat old {};
+    const bool replacing = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, replacing ? 0600 : 0666);
+    if (fd < 0) return false;
+    std::FILE* f = ::fdopen(fd, "wb");
+    if (!f) {
+        ::close(fd);
+        std::remove(temp.c_str());
+        return false;
+    }
+    const bool moded = !replacing || ::fchmod(fd, old.st_mode & 07777) == 0;
     const bool written = (size == 0 || std::fwrite(data, 1, size, f) == size);
-    const bool flushed = std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
+    const bool flushed = std::fflush(f) == 0 && ::fsync(fd) == 0;
     const bool closed = std::fclose(f) == 0;
-    if (!(written && flushed && closed) || std::rename(temp.c_str(), path.c_str()) != 0) {
+    if (!(moded && written && flushed && closed) || std::rename(temp.c_str(), path.c_str()) != 0) {
         std::remove(temp.c_str());
         return false;
     }

@@ -62,6 +62,7 @@ private:
 // Reads a whole regular file of at most kDefaultMaxFileSize bytes into a
 // string; false when it cannot be read (see TryReadFile for the reason).
 bool ReadWholeFile(const std::string& path, std::string& out);
-// Writes bytes to path through a temporary file and a rename; false on failure
-// (the target is then untouched).
+// Writes bytes to path through a temporary file beside it (path + ".tmp" +
+// the process id) and a rename; false on failure (the target is then
+// untouched). A file that is replaced keeps its permission bits.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size);

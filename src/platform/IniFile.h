@@ -36,8 +36,11 @@ public:
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
 
     // Sets the value (adding the section and key when missing) and writes the
-    // whole file atomically. Throws OrvException "Cannot write file " + path
-    // when the file cannot be written.
+    // whole file atomically, keeping its mode; a symbolic link is written
+    // through to its target and stays a link. Throws OrvException path +
+    // " is read-only; settings are not saved" when the file is read-only
+    // (it is then left as it is), "Cannot write file " + path when the file
+    // cannot be written.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int32_t value);
     void WriteBool(const std::string& section, const std::string& key, bool value);

@@ -79,6 +79,12 @@ bool TRunOptions::Parse(int argc, const char* const* argv, std::string& error) {
                 error = "missing value after " + a;
                 return false;
             }
+            // An empty path is a mistake (an unset variable in a script), not
+            // a request for the default.
+            if (argv[i + 1][0] == '\0') {
+                error = "empty value after " + a;
+                return false;
+            }
             out = argv[++i];
             return true;
         };
@@ -334,10 +340,14 @@ void TOrvGameEngine::RunGame() {
         RedrawRects.assign(1, TRect{0, 0, kScreenWidth, kScreenHeight});
         LoadEffectTemplates();
         QuickSaveCaptionTime = -1;
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         if (terminated_) return;
         if (FatalText.empty()) FatalText = "Exception error in TOrvGameEngine.RunGame";
-        throw OrvException(FatalText);
+        // The log gets the fatal text as ever (the cause was logged when it
+        // was raised); whoever shows the error also sees the cause.
+        Log(FatalText);
+        const std::string cause = e.what();
+        throw OrvException(cause == FatalText ? FatalText : FatalText + ": " + cause, false);
     }
 }
 
@@ -1030,10 +1040,24 @@ bool TOrvGameEngine::SaveStateDump(const std::string& path) {
     try {
         DumpState()->SaveToFile(path);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "moswick: cannot write the state dump %s: %s\n", path.c_str(), e.what());
+        std::fprintf(stderr, "moswick: cannot write the state dump %s: %s\n", PrintableText(path).c_str(),
+                     PrintableText(e.what()).c_str());
         return false;
     }
     return true;
+}
+
+int TOrvGameEngine::StartUpFailed(const std::string& cause) {
+    // Every start-up failure is on record with its cause (an OrvException
+    // also logged itself when it was raised) and on the terminal.
+    Log("Start-up failed: " + cause);
+    std::fprintf(stderr, "moswick: start-up failed: %s\n", PrintableText(cause).c_str());
+    try {
+        FormDestroy();
+    } catch (...) {
+        // Shutting down what half started must not hide the first failure.
+    }
+    return 1;
 }
 
 int TOrvGameEngine::Run() {
@@ -1042,18 +1066,16 @@ int TOrvGameEngine::Run() {
         try {
             script_->LoadFromFile(run_.InputFile);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "moswick: %s\n", e.what());
+            std::fprintf(stderr, "moswick: %s\n", PrintableText(e.what()).c_str());
             return 2;
         }
     }
     try {
         FormCreate();
     } catch (const std::exception& e) {
-        // An OrvException logged itself when it was made; others did not.
-        if (!dynamic_cast<const OrvException*>(&e)) Log(std::string("Start-up failed: ") + e.what());
-        std::fprintf(stderr, "moswick: start-up failed: %s\n", e.what());
-        FormDestroy();
-        return 1;
+        return StartUpFailed(e.what());
+    } catch (...) {
+        return StartUpFailed("an error of unknown kind");
     }
     try {
         FormActivate();
@@ -1085,8 +1107,10 @@ int TOrvGameEngine::Run() {
         if (virtualClock_) virtualNow_ += run_.FixedStepMs;
         if (run_.Frames > 0 && loopFrame_ >= run_.Frames) break;
     }
-    if (!run_.ScreenshotFile.empty() && !SaveScreenshot(run_.ScreenshotFile))
-        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", run_.ScreenshotFile.c_str());
+    if (!run_.ScreenshotFile.empty() && !SaveScreenshot(run_.ScreenshotFile)) {
+        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", PrintableText(run_.ScreenshotFile).c_str());
+        if (exitCode_ == 0) exitCode_ = 1;
+    }
     // Written before shutdown frees the scene, so it shows the state the run
     // ended in.
     if (!run_.DumpStateFile.empty() && !SaveStateDump(run_.DumpStateFile) && exitCode_ == 0) exitCode_ = 1;

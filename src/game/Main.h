@@ -383,6 +383,9 @@ private:
     void CollectInterface(bool mergeWhenRedrawNotEmpty);
     void AddCursorMoveRect(int32_t oldX, int32_t oldY, int32_t newX, int32_t newY);
     void PumpEvents();
+    // Logs and prints a failed first start-up stage, shuts down what was
+    // made; returns the exit code 1.
+    int StartUpFailed(const std::string& cause);
     bool FullScreen() const { return Options.FullScreenMode == 1; }
 
     TRunOptions run_;

@@ -97,4 +97,7 @@ TEST(EffectViewer, BrokenFileFailsCleanly) {
     o.EffectFile = path + ".missing";
     EXPECT_EQ(RunEffectViewer(o), 1);
     std::filesystem::remove(path);
+    // A folder used to abort the program.
+    o.EffectFile = MOSWICK_BUILD_DIR;
+    EXPECT_EQ(RunEffectViewer(o), 1);
 }

@@ -248,4 +248,52 @@ TEST_F(HeadlessRunTest, BadCommandLineAndScriptAreRefused) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "Moswick.log"));
 }
 
+std::string ReadOut(const std::filesystem::path& dir) {
+    std::string out;
+    ReadWholeFile((dir / "out.txt").string(), out);
+    return out;
+}
+
+TEST_F(HeadlessRunTest, AScreenshotThatCannotBeWrittenFailsTheRun) {
+    MakeArchive();
+    EXPECT_EQ(Run("--frames 3 --fixed-step 16 --screenshot \"" + (dir_ / "no" / "such" / "shot.png").string() + "\""),
+              1);
+    EXPECT_NE(ReadOut(dir_).find("cannot write the screenshot " + (dir_ / "no" / "such" / "shot.png").string()),
+              std::string::npos)
+        << ReadOut(dir_);
+}
+
+TEST_F(HeadlessRunTest, AStartUpFailurePrintsItsCauseNotOnlyThatStartUpFailed) {
+    MakeArchive("Contour.xml");
+    EXPECT_EQ(Run("--frames 50 --fixed-step 16"), 1);
+    const std::string out = ReadOut(dir_);
+    EXPECT_NE(out.find("Exception error in TOrvGameEngine.RunGame"), std::string::npos) << out;
+    EXPECT_NE(out.find("Can not find Contour.xmlin file folder"), std::string::npos) << out;
+}
+
+TEST_F(HeadlessRunTest, ControlBytesOfArchiveNamesAreEscapedOnTheTerminal) {
+    // A packed alpha without its colour partner stops the preparation with
+    // an error that carries the entry's name.
+    TFileFolder folder = TFileFolder::CreateNew((dir_ / "game.zxc").string());
+    TMemoryStream alpha(std::string_view("not a picture"));
+    folder.AddFile("x\x1b[2Jy._PNG", 2, alpha);
+    folder.SaveToFile();
+    EXPECT_EQ(Run("--frames 5 --fixed-step 16"), 1);
+    const std::string out = ReadOut(dir_);
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+    EXPECT_NE(out.find("File x\\x1B[2Jy._JPG does not exist!"), std::string::npos) << out;
+}
+
+TEST_F(HeadlessRunTest, EmptyPathsAndFolderScriptsAreRefusedByName) {
+    MakeArchive();
+    for (const char* option : {"--write-dir", "--data-dir", "--input", "--screenshot", "--dump-state"}) {
+        EXPECT_EQ(Run(std::string("--frames 2 ") + option + " \"\""), 2) << option;
+        EXPECT_NE(ReadOut(dir_).find(std::string("empty value after ") + option), std::string::npos) << ReadOut(dir_);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "Moswick.log"));
+    EXPECT_EQ(Run("--frames 2 --input \"" + dir_.string() + "\""), 2);
+    EXPECT_NE(ReadOut(dir_).find("Cannot read file " + dir_.string() + " (it is a folder)"), std::string::npos)
+        << ReadOut(dir_);
+}
+
 }  // namespace

@@ -1,12 +1,25 @@
 // Program entry of the game: reads the command line, runs the engine, and
 // returns its exit code (0 after a normal end, 1 when start-up or a frame
-// failed, 2 for a bad command line or input script).
+// failed, 2 for a bad command line or input script). Nothing escapes it as
+// an abort: an error no layer below caught is logged, printed and ends the
+// program with 1.
 #include <cstdio>
+#include <exception>
 
+#include "base/OrvLog.h"
+#include "base/SFunctions.h"
 #include "game/EffectViewer.h"
 #include "game/Main.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int Unexpected(const std::string& what) {
+    TOrvLog::Instance().Write("Unexpected error: " + what);
+    std::fprintf(stderr, "moswick: unexpected error: %s\n", PrintableText(what).c_str());
+    return 1;
+}
+
+int Run(int argc, char** argv) {
     if (IsEffectViewerCommand(argc, argv)) return RunEffectViewer(argc, argv);
     TRunOptions run;
     std::string error;
@@ -18,9 +31,28 @@ int main(int argc, char** argv) {
             "               [--input FILE] [--screenshot FILE] [--data-dir DIR] [--write-dir DIR]\n"
             "               [--no-window] [--dump-state FILE]\n"
             "       moswick --effect FILE [--frames N] [--fixed-step MS] [--screenshot FILE] (effect viewer)\n",
-            error.c_str());
+            PrintableText(error).c_str());
         return 2;
     }
     TOrvGameEngine engine(run);
-    return engine.Run();
+    // Caught here, while the engine (and so its log) still exists.
+    try {
+        return engine.Run();
+    } catch (const std::exception& e) {
+        return Unexpected(e.what());
+    } catch (...) {
+        return Unexpected("an error of unknown kind");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        return Unexpected(e.what());
+    } catch (...) {
+        return Unexpected("an error of unknown kind");
+    }
 }

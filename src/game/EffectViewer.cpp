@@ -208,7 +208,8 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
     TOrvParticleEffect proto;
     try {
         TMemoryStream stream;
-        stream.LoadFromFile(options.EffectFile);
+        // The size is checked before the file is read.
+        stream.LoadFromFile(options.EffectFile, kMaxEffectFileSize);
         proto.SetName(std::filesystem::path(options.EffectFile).filename().string());
         proto.LoadFromStream(stream);
     } catch (const std::exception& e) {

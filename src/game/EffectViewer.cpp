@@ -16,6 +16,7 @@
 #include "fx/OrvFXArt.h"
 #include "fx/OrvFXBase.h"
 #include "fx/OrvFXParticles.h"
+#include "game/Main.h"
 #include "platform/Display.h"
 #include "platform/Platform.h"
 #include "platform/Window.h"
@@ -29,16 +30,6 @@ constexpr int32_t kHeight = 600;
 constexpr const char* kFrame = "MemorySurface";
 constexpr const char* kBackdrop = "ViewerBackdrop";
 constexpr const char* kFallbackPicture = "LightPoint1.png";
-
-bool ReadUnsigned(const char* text, uint64_t max, uint64_t& out) {
-    if (!text || !*text) return false;
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long v = std::strtoull(text, &end, 10);
-    if (errno != 0 || *end != '\0' || text[0] == '-' || v > max) return false;
-    out = v;
-    return true;
-}
 
 // A dim blue-grey vertical gradient, so light and dark particles both show.
 void PaintBackdrop(TSurfEngine& engine) {
@@ -136,67 +127,32 @@ std::unique_ptr<TOrvParticleEffect> StartCopy(const TOrvParticleEffect& proto, u
 }  // namespace
 
 bool TEffectViewerOptions::Parse(int argc, const char* const* argv, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-        uint64_t v = 0;
-        if (arg == "--no-window") {
-            NoWindow = true;
-            continue;
-        }
-        if (!next) {
-            error = "missing value after " + arg;
-            return false;
-        }
-        if (arg == "--effect") {
-            EffectFile = next;
-        } else if (arg == "--screenshot") {
-            ScreenshotFile = next;
-        } else if (arg == "--pictures") {
-            PictureDir = next;
-        } else if (arg == "--frames" || arg == "--fixed-step") {
-            if (!ReadUnsigned(next, 100000000, v)) {
-                error = "bad number after " + arg + ": " + next;
-                return false;
-            }
-            (arg == "--frames" ? Frames : FixedStepMs) = static_cast<uint32_t>(v);
-        } else if (arg == "--seed") {
-            if (!ReadUnsigned(next, UINT64_MAX, v)) {
-                error = std::string("bad number after --seed: ") + next;
-                return false;
-            }
-            Seed = v;
-        } else {
-            error = "unknown argument for the effect viewer: " + arg;
-            return false;
-        }
-        ++i;
-    }
-    if (EffectFile.empty()) {
+    TRunOptions run;
+    if (!run.Parse(argc, argv, error)) return false;
+    if (run.EffectFile.empty()) {
         error = "--effect needs an effect file";
         return false;
     }
+    *this = FromRun(run);
     return true;
+}
+
+TEffectViewerOptions TEffectViewerOptions::FromRun(const TRunOptions& run) {
+    TEffectViewerOptions o;
+    o.EffectFile = run.EffectFile;
+    o.Frames = run.Frames;
+    o.FixedStepMs = run.FixedStepMs;
+    if (run.HasSeed) o.Seed = run.Seed;
+    o.ScreenshotFile = run.ScreenshotFile;
+    o.PictureDir = run.PictureDir;
+    o.NoWindow = run.NoWindow;
+    return o;
 }
 
 bool IsEffectViewerCommand(int argc, const char* const* argv) {
     for (int i = 1; i < argc; ++i)
         if (std::string(argv[i]) == "--effect") return true;
     return false;
-}
-
-int RunEffectViewer(int argc, const char* const* argv) {
-    TEffectViewerOptions options;
-    std::string error;
-    if (!options.Parse(argc, argv, error)) {
-        std::fprintf(stderr,
-                     "moswick: %s\n"
-                     "usage: moswick --effect FILE [--frames N] [--fixed-step MS] [--seed N]\n"
-                     "               [--screenshot FILE] [--pictures DIR] [--no-window]\n",
-                     PrintableText(error).c_str());
-        return 2;
-    }
-    return RunEffectViewer(options);
 }
 
 int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* result) {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+struct TRunOptions;
+
 struct TEffectViewerOptions {
     std::string EffectFile;
     uint32_t Frames = 0;         // stop after this many frames (0: until closed)
@@ -20,8 +22,12 @@ struct TEffectViewerOptions {
 
     // Reads the viewer's command line (--effect FILE [--frames N]
     // [--fixed-step MS] [--seed N] [--screenshot FILE] [--pictures DIR]
-    // [--no-window]). False with a message in error for anything else.
+    // [--no-window]) through the program's option table. False with a
+    // message in error for a bad option or value, or without --effect.
     bool Parse(int argc, const char* const* argv, std::string& error);
+    // The viewer's part of a parsed command line (options the viewer does
+    // not use are ignored; no seed given means seed 1).
+    static TEffectViewerOptions FromRun(const TRunOptions& run);
 };
 
 // What a viewer run saw, for the caller and for tests.
@@ -36,7 +42,6 @@ struct TEffectViewerResult {
 bool IsEffectViewerCommand(int argc, const char* const* argv);
 
 // Runs the viewer. Returns 0 after a normal end, 1 when the effect cannot be
-// loaded or started or the screen cannot be set up, 2 for a bad command line.
-// Messages go to stderr, a one-line summary to stdout.
-int RunEffectViewer(int argc, const char* const* argv);
+// loaded or started or the screen cannot be set up. Messages go to stderr, a
+// one-line summary to stdout.
 int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* result = nullptr);

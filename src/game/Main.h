@@ -146,9 +146,10 @@ public:
     virtual void DumpState(TOrvXMLTag& root) const { (void)root; }
 };
 
-// Settings of one run from the command line.
+// Settings of one run from the command line. The options themselves, with
+// their help lines, are one table in RunOptions.cpp.
 struct TRunOptions {
-    std::string DataDir;       // folder of the game's data; empty = the program's folder
+    std::string DataDir;       // folder of the game's data; empty = searched (program folder, share/moswick)
     std::string WriteDir;      // folder for written files; empty = chosen at start
     uint32_t Frames = 0;       // quit after this many frames (0 = run until closed)
     uint32_t FixedStepMs = 0;  // virtual clock advancing this much per frame (0 = real clock)
@@ -159,10 +160,20 @@ struct TRunOptions {
     int32_t FullScreen = -1;     // -1 as the options say, 0 window, 1 full screen
     bool NoWindow = false;       // run without any window (screen kept in memory only)
     std::string DumpStateFile;   // the game's state written here as XML at the end
+    std::string EffectFile;      // effect viewer: the effect file to play
+    std::string PictureDir;      // effect viewer: where its pictures are looked for first
+    bool ShowHelp = false;
+    bool ShowVersion = false;
 
-    // Parses the command line. Returns false with a message in error for an
-    // unknown argument or a bad value.
+    // Parses the command line by the option table. Returns false with a
+    // message in error for an unknown option or a bad or missing value.
     bool Parse(int argc, const char* const* argv, std::string& error);
+    // The help's first line (printed after a bad command line).
+    static std::string UsageLine();
+    // The whole help: the usage line, then every option with one line each.
+    static std::string HelpText();
+    // "Moswick " + the version, one line.
+    static std::string VersionText();
 };
 
 class TOrvGameEngine : public IOrvGraphic {

@@ -246,6 +246,23 @@ TEST_F(HeadlessRunTest, BadCommandLineAndScriptAreRefused) {
     EXPECT_NE(out.find("Input script line 1: unknown key \"nosuchkey\""), std::string::npos) << out;
     EXPECT_EQ(Run("--frames"), 2);
     EXPECT_FALSE(std::filesystem::exists(dir_ / "Moswick.log"));
+    // An unknown option names itself and the help's first line.
+    EXPECT_EQ(Run("--bogus"), 2);
+    ReadWholeFile((dir_ / "out.txt").string(), out);
+    EXPECT_NE(out.find("unknown option --bogus\nusage: moswick"), std::string::npos) << out;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "Moswick.log"));
+}
+
+TEST_F(HeadlessRunTest, HelpAndVersionPrintAndStartNothing) {
+    EXPECT_EQ(Run("--help"), 0);
+    std::string out;
+    ReadWholeFile((dir_ / "out.txt").string(), out);
+    EXPECT_EQ(out.rfind("usage: moswick", 0), 0u) << out;
+    EXPECT_NE(out.find("  --frames N"), std::string::npos) << out;
+    EXPECT_EQ(Run("--version"), 0);
+    ReadWholeFile((dir_ / "out.txt").string(), out);
+    EXPECT_EQ(out, "Moswick 1.22\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "Moswick.log"));
 }
 
 std::string ReadOut(const std::filesystem::path& dir) {

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
@@ -600,6 +604,38 @@ TEST(RunOptionsTest, ParsesTheCommandLine) {
         EXPECT_FALSE(r.Parse(static_cast<int>(args.size()), args.data(), error)) << args.back();
         EXPECT_FALSE(error.empty());
     }
+}
+
+TEST(RunOptionsTest, HelpListsEveryOptionOnceAndEachParses) {
+    const std::string help = TRunOptions::HelpText();
+    EXPECT_EQ(help.substr(0, help.find('\n')), TRunOptions::UsageLine());
+    std::istringstream in(help);
+    std::string line;
+    std::set<std::string> names;
+    while (std::getline(in, line)) {
+        if (line.rfind("  --", 0) != 0) continue;
+        std::istringstream words(line);
+        std::string name, arg;
+        words >> name >> arg;
+        EXPECT_TRUE(names.insert(name).second) << "listed twice: " << name;
+        // Arguments are written in capitals; a help word is not one.
+        const bool takesValue =
+            !arg.empty() && std::all_of(arg.begin(), arg.end(), [](char c) { return std::isupper(c); });
+        std::vector<const char*> args{"moswick", name.c_str()};
+        if (takesValue) args.push_back("7");
+        TRunOptions r;
+        std::string error;
+        EXPECT_TRUE(r.Parse(static_cast<int>(args.size()), args.data(), error)) << name << ": " << error;
+    }
+    for (const char* must : {"--help", "--version", "--frames", "--data-dir", "--write-dir", "--no-window", "--effect"})
+        EXPECT_EQ(names.count(must), 1u) << must;
+
+    const char* flags[] = {"moswick", "--version", "--help"};
+    TRunOptions r;
+    std::string error;
+    ASSERT_TRUE(r.Parse(3, flags, error));
+    EXPECT_TRUE(r.ShowHelp && r.ShowVersion);
+    EXPECT_EQ(TRunOptions::VersionText(), "Moswick 1.22\n");
 }
 
 TEST(EngineLifeTest, OnlyOneEngineAtATime) {

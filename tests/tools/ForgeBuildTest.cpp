@@ -31,6 +31,7 @@ protected:
         fs::remove_all(root_);
         fs::create_directories(root_ / "data" / "scenes");
         fs::copy_file(fs::path(MOSWICK_SOURCE_DIR) / "data" / "shapes.txt", root_ / "data" / "shapes.txt");
+        fs::copy(fs::path(MOSWICK_SOURCE_DIR) / "data" / "ui", root_ / "data" / "ui", fs::copy_options::recursive);
         std::string scene =
             "title Test\npainting meadow\nsize 700 620\nmusic scene_calm.xm\nbonus 0.05\nbonusweights 1 1 1 1\n"
             "weight Dot 3\nweight Wedge 2\nweight Gem 1\ndecor bird 100 100 -1\n"

@@ -77,11 +77,13 @@ void TContentBuild::AddPacked(const std::string& name, TCanvas canvas) {
     AddPlain(base + "._PNG", EncodePNG(canvas.AlphaToGrey()));
     entries_.back().Kind = kKindPicture;
     pictures_.push_back(name);
+    sizes_[LowerAscii(name)] = {canvas.Width(), canvas.Height()};
 }
 
 void TContentBuild::AddJpeg(const std::string& name, const TCanvas& canvas, int quality) {
     AddPlain(name, EncodeJPEG(canvas.ToRGB(), quality));
     pictures_.push_back(name);
+    sizes_[LowerAscii(name)] = {canvas.Width(), canvas.Height()};
 }
 
 void TContentBuild::AddScript(const std::string& name, const std::string& script) {
@@ -109,6 +111,7 @@ void TContentBuild::Run() {
     BuildScreenArt();
     BuildScenes();
     BuildEffectsAndAudio();
+    BuildInterface();
     std::string list;
     for (const std::string& s : surfaces_) list += s + "\n";
     AddPlain("surfaces.dat", std::vector<uint8_t>(list.begin(), list.end()));
@@ -181,29 +184,11 @@ void TContentBuild::BuildScreenArt() {
     AddPacked("DropBit.png", PaintDropBit());
     AddPacked("LevelCursor.png", PaintLevelCursor());
     AddPacked("ShadowSpot.png", PaintShadowSpot());
-    AddPacked("HintWindowRight.png", PaintHintWindow());
-    // The balloon for the other quadrants is the same balloon mirrored, so
-    // the tail points at the hinted place.
-    AddScript("HintWindowLeft.png",
-              "<AutoImage name=\"HintWindowLeft\" autosize=\"true\">\r\n"
-              "<AddImage name=\"HintWindowRight.png\"/>\r\n"
-              "<FlipImageVertical/>\r\n");
-    AddScript("HintWindowRightTop.png",
-              "<AutoImage name=\"HintWindowRightTop\" autosize=\"true\">\r\n"
-              "<AddImage name=\"HintWindowRight.png\"/>\r\n"
-              "<FlipImageHorizontal/>\r\n");
-    AddScript("HintWindowLeftTop.png",
-              "<AutoImage name=\"HintWindowLeftTop\" autosize=\"true\">\r\n"
-              "<AddImage name=\"HintWindowRight.png\"/>\r\n"
-              "<FlipImageHorizontal/>\r\n"
-              "<FlipImageVertical/>\r\n");
     AddPacked("SkillDropSection.png", PaintSkillDropSection());
     AddPacked("SkillEconomy.png", PaintSkillEconomyStrip());
-    for (const char* n :
-         {"Boxy.png", "Hum.png", "ChamShot.png", "ChamShotSmall.png", "SkillHum.png", "pauk_20.png", "pauk_big.png",
-          "amulet.png", "sand_glass.png", "DropGrid.png", "DropBit.png", "LevelCursor.png", "ShadowSpot.png",
-          "HintWindowRight.png", "HintWindowLeft.png", "HintWindowRightTop.png", "HintWindowLeftTop.png",
-          "SkillDropSection.png", "SkillEconomy.png"})
+    for (const char* n : {"Boxy.png", "Hum.png", "ChamShot.png", "ChamShotSmall.png", "SkillHum.png", "pauk_20.png",
+                          "pauk_big.png", "amulet.png", "sand_glass.png", "DropGrid.png", "DropBit.png",
+                          "LevelCursor.png", "ShadowSpot.png", "SkillDropSection.png", "SkillEconomy.png"})
         AddSurface(n);
     for (const std::string& kind : DecorKinds()) {
         std::vector<TDecorFrame> frames = DecorFrames(kind);
@@ -401,6 +386,7 @@ void TContentBuild::Write(const std::string& outDir) const {
     };
     write("GameParams.xml", GameParamsXml());
     write("AddLogo.xml", AddLogoXml());
+    for (const auto& [file, text] : languageFiles_) write(("lng/" + file).c_str(), text);
 }
 
 std::string TContentBuild::AddLogoXml() {

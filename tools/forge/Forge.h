@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "FontBuild.h"
+#include "InterfaceBuild.h"
 #include "Raster.h"
 #include "SceneSource.h"
 #include "ShapeTables.h"
@@ -61,6 +63,16 @@ public:
     // Every picture name the scenes and the play screen refer to.
     std::vector<std::string> ReferencedPictures() const;
 
+    // The interface (ForgeInterface.cpp): the fonts, the objects of
+    // "Moswick.li" as the game will hold them, the language files written
+    // into lng/ (file name, text) and the size of every picture painted.
+    const std::vector<TBitmapFont>& Fonts() const { return fonts_; }
+    const std::vector<TUiResolved>& UiObjects() const { return uiObjects_; }
+    const std::vector<std::pair<std::string, std::string>>& LanguageFiles() const { return languageFiles_; }
+    // Width and height of a picture by name (case of A-Z ignored); false
+    // when the build did not paint it.
+    bool PictureSize(const std::string& name, int& width, int& height) const;
+
     // The plain-text "GameParams.xml": every tuning value of play.
     std::string GameParamsXml() const;
     // The plain-text "AddLogo.xml": a root element without entries.
@@ -77,6 +89,7 @@ private:
     void BuildScreenArt();
     void BuildScenes();
     void BuildEffectsAndAudio();
+    void BuildInterface();
 
     std::string dataDir_, audioDir_;
     std::vector<TArchiveEntry> entries_;
@@ -86,6 +99,10 @@ private:
     std::vector<TSceneSource> scenes_;
     std::vector<TCanvas> paintings_;
     std::vector<std::string> surfaces_;
+    std::map<std::string, std::pair<int, int>> sizes_;  // lower-case picture name -> size
+    std::vector<TBitmapFont> fonts_;
+    std::vector<TUiResolved> uiObjects_;
+    std::vector<std::pair<std::string, std::string>> languageFiles_;
 };
 
 // Lower-cases A-Z only, the way the archive compares names.

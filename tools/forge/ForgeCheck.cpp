@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "Art.h"
+#include "InterfaceCheck.h"
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
 #include "base/OrvParser.h"
@@ -154,6 +155,7 @@ TCheckReport CheckContent(const TContentBuild& build) {
     for (const std::string& name : build.ReferencedPictures())
         if (!build.HasPicture(name)) r.Problems.push_back("picture " + name + " is not in the archive");
     CheckPreparation(build, r);
+    CheckInterface(build, GameHandlerNames(), r);
     for (const TSceneSource& sc : build.Scenes()) {
         std::string tag = sc.FileName() + ": ";
         const TArchiveEntry* e = build.FindEntry(sc.FileName());

@@ -3,6 +3,7 @@
 //   forge --data DIR --check                                  check the levels only
 //   forge --data DIR --sheet FILE.png                         contact sheet of the scenes
 //   forge --data DIR --dump DIR                               every stored picture as a file
+//   forge --data DIR --forms DIR                              a picture of every window
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include "Forge.h"
 #include "ForgeCheck.h"
+#include "InterfacePreview.h"
 #include "Raster.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
@@ -19,9 +21,9 @@
 namespace {
 
 int Usage() {
-    std::fprintf(
-        stderr,
-        "usage: forge --data DIR [--audio DIR] [--out DIR] [--stamp FILE] [--check] [--sheet FILE.png] [--dump DIR]\n");
+    std::fprintf(stderr,
+                 "usage: forge --data DIR [--audio DIR] [--out DIR] [--stamp FILE] [--check] [--sheet FILE.png] "
+                 "[--dump DIR] [--forms DIR]\n");
     return 2;
 }
 
@@ -67,7 +69,7 @@ void Dump(const forge::TContentBuild& build, const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string data, audio, out, stamp, sheet, dump;
+    std::string data, audio, out, stamp, sheet, dump, forms;
     bool check = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -82,14 +84,16 @@ int main(int argc, char** argv) {
             : a == "--stamp" ? !value(stamp)
             : a == "--sheet" ? !value(sheet)
             : a == "--dump"  ? !value(dump)
+            : a == "--forms" ? !value(forms)
                              : false)
             return Usage();
         else if (a == "--check")
             check = true;
-        else if (a != "--data" && a != "--audio" && a != "--out" && a != "--stamp" && a != "--sheet" && a != "--dump")
+        else if (a != "--data" && a != "--audio" && a != "--out" && a != "--stamp" && a != "--sheet" && a != "--dump" &&
+                 a != "--forms")
             return Usage();
     }
-    if (data.empty() || (out.empty() && !check && sheet.empty() && dump.empty())) return Usage();
+    if (data.empty() || (out.empty() && !check && sheet.empty() && dump.empty() && forms.empty())) return Usage();
     try {
         auto start = std::chrono::steady_clock::now();
         forge::TContentBuild build(data, audio);
@@ -105,6 +109,8 @@ int main(int argc, char** argv) {
         }
         if (!sheet.empty()) forge::WriteSheet(build, sheet);
         if (!dump.empty()) Dump(build, dump);
+        if (!forms.empty())
+            std::printf("forge: %d window pictures in %s\n", forge::WriteFormPreviews(build, forms), forms.c_str());
         if (!out.empty()) {
             build.Write(out);
             double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

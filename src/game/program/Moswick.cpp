@@ -1,8 +1,8 @@
-// Program entry of the game: reads the command line, runs the engine, and
-// returns its exit code (0 after a normal end, 1 when start-up or a frame
-// failed, 2 for a bad command line or input script). Nothing escapes it as
-// an abort: an error no layer below caught is logged, printed and ends the
-// program with 1.
+// Program entry of the game: reads the command line, runs the engine (or the
+// effect viewer), and returns its exit code (0 after a normal end, 1 when
+// start-up or a frame failed, 2 for a bad command line or input script).
+// Nothing escapes it as an abort: an error no layer below caught is logged,
+// printed and ends the program with 1.
 #include <cstdio>
 #include <exception>
 
@@ -20,20 +20,21 @@ int Unexpected(const std::string& what) {
 }
 
 int Run(int argc, char** argv) {
-    if (IsEffectViewerCommand(argc, argv)) return RunEffectViewer(argc, argv);
     TRunOptions run;
     std::string error;
     if (!run.Parse(argc, argv, error)) {
-        std::fprintf(
-            stderr,
-            "moswick: %s\n"
-            "usage: moswick [--window|--fullscreen] [--frames N] [--fixed-step MS] [--seed N]\n"
-            "               [--input FILE] [--screenshot FILE] [--data-dir DIR] [--write-dir DIR]\n"
-            "               [--no-window] [--dump-state FILE]\n"
-            "       moswick --effect FILE [--frames N] [--fixed-step MS] [--screenshot FILE] (effect viewer)\n",
-            PrintableText(error).c_str());
+        std::fprintf(stderr, "moswick: %s\n%s\n", PrintableText(error).c_str(), TRunOptions::UsageLine().c_str());
         return 2;
     }
+    if (run.ShowHelp) {
+        std::fputs(TRunOptions::HelpText().c_str(), stdout);
+        return 0;
+    }
+    if (run.ShowVersion) {
+        std::fputs(TRunOptions::VersionText().c_str(), stdout);
+        return 0;
+    }
+    if (!run.EffectFile.empty()) return RunEffectViewer(TEffectViewerOptions::FromRun(run));
     TOrvGameEngine engine(run);
     // Caught here, while the engine (and so its log) still exists.
     try {

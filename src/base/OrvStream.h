@@ -66,3 +66,10 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 // the process id) and a rename; false on failure (the target is then
 // untouched). A file that is replaced keeps its permission bits.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
+
+// Removes the temporary files that writes killed half-way left in folder:
+// regular files (or links) named NAME + ".tmp" + a process id, as
+// WriteFileAtomically, the archive and the log make them, whose process no
+// longer runs. Those of a running process (another copy of the game at work)
+// stay. Returns the paths removed; never throws.
+std::vector<std::string> RemoveStaleTemporaryFiles(const std::string& folder);

@@ -14,6 +14,7 @@
 #include "base/OrvStream.h"
 #include "base/SFunctions.h"
 #include "fx/OrvFXParticles.h"
+#include "game/PreparedArchive.h"
 #include "media/PNGMorf.h"
 #include "platform/Bass.h"
 #include "platform/CPUInfo.h"
@@ -123,6 +124,7 @@ void TOrvGameEngine::FormCreate() {
     TOrvLog::Instance().Open(WriteDir + kLogName, StartTick);
     TOrvLog::Instance().SetClock([this] { return GetTickCount(); });
     LogSystemInformation();
+    RemoveLeftoverFiles();
 
     // The surface engine itself needs the display, which the first
     // activation sets up; the picture list is bound to where it will be.
@@ -172,11 +174,30 @@ void TOrvGameEngine::PrepareArchive() {
     const std::string tempDir = WriteDir + "temp/";
     const std::string dest = tempDir + "game.zxc";
     Platform::ForceDirectories(tempDir);
+    DiscardStalePreparedArchive(source, dest);
+    std::error_code ec;
+    const bool fresh = !std::filesystem::exists(std::filesystem::symlink_status(dest, ec));
     TPNGMorf morf(90);
     morf.AddCommand("Source=\"" + source + "\" Dest=\"" + dest + "\"");
     morf.Run();
+    if (fresh && !RecordPreparation(source, dest))
+        Log("Cannot record what " + dest + " was made from; it will be prepared again at the next start");
     FileFolder = std::make_unique<TFileFolder>(dest);
     Log("File Folders morfed Ok...");
+}
+
+void TOrvGameEngine::DiscardStalePreparedArchive(const std::string& source, const std::string& dest) {
+    const std::string why = WhyPrepareAgain(source, dest);
+    if (why.empty()) return;
+    Log("Preparing " + dest + " again: " + why);
+    if (!DiscardPrepared(dest)) Log("Cannot remove " + dest);
+}
+
+void TOrvGameEngine::RemoveLeftoverFiles() {
+    // Writes killed half-way leave their temporary files beside the targets.
+    for (const std::string& folder : {WriteDir, WriteDir + "temp/", WriteDir + "saves/"})
+        for (const std::string& path : RemoveStaleTemporaryFiles(folder))
+            Log("Removed a temporary file left by an interrupted write: " + path);
 }
 
 // ---------------------------------------------------------------------------

@@ -383,6 +383,11 @@ private:
     void LogSystemInformation();
     void StartAudio();
     void PrepareArchive();
+    // Removes a prepared archive that is no longer current (see
+    // PreparedArchive.h) and logs why, so that it is prepared again.
+    void DiscardStalePreparedArchive(const std::string& source, const std::string& dest);
+    // Removes temporary files of interrupted writes from the write folders.
+    void RemoveLeftoverFiles();
     void LoadPictures();
     void LoadEffectTemplates();
     bool InitDisplay(bool fullScreen, std::string& error);

@@ -313,4 +313,43 @@ TEST_F(HeadlessRunTest, EmptyPathsAndFolderScriptsAreRefusedByName) {
         << ReadOut(dir_);
 }
 
+TEST_F(HeadlessRunTest, ADamagedOrStalePreparedArchiveIsPreparedAgain) {
+    MakeArchive();
+    ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0);
+    const std::filesystem::path prepared = dir_ / "temp" / "game.zxc";
+    ASSERT_TRUE(std::filesystem::exists(prepared));
+
+    // Cut short (a full disk, a killed write): every later start used to fail.
+    std::filesystem::resize_file(prepared, std::filesystem::file_size(prepared) / 2);
+    ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0) << ReadOut(dir_);
+    ExpectInOrder(LogLines(),
+                  {"Preparing " + prepared.string() + " again: it was cut short or changed after it was made",
+                   "File Folders morfed Ok..."});
+
+    // The shipped archive replaced: the copy made from the old one is not used.
+    MakeArchive("", true);
+    ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0) << ReadOut(dir_);
+    ExpectInOrder(LogLines(), {"Preparing " + prepared.string() + " again: the shipped archive " +
+                                   (dir_ / "game.zxc").string() + " is not the one it was made from",
+                               "File Folders morfed Ok..."});
+    EXPECT_GE(TFileFolder(prepared.string()).IndexOf("cursor_line.png"), 0);
+
+    // A current copy is kept without a word.
+    ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0);
+    for (const std::string& line : LogLines()) EXPECT_EQ(line.find("again:"), std::string::npos) << line;
+}
+
+TEST_F(HeadlessRunTest, TemporaryFilesOfInterruptedWritesAreRemovedAtTheNextStart) {
+    MakeArchive();
+    std::filesystem::create_directories(dir_ / "saves");
+    std::filesystem::create_directories(dir_ / "temp");
+    const std::vector<std::filesystem::path> leftovers{dir_ / "options.cfg.tmp4194305",
+                                                       dir_ / "temp" / "game.zxc.tmp4194305",
+                                                       dir_ / "saves" / "AutoSave.sav.tmp4194305"};
+    for (const auto& path : leftovers) WriteFile(std::filesystem::relative(path, dir_).string(), "half");
+    ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0);
+    for (const auto& path : leftovers) EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    ExpectInOrder(LogLines(), {"Removed a temporary file left by an interrupted write: " + leftovers[0].string()});
+}
+
 }  // namespace

@@ -134,8 +134,10 @@ void TIniFile::Parse(const std::string& text) {
     sections_.clear();
     sections_.push_back(Section{});
     size_t pos = 0;
-    // A UTF-8 byte order mark in front of the first line is not part of it.
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
+    // A UTF-8 byte order mark in front of the first line is not part of it;
+    // it is written back as it was found.
+    byteOrderMark_ = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    if (byteOrderMark_) pos = 3;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string::npos) end = text.size();
@@ -291,7 +293,7 @@ void TIniFile::EraseSection(const std::string& section) {
 }
 
 std::string TIniFile::Text() const {
-    std::string out;
+    std::string out = byteOrderMark_ ? "\xEF\xBB\xBF" : "";
     for (size_t i = 0; i < sections_.size(); ++i) {
         const Section& s = sections_[i];
         if (i > 0) out += s.Header + "\r\n";

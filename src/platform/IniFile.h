@@ -55,7 +55,8 @@ public:
     void DeleteKey(const std::string& section, const std::string& key);
     void EraseSection(const std::string& section);
 
-    // The document as it would be written (lines joined with "\r\n").
+    // The document as it would be written (lines joined with "\r\n", after
+    // the UTF-8 byte order mark when the file began with one).
     std::string Text() const;
 
 private:
@@ -79,5 +80,6 @@ private:
     std::string path_;
     std::vector<Section> sections_;
     bool refused_ = false;
+    bool byteOrderMark_ = false;
     std::string error_;
 };

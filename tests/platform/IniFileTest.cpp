@@ -174,4 +174,15 @@ TEST_F(IniFileTest, ALinkedFileIsWrittenThroughTheLinkToItsTarget) {
     EXPECT_TRUE(std::filesystem::is_regular_file(dir_ / "real" / "new.ini"));
 }
 
+TEST_F(IniFileTest, AByteOrderMarkIsKeptAndARewriteReadsBackTheSameDocument) {
+    // A file saved by an editor that marks UTF-8 (twice, here) keeps its
+    // first line as it was through any number of rewrites.
+    Write("\xEF\xBB\xBF\xEF\xBB\xBF; mine\r\n[Options]\r\nSoundVolume=1\r\n");
+    TIniFile ini(path_);
+    ini.WriteInteger("Options", "SoundVolume", 2);
+    TIniFile again(path_);
+    again.WriteInteger("Options", "SoundVolume", 3);
+    EXPECT_EQ(Read(), "\xEF\xBB\xBF\xEF\xBB\xBF; mine\r\n[Options]\r\nSoundVolume=3\r\n");
+}
+
 }  // namespace

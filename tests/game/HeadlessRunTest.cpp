@@ -1,6 +1,7 @@
 // Runs the built program without a display or sound card, in a folder of its
 // own with a small archive, and reads what it leaves behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <sys/wait.h>
@@ -350,6 +351,25 @@ TEST_F(HeadlessRunTest, TemporaryFilesOfInterruptedWritesAreRemovedAtTheNextStar
     ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0);
     for (const auto& path : leftovers) EXPECT_FALSE(std::filesystem::exists(path)) << path;
     ExpectInOrder(LogLines(), {"Removed a temporary file left by an interrupted write: " + leftovers[0].string()});
+}
+
+TEST_F(HeadlessRunTest, FoldersAndPipesInPlaceOfTheGamesFilesNeitherStopNorBlockIt) {
+    MakeArchive();
+    // A pipe as options.cfg used to block start-up for ever, a folder as the
+    // log to abort the program.
+    ASSERT_EQ(::mkfifo((dir_ / "options.cfg").c_str(), 0600), 0);
+    std::filesystem::create_directories(dir_ / "Moswick.log");
+    EXPECT_EQ(Run("--frames 3 --fixed-step 16"), 0) << ReadOut(dir_);
+    EXPECT_EQ(std::filesystem::status(dir_ / "options.cfg").type(), std::filesystem::file_type::fifo);
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "Moswick.log"));
+
+    // A folder as options.cfg: the run goes on with the defaults and the log
+    // names the file.
+    std::filesystem::remove(dir_ / "options.cfg");
+    std::filesystem::remove(dir_ / "Moswick.log");
+    std::filesystem::create_directories(dir_ / "options.cfg");
+    EXPECT_EQ(Run("--frames 3 --fixed-step 16"), 0) << ReadOut(dir_);
+    ExpectInOrder(LogLines(), {"Cannot read file " + (dir_ / "options.cfg").string() + " (it is a folder)"});
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "game/EffectViewer.h"
 
-#include <SDL.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -179,8 +177,8 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
     std::string error;
     bool windowed = false;
     if (!options.NoWindow) {
-        windowed = window.Create("Moswick effect viewer - " + proto.Name(), kWidth, kHeight, false,
-                                 SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, error);
+        windowed =
+            window.Create("Moswick effect viewer - " + proto.Name(), kWidth, kHeight, false, TWindowPlacement{}, error);
         if (!windowed) std::fprintf(stderr, "moswick: no window (%s), running without one\n", error.c_str());
     }
     if (!display.Init(windowed ? window.Handle() : nullptr, kWidth, kHeight, 32, false, error)) {
@@ -193,7 +191,7 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
             x = p.X;
             y = p.Y;
         });
-    const bool dummyVideo = SDL_GetCurrentVideoDriver() && std::string(SDL_GetCurrentVideoDriver()) == "dummy";
+    const bool dummyVideo = Platform::IsHeadlessVideo();
     const uint32_t step = options.FixedStepMs ? options.FixedStepMs : ((!windowed || dummyVideo) ? 20u : 0u);
 
     TSurfEngine engine(&display, kWidth, kHeight);
@@ -247,7 +245,7 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
         }
         if (windowed) {
             engine.PresentAll(kFrame);
-            if (!step) SDL_Delay(5);
+            if (!step) Platform::Delay(5);
         }
         ++res.Frames;
     }

@@ -1,7 +1,5 @@
 #include "game/Main.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +23,12 @@
 #include "render/PictureCodec.h"
 #include "render/ResourceList.h"
 #include "render/SurfEngine.h"
+
+// Where the installed data lies seen from the program's folder (set by the
+// build from the install layout).
+#ifndef MOSWICK_DATA_FROM_BIN
+#define MOSWICK_DATA_FROM_BIN "../share/moswick"
+#endif
 
 TOrvGameEngine* GameEngine = nullptr;
 
@@ -91,12 +95,32 @@ void TOrvGameEngine::WriteLog(const std::string& fileName, const std::string& te
     TOrvLog::WriteLine(WriteDir + fileName, GetTickCount() - StartTick, text);
 }
 
+std::string TOrvGameEngine::InstalledDataDir() {
+    const std::filesystem::path dir = std::filesystem::path(Platform::ProgramDir()) / MOSWICK_DATA_FROM_BIN;
+    return Platform::WithTrailingSlash(dir.lexically_normal().string());
+}
+
 void TOrvGameEngine::ChooseFolders() {
-    ExeDir = run_.DataDir.empty() ? Platform::ProgramDir() : Platform::WithTrailingSlash(run_.DataDir);
+    // The data: --data-dir when given, else the program's own folder (a build
+    // or a portable copy), else the installed share/moswick beside bin.
+    bool installed = false;
+    if (!run_.DataDir.empty()) {
+        ExeDir = Platform::WithTrailingSlash(run_.DataDir);
+    } else {
+        ExeDir = Platform::ProgramDir();
+        std::error_code ec;
+        if (!std::filesystem::exists(ExeDir + "game.zxc", ec) &&
+            std::filesystem::exists(InstalledDataDir() + "game.zxc", ec)) {
+            ExeDir = InstalledDataDir();
+            installed = true;
+        }
+    }
+    // An installed game never writes into its prefix, even a writable one:
+    // the player's files go to the XDG folder.
     if (!run_.WriteDir.empty()) {
         WriteDir = Platform::WithTrailingSlash(run_.WriteDir);
         Platform::ForceDirectories(WriteDir);
-    } else if (Platform::IsFolderWritable(ExeDir)) {
+    } else if (!installed && Platform::IsFolderWritable(ExeDir)) {
         WriteDir = ExeDir;
     } else {
         WriteDir = Platform::UserDataDir();
@@ -145,8 +169,7 @@ void TOrvGameEngine::FormCreate() {
     // cursor.
     if (!run_.NoWindow) {
         std::string error;
-        if (!Window.Create("Moswick", kScreenWidth, kScreenHeight, FullScreen(), Options.WindowModeX,
-                           Options.WindowModeY, error))
+        if (!Window.Create("Moswick", kScreenWidth, kScreenHeight, FullScreen(), Options.SavedPlacement(), error))
             throw OrvException("Exception Error in TOrvGameEngine.FormCreate. Cannot create the window: " + error);
         Window.SetCoordinateMapper([this](int32_t& x, int32_t& y) {
             if (!Display) return;
@@ -215,6 +238,7 @@ void TOrvGameEngine::FormActivate() {
 bool TOrvGameEngine::InitDisplay(bool fullScreen, std::string& error) {
     if (!Display) Display = std::make_unique<TDisplay>();
     Display->SetVSync(Options.VSync);
+    Display->SetSmoothScaling(Options.SmoothScaling);
     // Window mode shows the frame in the desktop's format; only full screen
     // takes the depth of the options.
     const int bpp = fullScreen ? Options.BitsPerPixel : 32;
@@ -264,6 +288,7 @@ void TOrvGameEngine::RunGame() {
         Audio.PlayMusic("vibe-hah.mo3", 1000, 0);
 
         LoadPictures();
+        Rules->LoadTables();
 
         GameState = gsMenuScreen;
         NowTime = PrevFrameTime = GetTickCount();
@@ -284,6 +309,7 @@ void TOrvGameEngine::RunGame() {
         RedrawRects.assign(1, TRect{0, 0, kScreenWidth, kScreenHeight});
         LoadEffectTemplates();
         QuickSaveCaptionTime = -1;
+        Rules->GameStarted();
     } catch (const std::exception& e) {
         if (terminated_) return;
         if (FatalText.empty()) FatalText = "Exception error in TOrvGameEngine.RunGame";
@@ -417,8 +443,11 @@ void TOrvGameEngine::SampleFrameRate() {
     if (now - FpsSampleTime <= 1000) return;
     FpsSampleTime = now;
     FpsValue = static_cast<uint8_t>(FrameCount & 0xFF);
-    if (Options.Debug()) Window.SetCaption("FPS:" + FormatGeneral3(FpsValue));
-    FpsAverage = (FpsAverage * FpsSamples + FpsValue) / (FpsSamples + 1);
+    // The caption and the average take the whole count: a fast machine draws
+    // more than 255 frames a second, and the low byte alone would report a
+    // few frames instead.
+    if (Options.Debug()) Window.SetCaption("FPS:" + FormatGeneral3(FrameCount));
+    FpsAverage = (FpsAverage * FpsSamples + FrameCount) / (FpsSamples + 1);
     ++FpsSamples;
     FrameCount = 0;
 }
@@ -626,6 +655,7 @@ void TOrvGameEngine::PlaySound(const std::string& fileName) {
 void TOrvGameEngine::ChangewindowMode() {
     try {
         FreezeGameTime();
+        RememberWindowPlacement();
         Options.FullScreenMode = 1 - Options.FullScreenMode;
         bool saved = true;
         try {
@@ -640,7 +670,7 @@ void TOrvGameEngine::ChangewindowMode() {
         // failed write the file holds stale values and is not read.
         if (saved) Options.LoadOptions(WriteDir + "options.cfg");
         const bool full = FullScreen();
-        Window.ApplyMode(full, Options.WindowModeX, Options.WindowModeY);
+        Window.ApplyMode(full, Options.SavedPlacement());
         if (!Display || !SurfEngine) return;
         const int wantBpp = full ? Options.BitsPerPixel : 32;
         if (Display->PixelFormat().BitsPerPixel == wantBpp) {
@@ -664,6 +694,12 @@ void TOrvGameEngine::ChangewindowMode() {
     } catch (const std::exception&) {
         Log("Exception Error in TOrvGameEngine.ChangewindowMode.");
     }
+}
+
+void TOrvGameEngine::RememberWindowPlacement() {
+    // A window of the dummy driver has no real place on a desktop.
+    if (FullScreen() || !Window.Handle() || Platform::IsHeadlessVideo()) return;
+    Options.RememberPlacement(Window.Placement());
 }
 
 void TOrvGameEngine::WindowMoved(int32_t left, int32_t top) {
@@ -914,6 +950,7 @@ void TOrvGameEngine::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     Log("Average FPS: " + FormatGeneral3(FpsAverage));
+    RememberWindowPlacement();
     try {
         Options.SaveOptions(WriteDir + "options.cfg");
     } catch (const std::exception&) {
@@ -1004,6 +1041,18 @@ int TOrvGameEngine::StartUpFailed(const std::string& cause) {
     return 1;
 }
 
+bool TOrvGameEngine::PacesIdleFrames() const {
+    return !virtualClock_ && !script_ && Display;
+}
+
+void TOrvGameEngine::WaitForNextFrame(uint32_t frameStart) {
+    // The loop waits out the rest of one refresh period here; input ends the
+    // wait early.
+    const uint32_t period = std::max(1, 1000 / std::max(1, Display->RefreshRate()));
+    const uint32_t spent = Platform::GetTickCount() - frameStart;
+    if (spent < period) Platform::WaitForEvent(period - spent);
+}
+
 int TOrvGameEngine::Run() {
     if (!run_.InputFile.empty()) {
         script_ = std::make_unique<TInputScript>();
@@ -1033,19 +1082,27 @@ int TOrvGameEngine::Run() {
         if (restorePending_) RestoreMessage();
         if (idleHooked_) {
             bool done = true;
+            const uint32_t frameStart = Platform::GetTickCount();
+            const uint64_t shownBefore = Display ? Display->ShownFrames() : 0;
             try {
                 AppIdle(done);
             } catch (const std::exception& e) {
                 HandleException(e);
             }
             if (terminated_) break;
+            // A frame that showed nothing did not wait for the refresh; nor
+            // does one shown where presenting cannot wait, though VSync asks
+            // for the refresh's pace.
+            const bool waited = Display && Display->ShownFrames() != shownBefore && Display->WaitsForRefresh();
+            const bool paced = Display && (Display->ShownFrames() == shownBefore || Options.VSync);
+            if (PacesIdleFrames() && paced && !waited) WaitForNextFrame(frameStart);
         } else if (!virtualClock_ && !script_) {
             // Not in the foreground: nothing runs; wait for the next event
             // instead of spinning.
             if (Window.Handle())
-                SDL_WaitEventTimeout(nullptr, 50);
+                Platform::WaitForEvent(50);
             else
-                SDL_Delay(10);
+                Platform::Delay(10);
         }
         ++loopFrame_;
         if (virtualClock_) virtualNow_ += run_.FixedStepMs;

@@ -56,6 +56,13 @@ enum TGameState : int32_t {
 class TGameRules {
 public:
     virtual ~TGameRules() = default;
+    // Start-up, after the pictures are loaded and before the game parameters
+    // are read: the shape tables (which the parameters name shapes from).
+    // Throws OrvException when they cannot be read.
+    virtual void LoadTables() {}
+    // Start-up is over and the title is shown: a direct start (--start-scene)
+    // begins its level here.
+    virtual void GameStarted() {}
     // Thawing after a freeze of frozenMs: shift the birth times of the pieces
     // on the current layer's belts and their Chameleon renew times (never
     // beyond nowTime + 14000).
@@ -132,6 +139,12 @@ public:
     // Debug aids: two new skill offers; the hint "WGame_HintArtefact".
     virtual void OfferNewSkills() {}
     virtual void ShowHint(const std::string& name, int32_t x, int32_t y) { (void)name, (void)x, (void)y; }
+    virtual void HideHint(const std::string& name) { (void)name; }
+    // Shows a window of play by name ("WLevelComplete", "WGameOver",
+    // "WUpgrade") when the rules reach it.
+    virtual void ShowWindow(const std::string& name) { (void)name; }
+    // The score label of the play screen ("WGame_LScoreCount").
+    virtual void SetScore(uint32_t score) { (void)score; }
     // Restores the caption of "WGame_BQuickSave".
     virtual void RestoreQuickSaveCaption() {}
     // Appends the rectangles of changed controls; draws all visible windows.
@@ -160,6 +173,11 @@ struct TRunOptions {
     int32_t FullScreen = -1;     // -1 as the options say, 0 window, 1 full screen
     bool NoWindow = false;       // run without any window (screen kept in memory only)
     std::string DumpStateFile;   // the game's state written here as XML at the end
+    int32_t StartScene = 0;      // play this scene at once (0 = start at the title)
+    int32_t StartLayer = 0;      // ... from this layer (0-based)
+    int32_t StartMode = 2;       // ... in this mode (1 no-lose, 2 normal, 3 hard)
+    std::string TraceFile;       // one line per rule event written here
+    bool Autoplay = false;       // a bot plays through the mouse
     std::string EffectFile;      // effect viewer: the effect file to play
     std::string PictureDir;      // effect viewer: where its pictures are looked for first
     bool ShowHelp = false;
@@ -312,6 +330,12 @@ public:
     void DispatchEvent(const TWindowEvent& ev);
     // The window moved (window mode): remember its position for the options.
     void WindowMoved(int32_t left, int32_t top);
+    // Window mode: keeps the window's position and size in the options, to
+    // be written with them (shutdown, switching to full screen).
+    void RememberWindowPlacement();
+    // The installed data folder, share/moswick beside the program's bin
+    // folder, with a trailing '/'.
+    static std::string InstalledDataDir();
 
     // ---- Drawing services (IOrvGraphic) ----
     void Draw(const std::string& picture, const std::string& bumpPicture, TBlendingMode mode, int32_t x, int32_t y,
@@ -402,6 +426,11 @@ private:
     // Logs and prints a failed first start-up stage, shuts down what was
     // made; returns the exit code 1.
     int StartUpFailed(const std::string& cause);
+    // Whether a frame that presented nothing waits out a refresh period
+    // (on the real clock without an input script; headless runs too, so
+    // they keep the game's pace).
+    bool PacesIdleFrames() const;
+    void WaitForNextFrame(uint32_t frameStart);
     bool FullScreen() const { return Options.FullScreenMode == 1; }
 
     TRunOptions run_;

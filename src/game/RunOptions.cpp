@@ -26,7 +26,7 @@ bool ParseUnsigned(const std::string& text, uint64_t max, uint64_t& out) {
     for (char c : text) {
         if (c < '0' || c > '9') return false;
         const uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (v > (max - digit) / 10) return false;
+        if (digit > max || v > (max - digit) / 10) return false;
         v = v * 10 + digit;
     }
     out = v;
@@ -92,6 +92,23 @@ const std::vector<TCommandOption>& Options() {
         {"--screenshot", "FILE", "write the last frame as PNG at the end", Text(&TRunOptions::ScreenshotFile)},
         {"--dump-state", "FILE", "write the game's state as XML at the end", Text(&TRunOptions::DumpStateFile)},
         {"--no-window", "", "run without any window (the screen stays in memory)", Fixed(&TRunOptions::NoWindow, true)},
+        {"--start-scene", "N", "play scene N at once, layer after layer, and end after it",
+         [](TRunOptions& o, const std::string& v, std::string& error) {
+             if (!Number(&TRunOptions::StartScene, 9999)(o, v, error)) return false;
+             if (o.StartScene > 0) return true;
+             error = "scenes count from 1";
+             return false;
+         }},
+        {"--layer", "L", "with --start-scene: begin at layer L (from 0)", Number(&TRunOptions::StartLayer, 254)},
+        {"--mode", "M", "with --start-scene: 1 no-lose, 2 normal (default), 3 hard",
+         [](TRunOptions& o, const std::string& v, std::string& error) {
+             if (!Number(&TRunOptions::StartMode, 3)(o, v, error)) return false;
+             if (o.StartMode > 0) return true;
+             error = "the mode is 1, 2 or 3";
+             return false;
+         }},
+        {"--trace", "FILE", "write one line per rule event of play", Text(&TRunOptions::TraceFile)},
+        {"--autoplay", "", "a bot plays through the mouse", Fixed(&TRunOptions::Autoplay, true)},
         {"--effect", "FILE", "effect viewer: play that particle effect file over and over",
          Text(&TRunOptions::EffectFile)},
         {"--pictures", "DIR", "effect viewer: look for the effect's pictures in DIR first",

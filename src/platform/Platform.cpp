@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,23 @@
 extern char** environ;
 
 namespace Platform {
+
+void Delay(uint32_t ms) {
+    SDL_Delay(ms);
+}
+
+bool WaitForEvent(uint32_t timeoutMs) {
+    if (!SDL_WasInit(SDL_INIT_EVENTS)) {
+        SDL_Delay(timeoutMs);
+        return false;
+    }
+    return SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(timeoutMs, 0x7FFFFFFF))) == 1;
+}
+
+bool IsHeadlessVideo() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::string(driver) == "dummy";
+}
 
 namespace {
 

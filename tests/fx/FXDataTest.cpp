@@ -63,8 +63,9 @@ uint32_t RunEffect(TOrvParticleEffect& fx, Screen& screen, uint32_t limitMs, int
 }  // namespace
 
 TEST(FXData, EveryEffectFileLoadsRunsAndDraws) {
-    const std::vector<std::string> oneShot = {"SparkleEffect.xml", "SparkleHintEffect.xml", "SparkleFishesEffect.xml",
-                                              "Contour.xml",       "GiveScoreEffect.xml",   "FallDownEffect.xml"};
+    const std::vector<std::string> oneShot = {
+        "SparkleEffect.xml",   "SparkleHintEffect.xml", "SparkleFishesEffect.xml", "Contour.xml",
+        "GiveScoreEffect.xml", "FallDownEffect.xml",    "SceneCompleteEffect.xml"};
     const std::vector<std::string> running = {"BonusAmulet.xml", "BonusBombPauk.xml", "ClickHereEffect.xml"};
     Screen screen;
     TOrvRandom random(2026);
@@ -93,7 +94,7 @@ TEST(FXData, EveryEffectFileLoadsRunsAndDraws) {
             EXPECT_GT(fx->ParticleCount, 0);
         }
     }
-    EXPECT_EQ(files, 9);
+    EXPECT_EQ(files, 10);
 }
 
 TEST(FXData, ContourTakesTheOutlineOfAPiece) {

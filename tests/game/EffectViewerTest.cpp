@@ -83,7 +83,7 @@ TEST(EffectViewer, ShowsEveryGameEffect) {
         else
             EXPECT_GE(r.Finishes, 1u);
     }
-    EXPECT_EQ(files, 9);
+    EXPECT_EQ(files, 10);
 }
 
 TEST(EffectViewer, BrokenFileFailsCleanly) {

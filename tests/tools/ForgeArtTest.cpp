@@ -9,6 +9,7 @@
 #include "Art.h"
 #include "DecorTable.h"
 #include "ForgeCheck.h"
+#include "ParticleArt.h"
 #include "base/OrvException.h"
 #include "base/OrvParser.h"
 #include "base/OrvStream.h"
@@ -171,4 +172,28 @@ TEST(ForgeArt, SceneDocumentsNameTheirWeightsDecorAndMusic) {
     // An unknown shape name in the weights is a mistake of the source.
     sc.Weights.push_back({"Nonesuch", 1});
     EXPECT_THROW(SceneXml(sc, shapes), OrvException);
+}
+
+// A white spark gets a dark rim just outside its light, so it reads over a
+// bright picture, while its light stays white; the celebration's bloom is
+// clear at its edge.
+TEST(ForgeArt, SparksGetADarkRimAndTheBloomFadesToNothing) {
+    TCanvas spark(32, 32);
+    spark.SoftDisc(16, 16, 5, 1, Rgb(255, 255, 255));
+    forge::AddDarkRim(spark, 2);
+    EXPECT_GT(spark.At(16, 16).R, 0.95f);
+    EXPECT_GT(spark.At(16, 16).A, 0.95f);
+    const TColor& rim = spark.At(16 + 6, 16);
+    EXPECT_GT(rim.A, 0.2f);
+    EXPECT_LT(rim.R, 0.4f);
+    EXPECT_EQ(spark.At(0, 0).A, 0.0f);
+    EXPECT_TRUE(forge::TakesDarkRim("Spark1.png"));
+    EXPECT_FALSE(forge::TakesDarkRim("LightPoint1.png"));  // a light, also used to light the picture
+
+    TCanvas bloom = forge::PaintBloom(64);
+    EXPECT_GT(bloom.At(32, 32).A, 0.8f);
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_LT(bloom.At(i, 0).A, 1.0f / 255);
+        EXPECT_LT(bloom.At(0, i).A, 1.0f / 255);
+    }
 }

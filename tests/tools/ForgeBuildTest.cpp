@@ -32,12 +32,19 @@ protected:
         fs::create_directories(root_ / "data" / "scenes");
         fs::copy_file(fs::path(MOSWICK_SOURCE_DIR) / "data" / "shapes.txt", root_ / "data" / "shapes.txt");
         fs::copy(fs::path(MOSWICK_SOURCE_DIR) / "data" / "ui", root_ / "data" / "ui", fs::copy_options::recursive);
+        // Four layers restore the whole picture; their belts are laid out
+        // by the build, one by hand.
+        std::string regions;
+        for (int r = 0; r < 15; ++r) regions += r < 7 ? "AAAAAAAAABBBBBBBB\n" : "CCCCCCCCDDDDDDDDD\n";
         std::string scene =
-            "title Test\npainting meadow\nsize 700 620\nmusic scene_calm.xm\nbonus 0.05\nbonusweights 1 1 1 1\n"
-            "weight Dot 3\nweight Wedge 2\nweight Gem 1\ndecor bird 100 100 -1\n"
-            "layer A\nat 260 250\nquest Key\nfishes 3 2 4\nartefact 277 20\n"
-            "belt 10 BeltPart1.png : 70,45 55,200 60,420 130,530 325,548 520,530 592,420 597,200 582,60\n"
-            "map\nJ##L\n#2X#\n7##F\nend\n";
+            "title Test\npainting meadow\nsize 680 600\nbonus 0.05\nbonusweights 1 1 1 1\n"
+            "weight Dot 3\nweight Wedge 2\nweight Gem 1\ndecor bird 100 100 -1\nregions\n" +
+            regions +
+            "end\n"
+            "layer A\nregion A\nstack 2\nquest Key\nfishes 3 2 4\nartefact auto\nbelt 40s BeltPart1.png : auto\n"
+            "layer B\nregion B\nquest Sun\nfishes 2 2 4\nartefact auto\nbelt 40s BeltPart2.png : auto\n"
+            "layer C\nregion C\nquest Leaf\nfishes 2 2 4\nartefact auto\nbelt 12 BeltPart3.png : auto\n"
+            "layer D\nregion D\nquest Moon\nfishes 2 2 4\nartefact auto\nbelt 12 BeltPart1.png : auto\n";
         ASSERT_TRUE(
             WriteFileAtomically((root_ / "data" / "scenes" / "scene1.txt").string(), scene.data(), scene.size()));
         build_ = new TContentBuild((root_ / "data").string(), "");

@@ -40,6 +40,20 @@ TXmInstrument Instrument(const char* name, TBuffer buf, double sourceHz, double 
     return ins;
 }
 
+// A small room: a few short echoes at prime-ish delays, so a dry sample
+// sounds as if played in a space; the tail grows the sample.
+void Room(TBuffer& buf, double wet) {
+    buf.resize(buf.size() + Frames(0.35), 0.0f);
+    TBuffer dry = buf;
+    const double delays[] = {0.029, 0.037, 0.053, 0.071, 0.097, 0.131};
+    double gain = wet;
+    for (double d : delays) {
+        size_t off = Frames(d);
+        for (size_t i = off; i < buf.size(); ++i) buf[i] += float(dry[i - off] * gain);
+        gain *= 0.72;
+    }
+}
+
 // Sustain at full level and release with the given fadeout after key off.
 void HoldEnvelope(TXmInstrument& ins, uint16_t attackTicks, uint16_t fadeout) {
     if (attackTicks > 0)
@@ -62,7 +76,8 @@ TXmInstrument EPiano() {
     const double f = NoteHz(60);
     TBuffer body = Fm(2.6, f, 1.0, 1.8, 0.25, 0.35, 0.002, 0.9);
     TBuffer tine = Fm(2.6, f * 2, 7.0, 1.2, 0.0, 0.05, 0.001, 0.25);
-    Mix(body, tine, 0.18);
+    Mix(body, tine, 0.24);
+    Room(body, 0.3);
     TXmInstrument ins = Instrument("E.Piano", body, f, 0.9);
     HoldEnvelope(ins, 0, 0x700);
     return ins;
@@ -107,6 +122,10 @@ TXmInstrument Bell() {
     TBuffer bell = Fm(2.8, f, 3.5, 2.5, 0.4, 0.6, 0.001, 0.8);
     TBuffer shimmer = Fm(2.8, f * 2.0, 1.41, 0.8, 0.0, 0.3, 0.001, 0.4);
     Mix(bell, shimmer, 0.25);
+    // A high glassy partial gives the bell its sparkle.
+    TBuffer glass = Fm(1.2, f * 4.0, 2.0, 0.5, 0.0, 0.2, 0.001, 0.25);
+    Mix(bell, glass, 0.12);
+    Room(bell, 0.35);
     TXmInstrument ins = Instrument("Bell", bell, f, 0.85);
     HoldEnvelope(ins, 0, 0x300);
     return ins;
@@ -129,8 +148,11 @@ TXmInstrument Snare(TOrvRandom& random) {
 }
 
 TXmInstrument Hat(TOrvRandom& random) {
-    TBuffer hat = Noise(0.15, 0.0005, 0.03, random);
-    Filter(hat, fmHigh, 7000.0, 7000.0, 0.9);
+    TBuffer hat = Noise(0.15, 0.0005, 0.035, random);
+    Filter(hat, fmHigh, 6500.0, 8000.0, 0.9);
+    TBuffer sizzle = Noise(0.15, 0.0005, 0.05, random);
+    Filter(sizzle, fmBand, 11000.0, 11000.0, 2.0);
+    Mix(hat, sizzle, 0.5);
     return Instrument("Hi-Hat", hat, NoteHz(60), 0.8);
 }
 
@@ -147,6 +169,35 @@ TXmInstrument Lead() {
     ins.VibratoRate = 10;
     ins.VibratoSweep = 30;
     return ins;
+}
+
+// A plucked string (Karplus-Strong): a burst of noise circulating in a
+// delay line one period long, softened a little on every pass.
+TXmInstrument Pluck(TOrvRandom& random) {
+    const double f = NoteHz(72);
+    const size_t period = size_t(std::lround(Rate / f));
+    TBuffer out(Frames(1.6));
+    TBuffer line(period);
+    for (float& v : line) v = float(random.Between(-1000, 1000)) / 1000.0f;
+    for (size_t i = 0; i < out.size(); ++i) {
+        size_t k = i % period;
+        float next = line[(k + 1) % period];
+        out[i] = line[k];
+        line[k] = 0.996f * 0.5f * (line[k] + next);
+    }
+    Filter(out, fmHigh, 120.0, 120.0, 0.7);
+    Shape(out, 0.001, 0.6);
+    Room(out, 0.3);
+    // The delay line rounds the period; tune to the pitch it really has.
+    TXmInstrument ins = Instrument("Pluck", out, double(Rate) / double(period), 0.85);
+    HoldEnvelope(ins, 0, 0x400);
+    return ins;
+}
+
+TXmInstrument Shaker(TOrvRandom& random) {
+    TBuffer s = Noise(0.09, 0.006, 0.025, random);
+    Filter(s, fmBand, 8000.0, 9000.0, 1.2);
+    return Instrument("Shaker", s, NoteHz(60), 0.7);
 }
 
 }  // namespace
@@ -166,5 +217,7 @@ std::vector<TXmInstrument> MakeInstruments() {
     list.push_back(Snare(random));
     list.push_back(Hat(random));
     list.push_back(Lead());
+    list.push_back(Pluck(random));
+    list.push_back(Shaker(random));
     return list;
 }

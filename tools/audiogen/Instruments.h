@@ -1,6 +1,7 @@
 // The instrument samples every composed module carries, synthesised here:
-// an electric piano, a soft pad, a plucked bass, a bell, kick, snare, hi-hat
-// and a soft lead. Their order is the instrument numbering of the modules.
+// an electric piano, a soft pad, a plucked bass, a bell, kick, snare, hi-hat,
+// a soft lead, a plucked string and a shaker. The tuned ones carry a little
+// room in their tails. Their order is the instrument numbering of the modules.
 #pragma once
 
 #include <vector>
@@ -16,6 +17,8 @@ enum TInstrumentNumber {
     inSnare = 6,
     inHat = 7,
     inLead = 8,
+    inPluck = 9,
+    inShaker = 10,
 };
 
 // The instruments, numbered as above (index 0 is instrument 1).

@@ -22,8 +22,18 @@ enum TChannel {
     chSnare = 9,
     chHat = 10,
     chBell = 11,
-    chCount = 12,
+    chPluck = 12,  // 12..13
+    chShaker = 14,
+    chEcho = 15,      // the melody's echo
+    chBellEcho = 16,  // the bell's echo
+    chSpare = 17,     // the format wants an even count
+    chCount = 18,
 };
+
+// Where each channel sits between left (0) and right (255): the band spread
+// out as on a small stage, each echo on the other side of its voice.
+const uint8_t kPan[chCount] = {0x68, 0x50, 0xB0, 0x80, 0x48, 0x80, 0xB8, 0x80, 0x80,
+                               0x74, 0xA8, 0xB8, 0x40, 0xC0, 0x58, 0xA8, 0x48, 0x80};
 
 std::vector<std::string> Words(const std::string& line) {
     std::istringstream in(line);
@@ -127,6 +137,12 @@ struct TComposer {
         c.Note = uint8_t(XmNote(midi));
         c.Instrument = uint8_t(instrument);
         c.Volume = Vol(volume + Random.Between(-3, 3));
+        // A new instrument resets the panning to the sample's, so every
+        // note carries its channel's place.
+        if (c.Effect == 0) {
+            c.Effect = 0x08;
+            c.Param = kPan[ch];
+        }
     }
     void Off(int row, int ch) {
         if (row < 0 || row >= Rows) return;
@@ -189,7 +205,16 @@ void ComposeKeys(TComposer& c, const std::vector<TChordSpan>& spans, const std::
         for (int pc : s.Tones) up.push_back(Place(pc, 60));
         std::sort(up.begin(), up.end());
         up.push_back(up.front() + 12);
-        if (style == "arp" || style == "arp16") {
+        if (style == "pluck") {
+            // A picked pattern on the string, bouncing between two channels
+            // that sit left and right.
+            static const int kPick[8] = {0, 2, 1, 3, 2, 1, 3, 1};
+            int k = 0;
+            for (int r = s.Start; r < s.Start + s.Length; r += 2, ++k) {
+                int idx = kPick[k % 8] % int(up.size());
+                c.Note(r, chPluck + (k % 2), up[size_t(idx)] + 12, inPluck, (r % 4) == 0 ? 34 : 27);
+            }
+        } else if (style == "arp" || style == "arp16") {
             int step = style == "arp" ? 2 : 1;
             int k = 0;
             for (int r = s.Start; r < s.Start + s.Length; r += step, ++k) {
@@ -266,6 +291,7 @@ void ComposeDrums(TComposer& c, const TGroove* groove, bool fill) {
             else
                 hit(groove->Snare[size_t(step)], chSnare, inSnare, 42, 22);
             hit(groove->Hat[size_t(step)], chHat, inHat, 24, 14);
+            hit(groove->Shaker[size_t(step)], chShaker, inShaker, 22, 13);
         }
     }
 }
@@ -296,7 +322,72 @@ int LeadInstrument(const std::string& name) {
     if (name == "lead") return inLead;
     if (name == "epiano") return inEPiano;
     if (name == "bell") return inBell;
+    if (name == "pluck") return inPluck;
     throw TScoreError("unknown lead instrument '" + name + "'");
+}
+
+// Repeats every note of one channel on another, delay rows later and
+// softer: the echo of a tape delay, heard from the other side.
+void ComposeEcho(TComposer& c, int from, int to, int delay, double level) {
+    for (int r = Rows - 1; r >= 0; --r) {
+        const TXmCell src = c.Cell(r, from);
+        if (src.Note == 0 || r + delay >= Rows) continue;
+        if (src.Note == 97) {
+            c.Off(r + delay, to);
+            continue;
+        }
+        TXmCell& dst = c.Cell(r + delay, to);
+        dst.Note = src.Note;
+        dst.Instrument = src.Instrument;
+        dst.Volume = Vol(int((src.Volume - 0x10) * level));
+        dst.Effect = 0x08;
+        dst.Param = kPan[to];
+    }
+}
+
+// A melody made from the chords: phrases of a few rhythms, chord tones on
+// the strong steps and passing tones between, moving mostly by step and
+// coming home to the root at the end of the fourth bar.
+std::vector<TNoteEvent> AutoLine(const std::vector<TChordSpan>& spans, TOrvRandom& random, int low, bool sparse) {
+    static const std::vector<std::vector<int>> kRhythms = {
+        {4, 2, 2, 4, 4}, {6, 2, 8}, {2, 2, 4, 8}, {3, 3, 2, 4, 4}, {4, 4, 8}, {2, 2, 2, 2, 8}, {8, 4, 4}, {4, 2, 2, 8}};
+    static const std::vector<std::vector<int>> kSparse = {{8, 8}, {12, 4}, {4, 12}, {16}};
+    static const int kScale[7] = {0, 2, 4, 5, 7, 9, 11};
+    std::vector<TNoteEvent> line;
+    int prev = low + 7;
+    for (int bar = 0; bar < Bars; ++bar) {
+        const auto& set = sparse ? kSparse : kRhythms;
+        const std::vector<int>& rhythm = set[size_t(random.Between(0, int(set.size()) - 1))];
+        int step = bar * StepsPerBar;
+        for (size_t k = 0; k < rhythm.size(); ++k, step += rhythm[k - 1]) {
+            const TChordSpan* span = &spans.front();
+            for (const TChordSpan& sp : spans)
+                if (sp.Start <= step) span = &sp;
+            bool strong = step % 4 == 0;
+            bool last = bar == Bars - 1 && k + 1 == rhythm.size();
+            if (!last && random.Between(0, 9) == 0) {
+                line.push_back(TNoteEvent{-1, rhythm[k]});
+                continue;
+            }
+            int best = prev, bestCost = 1 << 20;
+            for (int m = low; m < low + 17; ++m) {
+                int pc = m % 12;
+                bool chordTone = std::find(span->Tones.begin(), span->Tones.end(), pc) != span->Tones.end();
+                int rel = ((pc - span->Root) % 12 + 12) % 12;
+                bool inScale = std::find(std::begin(kScale), std::end(kScale), rel) != std::end(kScale) || chordTone;
+                if (!inScale || ((strong || last) && !chordTone)) continue;
+                if (last && pc != span->Root) continue;
+                int cost = std::abs(m - prev) * 3 + random.Between(0, 6) + (m == prev ? 4 : 0);
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    best = m;
+                }
+            }
+            prev = best;
+            line.push_back(TNoteEvent{best, rhythm[k]});
+        }
+    }
+    return line;
 }
 
 }  // namespace
@@ -392,6 +483,9 @@ TScore ParseScore(const std::string& text, const std::string& source) {
             } else if (key == "bpm") {
                 needArgs(1);
                 score.Bpm = number1(1, 32, 255);
+            } else if (key == "level") {
+                needArgs(1);
+                score.Level = number1(1, 25, 200);
             } else if (key == "restart") {
                 needArgs(1);
                 score.Restart = number1(1, 0, 255);
@@ -399,16 +493,19 @@ TScore ParseScore(const std::string& text, const std::string& source) {
                 for (size_t i = 1; i < w.size(); ++i) score.Starts.push_back(number1(i, 0, 255));
             } else if (key == "groove") {
                 needArgs(1);
-                score.Grooves.push_back(
-                    TGroove{w[1], std::string(16, '.'), std::string(16, '.'), std::string(16, '.')});
+                score.Grooves.push_back(TGroove{w[1], std::string(16, '.'), std::string(16, '.'), std::string(16, '.'),
+                                                std::string(16, '.')});
                 groove = &score.Grooves.back();
                 pattern = nullptr;
-            } else if (key == "kick" || key == "snare" || key == "hat") {
+            } else if (key == "kick" || key == "snare" || key == "hat" || key == "shaker") {
                 if (groove == nullptr) throw TScoreError(where + ": '" + key + "' outside a groove");
                 needArgs(1);
                 if (w[1].size() != 16 || w[1].find_first_not_of("xo.") != std::string::npos)
                     throw TScoreError(where + ": a drum line is 16 of x, o and .");
-                (key == "kick" ? groove->Kick : key == "snare" ? groove->Snare : groove->Hat) = w[1];
+                (key == "kick"    ? groove->Kick
+                 : key == "snare" ? groove->Snare
+                 : key == "hat"   ? groove->Hat
+                                  : groove->Shaker) = w[1];
             } else if (key == "pattern") {
                 needArgs(1);
                 score.Patterns.push_back(TPatternSpec{});
@@ -447,7 +544,7 @@ TScore ParseScore(const std::string& text, const std::string& source) {
                 pattern->Pad = OnOff(w[1], where);
             } else if (key == "keys") {
                 needArgs(1);
-                static const std::vector<std::string> styles = {"off", "arp", "arp16", "stabs", "block"};
+                static const std::vector<std::string> styles = {"off", "arp", "arp16", "stabs", "block", "pluck"};
                 if (std::find(styles.begin(), styles.end(), w[1]) == styles.end())
                     throw TScoreError(where + ": unknown keys style '" + w[1] + "'");
                 pattern->Keys = w[1];
@@ -462,9 +559,11 @@ TScore ParseScore(const std::string& text, const std::string& source) {
                 LeadInstrument(w[1]);
                 pattern->Lead = w[1];
             } else if (key == "melody") {
-                pattern->Melody = ParseLine(w, 1, where);
+                pattern->MelodyAuto = w.size() == 2 && w[1] == "auto";
+                if (!pattern->MelodyAuto) pattern->Melody = ParseLine(w, 1, where);
             } else if (key == "counter") {
-                pattern->Counter = ParseLine(w, 1, where);
+                pattern->CounterAuto = w.size() == 2 && w[1] == "auto";
+                if (!pattern->CounterAuto) pattern->Counter = ParseLine(w, 1, where);
             } else if (key == "sparkle") {
                 needArgs(1);
                 pattern->Sparkle = OnOff(w[1], where);
@@ -520,14 +619,24 @@ TXmModule ComposeScore(const TScore& score, const std::vector<TXmInstrument>& in
         ComposeKeys(c, spans, spec->Keys);
         ComposeBass(c, spans, spec->Bass);
         ComposeDrums(c, groove, spec->Fill);
-        ComposeLine(c, spec->Melody, chMelody, LeadInstrument(spec->Lead), spec->Lead == "lead" ? 44 : 40);
-        ComposeLine(c, spec->Counter, chBell, inBell, 26);
-        if (spec->Sparkle && spec->Counter.empty()) ComposeSparkle(c, spans);
+        std::vector<TNoteEvent> melody = spec->MelodyAuto ? AutoLine(spans, random, 67, false) : spec->Melody;
+        std::vector<TNoteEvent> counter = spec->CounterAuto ? AutoLine(spans, random, 79, true) : spec->Counter;
+        ComposeLine(c, melody, chMelody, LeadInstrument(spec->Lead), spec->Lead == "lead" ? 44 : 40);
+        ComposeLine(c, counter, chBell, inBell, 26);
+        if (spec->Sparkle && counter.empty()) ComposeSparkle(c, spans);
+        ComposeEcho(c, chMelody, chEcho, 3, 0.45);
+        ComposeEcho(c, chBell, chBellEcho, 3, 0.5);
         // Every pattern sets its tempo, so a start at any order sounds right.
         c.Cell(0, chKick).Effect = 0x0F;
         c.Cell(0, chKick).Param = uint8_t(score.Speed);
         c.Cell(0, chSnare).Effect = 0x0F;
         c.Cell(0, chSnare).Param = uint8_t(score.Bpm);
+        // The score's level scales every note, so tunes of thin and of full
+        // arrangements sound equally loud.
+        if (score.Level != 100)
+            for (TXmCell& cell : p.Cells)
+                if (cell.Volume >= 0x10 && cell.Volume <= 0x50)
+                    cell.Volume = Vol((cell.Volume - 0x10) * score.Level / 100);
         index[name] = int(m.Patterns.size());
         m.Orders.push_back(uint8_t(m.Patterns.size()));
         m.Patterns.push_back(std::move(p));

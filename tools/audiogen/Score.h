@@ -9,25 +9,31 @@
 //   speed   6                     ticks per row (a row is a sixteenth note)
 //   bpm     96                    beats per minute
 //   restart 0                     order the song loops back to
+//   level   120                   scales every note's volume (percent, 25..200)
 //   starts  0 5 7                 orders that must begin different patterns
 //
 //   groove NAME                   a one-bar drum pattern, 16 steps per line:
 //     kick  x.......x.o.....      x hit, o soft hit, . rest
 //     snare ....x.......x...
 //     hat   x.x.x.x.x.x.x.x.
+//     shaker ..x...x...x...x.     (optional)
 //
 //   pattern NAME                  four bars of 16 steps
 //     chords  Fmaj7 | Em7 | Dm7 G7 | Cmaj7     one to four chords per bar
 //     bass    roots                 none, sparse, roots, pulse, walk
 //     pad     on                    on or off
-//     keys    arp                   off, arp, arp16, stabs, block
+//     keys    arp                   off, arp, arp16, stabs, block, pluck
 //     drums   NAME                  a groove, or none
 //     fill    on                    a snare fill in the last bar
-//     lead    lead                  the melody's instrument: lead, epiano, bell
+//     lead    lead                  the melody's instrument: lead, epiano, bell,
+//                                   pluck
 //     melody  E5:4 G5:2 A5:2 | ...  notes (C4 = middle C) or r for rest, with
 //                                   a length in steps after ':' (default: the
 //                                   previous length); '|' checks a bar line
 //     counter C6:8 r:8 | ...        a second line on the bell
+//                                   ("melody auto" and "counter auto" make
+//                                   the line from the chords, the same on
+//                                   every build)
 //     sparkle on                    bell notes on the chord's top tone
 //
 //   song  intro a a2 b ...        the order list, by pattern names
@@ -45,7 +51,7 @@ struct TScoreError : std::runtime_error {
 
 struct TGroove {
     std::string Name;
-    std::string Kick, Snare, Hat;  // 16 characters each
+    std::string Kick, Snare, Hat, Shaker;  // 16 characters each
 };
 
 struct TNoteEvent {
@@ -64,6 +70,8 @@ struct TPatternSpec {
     std::string Lead = "lead";
     std::vector<TNoteEvent> Melody;
     std::vector<TNoteEvent> Counter;
+    bool MelodyAuto = false;  // "melody auto": made from the chords
+    bool CounterAuto = false;
     bool Sparkle = false;
 };
 
@@ -73,6 +81,7 @@ struct TScore {
     int Speed = 6;
     int Bpm = 96;
     int Restart = 0;
+    int Level = 100;  // percent every note's volume is scaled by
     std::vector<int> Starts;
     std::vector<TGroove> Grooves;
     std::vector<TPatternSpec> Patterns;

@@ -29,23 +29,43 @@ TBuffer Knock(double hz, double length, TOrvRandom& random) {
     return tone;
 }
 
+// A tile on a board: a bright click (the transient), the tile's own short
+// ring of two inharmonic modes (the body) and the board's thud under it.
+TBuffer Clack(double pitch, double length, TOrvRandom& random) {
+    TBuffer click = Noise(0.014, 0.0003, 0.0035, random);
+    Filter(click, fmHigh, 2600, 2600, 0.8);
+    TBuffer ring = Fm(length, pitch, 2.76, 0.9, 0.0, 0.02, 0.0005, length * 0.16);
+    TBuffer mode = Sweep(length, pitch * 1.58, pitch * 1.56, 0.0005, length * 0.1);
+    Mix(ring, mode, 0.35);
+    TBuffer thud = Sweep(length, 190, 120, 0.001, 0.03, 0.3);
+    Mix(click, ring, 0.6);
+    Mix(click, thud, 0.55);
+    return click;
+}
+
 TBuffer Finished(TBuffer b, double loudness) {
     Finish(b);
     Normalise(b, loudness);
     return b;
 }
 
-TBuffer Get(TOrvRandom&) {
-    TBuffer up = Sweep(0.14, 520, 900, 0.002, 0.05, 0.6);
-    TBuffer over = Sweep(0.14, 1040, 1800, 0.002, 0.03, 0.6);
+TBuffer Get(TOrvRandom& random) {
+    // The tile lifted off the belt: a light clack, then a small rise.
+    TBuffer out = Clack(1500, 0.12, random);
+    TBuffer up = Sweep(0.12, 620, 980, 0.004, 0.04, 0.6);
+    TBuffer over = Sweep(0.12, 1240, 1960, 0.004, 0.025, 0.6);
     Mix(up, over, 0.25);
-    return Finished(up, Normal);
+    Mix(out, up, 0.45, Frames(0.01));
+    return Finished(out, Normal);
 }
 
 TBuffer PutOn(double chime, double knock, double length, TOrvRandom& random) {
-    TBuffer k = Knock(knock, length, random);
+    // Set down into its place: the tile's clack, the board's knock and a
+    // chime for the fit.
+    TBuffer k = Clack(knock * 2.2, length, random);
+    Mix(k, Knock(knock, length, random), 0.7);
     TBuffer c = Ping(chime, length, length * 0.35);
-    Mix(k, c, 0.45, Frames(0.004));
+    Mix(k, c, 0.4, Frames(0.006));
     return Finished(k, Normal);
 }
 

@@ -2,8 +2,9 @@
 //   audiogen OUTDIR [SCOREDIR]
 // writes every sound effect as Ogg Vorbis, every score of SCOREDIR (default:
 // the project's data/music) as a tracker module, and the lists
-// "sounds.dat" and "musics.dat" naming them, into OUTDIR. The same sources
-// always give the same bytes.
+// "sounds.dat" and "musics.dat" naming them, into OUTDIR, and removes
+// whatever else OUTDIR holds (the leftovers of scores since renamed). The
+// same sources always give the same bytes.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -103,6 +104,18 @@ int RunAudiogen(int argc, char** argv) {
     }
     std::stable_partition(musicNames.begin(), musicNames.end(), [](const std::string& n) { return n == MainMusic; });
     if (!WriteList(out / "musics.dat", musicNames)) return 1;
+    // The folder is the tool's own: what an earlier run wrote for a score or
+    // sound that is gone (renamed, removed) would otherwise be packed into
+    // the archive with the rest.
+    std::vector<std::string> made = soundNames;
+    made.insert(made.end(), musicNames.begin(), musicNames.end());
+    made.push_back("sounds.dat");
+    made.push_back("musics.dat");
+    for (const auto& entry : std::filesystem::directory_iterator(out, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.is_regular_file() && std::find(made.begin(), made.end(), name) == made.end())
+            std::filesystem::remove(entry.path(), ec);
+    }
     return 0;
 }
 

@@ -45,7 +45,11 @@ TCanvas PaintArtefact(const std::string& quest);
 
 // The scenes: the restored painting, and the faded picture the player starts
 // from.
-TCanvas PaintScene(const TSceneSource& scene);
+// objects, when given, receives the painted objects a layer must not cut.
+// Throws OrvException for a painting name no painter knows.
+TCanvas PaintScene(const TSceneSource& scene, std::vector<TProtected>* objects = nullptr);
+// The painters' names, for the scene sources' "painting" line.
+std::vector<std::string> PaintingNames();
 TCanvas FadeScene(const TCanvas& painting, uint32_t seed);
 
 }  // namespace forge

@@ -1,6 +1,7 @@
 #include "Forge.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include <unistd.h>
@@ -16,6 +17,7 @@
 
 #if __has_include("EffectArt.h")
 #include "EffectArt.h"
+#include "ParticleArt.h"
 #define FORGE_HAS_EFFECT_ART 1
 #endif
 
@@ -49,6 +51,19 @@ std::vector<std::string> SortedFiles(const std::string& dir, const std::string& 
 }
 
 }  // namespace
+
+double RestoredChange(const TCanvas& layer, const TCanvas& faded, int x0, int y0) {
+    double sum = 0, weight = 0;
+    for (int y = 0; y < layer.Height(); ++y)
+        for (int x = 0; x < layer.Width(); ++x) {
+            const TColor& a = layer.At(x, y);
+            if (a.A <= 0 || !faded.Inside(x0 + x, y0 + y)) continue;
+            const TColor& b = faded.At(x0 + x, y0 + y);
+            sum += a.A * (std::abs(a.R - b.R) + std::abs(a.G - b.G) + std::abs(a.B - b.B)) / 3.0 * 255.0;
+            weight += a.A;
+        }
+    return weight > 0 ? sum / weight : 0;
+}
 
 std::string LowerAscii(std::string s) {
     for (char& c : s)
@@ -210,9 +225,13 @@ void TContentBuild::BuildScenes() {
     }
     if (scenes_.empty()) throw OrvException("No scenes in " + dataDir_ + "/scenes");
     std::vector<std::string> quests;
-    for (const TSceneSource& sc : scenes_) {
-        TCanvas painting = PaintScene(sc);
-        AddJpeg(sc.PictureName(), FadeScene(painting, uint32_t(sc.Number)), 88);
+    for (TSceneSource& sc : scenes_) {
+        std::vector<TProtected> objects;
+        TCanvas painting = PaintScene(sc, &objects);
+        RefineRegionOutlines(sc, objects);
+        TCanvas faded = FadeScene(painting, uint32_t(sc.Number));
+        AddJpeg(sc.PictureName(), faded, 88);
+        std::vector<double> changes;
         for (size_t i = 0; i < sc.Layers.size(); ++i) {
             const TLayerSource& l = sc.Layers[i];
             TCanvas pic = painting.Crop(l.X, l.Y, l.Cols * kCellSize, l.Rows * kCellSize);
@@ -222,6 +241,7 @@ void TContentBuild::BuildScenes() {
             for (const TCell& c : l.Cells) mask.Draw(PaintFragMask(c.Kind), c.Col * kCellSize, c.Row * kCellSize);
             for (int y = 0; y < pic.Height(); ++y)
                 for (int x = 0; x < pic.Width(); ++x) pic.At(x, y).A = mask.At(x, y).A;
+            changes.push_back(RestoredChange(pic, faded, l.X, l.Y));
             AddPacked(l.PictureName(sc.Number, int(i)), pic);
             if (std::find(quests.begin(), quests.end(), l.Quest) == quests.end()) {
                 quests.push_back(l.Quest);
@@ -246,6 +266,8 @@ void TContentBuild::BuildScenes() {
         AddJpeg(chapter, painting.Downscale(kChapterWidth, ch), 90);
         AddSurface(chapter);
         paintings_.push_back(std::move(painting));
+        objects_.push_back(std::move(objects));
+        changes_.push_back(std::move(changes));
     }
     AddJpeg("Shadow.jpg", PaintShadowVeil(kChapterWidth, chapterHeight), 90);
     AddSurface("Shadow.jpg");
@@ -265,10 +287,13 @@ void TContentBuild::BuildEffectsAndAudio() {
                 const uint8_t* p = rgba.Row(y) + 4 * x;
                 c.At(x, y) = TColor{p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, p[3] / 255.0f};
             }
+        if (TakesDarkRim(f)) AddDarkRim(c, 2);
         AddPacked(f, c);
         AddSurface(f);
     }
     fs::remove_all(tmp);
+    AddPacked("Bloom1.png", PaintBloom(512));
+    AddSurface("Bloom1.png");
 #endif
     for (const std::string& f : SortedFiles(dataDir_ + "/effects", ".xml")) {
         std::string text = ReadText(dataDir_ + "/effects/" + f);

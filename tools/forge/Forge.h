@@ -60,6 +60,11 @@ public:
     const std::vector<std::string>& SurfaceList() const { return surfaces_; }
     // The restored painting of scene i (0-based), kept for the contact sheet.
     const TCanvas& Painting(size_t i) const { return paintings_[i]; }
+    // The objects painted into scene i that a layer's outline must not cut.
+    const std::vector<TProtected>& Objects(size_t i) const { return objects_[i]; }
+    // How much restoring each layer of scene i changes its area: the mean
+    // colour difference between the faded and the painted picture.
+    const std::vector<double>& LayerChanges(size_t i) const { return changes_[i]; }
     // Every picture name the scenes and the play screen refer to.
     std::vector<std::string> ReferencedPictures() const;
 
@@ -98,12 +103,19 @@ private:
     std::vector<TShape> shapes_;
     std::vector<TSceneSource> scenes_;
     std::vector<TCanvas> paintings_;
+    std::vector<std::vector<TProtected>> objects_;
+    std::vector<std::vector<double>> changes_;
     std::vector<std::string> surfaces_;
     std::map<std::string, std::pair<int, int>> sizes_;  // lower-case picture name -> size
     std::vector<TBitmapFont> fonts_;
     std::vector<TUiResolved> uiObjects_;
     std::vector<std::pair<std::string, std::string>> languageFiles_;
 };
+
+// The mean colour difference (0..255 a channel) between a layer's picture
+// and the faded picture under it, weighted by the layer's opacity; x0, y0
+// is the layer's place in the scene.
+double RestoredChange(const TCanvas& layer, const TCanvas& faded, int x0, int y0);
 
 // Lower-cases A-Z only, the way the archive compares names.
 std::string LowerAscii(std::string s);

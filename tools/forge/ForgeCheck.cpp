@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -83,6 +84,82 @@ struct TSolver {
     }
 };
 
+bool InsidePolygon(const TPolygon& poly, float x, float y) {
+    bool in = false;
+    for (size_t i = 0, j = poly.size() - 1; i < poly.size(); j = i++) {
+        const TPointF& a = poly[i];
+        const TPointF& b = poly[j];
+        if ((a.Y > y) != (b.Y > y) && x < (b.X - a.X) * (y - a.Y) / (b.Y - a.Y) + a.X) in = !in;
+    }
+    return in;
+}
+
+std::string Fixed(double v, int digits) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.*f", digits, v);
+    return buf;
+}
+
+// The checks that look at a scene as a whole: its settings, how much of the
+// picture its layers restore, whether an outline cuts a painted object and
+// whether each layer changes enough to be seen; and the scene's line of the
+// table.
+void CheckWholeScene(const TContentBuild& build, size_t index, const std::vector<int>& usable, TCheckReport& r) {
+    const TSceneSource& sc = build.Scenes()[index];
+    std::string tag = sc.FileName() + ": ";
+    // The music is packed with the audio; without any (a check of the
+    // levels alone) there is nothing to hold the name against.
+    if (const TArchiveEntry* list = build.FindEntry("musics.dat"); list && !sc.Music.empty()) {
+        std::string names(list->Bytes.begin(), list->Bytes.end());
+        bool listed = false;
+        std::istringstream in(names);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            listed = listed || line == sc.Music;
+        }
+        if (!listed || !build.FindEntry(sc.Music))
+            r.Problems.push_back(tag + "music " + sc.Music + " is not in the archive");
+    }
+    if (!(sc.Bonus >= 0 && sc.Bonus <= 1)) r.Problems.push_back(tag + "bonus chance outside 0..1");
+    for (int w : sc.BonusWeights)
+        if (w < 0) r.Problems.push_back(tag + "negative bonus weight");
+    double cover = SceneCoverage(sc);
+    if (cover < kMinCoverage)
+        r.Problems.push_back(tag + "layers restore only " + Fixed(cover * 100, 1) + "% of the picture");
+    for (const std::string& name : CutObjects(sc, build.Objects(index)))
+        r.Problems.push_back(tag + "a layer outline cuts the " + name);
+    const std::vector<double>& change = build.LayerChanges(index);
+    double least = 1e9;
+    for (size_t li = 0; li < sc.Layers.size() && li < change.size(); ++li) {
+        least = std::min(least, change[li]);
+        if (change[li] < kMinRestoredChange)
+            r.Problems.push_back(tag + "layer " + sc.Layers[li].Name + " restores too little change (" +
+                                 Fixed(change[li], 1) + ")");
+    }
+    int frags = 0, stacked = 0;
+    for (const TLayerSource& l : sc.Layers)
+        for (const TCell& c : l.Cells) {
+            ++frags;
+            stacked += c.Level > 1;
+        }
+    std::vector<std::string> families;
+    for (int u : usable) {
+        const std::string& f = build.Shapes()[size_t(u)].Family;
+        if (std::find(families.begin(), families.end(), f) == families.end()) families.push_back(f);
+    }
+    double first = sc.Belts.empty() ? 0 : sc.Belts[0].TimeMs / 1000.0;
+    double fastest = 1e9, slowest = 0;
+    for (const TBeltSource& b : sc.Belts) {
+        fastest = std::min(fastest, b.TimeMs / 1000.0);
+        slowest = std::max(slowest, b.TimeMs / 1000.0);
+    }
+    char line[200];
+    std::snprintf(line, sizeof line, "%-12s %6.1f%% %6zu %6d %7d %5zu %5.0f %5.0f-%-4.0f %6zu %6.2f %6.0f",
+                  sc.FileName().c_str(), cover * 100, sc.Layers.size(), frags, stacked, sc.Belts.size(), first, fastest,
+                  slowest, families.size(), sc.Bonus, least);
+    r.Table.push_back(line);
+}
+
 // Prepares the packed archive in memory the way the game does at its first
 // start, and decodes every picture the game asks for from the result.
 void CheckPreparation(const TContentBuild& build, TCheckReport& r) {
@@ -150,6 +227,7 @@ bool SolveLayer(const TLayerSource& layer, const std::vector<TShape>& shapes, co
 
 TCheckReport CheckContent(const TContentBuild& build) {
     TCheckReport r;
+    r.Table.push_back("scene         cover layers  frags stacked belts first  all (s) shapes  bonus change");
     const std::vector<TShape>& shapes = build.Shapes();
     if (shapes.size() < 24) r.Problems.push_back("fewer than 24 shapes");
     for (const std::string& name : build.ReferencedPictures())
@@ -200,7 +278,11 @@ TCheckReport CheckContent(const TContentBuild& build) {
                 r.Problems.push_back(lt + "cannot be completed with the spawnable shapes");
             else
                 r.Notes.push_back(lt + std::to_string(l.Cells.size()) + " fragments, solved with " +
-                                  std::to_string(plan.size()) + " pieces");
+                                  std::to_string(plan.size()) + " pieces, change " +
+                                  Fixed(li < build.LayerChanges(size_t(&sc - build.Scenes().data())).size()
+                                            ? build.LayerChanges(size_t(&sc - build.Scenes().data()))[li]
+                                            : 0,
+                                        1));
             // The artefact spots must lie in the view and off the fragments.
             // A delivered fish is painted into the background for good: on
             // a later layer that layer's restored picture covers it; on an
@@ -213,10 +295,11 @@ TCheckReport CheckContent(const TContentBuild& build) {
                     r.Problems.push_back(lt + "extra fish spot lies on the layer's fragments");
                 for (size_t o = 0; o < sc.Layers.size(); ++o) {
                     if (o == li || !RectOnLayer(sc.Layers[o], f.PosX, f.PosY, f.W, f.H)) continue;
-                    if (o > li)
-                        r.Problems.push_back(lt + "extra fish spot lies on the later layer " + sc.Layers[o].Name);
-                    else
-                        r.Notes.push_back(lt + "extra fish spot lies on the earlier layer " + sc.Layers[o].Name);
+                    // Over a later layer the delivered artefact becomes part
+                    // of that layer's restored picture; with the picture
+                    // covered whole that is the only place a first layer has.
+                    r.Notes.push_back(lt + "extra fish spot lies on the " + (o > li ? "later" : "earlier") + " layer " +
+                                      sc.Layers[o].Name);
                 }
             }
             // Layers share no area: the player would restore it twice.
@@ -227,6 +310,13 @@ TCheckReport CheckContent(const TContentBuild& build) {
                 r.Problems.push_back(lt + "needs 2 to 4 extra fishes, coming after at least 1 piece");
             for (int b : l.Belts) {
                 const TBeltSource& belt = sc.Belts[size_t(b)];
+                const int half = kEndSquare / 2;
+                const TPointF& s0 = belt.Path.front();
+                const TPointF& s1 = belt.Path.back();
+                if (RectOnLayer(l, int(s0.X) - half, int(s0.Y) - half, kEndSquare, kEndSquare))
+                    r.Problems.push_back(lt + "the start box of belt " + std::to_string(b) + " lies over fragments");
+                if (RectOnLayer(l, int(s1.X) - half, int(s1.Y) - half, kEndSquare, kEndSquare))
+                    r.Problems.push_back(lt + "the Chameleon of belt " + std::to_string(b) + " lies over fragments");
                 int on = 0;
                 for (const TPointF& p : belt.Path) {
                     if (p.X < l.ViewX() + 10 || p.Y < l.ViewY() + 10 || p.X > l.ViewX() + kViewWidth - 10 ||
@@ -276,26 +366,90 @@ TCheckReport CheckContent(const TContentBuild& build) {
             r.Notes.push_back(tag + "belt " + std::to_string(b) + ": " + std::to_string(int(belt.Length)) + " px, " +
                               std::to_string(belt.TimeMs / 1000) + " s");
         }
+        CheckWholeScene(build, size_t(&sc - build.Scenes().data()), usable, r);
     }
     return r;
 }
 
+double SceneCoverage(const TSceneSource& scene) {
+    double area = 0;
+    for (const TLayerSource& l : scene.Layers)
+        for (const TCell& c : l.Cells) {
+            // Only the part inside the picture counts.
+            int x0 = l.X + c.Col * kCellSize, y0 = l.Y + c.Row * kCellSize;
+            int w = std::clamp(scene.Width - x0, 0, kCellSize), h = std::clamp(scene.Height - y0, 0, kCellSize);
+            double inside = double(w) * double(h) / double(kCellSize * kCellSize);
+            area += (c.Kind == ckSquare ? 1.0 : 0.5) * inside * kCellSize * kCellSize;
+        }
+    return scene.Width > 0 && scene.Height > 0 ? area / (double(scene.Width) * double(scene.Height)) : 0;
+}
+
+std::vector<std::string> CutObjects(const TSceneSource& scene, const std::vector<TProtected>& objects) {
+    std::vector<std::string> cut;
+    for (const TProtected& o : objects) {
+        float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
+        for (const TPointF& p : o.Outline) {
+            x0 = std::min(x0, p.X);
+            y0 = std::min(y0, p.Y);
+            x1 = std::max(x1, p.X);
+            y1 = std::max(y1, p.Y);
+        }
+        int first = -2;
+        bool split = false;
+        // Off the pixel grid, so no sample falls on a half square's diagonal.
+        for (float y = y0 + 1.37f; y < y1 && !split; y += 4)
+            for (float x = x0 + 1.21f; x < x1 && !split; x += 4) {
+                if (!InsidePolygon(o.Outline, x, y)) continue;
+                int owner = LayerAt(scene, x, y);
+                if (owner < 0) continue;
+                if (first == -2) first = owner;
+                split = owner != first;
+            }
+        if (split) cut.push_back(o.Name);
+    }
+    return cut;
+}
+
+std::string LatticeChart(const TSceneSource& scene, const std::vector<TProtected>& objects) {
+    int cols = scene.Width / kCellSize, rows = scene.Height / kCellSize;
+    std::vector<std::string> grid(size_t(rows), std::string(size_t(cols), '.'));
+    std::string legend;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        char mark = i < 26 ? char('a' + i) : char('0' + (i - 26) % 10);
+        legend += std::string(1, mark) + " " + objects[i].Name + "\n";
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) {
+                bool hit = false;
+                for (int k = 0; k < 16 && !hit; ++k)
+                    hit = InsidePolygon(objects[i].Outline, float(c * kCellSize) + 2.5f + 5.0f * float(k % 4) * 2.3f,
+                                        float(r * kCellSize) + 2.5f + 5.0f * float(k / 4) * 2.3f);
+                if (hit) grid[size_t(r)][size_t(c)] = grid[size_t(r)][size_t(c)] == '.' ? mark : '*';
+            }
+    }
+    std::string out;
+    for (const std::string& row : grid) out += row + "\n";
+    return out + legend;
+}
+
 void WriteSheet(const TContentBuild& build, const std::string& path) {
-    const int cellW = 600, cols = 2;
+    // Each scene twice: faded with its layers, belts and artefact spots
+    // drawn over it, and finished, every layer restored.
+    const int cellW = 380, cols = 2;
     const auto& scenes = build.Scenes();
     std::vector<int> heights;
     for (const TSceneSource& sc : scenes) heights.push_back(int(std::lround(double(sc.Height) * cellW / sc.Width)));
     int rows = int((scenes.size() + cols - 1) / cols);
     int rowH = 0;
     for (int h : heights) rowH = std::max(rowH, h);
-    TCanvas sheet(cols * cellW + (cols + 1) * 10, rows * rowH + (rows + 1) * 10, Rgb(30, 28, 34));
+    TCanvas sheet(cols * (2 * cellW + 4) + (cols + 1) * 14, rows * rowH + (rows + 1) * 10, Rgb(30, 28, 34));
     static const TColor kLayerColours[] = {Rgb(255, 220, 90),  Rgb(120, 230, 255), Rgb(255, 120, 180),
                                            Rgb(160, 255, 120), Rgb(220, 160, 255), Rgb(255, 160, 90)};
     for (size_t i = 0; i < scenes.size(); ++i) {
         const TSceneSource& sc = scenes[i];
         float k = float(cellW) / float(sc.Width);
-        int ox = 10 + int(i % cols) * (cellW + 10), oy = 10 + int(i / cols) * (rowH + 10);
-        TCanvas pic = build.Painting(i).Downscale(cellW, heights[i]);
+        int ox = 14 + int(i % cols) * (2 * cellW + 4 + 14), oy = 10 + int(i / cols) * (rowH + 10);
+        TCanvas pic = FadeScene(build.Painting(i), uint32_t(sc.Number)).Downscale(cellW, heights[i]);
+        sheet.Draw(build.Painting(i).Downscale(cellW, heights[i]), ox + cellW + 4, oy);
         for (size_t li = 0; li < sc.Layers.size(); ++li) {
             const TLayerSource& l = sc.Layers[li];
             TColor col = kLayerColours[li % 6];

@@ -16,7 +16,14 @@ namespace forge {
 struct TCheckReport {
     std::vector<std::string> Problems;  // the content is wrong
     std::vector<std::string> Notes;     // facts for the designer
+    std::vector<std::string> Table;     // one line a scene, with a heading
 };
+
+// A scene's layers together must restore this share of its picture.
+inline constexpr double kMinCoverage = 0.95;
+// Restoring a layer must change its area by this mean colour difference
+// (0..255 a channel) at least, or the player hardly sees the reward.
+inline constexpr double kMinRestoredChange = 28.0;
 
 TCheckReport CheckContent(const TContentBuild& build);
 
@@ -37,6 +44,15 @@ bool SolveLayer(const TLayerSource& layer, const std::vector<TShape>& shapes, co
 // The shapes a scene's weights can spawn, plus shape 0 (the game hands it out
 // when one fragment is left).
 std::vector<int> SpawnableShapes(const TSceneSource& scene, const std::vector<TShape>& shapes);
+
+// The share (0..1) of the scene's picture its layers restore.
+double SceneCoverage(const TSceneSource& scene);
+// The names of the objects whose area more than one layer restores.
+std::vector<std::string> CutObjects(const TSceneSource& scene, const std::vector<TProtected>& objects);
+// The scene's lattice as text, one character a cell: the letter of the
+// object over it ('*' for several, '.' for none), then the letters' legend.
+// For drawing a regions map round the objects.
+std::string LatticeChart(const TSceneSource& scene, const std::vector<TProtected>& objects);
 
 // Renders every scene with its layers' fragments, views, belts and artefact
 // spots into one PNG picture.

@@ -3,16 +3,22 @@
 //   forge --data DIR --check                                  check the levels only
 //   forge --data DIR --sheet FILE.png                         contact sheet of the scenes
 //   forge --data DIR --dump DIR                               every stored picture as a file
+//   forge --data DIR --lattice N                              scene N's objects on the lattice
+//   forge --data DIR --propose N:LAYERS                       a regions map for scene N
+//   forge --data DIR --finished DIR                           every scene restored, full size
 //   forge --data DIR --forms DIR                              a picture of every window
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include "Forge.h"
 #include "ForgeCheck.h"
+#include "IconArt.h"
 #include "InterfacePreview.h"
 #include "Raster.h"
+#include "RegionPlanner.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
 #include "base/SFunctions.h"
@@ -69,7 +75,7 @@ void Dump(const forge::TContentBuild& build, const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string data, audio, out, stamp, sheet, dump, forms;
+    std::string data, audio, out, stamp, sheet, dump, lattice, propose, finished, forms;
     bool check = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -78,34 +84,62 @@ int main(int argc, char** argv) {
             dest = argv[++i];
             return true;
         };
-        if (a == "--data"    ? !value(data)
-            : a == "--audio" ? !value(audio)
-            : a == "--out"   ? !value(out)
-            : a == "--stamp" ? !value(stamp)
-            : a == "--sheet" ? !value(sheet)
-            : a == "--dump"  ? !value(dump)
-            : a == "--forms" ? !value(forms)
-                             : false)
+        if (a == "--data"       ? !value(data)
+            : a == "--audio"    ? !value(audio)
+            : a == "--out"      ? !value(out)
+            : a == "--stamp"    ? !value(stamp)
+            : a == "--sheet"    ? !value(sheet)
+            : a == "--dump"     ? !value(dump)
+            : a == "--lattice"  ? !value(lattice)
+            : a == "--propose"  ? !value(propose)
+            : a == "--finished" ? !value(finished)
+            : a == "--forms"    ? !value(forms)
+                                : false)
             return Usage();
         else if (a == "--check")
             check = true;
         else if (a != "--data" && a != "--audio" && a != "--out" && a != "--stamp" && a != "--sheet" && a != "--dump" &&
-                 a != "--forms")
+                 a != "--lattice" && a != "--propose" && a != "--finished" && a != "--forms")
             return Usage();
     }
-    if (data.empty() || (out.empty() && !check && sheet.empty() && dump.empty() && forms.empty())) return Usage();
+    if (data.empty() || (out.empty() && !check && sheet.empty() && dump.empty() && lattice.empty() && propose.empty() &&
+                         finished.empty() && forms.empty()))
+        return Usage();
     try {
         auto start = std::chrono::steady_clock::now();
         forge::TContentBuild build(data, audio);
         build.Run();
         int status = 0;
-        if (check) {
+        if (check || !sheet.empty()) {
             forge::TCheckReport report = forge::CheckContent(build);
-            for (const std::string& n : report.Notes) std::printf("%s\n", n.c_str());
+            if (check)
+                for (const std::string& n : report.Notes) std::printf("%s\n", n.c_str());
+            for (const std::string& t : report.Table) std::printf("%s\n", t.c_str());
             for (const std::string& p : report.Problems) std::fprintf(stderr, "problem: %s\n", p.c_str());
             std::printf("%s: %zu problem(s)\n", report.Problems.empty() ? "levels are sound" : "levels need work",
                         report.Problems.size());
-            if (!report.Problems.empty()) status = 1;
+            if (check && !report.Problems.empty()) status = 1;
+        }
+        if (!propose.empty()) {
+            size_t n = size_t(std::atoi(propose.c_str()));
+            size_t colon = propose.find(':');
+            int layers = colon == std::string::npos ? 6 : std::atoi(propose.c_str() + colon + 1);
+            if (n < 1 || n > build.Scenes().size() || layers < 1 || layers > 26)
+                throw OrvException("no scene or layer count " + propose);
+            std::printf("regions\n");
+            for (const std::string& row : forge::PlanRegions(build.Painting(n - 1), build.Objects(n - 1), layers))
+                std::printf("%s\n", row.c_str());
+            std::printf("end\n");
+        }
+        if (!finished.empty()) {
+            std::filesystem::create_directories(finished);
+            for (size_t i = 0; i < build.Scenes().size(); ++i)
+                SavePNGFile(finished + "/Scene" + std::to_string(i + 1) + ".png", build.Painting(i).ToRGB());
+        }
+        if (!lattice.empty()) {
+            size_t n = size_t(std::atoi(lattice.c_str()));
+            if (n < 1 || n > build.Scenes().size()) throw OrvException("no scene " + lattice);
+            std::printf("%s", forge::LatticeChart(build.Scenes()[n - 1], build.Objects(n - 1)).c_str());
         }
         if (!sheet.empty()) forge::WriteSheet(build, sheet);
         if (!dump.empty()) Dump(build, dump);
@@ -113,6 +147,7 @@ int main(int argc, char** argv) {
             std::printf("forge: %d window pictures in %s\n", forge::WriteFormPreviews(build, forms), forms.c_str());
         if (!out.empty()) {
             build.Write(out);
+            forge::WriteIcons(out);
             double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::printf("forge: %zu archive entries written to %s/game.zxc in %.1f s\n", build.Entries().size(),
                         out.c_str(), secs);

@@ -68,17 +68,35 @@ void TCanvas::Blend(int x, int y, const TColor& c, float k) {
 
 void TCanvas::SoftEllipse(float cx, float cy, float rx, float ry, float soft, const TColor& c) {
     if (rx <= 0 || ry <= 0) return;
-    float ex = rx + soft, ey = ry + soft;
-    int x0 = int(std::floor(cx - ex)), x1 = int(std::ceil(cx + ex));
-    int y0 = int(std::floor(cy - ey)), y1 = int(std::ceil(cy + ey));
     float s = std::max(soft, 0.7f);
     float rmin = std::min(rx, ry);
+    // The fade is measured in the short axis' pixels, so along the long axis
+    // of a flat ellipse it reaches s / rmin of the radius beyond the rim; the
+    // box must hold all of it or its sides show as hard edges.
+    float grow = 1.0f + s / rmin;
+    float ex = rx * grow + 1, ey = ry * grow + 1;
+    int x0 = int(std::floor(cx - ex)), x1 = int(std::ceil(cx + ex));
+    int y0 = int(std::floor(cy - ey)), y1 = int(std::ceil(cy + ey));
     FillRect(x0, y0, x1 + 1, y1 + 1, [&](int x, int y) {
         float dx = (x + 0.5f - cx) / rx, dy = (y + 0.5f - cy) / ry;
         float d = (std::sqrt(dx * dx + dy * dy) - 1.0f) * rmin;  // ~pixels outside the rim
         float k = 1.0f - SmoothStep(-s * 0.5f, s, d);
         return WithAlpha(c, c.A * k);
     });
+}
+
+void TCanvas::Glow(float cx, float cy, float r, const TColor& c) {
+    if (r <= 0) return;
+    // A Gaussian lifted so it reaches exactly zero at the radius: the plain
+    // curve still has 2% there, which shows as a square at the box's sides
+    // over a dark picture.
+    const float floor = std::exp(-4.0f);
+    FillRect(int(std::floor(cx - r)), int(std::floor(cy - r)), int(std::ceil(cx + r)) + 1, int(std::ceil(cy + r)) + 1,
+             [&](int x, int y) {
+                 float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy) / r;
+                 float k = d >= 1 ? 0.0f : (std::exp(-d * d * 4.0f) - floor) / (1 - floor);
+                 return WithAlpha(c, c.A * k);
+             });
 }
 
 void TCanvas::SoftDisc(float cx, float cy, float r, float soft, const TColor& c) {

@@ -81,8 +81,13 @@ public:
     // A soft disc: full colour inside radius r, fading out over the width
     // soft beyond it.
     void SoftDisc(float cx, float cy, float r, float soft, const TColor& c);
-    // An ellipse with soft edge.
+    // An ellipse with soft edge: full inside, fading over soft pixels of the
+    // short axis beyond the rim (proportionally more along the long axis).
+    // Nothing is painted where the fade has ended, so no edge shows.
     void SoftEllipse(float cx, float cy, float rx, float ry, float soft, const TColor& c);
+    // A round glow of radius r: Gaussian falloff from the colour at the
+    // centre to nothing at r.
+    void Glow(float cx, float cy, float r, const TColor& c);
     // A thick line with round caps.
     void Line(float x0, float y0, float x1, float y1, float width, const TColor& c);
     // A filled anti-aliased polyline ribbon built from consecutive segments.

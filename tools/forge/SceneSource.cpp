@@ -1,8 +1,10 @@
 #include "SceneSource.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 #include "DecorTable.h"
@@ -42,6 +44,193 @@ std::string FormatNumber(double v) {
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
     return s;
+}
+
+// The lattice cell's owner letter in the regions map, 0 outside it.
+char RegionAt(const TSceneSource& scene, int col, int row) {
+    if (row < 0 || col < 0 || row >= int(scene.Regions.size()) || col >= int(scene.Regions[size_t(row)].size()))
+        return 0;
+    char c = scene.Regions[size_t(row)][size_t(col)];
+    return c == '.' ? 0 : c;
+}
+
+// Turns the regions map into the cells of the layers that name a region,
+// and raises the stacked squares: inner ones (all four neighbours in the
+// same region, so the outline refinement never splits them), spread evenly.
+template <class Fail>
+void CellsFromRegions(TSceneSource& scene, Fail&& fail) {
+    bool any = false;
+    for (const TLayerSource& l : scene.Layers) any = any || l.Region != 0;
+    if (!any) {
+        if (!scene.Regions.empty()) fail("regions map but no layer names a region");
+        return;
+    }
+    int cols = scene.Width / kCellSize, rows = scene.Height / kCellSize;
+    if (int(scene.Regions.size()) != rows) fail("regions map needs " + std::to_string(rows) + " rows");
+    for (const std::string& r : scene.Regions)
+        if (int(r.size()) != cols) fail("regions map rows need " + std::to_string(cols) + " cells");
+    for (TLayerSource& l : scene.Layers) {
+        if (l.Region == 0) continue;
+        if (!l.Cells.empty()) fail("layer " + l.Name + ": region and map both given");
+        for (const TLayerSource& o : scene.Layers)
+            if (&o != &l && o.Region == l.Region) fail("layer " + l.Name + ": region used twice");
+        int c0 = cols, r0 = rows;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c)
+                if (RegionAt(scene, c, r) == l.Region) {
+                    c0 = std::min(c0, c);
+                    r0 = std::min(r0, r);
+                }
+        if (c0 == cols) fail("layer " + l.Name + ": region " + std::string(1, l.Region) + " is empty");
+        l.X = c0 * kCellSize;
+        l.Y = r0 * kCellSize;
+        std::vector<size_t> inner;
+        for (int r = 0; r < rows; ++r)
+            for (int c = 0; c < cols; ++c) {
+                if (RegionAt(scene, c, r) != l.Region) continue;
+                bool in = RegionAt(scene, c - 1, r) == l.Region && RegionAt(scene, c + 1, r) == l.Region &&
+                          RegionAt(scene, c, r - 1) == l.Region && RegionAt(scene, c, r + 1) == l.Region;
+                if (in) inner.push_back(l.Cells.size());
+                l.Cells.push_back(TCell{c - c0, r - r0, ckSquare, 1});
+            }
+        if (l.Stack > int(inner.size())) fail("layer " + l.Name + ": more stacked squares than inner ones");
+        for (int k = 0; k < l.Stack; ++k) l.Cells[inner[size_t(k) * inner.size() / size_t(l.Stack)]].Level = 2;
+        for (const TCell& c : l.Cells) {
+            l.Cols = std::max(l.Cols, c.Col + 1);
+            l.Rows = std::max(l.Rows, c.Row + 1);
+        }
+    }
+}
+
+bool CellBoxOnLayer(const TLayerSource& l, float sx, float sy) {
+    float x = sx - float(l.X), y = sy - float(l.Y);
+    if (x < 0 || y < 0) return false;
+    int col = int(x) / kCellSize, row = int(y) / kCellSize;
+    for (const TCell& c : l.Cells)
+        if (c.Col == col && c.Row == row) return true;
+    return false;
+}
+
+// The tracks an automatic belt chooses from, in view coordinates: a U along
+// three sides of the view open to each side, at a few distances from the
+// edge, an L along two sides and a run along one side (only those two for
+// layers with several belts).
+std::vector<std::vector<TPointF>> BeltCandidates(bool several) {
+    std::vector<std::vector<TPointF>> out;
+    const float W = kViewWidth, H = kViewHeight;
+    for (float d : {22.0f, 34.0f, 48.0f}) {
+        // Open at the top: from the top left corner down the left side,
+        // along the bottom and up the right side into the other corner, so
+        // the start box and the Chameleon sit in the view's corners.
+        float e = std::max(22.0f, d - 6);
+        std::vector<TPointF> u{{e, 20},
+                               {d, H * 0.30f},
+                               {d + 4, H - d - 70},
+                               {d + 70, H - d},
+                               {W * 0.5f, H - d + 2},
+                               {W - d - 70, H - d},
+                               {W - d - 4, H - d - 70},
+                               {W - d, H * 0.30f},
+                               {W - e, 20}};
+        std::vector<std::vector<TPointF>> turns(4);
+        for (const TPointF& p : u) {
+            turns[0].push_back(p);
+            turns[1].push_back({p.X, H - p.Y});                  // open at the bottom
+            turns[2].push_back({p.Y / H * W, p.X / W * H});      // open at the left
+            turns[3].push_back({W - p.Y / H * W, p.X / W * H});  // open at the right
+        }
+        if (!several)
+            for (auto& t : turns) out.push_back(t);
+        // L along two sides: top and left, top and right, bottom and left,
+        // bottom and right.
+        for (int k = 0; k < 4; ++k) {
+            bool right = k & 1, bottom = k & 2;
+            auto X = [&](float x) { return right ? W - x : x; };
+            auto Y = [&](float y) { return bottom ? H - y : y; };
+            out.push_back({{X(W * 0.80f), Y(d)},
+                           {X(W * 0.45f), Y(d + 2)},
+                           {X(d + 60), Y(d + 6)},
+                           {X(d + 4), Y(d + 60)},
+                           {X(d), Y(H * 0.5f)},
+                           {X(d + 2), Y(H * 0.80f)}});
+        }
+        // Along one side from corner to corner, for layers that fill the
+        // view up to its other edges.
+        out.push_back({{W - e, 20}, {W - d, H * 0.33f}, {W - d, H * 0.66f}, {W - e, H - 20}});
+        out.push_back({{e, 20}, {d, H * 0.33f}, {d, H * 0.66f}, {e, H - 20}});
+        out.push_back({{20, H - e}, {W * 0.33f, H - d}, {W * 0.66f, H - d}, {W - 20, H - e}});
+        out.push_back({{20, e}, {W * 0.33f, d}, {W * 0.66f, d}, {W - 20, e}});
+    }
+    return out;
+}
+
+// Lays out every belt's path in scene coordinates; automatic ones take the
+// longest track that keeps off the layer's fragments (a tenth of the way
+// at most), leaves the squares at its ends free for the start box and the
+// Chameleon, stays clear of the layer's other belts and leaves room for the
+// artefact.
+template <class Fail>
+void LayOutBelts(TSceneSource& scene, Fail&& fail) {
+    auto finish = [](TBeltSource& b, const TLayerSource& l, std::vector<TPointF> wp) {
+        // Whole pixels: the written script holds whole numbers, and the game
+        // takes the belt's length and time from it.
+        for (TPointF& p : wp) {
+            p.X = std::round(p.X + float(l.ViewX()));
+            p.Y = std::round(p.Y + float(l.ViewY()));
+        }
+        b.Path = SmoothPath(wp, 24.0f);
+        b.Length = 0;
+        for (size_t i = 0; i + 1 < b.Path.size(); ++i)
+            b.Length += std::hypot(double(b.Path[i + 1].X - b.Path[i].X), double(b.Path[i + 1].Y - b.Path[i].Y));
+        if (b.Seconds > 0) b.Speed = std::max(1, int(std::lround(b.Length / b.Seconds)));
+        b.TimeMs = int(std::lround(b.Length / b.Speed * 1000.0));
+        b.PointsBetween = kTrackSpacing;
+    };
+    for (TBeltSource& b : scene.Belts)
+        if (!b.Auto) finish(b, scene.Layers[size_t(b.Layer)], b.WayPoints);
+    for (size_t bi = 0; bi < scene.Belts.size(); ++bi) {
+        TBeltSource& b = scene.Belts[bi];
+        if (!b.Auto) continue;
+        TLayerSource& l = scene.Layers[size_t(b.Layer)];
+        bool placed = false;
+        double bestLength = -1;
+        TBeltSource best;
+        for (const std::vector<TPointF>& wp : BeltCandidates(l.Belts.size() > 1)) {
+            TBeltSource trial = b;
+            finish(trial, l, wp);
+            int on = 0;
+            for (const TPointF& p : trial.Path) on += CellBoxOnLayer(l, p.X, p.Y);
+            if (on * 12 > int(trial.Path.size())) continue;
+            const int half = kEndSquare / 2;
+            const TPointF& s0 = trial.Path.front();
+            const TPointF& s1 = trial.Path.back();
+            if (RectOnLayer(l, int(s0.X) - half, int(s0.Y) - half, kEndSquare, kEndSquare) ||
+                RectOnLayer(l, int(s1.X) - half, int(s1.Y) - half, kEndSquare, kEndSquare))
+                continue;
+            bool apart = true;
+            for (int o : l.Belts) {
+                if (size_t(o) >= bi) continue;
+                for (const TPointF& p : trial.Path)
+                    for (const TPointF& q : scene.Belts[size_t(o)].Path)
+                        apart = apart && std::hypot(p.X - q.X, p.Y - q.Y) >= 90;
+            }
+            if (!apart) continue;
+            if (trial.Length <= bestLength) continue;
+            if (l.ArtAuto && size_t(l.Belts.back()) == bi) {
+                TBeltSource keep = b;
+                b = trial;
+                TLayerSource copy = l;
+                bool room = PlaceArtefact(scene, copy);
+                b = keep;
+                if (!room) continue;
+            }
+            best = trial;
+            bestLength = trial.Length;
+            placed = true;
+        }
+        if (!placed) fail("layer " + l.Name + ": no room for an automatic belt");
+        b = best;
+    }
 }
 
 }  // namespace
@@ -100,6 +289,18 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
                 int w = 0;
                 if (!(ls >> name >> w) || w < 0) fail("weight needs a shape name and a weight");
                 scene.Weights.push_back({name, w});
+            } else if (key == "regions") {
+                bool ended = false;
+                while (std::getline(in, raw)) {
+                    ++lineNo;
+                    std::string r = Trim(StripComment(raw));
+                    if (r == "end") {
+                        ended = true;
+                        break;
+                    }
+                    scene.Regions.push_back(r);
+                }
+                if (!ended) fail("regions without end");
             } else if (key == "decor") {
                 TDecorSource d;
                 if (!(ls >> d.Kind >> d.X >> d.Y >> d.Layer)) fail("decor needs a kind, x, y and a layer");
@@ -109,7 +310,15 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
                 fail("unknown scene key " + key);
             continue;
         }
-        if (key == "at") {
+        if (key == "region") {
+            std::string letter;
+            ls >> letter;
+            if (letter.size() != 1 || !std::isalpha(static_cast<unsigned char>(letter[0])))
+                fail("region needs one letter");
+            layer->Region = letter[0];
+        } else if (key == "stack") {
+            if (!(ls >> layer->Stack) || layer->Stack < 0 || layer->Stack > 200) fail("stack needs a count 0..200");
+        } else if (key == "at") {
             int v[2];
             needInts(v, 2);
             layer->X = v[0];
@@ -141,14 +350,25 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
         } else if (key == "belt") {
             TBeltSource b;
             std::string colon, pt;
-            if (!(ls >> b.Speed >> b.PartImage >> colon) || colon != ":" || b.Speed <= 0 || b.Speed > 1000)
+            std::string speed;
+            if (!(ls >> speed >> b.PartImage >> colon) || colon != ":")
                 fail("belt needs: <speed> <part picture> : x,y x,y ...");
+            // "<n>s" asks for a crossing time instead of a speed.
+            bool seconds = !speed.empty() && speed.back() == 's';
+            int value = std::atoi(speed.c_str());
+            if (speed.find_first_not_of("0123456789") < speed.size() - (seconds ? 1 : 0) || value <= 0 || value > 1000)
+                fail("belt needs: <speed> <part picture> : x,y x,y ...");
+            (seconds ? b.Seconds : b.Speed) = value;
             while (ls >> pt) {
                 TPointF p;
-                if (!ParsePoint(pt, p)) fail("bad way point " + pt);
+                if (pt == "auto" && b.WayPoints.empty() && !b.Auto) {
+                    b.Auto = true;
+                    continue;
+                }
+                if (b.Auto || !ParsePoint(pt, p)) fail("bad way point " + pt);
                 b.WayPoints.push_back(p);
             }
-            if (b.WayPoints.size() < 2) fail("a belt needs at least two way points");
+            if (!b.Auto && b.WayPoints.size() < 2) fail("a belt needs at least two way points");
             b.Layer = int(scene.Layers.size()) - 1;
             layer->Belts.push_back(int(scene.Belts.size()));
             scene.Belts.push_back(b);
@@ -175,6 +395,7 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
             fail("unknown layer key " + key);
     }
     lineNo = 0;
+    CellsFromRegions(scene, fail);
     if (scene.Width < kViewWidth || scene.Height < kViewHeight) fail("scene smaller than the view");
     if (scene.Width > kMaxSceneSide || scene.Height > kMaxSceneSide)
         fail("scene larger than " + std::to_string(kMaxSceneSide) + " pixels a side");
@@ -198,20 +419,7 @@ TSceneSource ParseSceneSource(const std::string& text, int number, const std::st
             fail(name + "view leaves the scene");
         if (l.Belts.empty() || l.Belts.size() > 3) fail(name + "needs one to three belts");
     }
-    for (TBeltSource& b : scene.Belts) {
-        const TLayerSource& l = scene.Layers[size_t(b.Layer)];
-        std::vector<TPointF> wp = b.WayPoints;
-        for (TPointF& p : wp) {
-            p.X += float(l.ViewX());
-            p.Y += float(l.ViewY());
-        }
-        b.Path = SmoothPath(wp, 24.0f);
-        b.Length = 0;
-        for (size_t i = 0; i + 1 < b.Path.size(); ++i)
-            b.Length += std::hypot(double(b.Path[i + 1].X - b.Path[i].X), double(b.Path[i + 1].Y - b.Path[i].Y));
-        b.TimeMs = int(std::lround(b.Length / b.Speed * 1000.0));
-        b.PointsBetween = kTrackSpacing;
-    }
+    LayOutBelts(scene, fail);
     for (TLayerSource& l : scene.Layers)
         if (l.ArtAuto && !PlaceArtefact(scene, l)) fail("layer " + l.Name + ": no room for the artefact in the view");
     return scene;
@@ -287,6 +495,12 @@ int OverlappingCells(const TLayerSource& a, const TLayerSource& b) {
     return n;
 }
 
+int LayerAt(const TSceneSource& scene, float sx, float sy) {
+    for (size_t i = 0; i < scene.Layers.size(); ++i)
+        if (PointOnLayer(scene.Layers[i], sx, sy)) return int(i);
+    return -1;
+}
+
 bool PlaceArtefact(const TSceneSource& scene, TLayerSource& layer) {
     const int s = kArtefactSize;
     // The layer's place in the play order; a layer that is not one of the
@@ -294,6 +508,18 @@ bool PlaceArtefact(const TSceneSource& scene, TLayerSource& layer) {
     size_t self = scene.Layers.size();
     for (size_t i = 0; i < scene.Layers.size(); ++i)
         if (&scene.Layers[i] == &layer) self = i;
+    // Who restores each point of the view, sampled every 8 pixels once, so
+    // the many trial places below are cheap to weigh.
+    const int step = 8, gw = kViewWidth / step + 1, gh = kViewHeight / step + 1;
+    std::vector<int> owner(size_t(gw) * size_t(gh));
+    for (int gy = 0; gy < gh; ++gy)
+        for (int gx = 0; gx < gw; ++gx) {
+            float x = float(layer.ViewX() + gx * step) + 0.5f, y = float(layer.ViewY() + gy * step) + 0.5f;
+            int o = -1;
+            for (size_t i = 0; i < scene.Layers.size() && o < 0; ++i)
+                if (i != self && PointOnLayer(scene.Layers[i], x, y)) o = int(i);
+            owner[size_t(gy) * size_t(gw) + size_t(gx)] = o;
+        }
     long best = -1;
     for (int vy = 10; vy + s + 10 <= kViewHeight; vy += 8)
         for (int vx = 10; vx + s + 10 <= kViewWidth; vx += 8) {
@@ -310,13 +536,11 @@ bool PlaceArtefact(const TSceneSource& scene, TLayerSource& layer) {
             }
             if (!clear) continue;
             long cost = std::labs(long(vx - (kViewWidth - s) / 2)) + std::labs(long(vy - 20));
-            bool later = false;
-            for (size_t o = 0; o < scene.Layers.size(); ++o) {
-                if (o == self || !RectOnLayer(scene.Layers[o], x, y, s, s)) continue;
-                later = later || o > self;
-                cost += 100000;
-            }
-            if (later) continue;
+            for (int gy = vy / step; gy <= (vy + s) / step; ++gy)
+                for (int gx = vx / step; gx <= (vx + s) / step; ++gx) {
+                    int o = owner[size_t(gy) * size_t(gw) + size_t(gx)];
+                    if (o >= 0) cost += size_t(o) > self ? 100000 : 1000;
+                }
             if (best < 0 || cost < best) {
                 best = cost;
                 layer.ArtX = vx;
@@ -324,6 +548,66 @@ bool PlaceArtefact(const TSceneSource& scene, TLayerSource& layer) {
             }
         }
     return best >= 0;
+}
+
+void RefineRegionOutlines(TSceneSource& scene, const std::vector<TProtected>& objects) {
+    if (scene.Regions.empty()) return;
+    auto layerOf = [&](char letter) -> TLayerSource* {
+        for (TLayerSource& l : scene.Layers)
+            if (letter != 0 && l.Region == letter) return &l;
+        return nullptr;
+    };
+    auto underObject = [&](int col, int row) {
+        float x0 = float(col * kCellSize), y0 = float(row * kCellSize);
+        for (const TProtected& o : objects) {
+            float a = 1e9f, b = 1e9f, c = -1e9f, d = -1e9f;
+            for (const TPointF& p : o.Outline) {
+                a = std::min(a, p.X);
+                b = std::min(b, p.Y);
+                c = std::max(c, p.X);
+                d = std::max(d, p.Y);
+            }
+            if (a < x0 + kCellSize && c > x0 && b < y0 + kCellSize && d > y0) return true;
+        }
+        return false;
+    };
+    // Each corner: the neighbours that must both be the other layer, the
+    // half it gets and the half that stays.
+    struct TCorner {
+        int Dx, Dy;  // the corner's side steps
+        int Given, Kept;
+    };
+    static const TCorner kCorners[] = {{-1, -1, ckTopLeft, ckBottomRight},
+                                       {1, -1, ckTopRight, ckBottomLeft},
+                                       {1, 1, ckBottomRight, ckTopLeft},
+                                       {-1, 1, ckBottomLeft, ckTopRight}};
+    int rows = int(scene.Regions.size());
+    int cols = rows ? int(scene.Regions[0].size()) : 0;
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) {
+            char own = RegionAt(scene, c, r);
+            TLayerSource* a = layerOf(own);
+            if (!a) continue;
+            for (const TCorner& k : kCorners) {
+                char other = RegionAt(scene, c + k.Dx, r);
+                if (other == 0 || other == own || RegionAt(scene, c, r + k.Dy) != other) continue;
+                if (RegionAt(scene, c - k.Dx, r) != own || RegionAt(scene, c, r - k.Dy) != own) continue;
+                TLayerSource* b = layerOf(other);
+                if (!b || underObject(c, r)) continue;
+                auto cell = std::find_if(a->Cells.begin(), a->Cells.end(), [&](const TCell& x) {
+                    return x.Col == c - a->X / kCellSize && x.Row == r - a->Y / kCellSize && x.Kind == ckSquare;
+                });
+                if (cell == a->Cells.end() || cell->Level != 1) continue;
+                cell->Kind = k.Kept;
+                b->Cells.push_back(TCell{c - b->X / kCellSize, r - b->Y / kCellSize, k.Given, 1});
+                break;
+            }
+        }
+    for (TLayerSource& l : scene.Layers) std::sort(l.Cells.begin(), l.Cells.end());
+    auto fail = [&](const std::string& msg) { throw OrvException(scene.FileName() + ": " + msg); };
+    LayOutBelts(scene, fail);
+    for (TLayerSource& l : scene.Layers)
+        if (l.ArtAuto && !PlaceArtefact(scene, l)) fail("layer " + l.Name + ": no room for the artefact in the view");
 }
 
 std::vector<TPointF> SmoothPath(const std::vector<TPointF>& wp, float step) {

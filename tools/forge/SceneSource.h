@@ -12,8 +12,16 @@
 //   bonusweights <b> <r> <s> <B>   weights of bomb, reverse, stop, big bomb
 //   weight <Shape> <n>             spawn weight of every turn of a shape
 //   decor <kind> <x> <y> <layer>   an animated decoration (layer -1: all)
+//   regions ... end                the whole scene on the lattice, one
+//                                  character per cell: the letter of the
+//                                  layer that restores it, '.' for none
 //
 //   layer <Name>
+//   region <letter>                the layer's cells are the letter's cells of
+//                                  the regions map (instead of at and map);
+//                                  the build cuts staircase corners on the
+//                                  diagonal where no painted object lies
+//   stack <n>                      n inner squares take two pieces each
 //   at <x> <y>                     scene position of the map's top-left cell
 //   view <ShX> <ShY>               view offset (optional; else centred on the
 //                                  map as far as the scene allows)
@@ -24,7 +32,11 @@
 //                                  (off the fragments, clear of the belts,
 //                                  off other layers' fragments if it can)
 //   belt <speed> <part> : x,y ...  a belt: pixels per second, track picture,
-//                                  way points in view coordinates
+//                                  way points in view coordinates; a speed
+//                                  written "<n>s" is the time a piece takes
+//                                  to cross, whatever the belt's length
+//   belt <speed> <part> : auto     a belt round the layer, chosen from a set
+//                                  of tracks along the view's edges
 //   map ... end                    the fragments, drawn as in the shape list
 #pragma once
 
@@ -43,11 +55,16 @@ inline constexpr int kMaxSceneSide = 4096;
 // PathLength / PointsBetween + 1 copies evenly along the path, so the
 // written PointsBetween is this spacing whatever the belt's length.
 inline constexpr int kTrackSpacing = 30;
+// The square kept free of the layer's fragments round each end of a belt:
+// the start box sits on the first point, the Chameleon on the last.
+inline constexpr int kEndSquare = 128;
 
 struct TBeltSource {
-    int Speed = 10;  // pixels per second
+    int Speed = 10;   // pixels per second
+    int Seconds = 0;  // the crossing time asked for instead, 0 for none
     std::string PartImage;
     std::vector<TPointF> WayPoints;  // view coordinates, as written
+    bool Auto = false;               // the way points are chosen by the build
     std::vector<TPointF> Path;       // scene coordinates, the polyline driven
     double Length = 0;
     int TimeMs = 0;
@@ -64,6 +81,8 @@ struct TLayerSource {
     int Fishes = 0, MinBefore = 0, MaxBefore = 0;
     int ArtX = 0, ArtY = 0;  // view coordinates of the artefact's top-left
     bool ArtAuto = false;
+    char Region = 0;  // letter of the regions map, 0 for a drawn map
+    int Stack = 0;    // inner squares raised to two pieces
     int Cols = 0, Rows = 0;
     std::vector<TCell> Cells;
     std::vector<int> Belts;  // indexes into the scene's belt list
@@ -91,6 +110,7 @@ struct TSceneSource {
     std::vector<TLayerSource> Layers;
     std::vector<TBeltSource> Belts;
     std::vector<TDecorSource> Decor;
+    std::vector<std::string> Regions;  // one row of letters per lattice row
 
     std::string FileName() const { return "Scene" + std::to_string(Number) + ".xml"; }
     std::string PictureName() const { return "Scene" + std::to_string(Number) + ".jpg"; }
@@ -101,11 +121,29 @@ struct TSceneSource {
 // leaves the scene or whose map is empty or too large.
 TSceneSource ParseSceneSource(const std::string& text, int number, const std::string& where);
 
+// A painted object a layer's outline must not cut (a house, a tree, the
+// sun): its outline in scene pixels.
+struct TProtected {
+    std::string Name;
+    TPolygon Outline;
+};
+
+// Cuts the staircase corners of the region layers on the diagonal: a whole
+// cell whose two neighbours on one corner belong to one other layer gives
+// that layer the half square at the corner, so outlines run along slopes
+// instead of in steps. Cells under a protected object stay whole. Artefacts
+// placed automatically are placed again afterwards.
+void RefineRegionOutlines(TSceneSource& scene, const std::vector<TProtected>& objects);
+
+// Which layer (index) restores the scene point, -1 for none.
+int LayerAt(const TSceneSource& scene, float sx, float sy);
+
 // Chooses the artefact's place for a layer (see "artefact auto"); false
-// when the view has no room. The place never lies on a later layer (that
-// layer's restored picture would cover the delivered artefact) and lies on
-// an earlier one only when nothing else is free. The scene's belts must be
-// laid out already.
+// when the view has no room. The place keeps off the layer's fragments and
+// belts, and prefers free background, then earlier layers (their restored
+// picture is there already); a later layer is taken only when the view holds
+// nothing else, as with a picture covered almost whole by its layers. The
+// scene's belts must be laid out already.
 bool PlaceArtefact(const TSceneSource& scene, TLayerSource& layer);
 
 // Whether the scene point lies inside one of the layer's cells (points on a

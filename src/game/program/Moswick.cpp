@@ -10,6 +10,7 @@
 #include "base/SFunctions.h"
 #include "game/EffectViewer.h"
 #include "game/Main.h"
+#include "game/PlayRules.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ int Run(int argc, char** argv) {
     }
     if (!run.EffectFile.empty()) return RunEffectViewer(TEffectViewerOptions::FromRun(run));
     TOrvGameEngine engine(run);
+    engine.Rules = std::make_unique<TPlayRules>();
     // Caught here, while the engine (and so its log) still exists.
     try {
         return engine.Run();

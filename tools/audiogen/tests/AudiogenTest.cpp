@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "Instruments.h"
 #include "Score.h"
@@ -142,4 +145,72 @@ TEST(Sounds, FinishedAndNormalised) {
         EXPECT_LE(dsp::Peak(s.Pcm), 0.891f) << s.File;
         EXPECT_GT(dsp::Peak(s.Pcm), 0.1f) << s.File;
     }
+}
+
+namespace {
+
+// The row of the pattern's channel ch.
+const TXmCell& At(const TXmModule& m, size_t pattern, int row, int ch) {
+    return m.Patterns[pattern].Cells[size_t(row * m.Channels + ch)];
+}
+
+}  // namespace
+
+TEST(Score, StereoEchoesAndMelodiesMadeFromTheChords) {
+    const char* text =
+        "file t.xm\nbpm 100\nlevel 50\n"
+        "groove g\n  kick x...............\n  shaker ..x...x...x...x.\n"
+        "pattern a\n  chords C | Am | F | G\n  keys pluck\n  drums g\n  melody auto\n  counter auto\n"
+        "song a\n";
+    TScore score = ParseScore(text, "t");
+    TXmModule m = ComposeScore(score, MakeInstruments());
+    ASSERT_EQ(m.Patterns.size(), 1u);
+    // Every note carries its channel's place between left and right, and
+    // the band is spread out.
+    std::vector<int> pans;
+    int melodyNotes = 0, echoes = 0, shakes = 0;
+    for (int row = 0; row < 64; ++row)
+        for (int ch = 0; ch < m.Channels; ++ch) {
+            const TXmCell& c = At(m, 0, row, ch);
+            if (c.Note == 0 || c.Note == 97) continue;
+            if (c.Effect == 0x08) pans.push_back(c.Param);
+            EXPECT_LE(c.Volume, 0x10 + 32) << "level 50 halves every note";
+            melodyNotes += c.Instrument == inLead && ch == 0;
+            echoes += c.Instrument == inLead && ch != 0;
+            shakes += c.Instrument == inShaker;
+        }
+    std::sort(pans.begin(), pans.end());
+    pans.erase(std::unique(pans.begin(), pans.end()), pans.end());
+    EXPECT_GE(pans.size(), 4u);
+    EXPECT_GT(melodyNotes, 8);
+    EXPECT_GT(echoes, 8);
+    EXPECT_EQ(shakes, 16);
+    // The made melody ends on the root of the last chord, and the same
+    // score makes the same notes again.
+    int last = 0;
+    for (int row = 0; row < 64; ++row)
+        if (At(m, 0, row, 0).Note != 0 && At(m, 0, row, 0).Note != 97) last = At(m, 0, row, 0).Note;
+    EXPECT_EQ((last + 11) % 12, 7) << "G";
+    TXmModule again = ComposeScore(ParseScore(text, "t"), MakeInstruments());
+    for (size_t i = 0; i < m.Patterns[0].Cells.size(); ++i)
+        EXPECT_EQ(m.Patterns[0].Cells[i].Note, again.Patterns[0].Cells[i].Note);
+    EXPECT_THROW(ParseScore("file t.xm\nlevel 400\nsong a\n", "t"), TScoreError);
+}
+
+TEST(Score, EveryScenesTunePlaysAtLeastNinetySecondsBeforeItRepeats) {
+    int tunes = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(MOSWICK_SOURCE_DIR) + "/data/music")) {
+        if (entry.path().extension() != ".txt" || entry.path().filename().string().rfind("scene_", 0) != 0) continue;
+        std::ifstream in(entry.path());
+        std::stringstream text;
+        text << in.rdbuf();
+        TScore score = ParseScore(text.str(), entry.path().filename().string());
+        TXmModule m = ComposeScore(score, MakeInstruments());
+        // Every pattern sets the score's tempo; a row lasts speed ticks of
+        // 2.5 / bpm seconds.
+        double loop = double(m.Orders.size() - size_t(score.Restart)) * 64 * score.Speed * 2.5 / score.Bpm;
+        EXPECT_GE(loop, 90.0) << entry.path().filename();
+        ++tunes;
+    }
+    EXPECT_GE(tunes, 10);
 }

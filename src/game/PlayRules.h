@@ -1,0 +1,129 @@
+// The rules of play plugged into the engine: TPlayRules implements the
+// engine's TGameRules hooks on top of the plain rules of TPlayLevel. It
+// loads the shape tables and scenes with their pictures, keeps the play
+// clock (signed 64-bit milliseconds that stand still while the game is
+// frozen), routes the engine's input to the rules, runs the one-shot effects,
+// writes the event trace and the state dump, drives a direct start
+// (--start-scene) and, with --autoplay, the bot.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "game/Main.h"
+#include "game/PlayLevel.h"
+#include "game/ShapeTables.h"
+
+class TOrvParticleEffect;
+class TAutoPlayer;
+class TPlayFieldPainter;
+
+// A running one-shot effect: a thrown-off piece, a sparkle or a score text.
+struct TOneShotEffect {
+    std::string Name;
+    std::string Picture;  // drawn by the particles; empty: the effect's own
+    std::unique_ptr<TOrvParticleEffect> Effect;
+    TRect Clip{5, 5, 655, 595};
+    TPoint Origin;     // screen point the effect's coordinates start from
+    std::string Text;  // a score text drawn at the particle instead
+};
+
+class TPlayRules : public TGameRules, public IPlayEvents {
+public:
+    TPlayRules();
+    ~TPlayRules() override;
+
+    // The rules and tables (for tests, the bot and the painter).
+    TPlayLevel& Level() { return *level_; }
+    const TPlayLevel& Level() const { return *level_; }
+    const TShapeTables& Tables() const { return tables_; }
+    std::vector<TOneShotEffect>& Effects() { return effects_; }
+    TGameTime Clock() const { return clock_; }
+    const TPlayFieldPainter& Painter() const { return *painter_; }
+
+    // Loads a scene file of the archive with its pictures and hands it to
+    // the rules. Throws OrvException (the archive's message for a missing
+    // entry, the loader's for a bad document); the previous scene then
+    // stays.
+    void LoadScene(const std::string& fileName);
+    // New game in a mode, scene number scene, starting at layer: what a
+    // direct start does, and what the shell will do for its new game.
+    void StartGame(int32_t mode, int32_t scene, int32_t layer);
+    // A lost level again: the score and skills of its start, the scene
+    // loaded afresh, the layers before it restored, its start animation.
+    // Throws as LoadScene does.
+    void RestartLostLevel();
+
+    // ---- TGameRules ----
+    void LoadTables() override;
+    void GameStarted() override;
+    void ShiftFrozenTime(uint32_t frozenMs, uint32_t nowTime) override;
+    void AfterThaw() override;
+    void UpdatePlay() override;
+    void UpdateState(int32_t state) override;
+    void AdvanceEffects() override;
+    void DrawPlayField(int32_t state) override;
+    TPoint HeldPiecePosition() const override;
+    void MoveHeldPiece(int32_t x, int32_t y) override;
+    bool HeldIsExtraFish() const override;
+    void RotateNext() override;
+    void RotatePrevious() override;
+    void RemoveHeldPiece() override;
+    void MouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y) override;
+    int32_t BeltClears() const override;
+    void ClearFirstBelt() override;
+    int32_t DropResets() const override;
+    void FreeDropSection() override;
+    void CompleteLayerNow() override;
+    void OpenArtefactWindowNow() override;
+    void FreeScene() override;
+    void DumpState(TOrvXMLTag& root) const override;
+
+    // ---- IPlayEvents ----
+    void Sound(const std::string& name) override;
+    void DelayedSound(const std::string& name, TGameTime at) override;
+    void MusicFadeOut(int32_t ms) override;
+    void Redraw(const TRect& rect) override;
+    void RedrawAll() override;
+    void ShowHint(const std::string& name, int32_t x, int32_t y) override;
+    void HideHint(const std::string& name) override;
+    void ThrowOffEffect(const TFishka& piece, const std::string& picture, int32_t frames, double dirX,
+                        double dirY) override;
+    void Sparkle(const std::string& effect, int32_t x, int32_t y, int32_t delayMs) override;
+    void ContourSparkle(const std::vector<TPoint>& outline) override;
+    void ScoreText(int32_t score, int32_t x, int32_t y) override;
+    void BonusSpawned(TFishka& piece) override;
+    void PaintIntoScene(const std::string& image, int32_t x, int32_t y) override;
+    void FragmentsChanged() override;
+    TPoint PictureSize(const std::string& name) const override;
+    void Trace(const std::string& event) override;
+    void LayerCompleteEnded() override;
+    void GameOverEnded() override;
+    void ArtefactWindowDue() override;
+    void ScoreChanged(uint32_t score) override;
+
+private:
+    void PlayScene(int32_t layer);
+    void SyncFromEngine();
+    void SyncToEngine();
+    void LoadScenePictures(const std::vector<std::string>& previous);
+    void MakeShadows();
+    void MakeRotationFrames();
+    std::unique_ptr<TOrvParticleEffect> NewEffect(const std::string& templateName, TGameTime start);
+
+    TShapeTables tables_;
+    std::unique_ptr<TPlayLevel> level_;
+    std::unique_ptr<TPlayFieldPainter> painter_;
+    std::unique_ptr<TAutoPlayer> bot_;
+    std::vector<TOneShotEffect> effects_;
+    TGameTime clock_ = 0;
+    uint32_t lastTick_ = 0;
+    bool clockStarted_ = false;
+    bool directPlay_ = false;
+    std::FILE* trace_ = nullptr;
+    std::string delayedSound_;
+    TGameTime delayedSoundAt_ = -1;
+};

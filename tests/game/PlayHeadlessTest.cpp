@@ -1,0 +1,141 @@
+// The built program playing the built scenes headless: the bot finishes a
+// scene through the mouse, and the same seed, input and step give the same
+// trace and dump byte for byte.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+
+#include "base/OrvStream.h"
+#include "render/PictureCodec.h"
+
+namespace {
+
+class PlayHeadlessTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::filesystem::path built(MOSWICK_BUILD_DIR);
+        if (!std::filesystem::exists(built / "game.zxc")) GTEST_SKIP() << "no game.zxc built beside the program";
+        dir_ =
+            std::filesystem::temp_directory_path() / (std::string("moswick-play-") + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        std::filesystem::copy_file(built / "game.zxc", dir_ / "game.zxc");
+        if (std::filesystem::exists(built / "GameParams.xml"))
+            std::filesystem::copy_file(built / "GameParams.xml", dir_ / "GameParams.xml");
+    }
+    void TearDown() override {
+        if (!dir_.empty()) std::filesystem::remove_all(dir_);
+    }
+    int Run(const std::string& args) {
+        const std::string cmd = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
+                                "/moswick\" --no-window --data-dir \"" +
+                                dir_.string() + "\" " + args + " >\"" + (dir_ / "out.txt").string() + "\" 2>&1";
+        const int status = std::system(cmd.c_str());
+        if (status == -1 || !WIFEXITED(status)) return -1;
+        return WEXITSTATUS(status);
+    }
+    std::string Read(const std::string& name) {
+        std::string text;
+        ReadWholeFile((dir_ / name).string(), text);
+        return text;
+    }
+    std::string Attr(const std::string& dump, const std::string& name) {
+        std::smatch m;
+        if (std::regex_search(dump, m, std::regex(" " + name + "=\"([^\"]*)\""))) return m[1];
+        return {};
+    }
+    std::string Path(const std::string& name) { return "\"" + (dir_ / name).string() + "\""; }
+
+    std::filesystem::path dir_;
+};
+
+// The sanitizer build runs ten times slower: there the bot plays the scene's
+// last layer only, at a coarser step; the normal build plays it all.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
+constexpr bool kSlowBuild = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSlowBuild = true;
+#else
+constexpr bool kSlowBuild = false;
+#endif
+#else
+constexpr bool kSlowBuild = false;
+#endif
+
+TEST_F(PlayHeadlessTest, BotFinishesTheFirstSceneInNormalMode) {
+    const std::string first = kSlowBuild ? "--layer 2 --fixed-step 48" : "--fixed-step 16";
+    ASSERT_EQ(Run("--start-scene 1 --autoplay " + first + " --seed 7 --frames 200000 --trace " + Path("trace.txt") +
+                  " --dump-state " + Path("dump.xml")),
+              0)
+        << Read("out.txt");
+    const std::string dump = Read("dump.xml");
+    EXPECT_EQ(Attr(dump, "Lost"), "false");
+    EXPECT_EQ(Attr(dump, "LayerComplete"), "true");
+    EXPECT_EQ(Attr(dump, "Mode"), "2");
+    const int layers = std::atoi(Attr(dump, "Layers").c_str());
+    ASSERT_GT(layers, 0);
+    EXPECT_EQ(std::atoi(Attr(dump, "CurrentLayer").c_str()), layers - 1);
+    EXPECT_GT(std::atoi(Attr(dump, "TotalScore").c_str()), 0);
+    const std::string trace = Read("trace.txt");
+    for (int l = kSlowBuild ? layers - 1 : 0; l < layers; ++l)
+        EXPECT_NE(trace.find("layer-complete layer=" + std::to_string(l)), std::string::npos) << l;
+    EXPECT_NE(trace.find(" scene-complete scene=1"), std::string::npos);
+    EXPECT_EQ(trace.find(" lost "), std::string::npos);
+    // Every line: game time, event, key=value pairs.
+    const std::regex line(R"(\d+ [a-z-]+( [A-Za-z]+=[-0-9,]+)*)");
+    size_t start = 0;
+    int lines = 0;
+    while (start < trace.size()) {
+        const size_t end = trace.find('\n', start);
+        const std::string one = trace.substr(start, end - start);
+        EXPECT_TRUE(std::regex_match(one, line)) << one;
+        start = end == std::string::npos ? trace.size() : end + 1;
+        ++lines;
+    }
+    EXPECT_GT(lines, 50);
+}
+
+TEST_F(PlayHeadlessTest, SameSeedInputAndStepGiveTheSameTraceAndDump) {
+    const std::string args = "--start-scene 2 --autoplay --fixed-step 16 --seed 11 --frames 2500";
+    ASSERT_EQ(Run(args + " --trace " + Path("a.txt") + " --dump-state " + Path("a.xml")), 0);
+    ASSERT_EQ(Run(args + " --trace " + Path("b.txt") + " --dump-state " + Path("b.xml")), 0);
+    EXPECT_FALSE(Read("a.txt").empty());
+    EXPECT_EQ(Read("a.txt"), Read("b.txt"));
+    EXPECT_EQ(Read("a.xml"), Read("b.xml"));
+    ASSERT_EQ(Run("--start-scene 2 --autoplay --fixed-step 16 --seed 12 --frames 2500 --trace " + Path("c.txt")), 0);
+    EXPECT_NE(Read("a.txt"), Read("c.txt"));
+}
+
+TEST_F(PlayHeadlessTest, DirectStartShowsTheLevelAndRefusesWhatIsNotThere) {
+    ASSERT_EQ(Run("--start-scene 1 --layer 1 --mode 3 --fixed-step 16 --seed 1 --frames 400 --screenshot " +
+                  Path("shot.png") + " --dump-state " + Path("dump.xml")),
+              0);
+    const std::string dump = Read("dump.xml");
+    EXPECT_EQ(Attr(dump, "GameState"), "1");
+    EXPECT_EQ(Attr(dump, "CurrentLayer"), "1");
+    EXPECT_EQ(Attr(dump, "Mode"), "3");
+    // The play field shows a picture, not an empty buffer.
+    TPicture shot = LoadPictureFile((dir_ / "shot.png").string());
+    int lit = 0;
+    for (int y = 20; y < 580; y += 10)
+        for (int x = 20; x < 640; x += 10) {
+            const uint8_t* p = shot.Row(y) + size_t(x) * size_t(shot.Channels);
+            lit += p[0] + p[1] + p[2] > 90;
+        }
+    EXPECT_GT(lit, 2000);
+
+    EXPECT_EQ(Run("--start-scene 0"), 2);
+    EXPECT_EQ(Run("--start-scene 1 --mode 4"), 2);
+    EXPECT_EQ(Run("--start-scene 999 --frames 50"), 1);
+    EXPECT_NE(Read("out.txt").find("Scene999.xml"), std::string::npos) << Read("out.txt");
+    EXPECT_EQ(Run("--start-scene 1 --layer 99 --frames 50"), 1);
+}
+
+}  // namespace

@@ -11,6 +11,7 @@
 #include "base/OrvException.h"
 #include "base/OrvRandom.h"
 #include "base/OrvStream.h"
+#include "base/SFunctions.h"
 #include "fx/OrvFXArt.h"
 #include "fx/OrvFXBase.h"
 #include "fx/OrvFXParticles.h"
@@ -94,8 +95,8 @@ void LoadPictures(TSurfEngine& engine, TOrvParticleEffect& effect, const std::st
         if (std::filesystem::is_regular_file(file, ec)) {
             try {
                 if (AddEffectPicture(engine, s->Resource, LoadPictureFile(file.string()))) continue;
-            } catch (const OrvException& e) {
-                std::fprintf(stderr, "moswick: %s\n", e.Message().c_str());
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "moswick: %s\n", PrintableText(e.what()).c_str());
             }
         }
         bool found = false;
@@ -103,7 +104,7 @@ void LoadPictures(TSurfEngine& engine, TOrvParticleEffect& effect, const std::st
             if (name == s->Resource) found = AddEffectPicture(engine, name, pic);
         if (found) continue;
         std::fprintf(stderr, "moswick: no picture \"%s\" for system \"%s\", drawing a glow instead\n",
-                     s->Resource.c_str(), s->Name().c_str());
+                     PrintableText(s->Resource).c_str(), PrintableText(s->Name()).c_str());
         s->Resource = kFallbackPicture;
         if (engine.FindSurface(kFallbackPicture) < 0)
             for (const auto& [name, pic] : painted)
@@ -193,11 +194,12 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
     TOrvParticleEffect proto;
     try {
         TMemoryStream stream;
-        stream.LoadFromFile(options.EffectFile);
+        // The size is checked before the file is read.
+        stream.LoadFromFile(options.EffectFile, kMaxEffectFileSize);
         proto.SetName(std::filesystem::path(options.EffectFile).filename().string());
         proto.LoadFromStream(stream);
-    } catch (const OrvException& e) {
-        std::fprintf(stderr, "moswick: %s\n", e.Message().c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "moswick: %s\n", PrintableText(e.what()).c_str());
         return 1;
     }
     proto.SetRandom(&random);
@@ -282,10 +284,11 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
     }
     res.LitPixels = CountLit(engine);
     if (!options.ScreenshotFile.empty() && !SaveFrame(engine, options.ScreenshotFile)) {
-        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", options.ScreenshotFile.c_str());
+        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n",
+                     PrintableText(options.ScreenshotFile).c_str());
         return 1;
     }
-    std::printf("effect %s: %u frames, finished %u times, at most %d particles\n", proto.Name().c_str(), res.Frames,
-                res.Finishes, res.PeakParticles);
+    std::printf("effect %s: %u frames, finished %u times, at most %d particles\n", PrintableText(proto.Name()).c_str(),
+                res.Frames, res.Finishes, res.PeakParticles);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "base/OrvStream.h"
 #include "base/SFunctions.h"
 #include "fx/OrvFXParticles.h"
+#include "game/PreparedArchive.h"
 #include "media/PNGMorf.h"
 #include "platform/Bass.h"
 #include "platform/CPUInfo.h"
@@ -150,6 +151,7 @@ void TOrvGameEngine::FormCreate() {
     TOrvLog::Instance().Open(WriteDir + kLogName, StartTick);
     TOrvLog::Instance().SetClock([this] { return GetTickCount(); });
     LogSystemInformation();
+    RemoveLeftoverFiles();
 
     // The surface engine itself needs the display, which the first
     // activation sets up; the picture list is bound to where it will be.
@@ -199,11 +201,30 @@ void TOrvGameEngine::PrepareArchive() {
     const std::string tempDir = WriteDir + "temp/";
     const std::string dest = tempDir + "game.zxc";
     Platform::ForceDirectories(tempDir);
+    DiscardStalePreparedArchive(source, dest);
+    std::error_code ec;
+    const bool fresh = !std::filesystem::exists(std::filesystem::symlink_status(dest, ec));
     TPNGMorf morf(90);
     morf.AddCommand("Source=\"" + source + "\" Dest=\"" + dest + "\"");
     morf.Run();
+    if (fresh && !RecordPreparation(source, dest))
+        Log("Cannot record what " + dest + " was made from; it will be prepared again at the next start");
     FileFolder = std::make_unique<TFileFolder>(dest);
     Log("File Folders morfed Ok...");
+}
+
+void TOrvGameEngine::DiscardStalePreparedArchive(const std::string& source, const std::string& dest) {
+    const std::string why = WhyPrepareAgain(source, dest);
+    if (why.empty()) return;
+    Log("Preparing " + dest + " again: " + why);
+    if (!DiscardPrepared(dest)) Log("Cannot remove " + dest);
+}
+
+void TOrvGameEngine::RemoveLeftoverFiles() {
+    // Writes killed half-way leave their temporary files beside the targets.
+    for (const std::string& folder : {WriteDir, WriteDir + "temp/", WriteDir + "saves/"})
+        for (const std::string& path : RemoveStaleTemporaryFiles(folder))
+            Log("Removed a temporary file left by an interrupted write: " + path);
 }
 
 // ---------------------------------------------------------------------------
@@ -294,10 +315,14 @@ void TOrvGameEngine::RunGame() {
         LoadEffectTemplates();
         QuickSaveCaptionTime = -1;
         Rules->GameStarted();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         if (terminated_) return;
         if (FatalText.empty()) FatalText = "Exception error in TOrvGameEngine.RunGame";
-        throw OrvException(FatalText);
+        // The log gets the fatal text as ever (the cause was logged when it
+        // was raised); whoever shows the error also sees the cause.
+        Log(FatalText);
+        const std::string cause = e.what();
+        throw OrvException(cause == FatalText ? FatalText : FatalText + ": " + cause, false);
     }
 }
 
@@ -1010,10 +1035,24 @@ bool TOrvGameEngine::SaveStateDump(const std::string& path) {
     try {
         DumpState()->SaveToFile(path);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "moswick: cannot write the state dump %s: %s\n", path.c_str(), e.what());
+        std::fprintf(stderr, "moswick: cannot write the state dump %s: %s\n", PrintableText(path).c_str(),
+                     PrintableText(e.what()).c_str());
         return false;
     }
     return true;
+}
+
+int TOrvGameEngine::StartUpFailed(const std::string& cause) {
+    // Every start-up failure is on record with its cause (an OrvException
+    // also logged itself when it was raised) and on the terminal.
+    Log("Start-up failed: " + cause);
+    std::fprintf(stderr, "moswick: start-up failed: %s\n", PrintableText(cause).c_str());
+    try {
+        FormDestroy();
+    } catch (...) {
+        // Shutting down what half started must not hide the first failure.
+    }
+    return 1;
 }
 
 bool TOrvGameEngine::PacesIdleFrames() const {
@@ -1034,18 +1073,16 @@ int TOrvGameEngine::Run() {
         try {
             script_->LoadFromFile(run_.InputFile);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "moswick: %s\n", e.what());
+            std::fprintf(stderr, "moswick: %s\n", PrintableText(e.what()).c_str());
             return 2;
         }
     }
     try {
         FormCreate();
     } catch (const std::exception& e) {
-        // An OrvException logged itself when it was made; others did not.
-        if (!dynamic_cast<const OrvException*>(&e)) Log(std::string("Start-up failed: ") + e.what());
-        std::fprintf(stderr, "moswick: start-up failed: %s\n", e.what());
-        FormDestroy();
-        return 1;
+        return StartUpFailed(e.what());
+    } catch (...) {
+        return StartUpFailed("an error of unknown kind");
     }
     try {
         FormActivate();
@@ -1085,8 +1122,10 @@ int TOrvGameEngine::Run() {
         if (virtualClock_) virtualNow_ += run_.FixedStepMs;
         if (run_.Frames > 0 && loopFrame_ >= run_.Frames) break;
     }
-    if (!run_.ScreenshotFile.empty() && !SaveScreenshot(run_.ScreenshotFile))
-        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", run_.ScreenshotFile.c_str());
+    if (!run_.ScreenshotFile.empty() && !SaveScreenshot(run_.ScreenshotFile)) {
+        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", PrintableText(run_.ScreenshotFile).c_str());
+        if (exitCode_ == 0) exitCode_ = 1;
+    }
     // Written before shutdown frees the scene, so it shows the state the run
     // ended in.
     if (!run_.DumpStateFile.empty() && !SaveStateDump(run_.DumpStateFile) && exitCode_ == 0) exitCode_ = 1;

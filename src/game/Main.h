@@ -421,6 +421,11 @@ private:
     void LogSystemInformation();
     void StartAudio();
     void PrepareArchive();
+    // Removes a prepared archive that is no longer current (see
+    // PreparedArchive.h) and logs why, so that it is prepared again.
+    void DiscardStalePreparedArchive(const std::string& source, const std::string& dest);
+    // Removes temporary files of interrupted writes from the write folders.
+    void RemoveLeftoverFiles();
     void LoadPictures();
     void LoadEffectTemplates();
     bool InitDisplay(bool fullScreen, std::string& error);
@@ -432,6 +437,9 @@ private:
     void CollectInterface(bool mergeWhenRedrawNotEmpty);
     void AddCursorMoveRect(int32_t oldX, int32_t oldY, int32_t newX, int32_t newY);
     void PumpEvents();
+    // Logs and prints a failed first start-up stage, shuts down what was
+    // made; returns the exit code 1.
+    int StartUpFailed(const std::string& cause);
     // Whether a frame that presented nothing waits out a refresh period
     // (on the real clock without an input script; headless runs too, so
     // they keep the game's pace).

@@ -47,8 +47,14 @@ TOptionSetter Number(T TRunOptions::*field, uint64_t max) {
     };
 }
 
+// Every text option is a path: an empty one is a mistake (an unset variable
+// in a script), not a request for the default.
 TOptionSetter Text(std::string TRunOptions::*field) {
-    return [field](TRunOptions& o, const std::string& v, std::string&) {
+    return [field](TRunOptions& o, const std::string& v, std::string& error) {
+        if (v.empty()) {
+            error = "empty value";
+            return false;
+        }
         o.*field = v;
         return true;
     };

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/SFunctions.h"
+
 extern char** environ;
 
 namespace Platform {
@@ -113,7 +115,7 @@ void ShowErrorBox(SDL_Window* parent, const std::string& title, const std::strin
     if (MessageBoxesEnabled() &&
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), parent) == 0)
         return;
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
+    std::fprintf(stderr, "%s: %s\n", PrintableText(title).c_str(), PrintableText(message).c_str());
 }
 
 std::string WithTrailingSlash(const std::string& dir) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/OrvStream.h"
+#include "fx/OrvFXParticles.h"
 #include "game/EffectViewer.h"
 #include "render/PictureCodec.h"
 
@@ -96,6 +97,17 @@ TEST(EffectViewer, BrokenFileFailsCleanly) {
     o.NoWindow = true;
     EXPECT_EQ(RunEffectViewer(o), 1);
     o.EffectFile = path + ".missing";
+    EXPECT_EQ(RunEffectViewer(o), 1);
+    std::filesystem::remove(path);
+    // A folder used to abort the program.
+    o.EffectFile = MOSWICK_BUILD_DIR;
+    EXPECT_EQ(RunEffectViewer(o), 1);
+    // A good effect padded past the size limit is refused before it is read.
+    std::string padded;
+    ASSERT_TRUE(ReadWholeFile(EffectPath("SparkleEffect.xml"), padded));
+    padded += std::string(kMaxEffectFileSize, ' ');
+    ASSERT_TRUE(WriteFileAtomically(path, padded.data(), padded.size()));
+    o.EffectFile = path;
     EXPECT_EQ(RunEffectViewer(o), 1);
     std::filesystem::remove(path);
 }

@@ -21,6 +21,7 @@
 #include "RegionPlanner.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
+#include "base/SFunctions.h"
 #include "render/PictureCodec.h"
 
 namespace {
@@ -158,8 +159,12 @@ int main(int argc, char** argv) {
             if (!WriteFileAtomically(stamp, "done\n", 5)) throw OrvException("Cannot write file " + stamp);
         }
         return status;
-    } catch (const OrvException& e) {
-        std::fprintf(stderr, "forge: %s\n", e.what());
+    } catch (const std::exception& e) {
+        // Every message of the build names the source or target it concerns.
+        std::fprintf(stderr, "forge: %s\n", PrintableText(e.what()).c_str());
+        return 1;
+    } catch (...) {
+        std::fprintf(stderr, "forge: an error of unknown kind\n");
         return 1;
     }
 }

@@ -48,6 +48,10 @@ TShellInterface::TShellInterface(TOrvGameEngine& game) : game_(game) {
     RegisterFontClasses(TOrvClassReg::Instance());
     RegisterInterfaceClasses(TOrvClassReg::Instance());
     handlers_ = std::make_unique<TShellHandlers>(game_, ui_);
+    scores_ = std::make_unique<THighScoreScreen>(game_, ui_, handlers_->Table());
+    flow_ = std::make_unique<TLevelFlow>(game_, ui_, handlers_->Table(), *scores_);
+    upgrade_ = std::make_unique<TUpgradeWindow>(game_, ui_, handlers_->Table());
+    logos_ = std::make_unique<TLogoLinks>(game_, ui_, handlers_->Table());
     fonts_.Graphic = &game_;
     game_.SetGlyphSource(fonts_.CharsRects.data(), fonts_.CharsRects.size());
     ui_.Graphic = &game_;
@@ -141,6 +145,8 @@ void TShellInterface::ShowTitle() {
         game_.ResourceList->PreloadPictures.clear();
         game_.ResourceList->AfterPreload = nullptr;
     }
+    scores_->Load();
+    logos_->Load();
     // The pictures are in now: every object takes their sizes.
     ui_.RefreshLayout();
     ui_.HideModalList();
@@ -149,6 +155,9 @@ void TShellInterface::ShowTitle() {
     if (ui_.FindObjectAs<TOrvLabel>("WGameLoading_LLoading") != nullptr)
         ui_.SetProp("WLoadLevel_LLoadLevelText", "Caption", ui_.GetProp("WGameLoading_LLoading", "Caption").ToString());
     ShowRequestedForms();
+    // The bot plays the whole game from the title; a direct start leaves
+    // the windows to the rules.
+    if (game_.RunOptions().Autoplay && game_.RunOptions().StartScene <= 0) bot_ = std::make_unique<TFlowBot>(game_);
     game_.RedrawAll();
 }
 
@@ -194,6 +203,8 @@ void TShellInterface::KeyPress(const std::string& text) {
 
 void TShellInterface::Update() {
     ui_.TickTopModal();
+    upgrade_->Update();
+    if (bot_) bot_->Act();
 }
 
 void TShellInterface::CollectChangedRects(TRects& dirty) {
@@ -243,6 +254,30 @@ void TShellInterface::ConfirmSaveGame() {
 
 void TShellInterface::ConfirmLoadGame() {
     handlers_->Table().Call("WLoadGame_BLoad_MouseUp");
+}
+
+void TShellInterface::HideHint(const std::string& name) {
+    if (ui_.FindInterfaceObject(name) != nullptr) ui_.SetProp(name, "Visible", "false");
+}
+
+void TShellInterface::ShowWindow(const std::string& name) {
+    if (ui_.FindInterfaceObject(name) == nullptr) {
+        game_.Log("The interface has no window " + name);
+        return;
+    }
+    if (name == "WUpgrade")
+        upgrade_->Open();
+    else
+        flow_->ShowPlayWindow(name);
+}
+
+void TShellInterface::SetScore(uint32_t score) {
+    if (ui_.FindInterfaceObject("WGame_LScoreCount") != nullptr)
+        ui_.SetProp("WGame_LScoreCount", "Caption", std::to_string(score));
+}
+
+void TShellInterface::PostFormDraw(const std::string& formName) {
+    upgrade_->PostFormDraw(formName);
 }
 
 void TShellInterface::ShowHintBalloon(const std::string& name, int32_t x, int32_t y) {

@@ -11,7 +11,12 @@
 
 #include "base/OrvFontEngine.h"
 #include "game/Main.h"
+#include "shell/FlowBot.h"
+#include "shell/HighScoreScreen.h"
+#include "shell/LevelFlow.h"
+#include "shell/LogoLinks.h"
 #include "shell/ShellHandlers.h"
+#include "shell/UpgradeWindow.h"
 #include "ui/OrvInterfaceEngine.h"
 
 class TFileFolder;
@@ -62,6 +67,11 @@ public:
     void ConfirmSaveGame() override;
     void ConfirmLoadGame() override;
     void ShowHint(const std::string& name, int32_t x, int32_t y) override { ShowHintBalloon(name, x, y); }
+    void HideHint(const std::string& name) override;
+    // The windows play reaches: "WLevelComplete", "WGameOver", "WUpgrade".
+    void ShowWindow(const std::string& name) override;
+    void SetScore(uint32_t score) override;
+    void PostFormDraw(const std::string& formName) override;
     // Places a hint label beside the screen point with the balloon picture of
     // the point's quarter of the screen and shows it; nothing when the label
     // or its picture does not exist.
@@ -71,6 +81,10 @@ public:
     TOrvInterfaceEngine& UI() { return ui_; }
     TOrvFontEngine& Fonts() { return fonts_; }
     TShellHandlers& Handlers() { return *handlers_; }
+    TLevelFlow& Flow() { return *flow_; }
+    THighScoreScreen& HighScores() { return *scores_; }
+    TUpgradeWindow& Upgrade() { return *upgrade_; }
+    TLogoLinks& Logos() { return *logos_; }
 
 private:
     void LoadFonts(TFileFolder& folder);
@@ -82,5 +96,10 @@ private:
     TOrvFontEngine fonts_;
     TOrvInterfaceEngine ui_;
     std::unique_ptr<TShellHandlers> handlers_;
+    std::unique_ptr<THighScoreScreen> scores_;
+    std::unique_ptr<TLevelFlow> flow_;
+    std::unique_ptr<TUpgradeWindow> upgrade_;
+    std::unique_ptr<TFlowBot> bot_;
+    std::unique_ptr<TLogoLinks> logos_;
     int32_t lastProgress_ = -1;
 };

@@ -126,8 +126,8 @@ bool THighScores::Save(const std::string& path) const {
 
 int THighScores::Insert(const std::string& name, int32_t score) {
     THighScoreEntry entry{CleanName(name), std::max(0, score)};
-    const auto at = std::find_if(Entries.begin(), Entries.end(),
-                                 [&](const THighScoreEntry& e) { return e.Score < entry.Score; });
+    const auto at =
+        std::find_if(Entries.begin(), Entries.end(), [&](const THighScoreEntry& e) { return e.Score < entry.Score; });
     const int position = static_cast<int>(at - Entries.begin());
     Entries.insert(at, std::move(entry));
     if (Entries.size() > kMaxEntries) Entries.resize(kMaxEntries);

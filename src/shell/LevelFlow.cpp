@@ -7,6 +7,7 @@
 #include "game/Main.h"
 #include "game/PlayRules.h"
 #include "render/SurfEngine.h"
+#include "shell/Celebration.h"
 #include "shell/HighScoreScreen.h"
 #include "ui/OrvEdit.h"
 #include "ui/OrvInterfaceEngine.h"
@@ -22,9 +23,9 @@ std::string SceneFile(int32_t scene) {
 
 }  // namespace
 
-TLevelFlow::TLevelFlow(TOrvGameEngine& game, TOrvInterfaceEngine& ui, TOrvMethodTable& table,
-                       THighScoreScreen& scores)
-    : game_(game), ui_(ui), table_(table), scores_(scores) {
+TLevelFlow::TLevelFlow(TOrvGameEngine& game, TOrvInterfaceEngine& ui, TOrvMethodTable& table, THighScoreScreen& scores,
+                       TCelebration& celebration)
+    : game_(game), ui_(ui), table_(table), scores_(scores), celebration_(celebration) {
     Bind();
 }
 
@@ -127,6 +128,7 @@ bool TLevelFlow::NewGame() {
         return false;
     }
     SceneDone = false;
+    game_.Log("New game from scene " + std::to_string(scene) + ", layer " + std::to_string(layer + 1));
     if (!Loading(SceneFile(scene), [&] { rules->StartGame(2, scene, layer); })) return false;
     StartMusic(kBetweenLevelsMusic, 1000, 1000, true);
     level.ChameleonHintShown = false;
@@ -181,8 +183,8 @@ void TLevelFlow::PrepareBetweenLevels() {
                complete && last ? Caption("WResource_LSceneComp") : Caption("WGame_LLevel") + " " + sceneLevel);
 
     const int32_t economy = level.Skills[skEconomy];
-    for (const char* name : {"WBetweenLevel_LEconomy", "WBetweenLevel_LEconomyLevel", "WBetweenLevel_LPercent",
-                             "WBetweenLevel_MEconomy"})
+    for (const char* name :
+         {"WBetweenLevel_LEconomy", "WBetweenLevel_LEconomyLevel", "WBetweenLevel_LPercent", "WBetweenLevel_MEconomy"})
         SetVisible(name, economy > 0);
     if (economy > 0) {
         SetCaption("WBetweenLevel_LPercent", "+" + std::to_string(level.LayerBonus) + " (" +
@@ -194,7 +196,11 @@ void TLevelFlow::PrepareBetweenLevels() {
     SetCaption("WBetweenLevel_TOnGame_LScoreCount", score);
     // The final score sits on the last page of the last chapter: the page
     // after the scene's last level.
-    if (finished) SetCaption(chapter + "." + std::to_string(layers + 1) + "_LYourScoreCount", score);
+    if (finished) {
+        SetCaption(chapter + "." + std::to_string(layers + 1) + "_LYourScoreCount", score);
+        // The name box offers the name entered last time.
+        SetCaption("WBetweenLevel_EName", game_.Options.PlayerName);
+    }
     game_.RedrawAll();
 }
 
@@ -210,6 +216,20 @@ void TLevelFlow::UpdatePlayLabels() {
     const TPlayLevel& level = rules->Level();
     SetCaption("WGame_LScoreCount", std::to_string(level.TotalScore));
     SetCaption("WGame_LLevelCount", std::to_string(level.SceneInd) + "." + std::to_string(level.CurrentLayer + 1));
+}
+
+void TLevelFlow::UpdateCounters() {
+    TPlayRules* rules = Rules();
+    if (rules == nullptr || !ui_.IsOnModalStack("WGame")) return;
+    const TPlayLevel& level = rules->Level();
+    if (level.BeltClears != shownClears_) {
+        shownClears_ = level.BeltClears;
+        SetCaption("WGame_LShiftCount", std::to_string(shownClears_));
+    }
+    if (level.DropResets != shownResets_) {
+        shownResets_ = level.DropResets;
+        SetCaption("WGame_LShuffleCount", std::to_string(shownResets_));
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -257,6 +277,7 @@ void TLevelFlow::LevelCompleteOk() {
     TPlayRules* rules = Rules();
     if (rules == nullptr) return;
     const TPlayLevel& level = rules->Level();
+    celebration_.Stop();
     game_.GameState = gsBetweenLevels;
     SceneDone = level.CurrentLayer + 1 >= static_cast<int32_t>(level.Scene.Layers.size());
     ui_.HideModalList();
@@ -291,6 +312,7 @@ void TLevelFlow::RestartLostLevel() {
 }
 
 void TLevelFlow::ExitToTitle() {
+    celebration_.Stop();
     game_.ThawGameTime();
     game_.GameState = gsMenuScreen;
     SceneDone = false;
@@ -318,6 +340,11 @@ void TLevelFlow::ShowPlayWindow(const std::string& name) {
     if (name == "WLevelComplete") {
         StartMusic(kBetweenLevelsMusic, 0, 1000, true, 3000);
         game_.GameState = gsGameWindow;
+        // The scene's last layer: the whole picture is back.
+        if (TPlayRules* rules = Rules()) {
+            const TPlayLevel& level = rules->Level();
+            if (level.CurrentLayer + 1 >= static_cast<int32_t>(level.Scene.Layers.size())) celebration_.Start();
+        }
     } else if (name == "WGameOver") {
         game_.GameState = gsGameWindow;
     }

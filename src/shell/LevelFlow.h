@@ -15,13 +15,15 @@ class TOrvInterfaceEngine;
 class TOrvMethodTable;
 class TPlayRules;
 class THighScoreScreen;
+class TCelebration;
 
 class TLevelFlow {
 public:
     static constexpr const char* kBetweenLevelsMusic = "vibe-hah.mo3";
 
     // Binds its handlers in table (all three outlive this object).
-    TLevelFlow(TOrvGameEngine& game, TOrvInterfaceEngine& ui, TOrvMethodTable& table, THighScoreScreen& scores);
+    TLevelFlow(TOrvGameEngine& game, TOrvInterfaceEngine& ui, TOrvMethodTable& table, THighScoreScreen& scores,
+               TCelebration& celebration);
 
     // Set when the current scene's last layer is restored and the next click
     // on the between-levels window loads the next scene.
@@ -55,14 +57,17 @@ public:
     // A window of play is due (the rules call it through the interface).
     void ShowPlayWindow(const std::string& name);
 
+    // Each frame during a game: the play screen's counters of belt clears
+    // and drop resets follow the rules.
+    void UpdateCounters();
+
     // Whether the archive has the scene file of scene number n.
     bool HasScene(int32_t n) const;
 
 private:
     TPlayRules* Rules() const;
     void Bind();
-    void StartMusic(const std::string& name, uint32_t fadeOut, uint32_t fadeIn, bool randomStart,
-                    int64_t delay = -1);
+    void StartMusic(const std::string& name, uint32_t fadeOut, uint32_t fadeIn, bool randomStart, int64_t delay = -1);
     bool LoadScene(int32_t scene);
     // Runs work (which loads a scene) under the loading window with its bar
     // following the pictures; false (logged) when work throws.
@@ -78,4 +83,7 @@ private:
     TOrvInterfaceEngine& ui_;
     TOrvMethodTable& table_;
     THighScoreScreen& scores_;
+    TCelebration& celebration_;
+    int32_t shownClears_ = -1;
+    int32_t shownResets_ = -1;
 };

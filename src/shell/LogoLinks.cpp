@@ -31,15 +31,13 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 // A name of a file lying directly in a folder: no separators, no way up.
 bool PlainFileName(const std::string& name) {
     if (name.empty() || name == "." || name == "..") return false;
-    return std::none_of(name.begin(), name.end(), [](char c) {
-        return c == '/' || c == '\\' || static_cast<unsigned char>(c) < 32;
-    });
+    return std::none_of(name.begin(), name.end(),
+                        [](char c) { return c == '/' || c == '\\' || static_cast<unsigned char>(c) < 32; });
 }
 
 }  // namespace
 
-TLogoLinks::TLogoLinks(TOrvGameEngine& game, TOrvInterfaceEngine& ui, TOrvMethodTable& table)
-    : game_(game), ui_(ui) {
+TLogoLinks::TLogoLinks(TOrvGameEngine& game, TOrvInterfaceEngine& ui, TOrvMethodTable& table) : game_(game), ui_(ui) {
     Opener = [](const std::string& target) { return Platform::OpenWithDesktop(target); };
     table.Bind("AddLogoMouseUp", [this] { MouseUp(); });
     table.Bind("WTitle_LQuorvaneLink_MouseUp", [this] { OpenTitleLink(); });
@@ -53,8 +51,7 @@ bool TLogoLinks::Allowed(const std::string& target) const {
                    return static_cast<unsigned char>(c) <= 32 || c == 127;
                });
     }
-    if (target.size() <= game_.ExeDir.size() || target.compare(0, game_.ExeDir.size(), game_.ExeDir) != 0)
-        return false;
+    if (target.size() <= game_.ExeDir.size() || target.compare(0, game_.ExeDir.size(), game_.ExeDir) != 0) return false;
     const std::string name = target.substr(game_.ExeDir.size());
     std::error_code ec;
     return PlainFileName(name) && std::filesystem::is_regular_file(target, ec);
@@ -161,7 +158,8 @@ void TLogoLinks::MakeLabel(size_t index, const TOrvXMLTag& entry) {
     }
     if (const TOrvXMLTag* colour = entry.FindTag("Color")) {
         if (colour->FindAttribute("Caption")) set("Color", colour->AttributeValue("Caption"));
-        if (colour->FindAttribute("MouseOverCaption")) set("MouseOverColor", colour->AttributeValue("MouseOverCaption"));
+        if (colour->FindAttribute("MouseOverCaption"))
+            set("MouseOverColor", colour->AttributeValue("MouseOverCaption"));
     }
     if (entry.FindTag("URL") != nullptr) set("OnMouseUp", "ExecMethod Method=\"AddLogoMouseUp\";");
     set("Visible", "true");

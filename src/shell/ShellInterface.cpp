@@ -49,7 +49,8 @@ TShellInterface::TShellInterface(TOrvGameEngine& game) : game_(game) {
     RegisterInterfaceClasses(TOrvClassReg::Instance());
     handlers_ = std::make_unique<TShellHandlers>(game_, ui_);
     scores_ = std::make_unique<THighScoreScreen>(game_, ui_, handlers_->Table());
-    flow_ = std::make_unique<TLevelFlow>(game_, ui_, handlers_->Table(), *scores_);
+    celebration_ = std::make_unique<TCelebration>(game_);
+    flow_ = std::make_unique<TLevelFlow>(game_, ui_, handlers_->Table(), *scores_, *celebration_);
     upgrade_ = std::make_unique<TUpgradeWindow>(game_, ui_, handlers_->Table());
     logos_ = std::make_unique<TLogoLinks>(game_, ui_, handlers_->Table());
     fonts_.Graphic = &game_;
@@ -147,6 +148,7 @@ void TShellInterface::ShowTitle() {
     }
     scores_->Load();
     logos_->Load();
+    celebration_->Load();
     // The pictures are in now: every object takes their sizes.
     ui_.RefreshLayout();
     ui_.HideModalList();
@@ -204,6 +206,8 @@ void TShellInterface::KeyPress(const std::string& text) {
 void TShellInterface::Update() {
     ui_.TickTopModal();
     upgrade_->Update();
+    celebration_->Update();
+    flow_->UpdateCounters();
     if (bot_) bot_->Act();
 }
 
@@ -277,6 +281,7 @@ void TShellInterface::SetScore(uint32_t score) {
 }
 
 void TShellInterface::PostFormDraw(const std::string& formName) {
+    celebration_->PostFormDraw(formName);
     upgrade_->PostFormDraw(formName);
 }
 

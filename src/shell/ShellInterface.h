@@ -11,6 +11,7 @@
 
 #include "base/OrvFontEngine.h"
 #include "game/Main.h"
+#include "shell/Celebration.h"
 #include "shell/FlowBot.h"
 #include "shell/HighScoreScreen.h"
 #include "shell/LevelFlow.h"
@@ -85,6 +86,7 @@ public:
     THighScoreScreen& HighScores() { return *scores_; }
     TUpgradeWindow& Upgrade() { return *upgrade_; }
     TLogoLinks& Logos() { return *logos_; }
+    TCelebration& Celebration() { return *celebration_; }
 
 private:
     void LoadFonts(TFileFolder& folder);
@@ -101,5 +103,6 @@ private:
     std::unique_ptr<TUpgradeWindow> upgrade_;
     std::unique_ptr<TFlowBot> bot_;
     std::unique_ptr<TLogoLinks> logos_;
+    std::unique_ptr<TCelebration> celebration_;
     int32_t lastProgress_ = -1;
 };

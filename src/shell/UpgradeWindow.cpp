@@ -36,8 +36,7 @@ TUpgradeWindow::TUpgradeWindow(TOrvGameEngine& game, TOrvInterfaceEngine& ui, TO
 
 std::array<int32_t, 9> TUpgradeWindow::OfferWeights(const std::array<int32_t, 9>& levels) {
     std::array<int32_t, 9> weights{};
-    for (size_t i = 0; i < weights.size(); ++i)
-        weights[i] = levels[i] < Skills()[i].MaxLevel ? Skills()[i].Weight : 0;
+    for (size_t i = 0; i < weights.size(); ++i) weights[i] = levels[i] < Skills()[i].MaxLevel ? Skills()[i].Weight : 0;
     return weights;
 }
 
@@ -94,7 +93,8 @@ void TUpgradeWindow::Open() {
     TPlayLevel& level = rules->Level();
     const TLayer* layer = level.Layer();
     game_.FreezeGameTime();
-    game_.GameState = gsGameWindow;
+    // The rules hand their state back to the engine after this call.
+    game_.GameState = level.State = gsGameWindow;
     level.ArtefactWindowTime = -1;
     const std::string quest = layer ? layer->QuestName : std::string();
     if (ui_.FindInterfaceObject("WUpgrade_LArtefakt") != nullptr) {

@@ -17,9 +17,9 @@ namespace {
 class HighScoresTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("moswick-scores-" + std::to_string(getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir_ =
+            std::filesystem::temp_directory_path() / ("moswick-scores-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
     }
@@ -106,14 +106,14 @@ TEST_F(HighScoresTest, TheFileReadsBackAsPlainLinesAndRoundTrips) {
 TEST_F(HighScoresTest, DamagedNewerOrOutOfRangeFilesAreRefusedWhole) {
     const std::string good = "<High name=\"Ann\" score=\"10\" />";
     const std::vector<std::vector<std::string>> bad = {
-        {good, "<High name=\"Bob\" score=\"1x\" />"},             // not a number
-        {good, "<High name=\"Bob\" score=\"-5\" />"},             // below zero
-        {good, "<High name=\"Bob\" score=\"99999999999\" />"},    // past 32 bits
-        {good, "garbage"},                                        // not an entry
-        {"<High name=\"Low\" score=\"1\" />", good},              // out of rank
-        {"<HighScores version=\"2\" />", good},                   // newer build
-        {good, "<High name=\"a<b\" score=\"1\" />"},              // unstorable name
-        {good, "<High name=\"Bob\" score=\"5\""},                 // cut off
+        {good, "<High name=\"Bob\" score=\"1x\" />"},           // not a number
+        {good, "<High name=\"Bob\" score=\"-5\" />"},           // below zero
+        {good, "<High name=\"Bob\" score=\"99999999999\" />"},  // past 32 bits
+        {good, "garbage"},                                      // not an entry
+        {"<High name=\"Low\" score=\"1\" />", good},            // out of rank
+        {"<HighScores version=\"2\" />", good},                 // newer build
+        {good, "<High name=\"a<b\" score=\"1\" />"},            // unstorable name
+        {good, "<High name=\"Bob\" score=\"5\""},               // cut off
     };
     for (const auto& lines : bad) {
         WriteLines(lines);

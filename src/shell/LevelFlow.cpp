@@ -8,6 +8,7 @@
 #include "game/PlayRules.h"
 #include "render/SurfEngine.h"
 #include "shell/Celebration.h"
+#include "shell/ChapterShadow.h"
 #include "shell/HighScoreScreen.h"
 #include "ui/OrvEdit.h"
 #include "ui/OrvInterfaceEngine.h"
@@ -24,8 +25,8 @@ std::string SceneFile(int32_t scene) {
 }  // namespace
 
 TLevelFlow::TLevelFlow(TOrvGameEngine& game, TOrvInterfaceEngine& ui, TOrvMethodTable& table, THighScoreScreen& scores,
-                       TCelebration& celebration)
-    : game_(game), ui_(ui), table_(table), scores_(scores), celebration_(celebration) {
+                       TCelebration& celebration, TChapterShadow& shadow)
+    : game_(game), ui_(ui), table_(table), scores_(scores), celebration_(celebration), shadow_(shadow) {
     Bind();
 }
 
@@ -196,6 +197,7 @@ void TLevelFlow::PrepareBetweenLevels() {
     SetCaption("WBetweenLevel_TOnGame_LScoreCount", score);
     // The final score sits on the last page of the last chapter: the page
     // after the scene's last level.
+    shadow_.Prepare(level, rules->Tables());
     if (finished) {
         SetCaption(chapter + "." + std::to_string(layers + 1) + "_LYourScoreCount", score);
         // The name box offers the name entered last time.

@@ -16,6 +16,7 @@ class TOrvMethodTable;
 class TPlayRules;
 class THighScoreScreen;
 class TCelebration;
+class TChapterShadow;
 
 class TLevelFlow {
 public:
@@ -23,7 +24,7 @@ public:
 
     // Binds its handlers in table (all three outlive this object).
     TLevelFlow(TOrvGameEngine& game, TOrvInterfaceEngine& ui, TOrvMethodTable& table, THighScoreScreen& scores,
-               TCelebration& celebration);
+               TCelebration& celebration, TChapterShadow& shadow);
 
     // Set when the current scene's last layer is restored and the next click
     // on the between-levels window loads the next scene.
@@ -84,6 +85,7 @@ private:
     TOrvMethodTable& table_;
     THighScoreScreen& scores_;
     TCelebration& celebration_;
+    TChapterShadow& shadow_;
     int32_t shownClears_ = -1;
     int32_t shownResets_ = -1;
 };

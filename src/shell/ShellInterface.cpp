@@ -50,7 +50,8 @@ TShellInterface::TShellInterface(TOrvGameEngine& game) : game_(game) {
     handlers_ = std::make_unique<TShellHandlers>(game_, ui_);
     scores_ = std::make_unique<THighScoreScreen>(game_, ui_, handlers_->Table());
     celebration_ = std::make_unique<TCelebration>(game_);
-    flow_ = std::make_unique<TLevelFlow>(game_, ui_, handlers_->Table(), *scores_, *celebration_);
+    shadow_ = std::make_unique<TChapterShadow>(game_, ui_);
+    flow_ = std::make_unique<TLevelFlow>(game_, ui_, handlers_->Table(), *scores_, *celebration_, *shadow_);
     upgrade_ = std::make_unique<TUpgradeWindow>(game_, ui_, handlers_->Table());
     logos_ = std::make_unique<TLogoLinks>(game_, ui_, handlers_->Table());
     fonts_.Graphic = &game_;
@@ -208,6 +209,7 @@ void TShellInterface::Update() {
     upgrade_->Update();
     celebration_->Update();
     flow_->UpdateCounters();
+    shadow_->Update();
     if (bot_) bot_->Act();
 }
 
@@ -282,6 +284,7 @@ void TShellInterface::SetScore(uint32_t score) {
 
 void TShellInterface::PostFormDraw(const std::string& formName) {
     celebration_->PostFormDraw(formName);
+    shadow_->PostFormDraw(formName);
     upgrade_->PostFormDraw(formName);
 }
 

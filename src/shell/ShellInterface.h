@@ -12,6 +12,7 @@
 #include "base/OrvFontEngine.h"
 #include "game/Main.h"
 #include "shell/Celebration.h"
+#include "shell/ChapterShadow.h"
 #include "shell/FlowBot.h"
 #include "shell/HighScoreScreen.h"
 #include "shell/LevelFlow.h"
@@ -104,5 +105,6 @@ private:
     std::unique_ptr<TFlowBot> bot_;
     std::unique_ptr<TLogoLinks> logos_;
     std::unique_ptr<TCelebration> celebration_;
+    std::unique_ptr<TChapterShadow> shadow_;
     int32_t lastProgress_ = -1;
 };

@@ -163,7 +163,7 @@ void TPlayRules::LoadScene(const std::string& fileName) {
     if (!stream) throw OrvException("Can not find " + fileName + "in file folder");
     TOrvParser doc;
     stream->Seek(0);
-    doc.LoadFromStream(*stream);
+    WhileReading(fileName, [&] { doc.LoadFromStream(*stream); });
     TScene scene;
     scene.LoadFromDocument(doc, fileName, tables_, e.Random);
     const std::vector<std::string> previous = level_->Scene.PictureNames;

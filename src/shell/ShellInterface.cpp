@@ -80,7 +80,7 @@ void TShellInterface::LoadFonts(TFileFolder& folder) {
         game_.Log(std::string("Orv Font not found: ") + kFontFile);
         return;
     }
-    fonts_.LoadFonts(*stream);
+    WhileReading(kFontFile, [&] { fonts_.LoadFonts(*stream); });
     if (TMemoryStream* list = folder.IndexOf(kFontList) >= 0 ? folder.Stream(kFontList) : nullptr) {
         const std::string text = list->AsString();
         size_t start = 0;
@@ -92,7 +92,7 @@ void TShellInterface::LoadFonts(TFileFolder& folder) {
             if (name.empty() || name == kFontFile) continue;
             TMemoryStream* font = folder.IndexOf(name) >= 0 ? folder.Stream(name) : nullptr;
             if (font == nullptr) throw OrvException("[TShellInterface.LoadFonts] Can not find font " + name + "!");
-            fonts_.LoadFonts(*font);
+            WhileReading(name, [&] { fonts_.LoadFonts(*font); });
         }
     }
     game_.Log("Orv Font Loaded Ok...");
@@ -104,7 +104,7 @@ void TShellInterface::LoadInterface(TFileFolder& folder) {
         game_.Log(std::string("Orv Interface not found: ") + kInterfaceFile);
         return;
     }
-    ui_.LoadInterface(*stream);
+    WhileReading(kInterfaceFile, [&] { ui_.LoadInterface(*stream); });
     game_.Log("Orv Interface Loaded Ok...");
 }
 

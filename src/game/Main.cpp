@@ -1026,6 +1026,8 @@ std::unique_ptr<TOrvParser> TOrvGameEngine::DumpState() const {
     TOrvXMLTag* root = doc->AddTag("MoswickState");
     root->AddAttribute("GameState", std::to_string(GameState));
     root->AddAttribute("NowTime", std::to_string(NowTime));
+    // Whether sound plays now: losing the foreground must halt it.
+    if (SoundEnabled) root->AddAttribute("AudioPaused", BASS_IsPaused() ? "true" : "false");
     Rules->DumpState(*root);
     Interface->DumpState(*root);
     return doc;

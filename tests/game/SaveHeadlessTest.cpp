@@ -17,6 +17,20 @@
 
 namespace {
 
+// The sanitizer build runs the program ten times slower: there only the
+// round trip and the refusals run, the rest in the normal build.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
+constexpr bool kSlowBuild = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSlowBuild = true;
+#else
+constexpr bool kSlowBuild = false;
+#endif
+#else
+constexpr bool kSlowBuild = false;
+#endif
+
 class SaveHeadlessTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -121,6 +135,53 @@ TEST_F(SaveHeadlessTest, QuickSaveQuitStartLoadAndTheSameGameGoesOn) {
         }
     }
     EXPECT_EQ(SavedGameDocument(after)->SaveToString(), SavedGameDocument(before)->SaveToString());
+}
+
+// A completed layer saves the game by itself, already complete, so loading
+// that save leads between the levels rather than back into play.
+TEST_F(SaveHeadlessTest, AutoSaveAfterALayerLoadsBetweenLevels) {
+    if (kSlowBuild) GTEST_SKIP() << "too slow under the sanitizers";
+    Write("options.cfg", "[Options]\nDebugMode=429\n");
+    Write("complete.txt", "frame 250 key space\n");
+    ASSERT_EQ(Run("--start-scene 1 --frames 260 --input " + Path("complete.txt")), 0);
+    ASSERT_TRUE(std::filesystem::exists(dir_ / "saves" / "AutoSave.sav")) << Read("Moswick.log");
+    const TSavedGame saved = ReadSavedGameFile((dir_ / "saves" / "AutoSave.sav").string());
+    EXPECT_TRUE(saved.Complete);
+    EXPECT_EQ(saved.Current, 0);
+    ASSERT_EQ(Run("--load AutoSave --frames 3 --dump-state " + Path("dump.xml")), 0);
+    const std::string dump = Read("dump.xml");
+    EXPECT_EQ(Attr(dump, "GameState"), "3") << Read("Moswick.log");
+    EXPECT_EQ(Attr(dump, "TopWindow"), "WBetweenLevel");
+    EXPECT_EQ(Attr(dump, "LayerComplete"), "true");
+}
+
+// Full screen from the options window, back with the play screen's button;
+// a volume moved and cancelled is not stored.
+TEST_F(SaveHeadlessTest, DisplayModeFromTheOptionsWindowAndThePlayScreen) {
+    if (kSlowBuild) GTEST_SKIP() << "too slow under the sanitizers";
+    ASSERT_EQ(Run("--frames 3 --dump-state " + Path("title.xml")), 0);
+    int ox = 0, oy = 0;
+    ASSERT_TRUE(Centre(Read("title.xml"), "WTitle_BOptions", ox, oy));
+    Write("full.txt", "frame 5 click left " + std::to_string(ox) + " " + std::to_string(oy) +
+                          "\nframe 10 click left 202 154\nframe 15 click left 295 483\n");
+    ASSERT_EQ(Run("--frames 20 --input " + Path("full.txt") + " --dump-state " + Path("dump.xml")), 0);
+    EXPECT_NE(Read("options.cfg").find("FullScreenMode=1"), std::string::npos) << Read("options.cfg");
+    EXPECT_EQ(Attr(Read("dump.xml"), "TopWindow"), "WTitle");
+
+    ASSERT_EQ(Run("--start-scene 1 --frames 3 --dump-state " + Path("play.xml")), 0);
+    int mx = 0, my = 0;
+    ASSERT_TRUE(Centre(Read("play.xml"), "WGame_BMize", mx, my));
+    EXPECT_NE(Read("options.cfg").find("FullScreenMode=1"), std::string::npos);
+    Write("back.txt", "frame 200 click left " + std::to_string(mx) + " " + std::to_string(my) + "\n");
+    ASSERT_EQ(Run("--start-scene 1 --frames 210 --input " + Path("back.txt")), 0);
+    EXPECT_NE(Read("options.cfg").find("FullScreenMode=0"), std::string::npos) << Read("options.cfg");
+
+    // The music slider's left arrow, then Cancel: the stored volume stays.
+    Write("cancel.txt",
+          "frame 5 click left " + std::to_string(ox) + " " + std::to_string(oy) +
+              "\nframe 10 click left 361 280\nframe 12 click left 361 280\nframe 15 click left 504 483\n");
+    ASSERT_EQ(Run("--frames 20 --input " + Path("cancel.txt") + " --dump-state " + Path("cancel.xml")), 0);
+    EXPECT_NE(Read("options.cfg").find("MusicVolume=100"), std::string::npos) << Read("options.cfg");
 }
 
 TEST_F(SaveHeadlessTest, LoadRefusesWhatTheListWouldNotShowAndMangledFiles) {

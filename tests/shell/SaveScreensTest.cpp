@@ -11,7 +11,9 @@
 #include "shell/OptionsWindow.h"
 #include "shell/SaveScreens.h"
 #include "shell/ShellInterface.h"
+#include "ui/OrvEdit.h"
 #include "ui/OrvLabel.h"
+#include "ui/OrvMethodTable.h"
 #include "ui/OrvSlider.h"
 
 namespace {
@@ -120,6 +122,67 @@ TEST_F(OptionsWindowTest, CancelGoesBackWithoutChangeScriptsAndOkReadsTheHintSwi
     ui->UI().FindObjectAs<TOrvCheckBox>("WOptions_CB32bitColor")->SetChecked(false);
     ui->Handlers().Options().Confirm();
     EXPECT_EQ(game.Options.BitsPerPixel, 32);
+}
+
+class LoadWindowTest : public ::testing::Test {
+protected:
+    LoadWindowTest() {
+        dir = std::filesystem::temp_directory_path() / ("moswick-loadwin-" + std::to_string(getpid()));
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir / "saves");
+        for (const char* name : {"one.sav", "two.sav", "keep.txt"}) std::ofstream(dir / "saves" / name) << "x";
+        game.WriteDir = dir.string() + "/";
+        auto shell = std::make_unique<TShellInterface>(game);
+        ui = shell.get();
+        game.Interface = std::move(shell);
+        ui->UI().LoadInterfaceFromString(
+            "<OrvInterface>" +
+            Obj("TOrvForm", {{"Name", "WLoadGame"}, {"ParentName", "Screen"}, {"Width", "500"}, {"Height", "400"}}) +
+            Obj("TOrvGrid", {{"Name", "WLoadGame_GFiles"},
+                             {"ParentName", "WLoadGame"},
+                             {"Width", "400"},
+                             {"Height", "200"},
+                             {"AddColumns", "Width=\"400\";"}}) +
+            Obj("TOrvEdit", {{"Name", "WLoadGame_ELoadFile"},
+                             {"ParentName", "WLoadGame"},
+                             {"Top", "300"},
+                             {"Width", "300"},
+                             {"Height", "20"}}) +
+            Obj("TOrvForm", {{"Name", "WDelete"}, {"ParentName", "Screen"}, {"Width", "300"}, {"Height", "200"}}) +
+            "</OrvInterface>");
+        ui->UI().ShowModal("WLoadGame");
+    }
+    ~LoadWindowTest() override { std::filesystem::remove_all(dir); }
+    void Type(const std::string& text) { ui->UI().FindObjectAs<TOrvEdit>("WLoadGame_ELoadFile")->SetCaption(text); }
+    std::string Shown() const { return ui->UI().FindObjectAs<TOrvEdit>("WLoadGame_ELoadFile")->GetCaption(); }
+
+    std::filesystem::path dir;
+    TOrvGameEngine game;
+    TShellInterface* ui = nullptr;
+};
+
+TEST_F(LoadWindowTest, DeleteAsksFirstAndTakesOnlyListedNames) {
+    TOrvMethodTable& table = ui->Handlers().Table();
+    table.Call("WTitle_BLoadGame_MouseUp");
+    EXPECT_EQ(Shown(), "one") << "the first listed name is offered";
+    // Names the list does not show are never deleted, nor asked about.
+    for (const char* name : {"../saves/one", "keep", "missing", ""}) {
+        Type(name);
+        table.Call("WLoadGame_BDelete_MouseUp");
+        EXPECT_EQ(ui->TopWindowName(), "WLoadGame") << name;
+    }
+    Type(" two ");
+    table.Call("WLoadGame_BDelete_MouseUp");
+    ASSERT_EQ(ui->TopWindowName(), "WDelete");
+    EXPECT_TRUE(std::filesystem::exists(dir / "saves" / "two.sav")) << "nothing goes before the answer";
+    table.Call("WDelete_BOk_MouseUp");
+    EXPECT_EQ(ui->TopWindowName(), "WLoadGame");
+    EXPECT_FALSE(std::filesystem::exists(dir / "saves" / "two.sav"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "saves" / "one.sav"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "saves" / "keep.txt"));
+    // Loading a name that is not listed is refused before any file is read.
+    EXPECT_FALSE(ui->Handlers().Saves().LoadByName("../saves/one"));
+    EXPECT_FALSE(ui->Handlers().Saves().LoadByName("two"));
 }
 
 }  // namespace

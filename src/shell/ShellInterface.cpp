@@ -10,6 +10,8 @@
 #include "platform/KeyStore.h"
 #include "platform/Platform.h"
 #include "render/ResourceList.h"
+#include "shell/OptionsWindow.h"
+#include "shell/SaveScreens.h"
 #include "shell/ShellLanguages.h"
 #include "ui/OrvEdit.h"
 #include "ui/OrvForm.h"
@@ -148,7 +150,10 @@ void TShellInterface::ShowTitle() {
     ui_.ShowModal(game_.RunOptions().StartScene > 0 ? "WGame" : "WTitle");
     if (ui_.FindObjectAs<TOrvLabel>("WGameLoading_LLoading") != nullptr)
         ui_.SetProp("WLoadLevel_LLoadLevelText", "Caption", ui_.GetProp("WGameLoading_LLoading", "Caption").ToString());
+    handlers_->Options().SyncControls();
     ShowRequestedForms();
+    // --load: as the load window would, over the title.
+    if (!game_.RunOptions().LoadName.empty()) handlers_->Saves().LoadByName(game_.RunOptions().LoadName);
     game_.RedrawAll();
 }
 
@@ -237,11 +242,37 @@ void TShellInterface::ResumeFromMenu() {
     ui_.HideTopModal();
 }
 
+void TShellInterface::ShowHint(const std::string& name, int32_t x, int32_t y) {
+    if (game_.Options.TurnOffHint != 0) return;
+    ShowHintBalloon(name, x, y);
+}
+
+void TShellInterface::RestoreQuickSaveCaption() {
+    handlers_->Saves().RestoreQuickSaveCaption();
+}
+
+void TShellInterface::OptionsChanged() {
+    handlers_->Options().SyncControls();
+}
+
+void TShellInterface::SettingsNotSaved() {
+    handlers_->Saves().TellPlayer("WResource_LSettingsFailed", "");
+}
+
+void TShellInterface::SetScore(uint32_t score) {
+    if (ui_.FindObjectAs<TOrvLabel>("WGame_LScoreCount") != nullptr)
+        ui_.SetProp("WGame_LScoreCount", "Caption", std::to_string(score));
+}
+
 void TShellInterface::ConfirmSaveGame() {
+    // As the button's script: the window closes first, so a question
+    // (replace?) or a message comes up over what lies beneath.
+    ui_.HideModal("WSaveGame");
     handlers_->Table().Call("WSaveGame_BSave_MouseUp");
 }
 
 void TShellInterface::ConfirmLoadGame() {
+    ui_.HideModal("WLoadGame");
     handlers_->Table().Call("WLoadGame_BLoad_MouseUp");
 }
 

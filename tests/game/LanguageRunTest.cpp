@@ -50,19 +50,35 @@ protected:
         ReadWholeFile((dir_ / "state.xml").string(), text);
         return text;
     }
+    // The opening tag of a control in the dump, empty when it is not shown.
+    static std::string ControlTag(const std::string& state, const std::string& name) {
+        const size_t at = state.find("<Control Name=\"" + name + "\"");
+        return at == std::string::npos ? std::string() : state.substr(at, state.find('>', at) - at);
+    }
+    // Whether the named control is shown with exactly this caption.
     static bool Shows(const std::string& state, const std::string& name, const std::string& caption) {
-        return state.find(">" + caption + "</Control>") != std::string::npos &&
-               state.find("Name=\"" + name + "\"") != std::string::npos;
+        const size_t at = state.find("<Control Name=\"" + name + "\"");
+        if (at == std::string::npos) return false;
+        const size_t open = state.find('>', at) + 1;
+        return state.compare(open, caption.size() + 10, caption + "</Control>") == 0;
     }
 
     std::filesystem::path dir_;
 };
 
 TEST_F(LanguageRunTest, GermanChosenOnTheTitleStaysAcrossStarts) {
-    ASSERT_EQ(Run("6"), 0);
+    // A choice cancelled is forgotten: the window opens again on the
+    // language shown.
+    ASSERT_EQ(Run("14",
+                  "frame 2 click WTitle_BLanguage\nframe 4 click WLanguage_RBRUS\n"
+                  "frame 6 click WLanguage_BCancel\nframe 9 click WTitle_BLanguage\n"),
+              0);
     std::string state = State();
     EXPECT_NE(state.find("Language=\"ENU\""), std::string::npos);
+    EXPECT_NE(state.find("TopWindow=\"WLanguage\""), std::string::npos);
     EXPECT_TRUE(Shows(state, "WTitle_BNewGame", "New game")) << state;
+    EXPECT_NE(ControlTag(state, "WLanguage_RBENU").find("Checked=\"true\""), std::string::npos) << state;
+    EXPECT_NE(ControlTag(state, "WLanguage_RBRUS").find("Checked=\"false\""), std::string::npos);
 
     ASSERT_EQ(Run("14",
                   "frame 3 click WTitle_BLanguage\nframe 6 click WLanguage_RBDEU\n"

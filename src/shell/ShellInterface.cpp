@@ -58,6 +58,7 @@ TShellInterface::TShellInterface(TOrvGameEngine& game) : game_(game) {
     ui_.Clock = [this] { return game_.GetTickCount(); };
     ui_.GetClipboardText = [] { return Platform::GetClipboardText(); };
     ui_.SetClipboardText = [](const std::string& text) { Platform::SetClipboardText(text); };
+    handlers_->Table().Bind("WLanguage_BOk_MouseUp", [this] { ChooseLanguage(); });
 }
 
 TShellInterface::~TShellInterface() {
@@ -70,10 +71,25 @@ TShellInterface::~TShellInterface() {
 void TShellInterface::LoadResources(TFileFolder& folder) {
     LoadFonts(folder);
     LoadInterface(folder);
-    TKeyStore store;
-    TShellLanguages languages(game_.ExeDir + "lng/");
-    languages.ReadChoice(store);
-    languages.ApplyLanguage(ui_, store);
+    LoadLanguages();
+}
+
+void TShellInterface::LoadLanguages() {
+    keyStore_ = std::make_unique<TKeyStore>();
+    languages_ = std::make_unique<TShellLanguages>(game_.ExeDir + "lng/");
+    languages_->Log = [this](const std::string& text) { game_.Log(text); };
+    languages_->ReadChoice(*keyStore_);
+    languages_->BuildLanguageList(ui_);
+    languages_->ApplyLanguage(ui_, *keyStore_);
+    languages_->Confirm();
+}
+
+void TShellInterface::ChooseLanguage() {
+    if (languages_ && languages_->ChooseSelected(ui_, *keyStore_) && LanguageChanged) LanguageChanged();
+    if (ui_.IsOnModalStack(TShellLanguages::kWindow)) ui_.HideModal(TShellLanguages::kWindow);
+    game_.RedrawAll();
+    game_.FormPaint();
+    game_.RedrawAll();
 }
 
 void TShellInterface::LoadFonts(TFileFolder& folder) {
@@ -198,6 +214,12 @@ void TShellInterface::KeyPress(const std::string& text) {
 }
 
 void TShellInterface::Update() {
+    // The language window opens with the language shown checked, whatever
+    // was clicked before it was last cancelled.
+    const bool languageWindow = ui_.IsOnModalStack(TShellLanguages::kWindow);
+    if (languageWindow && !languageWindowShown_ && languages_)
+        ui_.SetProp(TShellLanguages::kButtonPrefix + languages_->Code(), "Checked", "true");
+    languageWindowShown_ = languageWindow;
     ui_.TickTopModal();
 }
 
@@ -307,6 +329,7 @@ void TShellInterface::ShowHintBalloon(const std::string& name, int32_t x, int32_
 void TShellInterface::DumpState(TOrvXMLTag& root) const {
     TOrvXMLTag* tag = root.AddTag("Interface");
     tag->AddAttribute("TopWindow", TopWindowName());
+    tag->AddAttribute("Language", languages_ ? languages_->Code() : std::string());
     TOrvXMLTag* stack = tag->AddTag("ModalStack");
     for (const TOrvInterfaceObject* form : ui_.ModalStack) stack->AddTag("Form")->AddAttribute("Name", form->Name());
     TOrvXMLTag* controls = tag->AddTag("Controls");

@@ -6,6 +6,7 @@
 // balloons and describes the interface in the state dump.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,8 @@
 #include "ui/OrvInterfaceEngine.h"
 
 class TFileFolder;
+class TKeyStore;
+class TShellLanguages;
 
 class TShellInterface : public TGameInterface {
 public:
@@ -76,16 +79,30 @@ public:
     TOrvInterfaceEngine& UI() { return ui_; }
     TOrvFontEngine& Fonts() { return fonts_; }
     TShellHandlers& Handlers() { return *handlers_; }
+    // The languages (made at start-up; nullptr before LoadResources). The
+    // options window confirms or reverts the language through it.
+    TShellLanguages* Languages() { return languages_.get(); }
+    // The language window's OK: takes the checked language, applies and
+    // stores it, closes the window and redraws the whole screen.
+    void ChooseLanguage();
+    // Called after the language shown changed (the language window's OK),
+    // for the screens to write again the texts they compose from others
+    // (the between-levels caption and the like). May be empty.
+    std::function<void()> LanguageChanged;
 
 private:
     void LoadFonts(TFileFolder& folder);
     void LoadInterface(TFileFolder& folder);
     void ShowRequestedForms();
     void DrawLoadingFrame();
+    void LoadLanguages();
 
     TOrvGameEngine& game_;
     TOrvFontEngine fonts_;
     TOrvInterfaceEngine ui_;
     std::unique_ptr<TShellHandlers> handlers_;
+    std::unique_ptr<TKeyStore> keyStore_;
+    std::unique_ptr<TShellLanguages> languages_;
     int32_t lastProgress_ = -1;
+    bool languageWindowShown_ = false;
 };

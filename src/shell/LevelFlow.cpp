@@ -220,6 +220,21 @@ void TLevelFlow::UpdatePlayLabels() {
     SetCaption("WGame_LLevelCount", std::to_string(level.SceneInd) + "." + std::to_string(level.CurrentLayer + 1));
 }
 
+void TLevelFlow::WatchBetweenLevels() {
+    const bool shown = ui_.IsOnModalStack("WBetweenLevel");
+    if (shown && !betweenShown_) {
+        if (TPlayRules* rules = Rules()) {
+            const TPlayLevel& level = rules->Level();
+            const TLayer* layer = level.Layer();
+            if (layer != nullptr && layer->Complete &&
+                level.CurrentLayer + 1 >= static_cast<int32_t>(level.Scene.Layers.size()))
+                SceneDone = true;
+        }
+        PrepareBetweenLevels();
+    }
+    betweenShown_ = shown;
+}
+
 void TLevelFlow::UpdateCounters() {
     TPlayRules* rules = Rules();
     if (rules == nullptr || !ui_.IsOnModalStack("WGame")) return;

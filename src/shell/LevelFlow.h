@@ -58,6 +58,10 @@ public:
     // A window of play is due (the rules call it through the interface).
     void ShowPlayWindow(const std::string& name);
 
+    // Each frame: when the between-levels window has just come up by other
+    // means (a loaded game, a script), it is filled as if the flow had
+    // shown it, the scene done when its last layer is restored.
+    void WatchBetweenLevels();
     // Each frame during a game: the play screen's counters of belt clears
     // and drop resets follow the rules.
     void UpdateCounters();
@@ -86,6 +90,7 @@ private:
     THighScoreScreen& scores_;
     TCelebration& celebration_;
     TChapterShadow& shadow_;
+    bool betweenShown_ = false;
     int32_t shownClears_ = -1;
     int32_t shownResets_ = -1;
 };

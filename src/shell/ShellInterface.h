@@ -6,6 +6,7 @@
 // balloons and describes the interface in the state dump.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -22,6 +23,8 @@
 #include "ui/OrvInterfaceEngine.h"
 
 class TFileFolder;
+class TKeyStore;
+class TShellLanguages;
 
 class TShellInterface : public TGameInterface {
 public:
@@ -68,11 +71,15 @@ public:
     void ResumeFromMenu() override;
     void ConfirmSaveGame() override;
     void ConfirmLoadGame() override;
-    void ShowHint(const std::string& name, int32_t x, int32_t y) override { ShowHintBalloon(name, x, y); }
+    // Hints of play are shown unless the player turned them off.
+    void ShowHint(const std::string& name, int32_t x, int32_t y) override;
+    void RestoreQuickSaveCaption() override;
+    void OptionsChanged() override;
+    void SettingsNotSaved() override;
+    void SetScore(uint32_t score) override;
     void HideHint(const std::string& name) override;
     // The windows play reaches: "WLevelComplete", "WGameOver", "WUpgrade".
     void ShowWindow(const std::string& name) override;
-    void SetScore(uint32_t score) override;
     void PostFormDraw(const std::string& formName) override;
     // Places a hint label beside the screen point with the balloon picture of
     // the point's quarter of the screen and shows it; nothing when the label
@@ -88,12 +95,23 @@ public:
     TUpgradeWindow& Upgrade() { return *upgrade_; }
     TLogoLinks& Logos() { return *logos_; }
     TCelebration& Celebration() { return *celebration_; }
+    // The languages (made at start-up; nullptr before LoadResources). The
+    // options window confirms or reverts the language through it.
+    TShellLanguages* Languages() { return languages_.get(); }
+    // The language window's OK: takes the checked language, applies and
+    // stores it, closes the window and redraws the whole screen.
+    void ChooseLanguage();
+    // Called after the language shown changed (the language window's OK),
+    // for the screens to write again the texts they compose from others
+    // (the between-levels caption and the like). May be empty.
+    std::function<void()> LanguageChanged;
 
 private:
     void LoadFonts(TFileFolder& folder);
     void LoadInterface(TFileFolder& folder);
     void ShowRequestedForms();
     void DrawLoadingFrame();
+    void LoadLanguages();
 
     TOrvGameEngine& game_;
     TOrvFontEngine fonts_;
@@ -106,5 +124,8 @@ private:
     std::unique_ptr<TLogoLinks> logos_;
     std::unique_ptr<TCelebration> celebration_;
     std::unique_ptr<TChapterShadow> shadow_;
+    std::unique_ptr<TKeyStore> keyStore_;
+    std::unique_ptr<TShellLanguages> languages_;
     int32_t lastProgress_ = -1;
+    bool languageWindowShown_ = false;
 };

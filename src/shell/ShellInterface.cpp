@@ -10,6 +10,8 @@
 #include "platform/KeyStore.h"
 #include "platform/Platform.h"
 #include "render/ResourceList.h"
+#include "shell/OptionsWindow.h"
+#include "shell/SaveScreens.h"
 #include "shell/ShellLanguages.h"
 #include "ui/OrvEdit.h"
 #include "ui/OrvForm.h"
@@ -96,7 +98,7 @@ void TShellInterface::LoadFonts(TFileFolder& folder) {
         game_.Log(std::string("Orv Font not found: ") + kFontFile);
         return;
     }
-    fonts_.LoadFonts(*stream);
+    WhileReading(kFontFile, [&] { fonts_.LoadFonts(*stream); });
     if (TMemoryStream* list = folder.IndexOf(kFontList) >= 0 ? folder.Stream(kFontList) : nullptr) {
         const std::string text = list->AsString();
         size_t start = 0;
@@ -108,7 +110,7 @@ void TShellInterface::LoadFonts(TFileFolder& folder) {
             if (name.empty() || name == kFontFile) continue;
             TMemoryStream* font = folder.IndexOf(name) >= 0 ? folder.Stream(name) : nullptr;
             if (font == nullptr) throw OrvException("[TShellInterface.LoadFonts] Can not find font " + name + "!");
-            fonts_.LoadFonts(*font);
+            WhileReading(name, [&] { fonts_.LoadFonts(*font); });
         }
     }
     game_.Log("Orv Font Loaded Ok...");
@@ -120,7 +122,7 @@ void TShellInterface::LoadInterface(TFileFolder& folder) {
         game_.Log(std::string("Orv Interface not found: ") + kInterfaceFile);
         return;
     }
-    ui_.LoadInterface(*stream);
+    WhileReading(kInterfaceFile, [&] { ui_.LoadInterface(*stream); });
     game_.Log("Orv Interface Loaded Ok...");
 }
 
@@ -164,7 +166,10 @@ void TShellInterface::ShowTitle() {
     ui_.ShowModal(game_.RunOptions().StartScene > 0 ? "WGame" : "WTitle");
     if (ui_.FindObjectAs<TOrvLabel>("WGameLoading_LLoading") != nullptr)
         ui_.SetProp("WLoadLevel_LLoadLevelText", "Caption", ui_.GetProp("WGameLoading_LLoading", "Caption").ToString());
+    handlers_->Options().SyncControls();
     ShowRequestedForms();
+    // --load: as the load window would, over the title.
+    if (!game_.RunOptions().LoadName.empty()) handlers_->Saves().LoadByName(game_.RunOptions().LoadName);
     game_.RedrawAll();
 }
 
@@ -259,11 +264,37 @@ void TShellInterface::ResumeFromMenu() {
     ui_.HideTopModal();
 }
 
+void TShellInterface::ShowHint(const std::string& name, int32_t x, int32_t y) {
+    if (game_.Options.TurnOffHint != 0) return;
+    ShowHintBalloon(name, x, y);
+}
+
+void TShellInterface::RestoreQuickSaveCaption() {
+    handlers_->Saves().RestoreQuickSaveCaption();
+}
+
+void TShellInterface::OptionsChanged() {
+    handlers_->Options().SyncControls();
+}
+
+void TShellInterface::SettingsNotSaved() {
+    handlers_->Saves().TellPlayer("WResource_LSettingsFailed", "");
+}
+
+void TShellInterface::SetScore(uint32_t score) {
+    if (ui_.FindObjectAs<TOrvLabel>("WGame_LScoreCount") != nullptr)
+        ui_.SetProp("WGame_LScoreCount", "Caption", std::to_string(score));
+}
+
 void TShellInterface::ConfirmSaveGame() {
+    // As the button's script: the window closes first, so a question
+    // (replace?) or a message comes up over what lies beneath.
+    ui_.HideModal("WSaveGame");
     handlers_->Table().Call("WSaveGame_BSave_MouseUp");
 }
 
 void TShellInterface::ConfirmLoadGame() {
+    ui_.HideModal("WLoadGame");
     handlers_->Table().Call("WLoadGame_BLoad_MouseUp");
 }
 

@@ -64,7 +64,12 @@ public:
     void ResumeFromMenu() override;
     void ConfirmSaveGame() override;
     void ConfirmLoadGame() override;
-    void ShowHint(const std::string& name, int32_t x, int32_t y) override { ShowHintBalloon(name, x, y); }
+    // Hints of play are shown unless the player turned them off.
+    void ShowHint(const std::string& name, int32_t x, int32_t y) override;
+    void RestoreQuickSaveCaption() override;
+    void OptionsChanged() override;
+    void SettingsNotSaved() override;
+    void SetScore(uint32_t score) override;
     // Places a hint label beside the screen point with the balloon picture of
     // the point's quarter of the screen and shows it; nothing when the label
     // or its picture does not exist.

@@ -67,6 +67,7 @@ void TOptionsWindow::SoundVolumeChanged() {
 }
 
 void TOptionsWindow::Confirm() {
+    if (KeepLanguage) KeepLanguage();
     TGameOptions& o = game_.Options;
     // The hint switch is the player's to set, so it is read back here.
     o.TurnOffHint = Checked("WOptions_CBTurnOffHints") ? 1 : 0;
@@ -89,6 +90,7 @@ void TOptionsWindow::Confirm() {
 }
 
 void TOptionsWindow::Cancel() {
+    if (RevertLanguage) RevertLanguage();
     TGameOptions& o = game_.Options;
     // Only what this window edits goes back; the display mode may have been
     // switched meanwhile with Alt+Enter and stays.

@@ -6,6 +6,8 @@
 // elsewhere (Alt+Enter, the play screen's button).
 #pragma once
 
+#include <functional>
+
 #include "game/GameOptions.h"
 
 class TOrvGameEngine;
@@ -25,6 +27,12 @@ public:
     void Cancel();
     void MusicVolumeChanged();
     void SoundVolumeChanged();
+
+    // The language chosen from this window (its Language button) is kept by
+    // OK and undone by Cancel: called first by Confirm and by Cancel. May be
+    // empty.
+    std::function<void()> KeepLanguage;
+    std::function<void()> RevertLanguage;
 
 private:
     bool Checked(const char* name) const;

@@ -93,10 +93,20 @@ void TShellInterface::LoadLanguages() {
     languages_->BuildLanguageList(ui_);
     languages_->ApplyLanguage(ui_, *keyStore_);
     languages_->Confirm();
+    handlers_->Options().KeepLanguage = [this] { languages_->Confirm(); };
+    handlers_->Options().RevertLanguage = [this] {
+        if (languages_->RevertToConfirmed(ui_, *keyStore_) && LanguageChanged) LanguageChanged();
+    };
 }
 
 void TShellInterface::ChooseLanguage() {
-    if (languages_ && languages_->ChooseSelected(ui_, *keyStore_) && LanguageChanged) LanguageChanged();
+    if (languages_ && languages_->ChooseSelected(ui_, *keyStore_)) {
+        // Only a choice made from the options window waits for its OK or
+        // Cancel; one made from the title is the player's at once, so a
+        // later Cancel in the options does not take it back.
+        if (!ui_.IsOnModalStack("WOptions")) languages_->Confirm();
+        if (LanguageChanged) LanguageChanged();
+    }
     if (ui_.IsOnModalStack(TShellLanguages::kWindow)) ui_.HideModal(TShellLanguages::kWindow);
     game_.RedrawAll();
     game_.FormPaint();

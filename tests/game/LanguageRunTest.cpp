@@ -80,9 +80,10 @@ TEST_F(LanguageRunTest, GermanChosenOnTheTitleStaysAcrossStarts) {
     EXPECT_NE(ControlTag(state, "WLanguage_RBENU").find("Checked=\"true\""), std::string::npos) << state;
     EXPECT_NE(ControlTag(state, "WLanguage_RBRUS").find("Checked=\"false\""), std::string::npos);
 
-    ASSERT_EQ(Run("14",
+    // Chosen on the title, German stays when the options are cancelled.
+    ASSERT_EQ(Run("18",
                   "frame 3 click WTitle_BLanguage\nframe 6 click WLanguage_RBDEU\n"
-                  "frame 9 click WLanguage_BOk\n"),
+                  "frame 9 click WLanguage_BOk\nframe 11 click WTitle_BOptions\nframe 13 click WOptions_BCancel\n"),
               0);
     state = State();
     EXPECT_NE(state.find("Language=\"DEU\""), std::string::npos) << state;
@@ -99,7 +100,7 @@ TEST_F(LanguageRunTest, GermanChosenOnTheTitleStaysAcrossStarts) {
     EXPECT_TRUE(Shows(state, "WOptions_BLanguage", "Sprache"));
 }
 
-TEST_F(LanguageRunTest, RussianFromTheOptionsWindowAndBackToEnglish) {
+TEST_F(LanguageRunTest, RussianFromTheOptionsWindowKeptByOkUndoneByCancel) {
     ASSERT_EQ(Run("20",
                   "frame 3 click WTitle_BOptions\nframe 6 click WOptions_BLanguage\n"
                   "frame 9 click WLanguage_RBRUS\nframe 12 click WLanguage_BOk\n"),
@@ -108,6 +109,16 @@ TEST_F(LanguageRunTest, RussianFromTheOptionsWindowAndBackToEnglish) {
     EXPECT_NE(state.find("Language=\"RUS\""), std::string::npos);
     EXPECT_NE(state.find("TopWindow=\"WOptions\""), std::string::npos);
     EXPECT_TRUE(Shows(state, "WOptions_LTitle", "Настройки")) << state;
+    EXPECT_TRUE(Shows(state, "WTitle_BNewGame", "Новая игра"));
+
+    // A language chosen from the options is undone by their Cancel.
+    ASSERT_EQ(Run("20",
+                  "frame 3 click WTitle_BOptions\nframe 6 click WOptions_BLanguage\n"
+                  "frame 9 click WLanguage_RBENU\nframe 12 click WLanguage_BOk\nframe 15 click WOptions_BCancel\n"),
+              0);
+    state = State();
+    EXPECT_NE(state.find("Language=\"RUS\""), std::string::npos);
+    EXPECT_NE(state.find("TopWindow=\"WTitle\""), std::string::npos);
     EXPECT_TRUE(Shows(state, "WTitle_BNewGame", "Новая игра"));
 
     ASSERT_EQ(Run("14",

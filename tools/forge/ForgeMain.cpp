@@ -6,7 +6,7 @@
 //   forge --data DIR --lattice N                              scene N's objects on the lattice
 //   forge --data DIR --propose N:LAYERS                       a regions map for scene N
 //   forge --data DIR --finished DIR                           every scene restored, full size, and half way
-//   forge --data DIR --forms DIR                              a picture of every window
+//   forge --data DIR --forms DIR [--language DEU]             a picture of every window
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +29,7 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: forge --data DIR [--audio DIR] [--out DIR] [--stamp FILE] [--check] [--sheet FILE.png] "
-                 "[--dump DIR] [--forms DIR]\n");
+                 "[--dump DIR] [--forms DIR [--language CODE]]\n");
     return 2;
 }
 
@@ -75,7 +75,7 @@ void Dump(const forge::TContentBuild& build, const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string data, audio, out, stamp, sheet, dump, lattice, propose, finished, forms;
+    std::string data, audio, out, stamp, sheet, dump, lattice, propose, finished, forms, language;
     bool check = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -94,12 +94,13 @@ int main(int argc, char** argv) {
             : a == "--propose"  ? !value(propose)
             : a == "--finished" ? !value(finished)
             : a == "--forms"    ? !value(forms)
+            : a == "--language" ? !value(language)
                                 : false)
             return Usage();
         else if (a == "--check")
             check = true;
         else if (a != "--data" && a != "--audio" && a != "--out" && a != "--stamp" && a != "--sheet" && a != "--dump" &&
-                 a != "--lattice" && a != "--propose" && a != "--finished" && a != "--forms")
+                 a != "--lattice" && a != "--propose" && a != "--finished" && a != "--forms" && a != "--language")
             return Usage();
     }
     if (data.empty() || (out.empty() && !check && sheet.empty() && dump.empty() && lattice.empty() && propose.empty() &&
@@ -147,7 +148,8 @@ int main(int argc, char** argv) {
         if (!sheet.empty()) forge::WriteSheet(build, sheet);
         if (!dump.empty()) Dump(build, dump);
         if (!forms.empty())
-            std::printf("forge: %d window pictures in %s\n", forge::WriteFormPreviews(build, forms), forms.c_str());
+            std::printf("forge: %d window pictures in %s\n", forge::WriteFormPreviews(build, forms, language),
+                        forms.c_str());
         if (!out.empty()) {
             build.Write(out);
             forge::WriteIcons(out);

@@ -312,11 +312,20 @@ int TextBlockHeight(const TBitmapFont& font, const std::vector<TTextLine>& lines
     return h;
 }
 
-int WriteFormPreviews(const TContentBuild& build, const std::string& dir) {
+int WriteFormPreviews(const TContentBuild& build, const std::string& dir, const std::string& language) {
+    // The objects with the captions of the language asked for.
+    std::vector<TUiResolved> objects = build.UiObjects();
+    if (!language.empty()) {
+        const auto& langs = build.Languages();
+        auto lang = std::find_if(langs.begin(), langs.end(), [&](const TUiTexts& t) { return t.Code == language; });
+        if (lang == langs.end()) throw OrvException("forge --forms: no language " + language);
+        for (TUiResolved& o : objects)
+            if (const std::string* text = lang->Find(o.Name)) o.All.push_back(TUiProp{"Caption", *text});
+    }
     fs::create_directories(dir);
     TPictures pictures(build);
     TPainter p{build, pictures, {}, {}, {}};
-    for (const TUiResolved& o : build.UiObjects()) {
+    for (const TUiResolved& o : objects) {
         p.byName[o.Name] = &o;
         if (o.Parent != kScreenParent) p.children[o.Parent].push_back(&o);
     }
@@ -324,7 +333,7 @@ int WriteFormPreviews(const TContentBuild& build, const std::string& dir) {
     p.forcedVisible = {"WBetweenLevel_TChapter1", "WBetweenLevel_TChapter1.1", "WBetweenLevel_TNewGame",
                        "WBetweenLevel_TPlay", "WBetweenLevel_MEconomy"};
     int written = 0;
-    for (const TUiResolved& o : build.UiObjects()) {
+    for (const TUiResolved& o : objects) {
         if (o.Parent != kScreenParent || o.Class != "TOrvForm" || o.Name == "WResource") continue;
         TCanvas c(800, 600, Rgb(0, 0, 0));
         if (o.Name == "WGame" || o.Name == "WGameMenu" || o.Name == "WLevelComplete" || o.Name == "WGameOver" ||
@@ -348,7 +357,7 @@ int WriteFormPreviews(const TContentBuild& build, const std::string& dir) {
     }
     // Every hint in its balloon (or on its background), three to a row.
     std::vector<const TUiResolved*> hints;
-    for (const TUiResolved& o : build.UiObjects())
+    for (const TUiResolved& o : objects)
         if (o.Class == "TOrvHint") hints.push_back(&o);
     TCanvas sheet(3 * 290, int((hints.size() + 2) / 3) * 170 + 10, Rgb(70, 90, 110));
     for (size_t i = 0; i < hints.size(); ++i) {

@@ -36,6 +36,8 @@ int TextBlockHeight(const TBitmapFont& font, const std::vector<TTextLine>& lines
 // Writes <dir>/<Form>.png for every form, over the title picture (the play
 // screen over its first scene), and <dir>/hints.png with every hint in its
 // balloon or on its background. Returns the number of pictures written.
-int WriteFormPreviews(const TContentBuild& build, const std::string& dir);
+// With a language code ("DEU"), the windows show that language's texts;
+// an unknown code throws OrvException.
+int WriteFormPreviews(const TContentBuild& build, const std::string& dir, const std::string& language = "");
 
 }  // namespace forge

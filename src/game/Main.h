@@ -81,6 +81,9 @@ public:
     virtual void AdvanceEffects() {}
     // The play-field layers of the current state into "MemoryBufer".
     virtual void DrawPlayField(int32_t state) { (void)state; }
+    // gsPlaying, after the interface's windows: the piece in the hand (with
+    // its shadow) into "MemoryBufer", over everything but the cursor.
+    virtual void DrawHeldPiece() {}
     // The held piece (FishkaUnderCursor) and its movement with the mouse.
     virtual TPoint HeldPiecePosition() const { return {}; }
     virtual void MoveHeldPiece(int32_t x, int32_t y) { (void)x, (void)y; }
@@ -178,6 +181,7 @@ struct TRunOptions {
     int32_t StartMode = 2;       // ... in this mode (1 no-lose, 2 normal, 3 hard)
     std::string TraceFile;       // one line per rule event written here
     bool Autoplay = false;       // a bot plays through the mouse
+    bool Endless = false;        // with StartScene: scene after scene, a lost level again
     std::string EffectFile;      // effect viewer: the effect file to play
     std::string PictureDir;      // effect viewer: where its pictures are looked for first
     bool ShowHelp = false;

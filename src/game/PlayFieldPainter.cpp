@@ -198,10 +198,7 @@ void TPlayFieldPainter::Draw(int32_t state) {
     if (state == kGameOver) DrawEffects();
     DrawFrame();
     if (state == kPlaying || state == kGameWindow || state == kGameOver) DrawDropSection();
-    if (state == kPlaying) {
-        DrawEffects();
-        DrawHeld();
-    }
+    if (state == kPlaying) DrawEffects();
 }
 
 void TPlayFieldPainter::DrawScene() {

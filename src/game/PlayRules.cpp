@@ -517,12 +517,18 @@ void TPlayRules::LayerCompleteEnded() {
         return;
     }
     // A direct start plays the scene's layers one after the other and ends
-    // after the last.
-    if (!level_->AdvanceToNextLayer()) {
-        Trace("scene-complete scene=" + std::to_string(level_->SceneInd) +
-              " total=" + std::to_string(level_->TotalScore));
+    // after the last, or goes on with the next scene when it runs endless.
+    if (level_->AdvanceToNextLayer()) return;
+    Trace("scene-complete scene=" + std::to_string(level_->SceneInd) + " total=" + std::to_string(level_->TotalScore));
+    if (!GameEngine->RunOptions().Endless) {
         GameEngine->Terminate(0);
+        return;
     }
+    const int32_t next = level_->SceneInd + 1;
+    const bool exists =
+        GameEngine->FileFolder && GameEngine->FileFolder->IndexOf("Scene" + std::to_string(next) + ".xml") >= 0;
+    level_->SceneInd = exists ? next : 1;
+    PlayEndless(0, false);
 }
 
 void TPlayRules::GameOverEnded() {
@@ -530,7 +536,23 @@ void TPlayRules::GameOverEnded() {
         GameEngine->Interface->ShowWindow("WGameOver");
         return;
     }
-    GameEngine->Terminate(0);
+    if (!GameEngine->RunOptions().Endless) {
+        GameEngine->Terminate(0);
+        return;
+    }
+    PlayEndless(level_->CurrentLayer, true);
+}
+
+void TPlayRules::PlayEndless(int32_t layer, bool again) {
+    try {
+        if (again)
+            RestartLostLevel();
+        else
+            PlayScene(layer);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "moswick: cannot go on with scene %d: %s\n", level_->SceneInd, e.what());
+        GameEngine->Terminate(1);
+    }
 }
 
 void TPlayRules::ArtefactWindowDue() {
@@ -548,6 +570,11 @@ void TPlayRules::DrawPlayField(int32_t state) {
     if (level_->Scene.Empty() || !GameEngine->SurfEngine) return;
     SyncFromEngine();
     painter_->Draw(state);
+}
+
+void TPlayRules::DrawHeldPiece() {
+    if (level_->Scene.Empty() || !GameEngine->SurfEngine) return;
+    painter_->DrawHeld();
 }
 
 // ---------------------------------------------------------------------------

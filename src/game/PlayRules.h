@@ -66,6 +66,7 @@ public:
     void UpdateState(int32_t state) override;
     void AdvanceEffects() override;
     void DrawPlayField(int32_t state) override;
+    void DrawHeldPiece() override;
     TPoint HeldPiecePosition() const override;
     void MoveHeldPiece(int32_t x, int32_t y) override;
     bool HeldIsExtraFish() const override;
@@ -107,6 +108,10 @@ public:
 
 private:
     void PlayScene(int32_t layer);
+    // The next scene (from layer) or, again, the lost level of an endless
+    // direct start; a scene that does not load ends the program with exit
+    // code 1.
+    void PlayEndless(int32_t layer, bool again);
     void SyncFromEngine();
     void SyncToEngine();
     void LoadScenePictures(const std::vector<std::string>& previous);

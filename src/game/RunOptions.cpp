@@ -103,6 +103,8 @@ const std::vector<TCommandOption>& Options() {
          }},
         {"--trace", "FILE", "write one line per rule event of play", Text(&TRunOptions::TraceFile)},
         {"--autoplay", "", "a bot plays through the mouse", Fixed(&TRunOptions::Autoplay, true)},
+        {"--endless", "", "with --start-scene: go on with the next scene, play a lost level again",
+         Fixed(&TRunOptions::Endless, true)},
         {"--effect", "FILE", "effect viewer: play that particle effect file over and over",
          Text(&TRunOptions::EffectFile)},
         {"--pictures", "DIR", "effect viewer: look for the effect's pictures in DIR first",

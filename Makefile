@@ -8,8 +8,12 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS ?=
+# The project's own builds treat warnings as errors; a plain cmake build does not.
+PROJECT_FLAGS = -DMOSWICK_WERROR=ON
 
-.PHONY: all deps configure build run test test-release test-asan bench fuzz format clean
+PREFIX ?= /usr/local
+
+.PHONY: all deps configure build run install test test-release test-asan test-configs bench fuzz format clean
 
 all: build
 
@@ -17,7 +21,7 @@ deps:
 	@scripts/install-deps
 
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(PROJECT_FLAGS) $(CMAKE_FLAGS)
 
 configure: deps $(BUILD)/build.ninja
 
@@ -27,14 +31,23 @@ build: configure
 run: build
 	cd $(BUILD) && ./moswick
 
+# The program, its data, the desktop entry, icons and metainfo under PREFIX.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
 test: deps test-release test-asan
+
+# Builds as packagers do (no -Werror; GCC in four build types, clang in
+# Release) and runs the tests of each; slow, not part of `make test`.
+test-configs: deps
+	scripts/build-configs
 
 test-release: configure
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 $(ASAN_BUILD)/build.ninja:
-	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMOSWICK_SANITIZE=ON -DMOSWICK_BENCH=OFF $(CMAKE_FLAGS)
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMOSWICK_SANITIZE=ON -DMOSWICK_BENCH=OFF $(PROJECT_FLAGS) $(CMAKE_FLAGS)
 
 test-asan: deps $(ASAN_BUILD)/build.ninja
 	cmake --build $(ASAN_BUILD) -j $(JOBS)

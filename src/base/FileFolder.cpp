@@ -129,11 +129,16 @@ int TFileFolder::IndexOf(std::string_view name) const {
 void TFileFolder::LoadFile(std::string_view name) {
     const int i = IndexOf(name);
     if (i < 0) throw OrvException("Cannot load file (wrong file name)");
-    TMemFile& slot = Files[static_cast<size_t>(i)];
+    LoadFileAt(static_cast<size_t>(i));
+}
+
+void TFileFolder::LoadFileAt(size_t index) {
+    if (index >= Files.size() || index >= Dir.size()) throw OrvException("Cannot load file (wrong file name)");
+    TMemFile& slot = Files[index];
     slot.Stream->Clear();
     slot.State = fsNotLoaded;
     TFilePtr f = OpenForReading(fileName_);
-    LoadSlot(static_cast<size_t>(i), f.get(), FileSizeOf(f.get()));
+    LoadSlot(index, f.get(), FileSizeOf(f.get()));
 }
 
 void TFileFolder::LoadAll() {

@@ -91,6 +91,10 @@ public:
     // opened. On failure the stream is left empty and the slot goes back to
     // fsNotLoaded, so a later save reads it again instead of writing it empty.
     void LoadFile(std::string_view name);
+    // The same for the slot at index, so entries that share a name (in a
+    // foreign or damaged archive) can each be read. Throws "Cannot load file
+    // (wrong file name)" for an index past the last entry, else as LoadFile.
+    void LoadFileAt(size_t index);
     // Loads every slot still in state fsNotLoaded, slot by slot (so entries
     // of a foreign archive that share a name are each read, not the first
     // one again and again). Throws what LoadFile throws.

@@ -62,6 +62,14 @@ private:
 // Reads a whole regular file of at most kDefaultMaxFileSize bytes into a
 // string; false when it cannot be read (see TryReadFile for the reason).
 bool ReadWholeFile(const std::string& path, std::string& out);
-// Writes bytes to path through a temporary file and a rename; false on failure
-// (the target is then untouched).
+// Writes bytes to path through a temporary file beside it (path + ".tmp" +
+// the process id) and a rename; false on failure (the target is then
+// untouched). A file that is replaced keeps its permission bits.
 bool WriteFileAtomically(const std::string& path, const void* data, size_t size);
+
+// Removes the temporary files that writes killed half-way left in folder:
+// regular files (or links) named NAME + ".tmp" + a process id, as
+// WriteFileAtomically, the archive and the log make them, whose process no
+// longer runs. Those of a running process (another copy of the game at work)
+// stay. Returns the paths removed; never throws.
+std::vector<std::string> RemoveStaleTemporaryFiles(const std::string& folder);

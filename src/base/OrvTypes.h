@@ -25,3 +25,14 @@ struct TPoint {
 // Dynamic arrays of 32-bit signed integers and of rectangles.
 using TIntegers = std::vector<int32_t>;
 using TRects = std::vector<TRect>;
+
+// One glyph of a text run: a rectangle of the font picture (left, top,
+// right, bottom, inclusive), where it goes, its colour 0x00BBGGRR and its
+// opacity. The font engine fills a batch of these; the surface engine draws it.
+struct TGlyphItem {
+    TRect Source;
+    int32_t X = 0;
+    int32_t Y = 0;
+    uint32_t Colour = 0;
+    uint8_t Opacity = 255;
+};

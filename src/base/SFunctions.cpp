@@ -111,6 +111,23 @@ std::string BoolToText(bool B) {
     return B ? "true" : "false";
 }
 
+std::string PrintableText(std::string_view S) {
+    std::string out;
+    out.reserve(S.size());
+    for (const char c : S) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 32 || u == 127 || c == '\\') {
+            static const char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[u >> 4];
+            out += kHex[u & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string GetWord(std::string_view S, int N) {
     if (N <= 0) return std::string();
     size_t pos = 0;

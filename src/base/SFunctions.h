@@ -42,6 +42,11 @@ double ValFloat(std::string_view S);
 // "true" or "false".
 std::string BoolToText(bool B);
 
+// S as it can be shown on a terminal: control bytes (the zero byte, escape
+// and DEL included) and the backslash become \xNN, so a crafted name cannot
+// send escape sequences or break lines. Other bytes, UTF-8 included, stay.
+std::string PrintableText(std::string_view S);
+
 // The N-th word of S (N from 1), words being runs of bytes other than blank
 // and tab; "%&" when S has fewer than N words; empty for N <= 0.
 std::string GetWord(std::string_view S, int N);

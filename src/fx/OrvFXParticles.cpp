@@ -3,6 +3,8 @@
 #include "fx/OrvFXParticles.h"
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -228,6 +230,25 @@ void TOrvParticleTemplate::LoadFromXML(const TOrvXMLTag& tag, const TOrvMorphLib
 // ---------------------------------------------------------------------------
 // TOrvParticle
 
+namespace {
+
+// Particles alive in the process; every particle counts itself in and out.
+std::atomic<int64_t> liveParticles{0};
+
+}  // namespace
+
+TOrvParticle::TOrvParticle() {
+    liveParticles.fetch_add(1, std::memory_order_relaxed);
+}
+
+TOrvParticle::~TOrvParticle() {
+    liveParticles.fetch_sub(1, std::memory_order_relaxed);
+}
+
+int64_t TOrvParticle::LiveCount() {
+    return liveParticles.load(std::memory_order_relaxed);
+}
+
 void TOrvParticle::Update(uint32_t now) {
     CurrentTime = now;
     Dead = false;
@@ -398,8 +419,14 @@ bool TOrvParticleSystem::Throw(int32_t n, bool staggered) {
     LastThrow = c;
     const TOrvParticleTemplate* tmpl = Effect->Templates().Find(Template);
     if (!tmpl) return false;
+    // What the limits still allow: this system's, the effect's, and the one
+    // of all running effects.
+    const int64_t room = std::min({int64_t(kMaxSystemParticles) - ParticleCount(),
+                                   int64_t(kMaxEffectParticles) - Effect->LiveParticles(),
+                                   kMaxLiveParticles - TOrvParticle::LiveCount()});
+    const int32_t count = static_cast<int32_t>(std::clamp<int64_t>(room, 0, std::max(n, 0)));
     bool ok = true;
-    for (int32_t k = 0; k < n && ParticleCount() < kMaxSystemParticles; ++k) {
+    for (int32_t k = 0; k < count; ++k) {
         std::unique_ptr<TOrvParticle> p = CreateParticle(*tmpl, c, ok);
         p->Name = tmpl->Name() + std::to_string(Particles.size());
         p->TimeOffset = staggered ? static_cast<int32_t>(static_cast<uint32_t>(int64_t(k) * InitInterval)) : 0;
@@ -583,6 +610,9 @@ TOrvParticleSystem* TOrvParticleEffect::FindSystem(std::string_view name) const 
 
 void TOrvParticleEffect::LoadFromStream(TMemoryStream& stream) {
     if (stream.Position() >= stream.Size()) throw OrvException("Invalid effect XML stream");
+    if (stream.Size() - stream.Position() > kMaxEffectFileSize)
+        throw OrvException("\"" + Name() + "\" XML description is larger than " + std::to_string(kMaxEffectFileSize) +
+                           " bytes");
     TOrvParser doc;
     try {
         doc.LoadFromStream(stream);
@@ -632,15 +662,22 @@ void TOrvParticleEffect::LoadFromXML(const TOrvXMLTag& root) {
             t->LoadFromXML(*child, *morphs_);
             templates_->Add(std::move(t));
         }
+        int64_t initial = 0;
         for (const auto& child : systems->Tags) {
             if (child->Name != "ParticleSystem")
                 throw OrvException("<ParticleSystems> tag contains invalid tag \"" + child->Name + "\"");
             auto s = std::make_unique<TOrvParticleSystem>();
             s->LoadFromXML(*child);
             if (!templates_->Find(s->Template)) continue;
+            initial += s->InitParticles;
             s->Effect = this;
             systems_->Add(std::move(s));
         }
+        // Refused here, with the numbers, rather than cut short unseen when
+        // the effect starts.
+        if (initial > kMaxEffectParticles)
+            throw OrvException("\"" + Name() + "\" XML description asks for " + std::to_string(initial) +
+                               " initial particles; an effect may have at most " + std::to_string(kMaxEffectParticles));
     } catch (...) {
         Clear();
         SetName(oldName);
@@ -689,6 +726,13 @@ bool TOrvParticleEffect::Validate() {
             if (!s->Validate()) ok = false;
         }
     return ok;
+}
+
+int32_t TOrvParticleEffect::LiveParticles() const {
+    int64_t total = 0;
+    for (int32_t i = 0; i < systems_->Count(); ++i)
+        if (const TOrvParticleSystem* s = systems_->Get(i)) total += s->ParticleCount();
+    return static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
 }
 
 void TOrvParticleEffect::Update(uint32_t tick) {

@@ -34,6 +34,15 @@ enum : int32_t { ppPosition = 0, ppAlpha = 1, ppColor = 2, ppColorValue = 3, ppF
 // Largest particle count one system may be given (initial particles, per
 // throw, at most alive).
 inline constexpr int32_t kMaxSystemParticles = 10000;
+// Most particles alive in one effect (all its systems together), and in all
+// running effects of the process together. A particle with its own morph
+// copies takes a few kilobytes, so without these an effect file of many
+// large systems could ask for gigabytes. The game's own effects stay far
+// below: a few dozen particles each.
+inline constexpr int32_t kMaxEffectParticles = 10000;
+inline constexpr int64_t kMaxLiveParticles = 40000;
+// Largest effect description read (the game's are a few kilobytes).
+inline constexpr size_t kMaxEffectFileSize = 1024 * 1024;
 
 // One initial property setting of an InitMorph.
 struct TOrvInitSetting {
@@ -93,6 +102,14 @@ struct TOrvParticleValue {
 
 class TOrvParticle {
 public:
+    TOrvParticle();
+    ~TOrvParticle();
+    TOrvParticle(const TOrvParticle&) = delete;
+    TOrvParticle& operator=(const TOrvParticle&) = delete;
+
+    // Particles alive in the whole process (all effects).
+    static int64_t LiveCount();
+
     const TOrvParticleTemplate* Template = nullptr;  // not owned
     std::string Name;
     std::vector<TOrvParticleValue> Params;
@@ -154,7 +171,8 @@ public:
     bool Validate() override;
     // Updates, removes expired particles and throws new ones.
     void Update(uint32_t now);
-    // Throws n particles at the effect's current tick.
+    // Throws n particles at the effect's current tick, fewer when the
+    // system's, the effect's or the process's particle limit is reached.
     bool Throw(int32_t n, bool staggered);
     // Reads a <ParticleSystem> element. Throws its reading errors.
     void LoadFromXML(const TOrvXMLTag& tag);
@@ -214,11 +232,17 @@ public:
     TOrvRandom* Random() const { return random_; }
 
     // Reads the effect from the stream's bytes (from its position). Throws
-    // OrvException "Invalid effect XML stream" for an empty stream, else the
-    // reading errors; the effect is then empty.
+    // OrvException "Invalid effect XML stream" for an empty stream, the
+    // effect's name in quotes + " XML description is larger than N bytes"
+    // past kMaxEffectFileSize (before anything is parsed), else the reading
+    // errors; the effect is then empty.
     void LoadFromStream(TMemoryStream& stream);
-    // Reads the effect from a document's root element.
+    // Reads the effect from a document's root element. Besides the reading
+    // errors, throws "\"" + name + "\" XML description asks for N initial
+    // particles; an effect may have at most " + kMaxEffectParticles.
     void LoadFromXML(const TOrvXMLTag& root);
+    // Particles alive in all systems of this effect.
+    int32_t LiveParticles() const;
     // Deep copy of a prototype: libraries and their objects are cloned,
     // running particles are not.
     bool Assign(const TOrvBaseObject* source) override;

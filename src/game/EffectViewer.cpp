@@ -1,7 +1,6 @@
 #include "game/EffectViewer.h"
 
-#include <SDL.h>
-
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +11,7 @@
 #include "base/OrvException.h"
 #include "base/OrvRandom.h"
 #include "base/OrvStream.h"
+#include "base/SFunctions.h"
 #include "fx/OrvFXArt.h"
 #include "fx/OrvFXBase.h"
 #include "fx/OrvFXParticles.h"
@@ -51,6 +51,36 @@ void PaintBackdrop(TSurfEngine& engine) {
     }
 }
 
+// Draws a picture over the backdrop from the top left corner, so an effect
+// can be judged over the bright and dark parts of a real scene. False (with a
+// message) when the file cannot be read.
+bool PaintBackdropPicture(TSurfEngine& engine, const std::string& file) {
+    TPicture picture;
+    try {
+        picture = ConvertChannels(LoadPictureFile(file), 3);
+    } catch (const OrvException& e) {
+        std::fprintf(stderr, "moswick: cannot read the backdrop %s: %s\n", file.c_str(), e.Message().c_str());
+        return false;
+    }
+    SurfaceRecord* rec = engine.GetSurface(kBackdrop);
+    if (!rec || !rec->Bits || picture.Empty()) return false;
+    const int bpp = engine.Format().BytesPerPixel();
+    for (int32_t y = 0; y < std::min(kHeight, picture.Height); ++y) {
+        const uint8_t* src = picture.Row(y);
+        uint8_t* row = rec->Bits + size_t(y) * size_t(rec->Pitch);
+        for (int32_t x = 0; x < std::min(kWidth, picture.Width); ++x) {
+            const uint32_t px = engine.ConvertRGB(src[3 * x], src[3 * x + 1], src[3 * x + 2]);
+            if (bpp == 2) {
+                const uint16_t w = static_cast<uint16_t>(px);
+                std::memcpy(row + 2 * x, &w, 2);
+            } else {
+                std::memcpy(row + 4 * x, &px, 4);
+            }
+        }
+    }
+    return true;
+}
+
 // Registers the picture of every system: a file of that name in the picture
 // folder first, else the game's own painted effect pictures, else a glow.
 void LoadPictures(TSurfEngine& engine, TOrvParticleEffect& effect, const std::string& dir) {
@@ -65,8 +95,8 @@ void LoadPictures(TSurfEngine& engine, TOrvParticleEffect& effect, const std::st
         if (std::filesystem::is_regular_file(file, ec)) {
             try {
                 if (AddEffectPicture(engine, s->Resource, LoadPictureFile(file.string()))) continue;
-            } catch (const OrvException& e) {
-                std::fprintf(stderr, "moswick: %s\n", e.Message().c_str());
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "moswick: %s\n", PrintableText(e.what()).c_str());
             }
         }
         bool found = false;
@@ -74,7 +104,7 @@ void LoadPictures(TSurfEngine& engine, TOrvParticleEffect& effect, const std::st
             if (name == s->Resource) found = AddEffectPicture(engine, name, pic);
         if (found) continue;
         std::fprintf(stderr, "moswick: no picture \"%s\" for system \"%s\", drawing a glow instead\n",
-                     s->Resource.c_str(), s->Name().c_str());
+                     PrintableText(s->Resource).c_str(), PrintableText(s->Name()).c_str());
         s->Resource = kFallbackPicture;
         if (engine.FindSurface(kFallbackPicture) < 0)
             for (const auto& [name, pic] : painted)
@@ -144,6 +174,7 @@ TEffectViewerOptions TEffectViewerOptions::FromRun(const TRunOptions& run) {
     if (run.HasSeed) o.Seed = run.Seed;
     o.ScreenshotFile = run.ScreenshotFile;
     o.PictureDir = run.PictureDir;
+    o.BackdropFile = run.BackdropFile;
     o.NoWindow = run.NoWindow;
     return o;
 }
@@ -163,11 +194,12 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
     TOrvParticleEffect proto;
     try {
         TMemoryStream stream;
-        stream.LoadFromFile(options.EffectFile);
+        // The size is checked before the file is read.
+        stream.LoadFromFile(options.EffectFile, kMaxEffectFileSize);
         proto.SetName(std::filesystem::path(options.EffectFile).filename().string());
         proto.LoadFromStream(stream);
-    } catch (const OrvException& e) {
-        std::fprintf(stderr, "moswick: %s\n", e.Message().c_str());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "moswick: %s\n", PrintableText(e.what()).c_str());
         return 1;
     }
     proto.SetRandom(&random);
@@ -177,8 +209,8 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
     std::string error;
     bool windowed = false;
     if (!options.NoWindow) {
-        windowed = window.Create("Moswick effect viewer - " + proto.Name(), kWidth, kHeight, false,
-                                 SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, error);
+        windowed =
+            window.Create("Moswick effect viewer - " + proto.Name(), kWidth, kHeight, false, TWindowPlacement{}, error);
         if (!windowed) std::fprintf(stderr, "moswick: no window (%s), running without one\n", error.c_str());
     }
     if (!display.Init(windowed ? window.Handle() : nullptr, kWidth, kHeight, 32, false, error)) {
@@ -191,12 +223,13 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
             x = p.X;
             y = p.Y;
         });
-    const bool dummyVideo = SDL_GetCurrentVideoDriver() && std::string(SDL_GetCurrentVideoDriver()) == "dummy";
+    const bool dummyVideo = Platform::IsHeadlessVideo();
     const uint32_t step = options.FixedStepMs ? options.FixedStepMs : ((!windowed || dummyVideo) ? 20u : 0u);
 
     TSurfEngine engine(&display, kWidth, kHeight);
     engine.CreateEmptySurface(kFrame, kWidth, kHeight);
     PaintBackdrop(engine);
+    if (!options.BackdropFile.empty() && !PaintBackdropPicture(engine, options.BackdropFile)) return 1;
     LoadPictures(engine, proto,
                  options.PictureDir.empty() ? std::filesystem::path(options.EffectFile).parent_path().string()
                                             : options.PictureDir);
@@ -245,16 +278,17 @@ int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* re
         }
         if (windowed) {
             engine.PresentAll(kFrame);
-            if (!step) SDL_Delay(5);
+            if (!step) Platform::Delay(5);
         }
         ++res.Frames;
     }
     res.LitPixels = CountLit(engine);
     if (!options.ScreenshotFile.empty() && !SaveFrame(engine, options.ScreenshotFile)) {
-        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", options.ScreenshotFile.c_str());
+        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n",
+                     PrintableText(options.ScreenshotFile).c_str());
         return 1;
     }
-    std::printf("effect %s: %u frames, finished %u times, at most %d particles\n", proto.Name().c_str(), res.Frames,
-                res.Finishes, res.PeakParticles);
+    std::printf("effect %s: %u frames, finished %u times, at most %d particles\n", PrintableText(proto.Name()).c_str(),
+                res.Frames, res.Finishes, res.PeakParticles);
     return 0;
 }

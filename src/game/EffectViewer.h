@@ -18,11 +18,12 @@ struct TEffectViewerOptions {
     uint64_t Seed = 1;           // random source of the effect's ranges
     std::string ScreenshotFile;  // the last frame as PNG
     std::string PictureDir;      // where the pictures are looked for first (default: the file's folder)
+    std::string BackdropFile;    // a picture under the effect, its top left at the screen's (default: a dim gradient)
     bool NoWindow = false;
 
     // Reads the viewer's command line (--effect FILE [--frames N]
     // [--fixed-step MS] [--seed N] [--screenshot FILE] [--pictures DIR]
-    // [--no-window]) through the program's option table. False with a
+    // [--backdrop FILE] [--no-window]) through the program's option table. False with a
     // message in error for a bad option or value, or without --effect.
     bool Parse(int argc, const char* const* argv, std::string& error);
     // The viewer's part of a parsed command line (options the viewer does
@@ -41,7 +42,8 @@ struct TEffectViewerResult {
 // True when the command line asks for the viewer (it holds "--effect").
 bool IsEffectViewerCommand(int argc, const char* const* argv);
 
-// Runs the viewer. Returns 0 after a normal end, 1 when the effect cannot be
-// loaded or started or the screen cannot be set up. Messages go to stderr, a
+// Runs the viewer. Returns 0 after a normal end, 1 when the effect or the
+// backdrop picture cannot be loaded, the effect cannot be started or the
+// screen cannot be set up. Messages go to stderr, a
 // one-line summary to stdout.
 int RunEffectViewer(const TEffectViewerOptions& options, TEffectViewerResult* result = nullptr);

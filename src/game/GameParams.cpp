@@ -1,13 +1,17 @@
 #include "game/GameParams.h"
 
+#include "base/FileReader.h"
 #include "base/OrvException.h"
+#include "base/OrvLog.h"
 #include "base/OrvParser.h"
 #include "base/OrvStream.h"
 #include "base/SFunctions.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
@@ -61,9 +65,13 @@ bool StrictFloat(const std::string& text, double& out) {
         if (expDigits == 0) return false;
     }
     if (i != text.size()) return false;
-    const double v = ValFloat(text);
-    if (v != v || v == std::numeric_limits<double>::infinity() || v == -std::numeric_limits<double>::infinity())
-        return false;
+    // The shape is right; the value must also fit a double. A number past
+    // its range ("1e400", a megabyte of digits) is refused rather than read
+    // as the 0 that the lenient converter gives for it.
+    const size_t from = text[0] == '+' ? 1 : 0;
+    double v = 0;
+    const auto [end, ec] = std::from_chars(text.data() + from, text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return false;
     out = v;
     return true;
 }
@@ -96,7 +104,9 @@ public:
 
 private:
     [[noreturn]] void Bad(const char* attr, const std::string& text, const char* what) const {
-        throw OrvException("[LoadGameParams] " + fileName_ + ": \"" + text + "\" is not " + what + " (attribute \"" +
+        // A value may be megabytes long; the message (and the log) shows its start.
+        const std::string shown = text.size() > 40 ? text.substr(0, 40) + "..." : text;
+        throw OrvException("[LoadGameParams] " + fileName_ + ": \"" + shown + "\" is not " + what + " (attribute \"" +
                            attr + "\" of element \"" + tag_.Name + "\")");
     }
     const TOrvXMLTag& tag_;
@@ -144,6 +154,22 @@ void ReadFishkaScores(const TOrvXMLTag& tag, const IShapeTable* shapes, TGamePar
     }
 }
 
+// A file cut short still parses (elements left open are closed by the end
+// of the text), so the values it no longer holds would silently keep their
+// old ones: say which.
+void LogMissingElements(const TOrvXMLTag& doc, const std::string& fileName) {
+    std::vector<std::string> expected{"btBomb", "btBigBomb", "FallShifts", "ScrollSpeed", "FishkaScores"};
+    for (int i = 1; i <= 9; ++i) expected.push_back("ShiftSkill" + std::to_string(i));
+    expected.push_back("Acceleration");
+    std::string missing;
+    for (const std::string& name : expected) {
+        if (doc.FindTag(name)) continue;
+        missing += (missing.empty() ? "\"" : ", \"") + name + "\"";
+    }
+    if (!missing.empty())
+        TOrvLog::Instance().Write(fileName + ": no " + missing + " element; those values stay as they were");
+}
+
 }  // namespace
 
 void TGameParams::ReadDocument(const TOrvXMLTag& root, const std::string& fileName, const IShapeTable* shapes) {
@@ -183,23 +209,25 @@ void TGameParams::ReadDocument(const TOrvXMLTag& root, const std::string& fileNa
         r.Int("SparkleTime", SparkleTime);
         r.Int("SparkleMax", SparkleMax);
     }
+    LogMissingElements(doc, fileName);
 }
 
 void TGameParams::LoadGameParams(const std::string& fileName, const IShapeTable* shapes) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(fileName, ec)) return;
-    const uintmax_t size = std::filesystem::file_size(fileName, ec);
-    if (ec) throw OrvException("Cannot open file " + fileName);
-    if (size > kMaxParamsFileSize) throw OrvException("[LoadGameParams] " + fileName + ": file too large");
-    TMemoryStream bytes;
-    bytes.LoadFromFile(fileName);
-    if (!IsPlainText(bytes)) {
-        TMemoryStream plain;
-        ScrambleStream(bytes, plain, kGameParamsKey);
-        bytes = std::move(plain);
+    std::string text;
+    std::string error;
+    TReadFailure failure = TReadFailure::None;
+    if (!TryReadFile(fileName, text, error, kMaxParamsFileSize, TFileKinds::RegularOnly, &failure)) {
+        // No file at all is the one failure that is not an error.
+        std::error_code ec;
+        if (failure == TReadFailure::CannotOpen &&
+            !std::filesystem::exists(std::filesystem::symlink_status(fileName, ec)))
+            return;
+        throw OrvException(error);
     }
-    bytes.Seek(0);
+    TMemoryStream bytes{std::string_view(text)};
+    // Plain or scrambled, with any line ends: the same decision as every
+    // other scrambled file of the game.
     TOrvParser parser;
-    parser.LoadFromStream(bytes);
+    LoadScrambledXML(parser, bytes, kGameParamsKey);
     ReadDocument(parser, fileName, shapes);
 }

@@ -55,7 +55,10 @@ struct TGameParams {
     int32_t SparkleMax = 0;
 
     // Reads fileName. A missing file changes nothing. Bytes that are not
-    // plain text are unscrambled with kGameParamsKey first. Throws
+    // text (with any line ends) are unscrambled with kGameParamsKey first.
+    // Elements of the table that the file lacks are named in the log (their
+    // values stay). Throws the file reader's error naming the file when it
+    // cannot be read (a folder, larger than 4 MiB, ...), and
     // OrvException fileName + "XML file does not has tags!" for a document
     // without elements, the parser's error for a malformed one, and an
     // OrvException naming the element and attribute when a required

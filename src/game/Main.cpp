@@ -1,7 +1,5 @@
 #include "game/Main.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +12,7 @@
 #include "base/OrvStream.h"
 #include "base/SFunctions.h"
 #include "fx/OrvFXParticles.h"
+#include "game/PreparedArchive.h"
 #include "media/PNGMorf.h"
 #include "platform/Bass.h"
 #include "platform/CPUInfo.h"
@@ -24,6 +23,12 @@
 #include "render/PictureCodec.h"
 #include "render/ResourceList.h"
 #include "render/SurfEngine.h"
+
+// Where the installed data lies seen from the program's folder (set by the
+// build from the install layout).
+#ifndef MOSWICK_DATA_FROM_BIN
+#define MOSWICK_DATA_FROM_BIN "../share/moswick"
+#endif
 
 TOrvGameEngine* GameEngine = nullptr;
 
@@ -63,10 +68,13 @@ TOrvGameEngine::TOrvGameEngine(TRunOptions run)
     if (GameEngine) throw OrvException("Exception Error in TOrvGameEngine: a game engine exists already", false);
     GameEngine = this;
     virtualClock_ = run_.FixedStepMs > 0;
-    if (run_.HasSeed)
-        Random.Seed(run_.Seed);
-    else
-        Random.Seed(static_cast<uint64_t>(Platform::GetTickCount()) * 0x9E3779B97F4A7C15ull + 1);
+    const uint64_t seed =
+        run_.HasSeed ? run_.Seed : static_cast<uint64_t>(Platform::GetTickCount()) * 0x9E3779B97F4A7C15ull + 1;
+    Random.Seed(seed);
+    // The sounds' pitch has a source of its own: how many sounds played
+    // (the sound volume, a muted device) must not change the play.
+    SoundRandom.Seed(seed ^ 0x50D5F1A7C3B2E941ull);
+    Audio.SetPitchRandom(&SoundRandom);
     // Scripted or frame-limited runs must never stop on a modal box.
     if (run_.Frames > 0 || run_.NoWindow || !run_.InputFile.empty()) Platform::SetMessageBoxesEnabled(false);
     if (const char* v = std::getenv("SDL_VIDEODRIVER"); v && std::string(v) == "dummy")
@@ -90,12 +98,32 @@ void TOrvGameEngine::WriteLog(const std::string& fileName, const std::string& te
     TOrvLog::WriteLine(WriteDir + fileName, GetTickCount() - StartTick, text);
 }
 
+std::string TOrvGameEngine::InstalledDataDir() {
+    const std::filesystem::path dir = std::filesystem::path(Platform::ProgramDir()) / MOSWICK_DATA_FROM_BIN;
+    return Platform::WithTrailingSlash(dir.lexically_normal().string());
+}
+
 void TOrvGameEngine::ChooseFolders() {
-    ExeDir = run_.DataDir.empty() ? Platform::ProgramDir() : Platform::WithTrailingSlash(run_.DataDir);
+    // The data: --data-dir when given, else the program's own folder (a build
+    // or a portable copy), else the installed share/moswick beside bin.
+    bool installed = false;
+    if (!run_.DataDir.empty()) {
+        ExeDir = Platform::WithTrailingSlash(run_.DataDir);
+    } else {
+        ExeDir = Platform::ProgramDir();
+        std::error_code ec;
+        if (!std::filesystem::exists(ExeDir + "game.zxc", ec) &&
+            std::filesystem::exists(InstalledDataDir() + "game.zxc", ec)) {
+            ExeDir = InstalledDataDir();
+            installed = true;
+        }
+    }
+    // An installed game never writes into its prefix, even a writable one:
+    // the player's files go to the XDG folder.
     if (!run_.WriteDir.empty()) {
         WriteDir = Platform::WithTrailingSlash(run_.WriteDir);
         Platform::ForceDirectories(WriteDir);
-    } else if (Platform::IsFolderWritable(ExeDir)) {
+    } else if (!installed && Platform::IsFolderWritable(ExeDir)) {
         WriteDir = ExeDir;
     } else {
         WriteDir = Platform::UserDataDir();
@@ -123,6 +151,7 @@ void TOrvGameEngine::FormCreate() {
     TOrvLog::Instance().Open(WriteDir + kLogName, StartTick);
     TOrvLog::Instance().SetClock([this] { return GetTickCount(); });
     LogSystemInformation();
+    RemoveLeftoverFiles();
 
     // The surface engine itself needs the display, which the first
     // activation sets up; the picture list is bound to where it will be.
@@ -134,6 +163,7 @@ void TOrvGameEngine::FormCreate() {
     StartAudio();
     PrepareArchive();
     Audio.LoadSounds(*FileFolder);
+    Interface->LoadResources(*FileFolder);
 
     Options.LoadOptions(WriteDir + "options.cfg");
     if (run_.FullScreen >= 0) Options.FullScreenMode = run_.FullScreen;
@@ -143,8 +173,7 @@ void TOrvGameEngine::FormCreate() {
     // cursor.
     if (!run_.NoWindow) {
         std::string error;
-        if (!Window.Create("Moswick", kScreenWidth, kScreenHeight, FullScreen(), Options.WindowModeX,
-                           Options.WindowModeY, error))
+        if (!Window.Create("Moswick", kScreenWidth, kScreenHeight, FullScreen(), Options.SavedPlacement(), error))
             throw OrvException("Exception Error in TOrvGameEngine.FormCreate. Cannot create the window: " + error);
         Window.SetCoordinateMapper([this](int32_t& x, int32_t& y) {
             if (!Display) return;
@@ -172,11 +201,30 @@ void TOrvGameEngine::PrepareArchive() {
     const std::string tempDir = WriteDir + "temp/";
     const std::string dest = tempDir + "game.zxc";
     Platform::ForceDirectories(tempDir);
+    DiscardStalePreparedArchive(source, dest);
+    std::error_code ec;
+    const bool fresh = !std::filesystem::exists(std::filesystem::symlink_status(dest, ec));
     TPNGMorf morf(90);
     morf.AddCommand("Source=\"" + source + "\" Dest=\"" + dest + "\"");
     morf.Run();
+    if (fresh && !RecordPreparation(source, dest))
+        Log("Cannot record what " + dest + " was made from; it will be prepared again at the next start");
     FileFolder = std::make_unique<TFileFolder>(dest);
     Log("File Folders morfed Ok...");
+}
+
+void TOrvGameEngine::DiscardStalePreparedArchive(const std::string& source, const std::string& dest) {
+    const std::string why = WhyPrepareAgain(source, dest);
+    if (why.empty()) return;
+    Log("Preparing " + dest + " again: " + why);
+    if (!DiscardPrepared(dest)) Log("Cannot remove " + dest);
+}
+
+void TOrvGameEngine::RemoveLeftoverFiles() {
+    // Writes killed half-way leave their temporary files beside the targets.
+    for (const std::string& folder : {WriteDir, WriteDir + "temp/", WriteDir + "saves/"})
+        for (const std::string& path : RemoveStaleTemporaryFiles(folder))
+            Log("Removed a temporary file left by an interrupted write: " + path);
 }
 
 // ---------------------------------------------------------------------------
@@ -194,6 +242,7 @@ void TOrvGameEngine::FormActivate() {
 bool TOrvGameEngine::InitDisplay(bool fullScreen, std::string& error) {
     if (!Display) Display = std::make_unique<TDisplay>();
     Display->SetVSync(Options.VSync);
+    Display->SetSmoothScaling(Options.SmoothScaling);
     // Window mode shows the frame in the desktop's format; only full screen
     // takes the depth of the options.
     const int bpp = fullScreen ? Options.BitsPerPixel : 32;
@@ -242,6 +291,7 @@ void TOrvGameEngine::RunGame() {
         Audio.LoadMusics(*FileFolder);
         Audio.PlayMusic("vibe-hah.mo3", 1000, 0);
 
+        Interface->ShowLoading();
         LoadPictures();
         Rules->LoadTables();
 
@@ -265,10 +315,14 @@ void TOrvGameEngine::RunGame() {
         LoadEffectTemplates();
         QuickSaveCaptionTime = -1;
         Rules->GameStarted();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         if (terminated_) return;
         if (FatalText.empty()) FatalText = "Exception error in TOrvGameEngine.RunGame";
-        throw OrvException(FatalText);
+        // The log gets the fatal text as ever (the cause was logged when it
+        // was raised); whoever shows the error also sees the cause.
+        Log(FatalText);
+        const std::string cause = e.what();
+        throw OrvException(cause == FatalText ? FatalText : FatalText + ": " + cause, false);
     }
 }
 
@@ -394,8 +448,11 @@ void TOrvGameEngine::SampleFrameRate() {
     if (now - FpsSampleTime <= 1000) return;
     FpsSampleTime = now;
     FpsValue = static_cast<uint8_t>(FrameCount & 0xFF);
-    if (Options.Debug()) Window.SetCaption("FPS:" + FormatGeneral3(FpsValue));
-    FpsAverage = (FpsAverage * FpsSamples + FpsValue) / (FpsSamples + 1);
+    // The caption and the average take the whole count: a fast machine draws
+    // more than 255 frames a second, and the low byte alone would report a
+    // few frames instead.
+    if (Options.Debug()) Window.SetCaption("FPS:" + FormatGeneral3(FrameCount));
+    FpsAverage = (FpsAverage * FpsSamples + FrameCount) / (FpsSamples + 1);
     ++FpsSamples;
     FrameCount = 0;
 }
@@ -605,6 +662,7 @@ void TOrvGameEngine::PlaySound(const std::string& fileName) {
 void TOrvGameEngine::ChangewindowMode() {
     try {
         FreezeGameTime();
+        RememberWindowPlacement();
         Options.FullScreenMode = 1 - Options.FullScreenMode;
         bool saved = true;
         try {
@@ -619,7 +677,7 @@ void TOrvGameEngine::ChangewindowMode() {
         // failed write the file holds stale values and is not read.
         if (saved) Options.LoadOptions(WriteDir + "options.cfg");
         const bool full = FullScreen();
-        Window.ApplyMode(full, Options.WindowModeX, Options.WindowModeY);
+        Window.ApplyMode(full, Options.SavedPlacement());
         if (!Display || !SurfEngine) return;
         const int wantBpp = full ? Options.BitsPerPixel : 32;
         if (Display->PixelFormat().BitsPerPixel == wantBpp) {
@@ -643,6 +701,12 @@ void TOrvGameEngine::ChangewindowMode() {
     } catch (const std::exception&) {
         Log("Exception Error in TOrvGameEngine.ChangewindowMode.");
     }
+}
+
+void TOrvGameEngine::RememberWindowPlacement() {
+    // A window of the dummy driver has no real place on a desktop.
+    if (FullScreen() || !Window.Handle() || Platform::IsHeadlessVideo()) return;
+    Options.RememberPlacement(Window.Placement());
 }
 
 void TOrvGameEngine::WindowMoved(int32_t left, int32_t top) {
@@ -850,10 +914,11 @@ void TOrvGameEngine::DispatchEvent(const TWindowEvent& ev) {
                 break;
             case TWindowEventKind::KeyDown: {
                 FormKeyDown(ev.Key, ev.Shift);
-                // Keys that type a control character deliver it as a key
-                // press too, as the system does for edit controls.
-                const std::string c = ControlCharForKey(ev.Key);
-                if (!c.empty() && !(ev.Shift & (ssCtrl | ssAlt))) FormKeyPress(c);
+                // Keys that type a control character (Enter, Backspace, Ctrl+V
+                // ...) deliver it as a key press too, as the system does for
+                // edit controls; text input never carries them.
+                const std::string c = ControlCharForChord(ev.Key, ev.Shift);
+                if (!c.empty()) FormKeyPress(c);
                 break;
             }
             case TWindowEventKind::KeyUp:
@@ -893,6 +958,7 @@ void TOrvGameEngine::FormDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     Log("Average FPS: " + FormatGeneral3(FpsAverage));
+    RememberWindowPlacement();
     try {
         Options.SaveOptions(WriteDir + "options.cfg");
     } catch (const std::exception&) {
@@ -925,8 +991,16 @@ void TOrvGameEngine::PumpEvents() {
     if (!script_) return;
     std::vector<TWindowEvent> scripted;
     script_->EventsForFrame(loopFrame_, scripted);
-    for (const TWindowEvent& e : scripted) {
+    for (TWindowEvent& e : scripted) {
         if (terminated_) break;
+        // A control named by the script is looked up now, where it stands
+        // in this frame.
+        if (!e.Target.empty() && !Interface->ControlCentre(e.Target, e.X, e.Y)) {
+            std::fprintf(stderr, "moswick: input script, frame %u: no control named \"%s\" is shown\n", loopFrame_,
+                         e.Target.c_str());
+            Terminate(2);
+            break;
+        }
         DispatchEvent(e);
     }
 }
@@ -963,10 +1037,36 @@ bool TOrvGameEngine::SaveStateDump(const std::string& path) {
     try {
         DumpState()->SaveToFile(path);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "moswick: cannot write the state dump %s: %s\n", path.c_str(), e.what());
+        std::fprintf(stderr, "moswick: cannot write the state dump %s: %s\n", PrintableText(path).c_str(),
+                     PrintableText(e.what()).c_str());
         return false;
     }
     return true;
+}
+
+int TOrvGameEngine::StartUpFailed(const std::string& cause) {
+    // Every start-up failure is on record with its cause (an OrvException
+    // also logged itself when it was raised) and on the terminal.
+    Log("Start-up failed: " + cause);
+    std::fprintf(stderr, "moswick: start-up failed: %s\n", PrintableText(cause).c_str());
+    try {
+        FormDestroy();
+    } catch (...) {
+        // Shutting down what half started must not hide the first failure.
+    }
+    return 1;
+}
+
+bool TOrvGameEngine::PacesIdleFrames() const {
+    return !virtualClock_ && !script_ && Display;
+}
+
+void TOrvGameEngine::WaitForNextFrame(uint32_t frameStart) {
+    // The loop waits out the rest of one refresh period here; input ends the
+    // wait early.
+    const uint32_t period = std::max(1, 1000 / std::max(1, Display->RefreshRate()));
+    const uint32_t spent = Platform::GetTickCount() - frameStart;
+    if (spent < period) Platform::WaitForEvent(period - spent);
 }
 
 int TOrvGameEngine::Run() {
@@ -975,18 +1075,16 @@ int TOrvGameEngine::Run() {
         try {
             script_->LoadFromFile(run_.InputFile);
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "moswick: %s\n", e.what());
+            std::fprintf(stderr, "moswick: %s\n", PrintableText(e.what()).c_str());
             return 2;
         }
     }
     try {
         FormCreate();
     } catch (const std::exception& e) {
-        // An OrvException logged itself when it was made; others did not.
-        if (!dynamic_cast<const OrvException*>(&e)) Log(std::string("Start-up failed: ") + e.what());
-        std::fprintf(stderr, "moswick: start-up failed: %s\n", e.what());
-        FormDestroy();
-        return 1;
+        return StartUpFailed(e.what());
+    } catch (...) {
+        return StartUpFailed("an error of unknown kind");
     }
     try {
         FormActivate();
@@ -1000,26 +1098,36 @@ int TOrvGameEngine::Run() {
         if (restorePending_) RestoreMessage();
         if (idleHooked_) {
             bool done = true;
+            const uint32_t frameStart = Platform::GetTickCount();
+            const uint64_t shownBefore = Display ? Display->ShownFrames() : 0;
             try {
                 AppIdle(done);
             } catch (const std::exception& e) {
                 HandleException(e);
             }
             if (terminated_) break;
+            // A frame that showed nothing did not wait for the refresh; nor
+            // does one shown where presenting cannot wait, though VSync asks
+            // for the refresh's pace.
+            const bool waited = Display && Display->ShownFrames() != shownBefore && Display->WaitsForRefresh();
+            const bool paced = Display && (Display->ShownFrames() == shownBefore || Options.VSync);
+            if (PacesIdleFrames() && paced && !waited) WaitForNextFrame(frameStart);
         } else if (!virtualClock_ && !script_) {
             // Not in the foreground: nothing runs; wait for the next event
             // instead of spinning.
             if (Window.Handle())
-                SDL_WaitEventTimeout(nullptr, 50);
+                Platform::WaitForEvent(50);
             else
-                SDL_Delay(10);
+                Platform::Delay(10);
         }
         ++loopFrame_;
         if (virtualClock_) virtualNow_ += run_.FixedStepMs;
         if (run_.Frames > 0 && loopFrame_ >= run_.Frames) break;
     }
-    if (!run_.ScreenshotFile.empty() && !SaveScreenshot(run_.ScreenshotFile))
-        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", run_.ScreenshotFile.c_str());
+    if (!run_.ScreenshotFile.empty() && !SaveScreenshot(run_.ScreenshotFile)) {
+        std::fprintf(stderr, "moswick: cannot write the screenshot %s\n", PrintableText(run_.ScreenshotFile).c_str());
+        if (exitCode_ == 0) exitCode_ = 1;
+    }
     // Written before shutdown frees the scene, so it shows the state the run
     // ended in.
     if (!run_.DumpStateFile.empty() && !SaveStateDump(run_.DumpStateFile) && exitCode_ == 0) exitCode_ = 1;

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "base/OrvGraphic.h"
 #include "base/OrvRandom.h"
 #include "base/OrvTypes.h"
 #include "game/GameOptions.h"
 #include "game/GameParams.h"
 #include "media/Music.h"
-#include "platform/OrvGraphic.h"
 #include "platform/Window.h"
 
 class TDisplay;
@@ -153,6 +153,10 @@ public:
     // Appends the rectangles of changed controls; draws all visible windows.
     virtual void CollectChangedRects(TRects& dirty) { (void)dirty; }
     virtual void DrawForms() {}
+    // Start-up, once the archive is open: the fonts and the interface file.
+    virtual void LoadResources(TFileFolder& folder) { (void)folder; }
+    // Start-up, before the pictures load: the loading window.
+    virtual void ShowLoading() {}
     // Start-up: show the title window.
     virtual void ShowTitle() {}
     // Start-up: the loading window's progress bar (0..100).
@@ -160,6 +164,12 @@ public:
     // Adds the interface's state to the root of the state dump (--dump-state):
     // the modal stack, the visible controls with their captions.
     virtual void DumpState(TOrvXMLTag& root) const { (void)root; }
+    // The screen point at the centre of a control that is shown now (input
+    // scripts click controls by name); false for an unknown or hidden one.
+    virtual bool ControlCentre(const std::string& name, int32_t& x, int32_t& y) const {
+        (void)name, (void)x, (void)y;
+        return false;
+    }
 };
 
 // Settings of one run from the command line. The options themselves, with
@@ -184,8 +194,10 @@ struct TRunOptions {
     bool Endless = false;        // with StartScene: scene after scene, a lost level again
     std::string EffectFile;      // effect viewer: the effect file to play
     std::string PictureDir;      // effect viewer: where its pictures are looked for first
+    std::string BackdropFile;    // effect viewer: a picture drawn under the effect
     bool ShowHelp = false;
     bool ShowVersion = false;
+    std::vector<std::string> Forms;  // windows shown over the title at start (--form)
 
     // Parses the command line by the option table. Returns false with a
     // message in error for an unknown option or a bad or missing value.
@@ -265,6 +277,8 @@ public:
     // Music and sounds, with the delayed music and delayed sound.
     TGameAudio Audio;
     TOrvRandom Random;
+    // The pitch variation of the sounds (seeded with Random, kept apart).
+    TOrvRandom SoundRandom;
 
     // ---- Owned subsystems (null until start-up made them) ----
     std::unique_ptr<TDisplay> Display;
@@ -334,6 +348,12 @@ public:
     void DispatchEvent(const TWindowEvent& ev);
     // The window moved (window mode): remember its position for the options.
     void WindowMoved(int32_t left, int32_t top);
+    // Window mode: keeps the window's position and size in the options, to
+    // be written with them (shutdown, switching to full screen).
+    void RememberWindowPlacement();
+    // The installed data folder, share/moswick beside the program's bin
+    // folder, with a trailing '/'.
+    static std::string InstalledDataDir();
 
     // ---- Drawing services (IOrvGraphic) ----
     void Draw(const std::string& picture, const std::string& bumpPicture, TBlendingMode mode, int32_t x, int32_t y,
@@ -405,6 +425,11 @@ private:
     void LogSystemInformation();
     void StartAudio();
     void PrepareArchive();
+    // Removes a prepared archive that is no longer current (see
+    // PreparedArchive.h) and logs why, so that it is prepared again.
+    void DiscardStalePreparedArchive(const std::string& source, const std::string& dest);
+    // Removes temporary files of interrupted writes from the write folders.
+    void RemoveLeftoverFiles();
     void LoadPictures();
     void LoadEffectTemplates();
     bool InitDisplay(bool fullScreen, std::string& error);
@@ -416,6 +441,14 @@ private:
     void CollectInterface(bool mergeWhenRedrawNotEmpty);
     void AddCursorMoveRect(int32_t oldX, int32_t oldY, int32_t newX, int32_t newY);
     void PumpEvents();
+    // Logs and prints a failed first start-up stage, shuts down what was
+    // made; returns the exit code 1.
+    int StartUpFailed(const std::string& cause);
+    // Whether a frame that presented nothing waits out a refresh period
+    // (on the real clock without an input script; headless runs too, so
+    // they keep the game's pace).
+    bool PacesIdleFrames() const;
+    void WaitForNextFrame(uint32_t frameStart);
     bool FullScreen() const { return Options.FullScreenMode == 1; }
 
     TRunOptions run_;

@@ -47,8 +47,14 @@ TOptionSetter Number(T TRunOptions::*field, uint64_t max) {
     };
 }
 
+// Every text option is a path: an empty one is a mistake (an unset variable
+// in a script), not a request for the default.
 TOptionSetter Text(std::string TRunOptions::*field) {
-    return [field](TRunOptions& o, const std::string& v, std::string&) {
+    return [field](TRunOptions& o, const std::string& v, std::string& error) {
+        if (v.empty()) {
+            error = "empty value";
+            return false;
+        }
         o.*field = v;
         return true;
     };
@@ -105,10 +111,17 @@ const std::vector<TCommandOption>& Options() {
         {"--autoplay", "", "a bot plays through the mouse", Fixed(&TRunOptions::Autoplay, true)},
         {"--endless", "", "with --start-scene: go on with the next scene, play a lost level again",
          Fixed(&TRunOptions::Endless, true)},
+        {"--form", "NAME", "show the window NAME over the title (may be given again for more)",
+         [](TRunOptions& o, const std::string& v, std::string&) {
+             o.Forms.push_back(v);
+             return true;
+         }},
         {"--effect", "FILE", "effect viewer: play that particle effect file over and over",
          Text(&TRunOptions::EffectFile)},
         {"--pictures", "DIR", "effect viewer: look for the effect's pictures in DIR first",
          Text(&TRunOptions::PictureDir)},
+        {"--backdrop", "FILE", "effect viewer: play the effect over the picture FILE (PNG or JPEG)",
+         Text(&TRunOptions::BackdropFile)},
     };
     return table;
 }

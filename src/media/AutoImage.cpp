@@ -291,6 +291,11 @@ void TAutoImage::NewCanvas(int32_t width, int32_t height) {
 }
 
 void TAutoImage::Run(std::string_view script) {
+    TMemoryStream stream = Make(script);
+    archive_.AddFile(name_ + ".pNg", 2, stream);
+}
+
+TMemoryStream TAutoImage::Make(std::string_view script) {
     firstImage_ = true;
     size_t start = 0;
     while (start <= script.size()) {
@@ -303,8 +308,7 @@ void TAutoImage::Run(std::string_view script) {
     }
     if (name_.empty()) Fail("No <AutoImage name=\"...\"> line");
     if (canvas_.Empty()) Fail("No picture was made for " + name_);
-    TMemoryStream stream(EncodePNG(canvas_));
-    archive_.AddFile(name_ + ".pNg", 2, stream);
+    return TMemoryStream(EncodePNG(canvas_));
 }
 
 void TAutoImage::RunLine(const std::string& line) {
@@ -368,9 +372,15 @@ void TAutoImage::StartImage(const std::string& line) {
 
 void TAutoImage::AddImage(const std::string& line) {
     const std::string name = AttrValueOf(line, "name");
-    TMemoryStream* stream = name.empty() ? nullptr : archive_.Stream(name);
-    if (!stream) throw OrvException("File " + name + " does not exist in File Folder!");
-    TPicture picture = DecodePicture(stream->Data(), stream->Size());
+    const TPicture* decoded = FindDecoded && !name.empty() ? FindDecoded(name) : nullptr;
+    TPicture picture;
+    if (decoded) {
+        picture = *decoded;
+    } else {
+        const TMemoryStream* stream = name.empty() ? nullptr : FindEntry ? FindEntry(name) : archive_.Stream(name);
+        if (!stream) throw OrvException("File " + name + " does not exist in File Folder!");
+        picture = DecodePicture(stream->Data(), stream->Size());
+    }
     if (picture.IsGrey()) picture = ConvertChannels(picture, picture.HasAlpha() ? 4 : 3);
 
     int32_t left = Number(line, "left", 0), top = Number(line, "top", 0);

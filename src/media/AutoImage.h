@@ -20,9 +20,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "base/OrvStream.h"
 #include "render/PictureCodec.h"
 
 class TFileFolder;
@@ -74,6 +76,18 @@ public:
     // rectangle outside its picture, a zero or oversized canvas, or a script
     // without a picture. On failure nothing is added to the archive.
     void Run(std::string_view script);
+    // Runs the script like Run but returns the picture as PNG bytes and
+    // leaves the archive unchanged (several scripts can run at once when
+    // FindEntry is set and nobody changes the archive meanwhile). Throws as
+    // Run does.
+    TMemoryStream Make(std::string_view script);
+
+    // Where <AddImage> looks first, when set: a picture decoded already (not
+    // owned; nullptr when there is none), then an archive entry by name
+    // (without regard to the case of A-Z; nullptr when missing). Unset, the
+    // archive is asked directly.
+    std::function<const TPicture*(const std::string& name)> FindDecoded;
+    std::function<const TMemoryStream*(const std::string& name)> FindEntry;
 
     // The canvas after Run (for tests and tools).
     const TPicture& Canvas() const { return canvas_; }

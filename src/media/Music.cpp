@@ -1,9 +1,11 @@
 #include "media/Music.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
+#include "base/OrvRandom.h"
 #include "platform/Bass.h"
 
 namespace {
@@ -113,14 +115,14 @@ void DeleteAudio(int index, TAudioList& table) {
     table.erase(table.begin() + index);
 }
 
-void PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint32_t fadeTime,
-               std::string& currentMusic, uint16_t order, int soundVolume) {
+uint32_t PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint32_t fadeTime,
+                   std::string& currentMusic, uint16_t order, int soundVolume, int frequency) {
     int index = FindAudio(name, table);
-    if (index < 0) return;
+    if (index < 0) return 0;
     const TAudioItem& item = table[size_t(index)];
     if (item.Kind == akSample) {
-        if (soundVolume != 0) BASS_SamplePlayEx(item.Handle, 0, -1, ClampVolume(soundVolume), -101, false);
-        return;
+        if (soundVolume == 0) return 0;
+        return BASS_SamplePlayEx(item.Handle, 0, frequency, ClampVolume(soundVolume), -101, false);
     }
     if (musicVolume != 0) {
         BASS_ChannelSetAttributes(item.Handle, -1, 0, -101);
@@ -128,6 +130,27 @@ void PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint
         BASS_MusicPlayEx(item.Handle, order, -1, true);
     }
     currentMusic = name;
+    return 0;
+}
+
+namespace {
+// The sounds whose pitch moves a little each time, and by how much (percent
+// either way). A few percent is heard as liveliness, not as a wrong note.
+struct TPitchSpread {
+    const char* Name;
+    int Percent;
+};
+constexpr TPitchSpread PitchSpreads[] = {
+    {"1_get.ogg", 4},          {"2_put_on_main.ogg", 3},  {"3_put_on2.ogg", 3}, {"4_put_on3.ogg", 3},
+    {"5_rotate.ogg", 5},       {"6_put_on_chain.ogg", 4}, {"click.ogg", 4},     {"over.ogg", 3},
+    {"7_small_spider.ogg", 4}, {"17_chameleon.ogg", 3},   {"drop.ogg", 4},
+};
+}  // namespace
+
+int PitchSpreadPercent(const std::string& name) {
+    for (const TPitchSpread& p : PitchSpreads)
+        if (name == p.Name) return p.Percent;
+    return 0;
 }
 
 void StopAllAudio(TAudioList& table, bool alsoSamples) {
@@ -140,8 +163,21 @@ void StopAllAudio(TAudioList& table, bool alsoSamples) {
     }
 }
 
-void TGameAudio::PlaySound(const std::string& name) {
-    PlayMusic(name, 1000, 0);
+uint32_t TGameAudio::PlaySound(const std::string& name) {
+    int frequency = -1;
+    const int spread = PitchSpreadPercent(name);
+    const int index = FindAudio(name, Table);
+    // Drawn only for a sound that is really started, so the sequence of
+    // pitches follows the sounds heard.
+    if (spread > 0 && pitchRandom_ != nullptr && index >= 0 && Table[size_t(index)].Kind == akSample &&
+        SoundVolume != 0) {
+        BASS_SAMPLE info;
+        if (BASS_SampleGetInfo(Table[size_t(index)].Handle, &info)) {
+            const double factor = 1.0 + double(spread) / 100.0 * (2.0 * pitchRandom_->Unit() - 1.0);
+            frequency = std::max(1, int(std::lround(double(info.freq) * factor)));
+        }
+    }
+    return PlayAudio(name, Table, MusicVolume, 1000, CurrentMusic, 0, SoundVolume, frequency);
 }
 
 void TGameAudio::PlayMusic(const std::string& name, uint32_t fadeTime, uint16_t order) {

@@ -16,6 +16,7 @@
 #include "base/OrvStream.h"
 
 class TFileFolder;
+class TOrvRandom;
 
 // Kinds of audio items, as stored in the table and passed to the loaders.
 enum : uint8_t {
@@ -66,12 +67,21 @@ void FreeAudio(int index, TAudioList& table);
 void DeleteAudio(int index, TAudioList& table);
 
 // Plays the item named name. A sample plays once at soundVolume unless that
-// is 0. A music, unless musicVolume is 0, starts at order position order
-// from silence and fades in to musicVolume over fadeTime ms; in every case
-// currentMusic becomes name, so a music kept silent by volume 0 can be
-// started later. A name not in the table does nothing.
-void PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint32_t fadeTime,
-               std::string& currentMusic, uint16_t order, int soundVolume);
+// is 0, at frequency Hz (-1: its own rate). A music, unless musicVolume is
+// 0, starts at order position order from silence and fades in to
+// musicVolume over fadeTime ms; in every case currentMusic becomes name, so
+// a music kept silent by volume 0 can be started later. A name not in the
+// table does nothing. Returns the sample's playback channel, or 0 when no
+// sample was started (musics included).
+uint32_t PlayAudio(const std::string& name, TAudioList& table, int musicVolume, uint32_t fadeTime,
+                   std::string& currentMusic, uint16_t order, int soundVolume, int frequency = -1);
+
+// How far, in percent either way, the pitch of the named sound is varied
+// each time the game plays it: the sounds heard over and over (taking,
+// placing, turning, interface clicks), so a run of them does not sound
+// like one recording; 0 for every other sound (tunes, chimes whose notes
+// are meant).
+int PitchSpreadPercent(const std::string& name);
 
 // Stops every music of the table and, when alsoSamples, every sample's
 // playbacks.
@@ -103,8 +113,17 @@ public:
     std::string DelayedSoundName;
 
     // Plays a sample by its file name at the sound volume (the interface
-    // scripts' "PlaySound" and the rules of play).
-    void PlaySound(const std::string& name);
+    // scripts' "PlaySound" and the rules of play). With a pitch source set,
+    // a sound of PitchSpreadPercent > 0 plays at a rate drawn from it
+    // within that spread of the sample's own. Returns the playback channel,
+    // or 0 when nothing was started.
+    uint32_t PlaySound(const std::string& name);
+
+    // The random source of the sounds' pitch variation (not owned; null:
+    // every sound at its own pitch). The game passes one seeded from the
+    // run's seed, kept apart from the rules' own, so a run with --seed
+    // sounds the same each time and the sounds never change the play.
+    void SetPitchRandom(TOrvRandom* random) { pitchRandom_ = random; }
 
     // Plays a music or sample through PlayAudio with a fade of fadeTime ms
     // at order position order.
@@ -150,4 +169,7 @@ public:
     // Shutdown: deletes every entry from the front (freeing its handle),
     // stops all audio including samples, then stops the library.
     void Shutdown();
+
+private:
+    TOrvRandom* pitchRandom_ = nullptr;
 };

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/OrvStream.h"
+#include "render/PictureCodec.h"
 
 class TFileFolder;
 
@@ -50,8 +51,13 @@ public:
     void ProcessArchive(const std::string& source, const std::string& dest);
 
     // Converts every entry of source into dest (already created, not saved)
-    // and runs the AutoImage scripts that end up in dest. The progress
-    // callback gets the source's file name and the percentage of entries.
+    // and runs the AutoImage scripts that end up in dest, on WorkerCount()
+    // threads; the result is the same, entry for entry, whatever the count.
+    // Joined pictures are decoded once: the scripts take their pixels
+    // instead of decoding the PNG again. The progress callback runs on the
+    // calling thread and gets the source's file name and the percentage of
+    // entries done. The first failing entry in the source's order decides
+    // the error.
     void ConvertArchive(TFileFolder& source, TFileFolder& dest);
 
     // Packs a PNG picture: its colour as a JPEG at quality, its alpha as a
@@ -59,9 +65,11 @@ public:
     // stays opaque when joined again). Throws OrvException on a bad picture.
     static void SplitPicture(const TMemoryStream& png, int32_t quality, TMemoryStream& jpeg, TMemoryStream& alpha);
     // Joins a JPEG colour picture and a grey PNG alpha of the same size into
-    // a truecolour PNG with alpha. Throws OrvException
-    // "[TPNGMorf.JoinPicture] ..." when the sizes differ or a part is bad.
-    static void JoinPicture(const TMemoryStream& jpeg, const TMemoryStream& alpha, TMemoryStream& png);
+    // a truecolour PNG with alpha; decoded, when given, receives its pixels.
+    // Throws OrvException "[TPNGMorf.JoinPicture] ..." when the sizes differ
+    // or a part is bad.
+    static void JoinPicture(const TMemoryStream& jpeg, const TMemoryStream& alpha, TMemoryStream& png,
+                            TPicture* decoded = nullptr);
 
     // Packs an ordinary PNG picture into an archive as the pair base + "._JPG"
     // and base + "._PNG" (kind 2), base being name up to its first ".";
@@ -76,6 +84,10 @@ public:
                              const std::string& scriptName = std::string());
 
     int32_t Quality = 90;
+    // Threads that convert at once: 0 (the default) every core; 1 one entry
+    // after another on the calling thread.
+    unsigned Threads = 0;
+    unsigned WorkerCount() const;
     std::vector<std::string> Commands;
     TProgress Progress;
 };

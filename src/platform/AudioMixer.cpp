@@ -128,6 +128,13 @@ std::vector<float> ResampleStereo(const std::vector<float>& in, long rate) {
 int ClampVolume(int v) {
     return std::clamp(v, 0, 100);
 }
+
+// Frames of a sample's PCM advanced per output frame when it plays at rate
+// Hz: the PCM is stored at the mixer's rate, so its own rate gives exactly 1.
+double PlaybackStep(int rate, int ownRate) {
+    const int r = std::clamp(rate, TAudioMixer::MinRate, TAudioMixer::MaxRate);
+    return r == ownRate ? 1.0 : double(r) / double(ownRate);
+}
 int ClampPan(int p) {
     return std::clamp(p, -100, 100);
 }
@@ -173,6 +180,7 @@ struct TAudioMixer::TChannel {
 struct TAudioMixer::TSample {
     uint32_t Id = 0;
     std::vector<float> Pcm;  // interleaved stereo at SampleRate
+    int Rate = SampleRate;   // the rate the sample calls its own (its file's), Hz
     uint32_t MaxPlaybacks = 1;
     TOverride Over = ovNone;
 };
@@ -182,6 +190,8 @@ struct TAudioMixer::TVoice {
     TSample* Sample = nullptr;
     TChannel Chan;
     double Pos = 0;
+    // Frames of Pcm advanced per output frame: the playback's rate over the
+    // sample's own. Exactly 1 at the sample's own rate.
     double Step = 1;
     bool Loop = false;
     uint64_t StartClock = 0;
@@ -270,12 +280,14 @@ void StartRelease(TChan& chan) {
 }
 }  // namespace
 
-uint32_t TAudioMixer::AddSample(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over) {
+uint32_t TAudioMixer::AddSample(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over, int rate) {
     if (maxPlaybacks < 1 || maxPlaybacks > 65535) return 0;
+    if (rate < MinRate || rate > MaxRate) return 0;
     if (stereo.size() < 2 || stereo.size() / 2 > MaxSampleFrames) return 0;
     auto sample = std::make_unique<TSample>();
     sample->Pcm = std::move(stereo);
     sample->Pcm.resize(sample->Pcm.size() & ~size_t(1));
+    sample->Rate = rate;
     sample->MaxPlaybacks = maxPlaybacks;
     sample->Over = over;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -291,11 +303,23 @@ uint32_t TAudioMixer::LoadSample(const uint8_t* data, size_t size, uint32_t maxP
     long rate = 0;
     // Decoding happens outside the lock: the audio thread keeps mixing.
     if (!DecodeVorbis(data, size, stereo, rate)) return 0;
-    return AddSample(ResampleStereo(stereo, rate), maxPlaybacks, over);
+    return AddSample(ResampleStereo(stereo, rate), maxPlaybacks, over, int(rate));
 }
 
-uint32_t TAudioMixer::LoadSamplePcm(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over) {
-    return AddSample(std::move(stereo), maxPlaybacks, over);
+uint32_t TAudioMixer::LoadSamplePcm(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over, int rate) {
+    return AddSample(std::move(stereo), maxPlaybacks, over, rate);
+}
+
+int TAudioMixer::SampleFrequency(uint32_t sample) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TSample* s = FindSample(sample);
+    return s ? s->Rate : 0;
+}
+
+size_t TAudioMixer::SampleFrames(uint32_t sample) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TSample* s = FindSample(sample);
+    return s ? s->Pcm.size() / 2 : 0;
 }
 
 bool TAudioMixer::FreeSample(uint32_t sample) {
@@ -333,7 +357,7 @@ uint32_t TAudioMixer::PlaySample(uint32_t sample, uint32_t start, int rate, int 
     voice->Chan.Volume.Set(ClampVolume(volume));
     voice->Chan.Pan.Set(ClampPan(pan));
     voice->Pos = start;
-    voice->Step = rate > 0 ? double(std::min(rate, 384000)) / SampleRate : 1.0;
+    voice->Step = rate > 0 ? PlaybackStep(rate, s->Rate) : 1.0;
     voice->Loop = loop;
     voice->StartClock = clock_;
     uint32_t id = voice->Id;
@@ -513,8 +537,21 @@ bool TAudioMixer::SetRate(uint32_t channel, int rate) {
     std::lock_guard<std::mutex> lock(mutex_);
     TVoice* v = FindVoice(channel);
     if (v == nullptr || rate <= 0) return false;
-    v->Step = double(std::min(rate, 384000)) / SampleRate;
+    v->Step = PlaybackStep(rate, v->Sample->Rate);
     return true;
+}
+
+int TAudioMixer::Rate(uint32_t channel) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (FindMusic(channel) != nullptr) return SampleRate;
+    TVoice* v = FindVoice(channel);
+    return v ? int(std::lround(v->Step * double(v->Sample->Rate))) : -1;
+}
+
+double TAudioMixer::Pan(uint32_t channel) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TChannel* c = FindChannel(channel);
+    return c ? c->Pan.Value : 0.0;
 }
 
 bool TAudioMixer::SlideVolume(uint32_t channel, int volume, uint32_t ms) {
@@ -640,9 +677,33 @@ inline float ReleaseGain(TChan& chan) {
 }
 }  // namespace
 
+namespace {
+// Frame i of a sample's channel ch for the interpolation's neighbours: a
+// looping sample wraps round, a single shot holds its first and last frame
+// (so a pitched playback starts and ends on the sample's own values and adds
+// no step of its own there).
+inline float PcmAt(const std::vector<float>& pcm, int64_t length, int64_t i, bool loop, int ch) {
+    if (i < 0)
+        i = loop ? i + length : 0;
+    else if (i >= length)
+        i = loop ? i - length : length - 1;
+    return pcm[size_t(2 * i + ch)];
+}
+
+// Four-point cubic (Catmull-Rom) between p1 and p2: unlike a straight line it
+// keeps the high end of a transient when the pitch is moved by a few percent,
+// and it passes through every stored frame, so nothing is added where the
+// sample is silent.
+inline float Cubic(float p0, float p1, float p2, float p3, float t) {
+    return p1 + 0.5f * t * (p2 - p0 + t * (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3 + t * (3.0f * (p1 - p2) + p3 - p0)));
+}
+}  // namespace
+
 void TAudioMixer::MixVoice(TVoice& voice, float* out, size_t frames) {
     const std::vector<float>& pcm = voice.Sample->Pcm;
     const size_t length = pcm.size() / 2;
+    // At the sample's own rate the stored frames are played as they are.
+    const bool ownRate = voice.Step == 1.0 && voice.Pos == std::floor(voice.Pos);
     for (size_t i = 0; i < frames; ++i) {
         if (voice.Pos >= double(length)) {
             if (!voice.Loop) {
@@ -652,11 +713,20 @@ void TAudioMixer::MixVoice(TVoice& voice, float* out, size_t frames) {
             }
             voice.Pos = std::fmod(voice.Pos, double(length));
         }
-        size_t a = size_t(voice.Pos);
-        float t = float(voice.Pos - double(a));
-        size_t b = a + 1 < length ? a + 1 : (voice.Loop ? 0 : a);
-        float l = pcm[2 * a] + (pcm[2 * b] - pcm[2 * a]) * t;
-        float r = pcm[2 * a + 1] + (pcm[2 * b + 1] - pcm[2 * a + 1]) * t;
+        const size_t a = size_t(voice.Pos);
+        float l, r;
+        if (ownRate) {
+            l = pcm[2 * a];
+            r = pcm[2 * a + 1];
+        } else {
+            const float t = float(voice.Pos - double(a));
+            const int64_t n = int64_t(length);
+            const int64_t k = int64_t(a);
+            l = Cubic(PcmAt(pcm, n, k - 1, voice.Loop, 0), pcm[2 * a], PcmAt(pcm, n, k + 1, voice.Loop, 0),
+                      PcmAt(pcm, n, k + 2, voice.Loop, 0), t);
+            r = Cubic(PcmAt(pcm, n, k - 1, voice.Loop, 1), pcm[2 * a + 1], PcmAt(pcm, n, k + 1, voice.Loop, 1),
+                      PcmAt(pcm, n, k + 2, voice.Loop, 1), t);
+        }
         float gl, gr;
         PanGains(voice.Chan.Pan.Next(), gl, gr);
         float g = NextVolume(voice.Chan) * sampleGain_[i] * ReleaseGain(voice.Chan);

@@ -35,6 +35,9 @@ public:
     // the global volumes) and to pausing and resuming, so no click is heard
     // (about 3 ms).
     static constexpr int DeclickFrames = 128;
+    // Playback rates a sample may be given, in Hz.
+    static constexpr int MinRate = 100;
+    static constexpr int MaxRate = 384000;
 
     // How a sample's playback over its limit is chosen.
     enum TOverride : uint8_t { ovNone = 0, ovLongest = 1, ovQuietest = 2 };
@@ -51,15 +54,25 @@ public:
     // range. The bytes are only read during the call.
     uint32_t LoadSample(const uint8_t* data, size_t size, uint32_t maxPlaybacks, TOverride over);
     // Same, from PCM already decoded: interleaved stereo floats at
-    // SampleRate (frames * 2 values). Used by tests and tools.
-    uint32_t LoadSamplePcm(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over);
+    // SampleRate (frames * 2 values). rate is the rate the sample calls its
+    // own (what a playback at the default rate counts as), as a file's
+    // header would give it; the PCM itself is always at SampleRate. Used by
+    // tests and tools.
+    uint32_t LoadSamplePcm(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over, int rate = SampleRate);
     // Frees the sample and cuts its playbacks. False for an unknown id.
     bool FreeSample(uint32_t sample);
     // Starts a playback at frame start, volume 0..100, pan -100..100, at
-    // rate (<= 0: the sample's own), looping or not. Returns the
+    // rate in Hz (<= 0: the sample's own rate; others are clamped to
+    // MinRate..MaxRate), looping or not. A rate above the sample's own
+    // raises the pitch and shortens the sound in proportion. Returns the
     // playback's channel id (> 0), or 0 when the sample is unknown, start
     // lies past its end, or the playback limit is reached with no override.
     uint32_t PlaySample(uint32_t sample, uint32_t start, int rate, int volume, int pan, bool loop);
+    // The sample's own rate in Hz (that of the file it was decoded from),
+    // 0 for an unknown id.
+    int SampleFrequency(uint32_t sample) const;
+    // The sample's length in frames at SampleRate, 0 for an unknown id.
+    size_t SampleFrames(uint32_t sample) const;
     // Cuts every playback of the sample. False for an unknown id.
     bool StopSample(uint32_t sample);
     // Number of playbacks of the sample that are sounding now.
@@ -91,8 +104,15 @@ public:
     bool SetVolume(uint32_t channel, int volume);
     // Sets the pan at once (-100..100).
     bool SetPan(uint32_t channel, int pan);
-    // Sets a playback's rate in Hz (samples only; false for musics).
+    // Sets a playback's rate in Hz (samples only; false for musics and for
+    // rate <= 0). Clamped to MinRate..MaxRate.
     bool SetRate(uint32_t channel, int rate);
+    // The channel's rate in Hz: a playback's, or SampleRate for a music;
+    // -1 for an unknown channel.
+    int Rate(uint32_t channel) const;
+    // The channel's pan (-100..100, fractional during a slide); 0 for an
+    // unknown channel.
+    double Pan(uint32_t channel) const;
     // Slides the volume (0..100) linearly over ms milliseconds of played
     // time; ms 0 is SetVolume.
     bool SlideVolume(uint32_t channel, int volume, uint32_t ms);
@@ -174,7 +194,7 @@ private:
     TMusic* FindMusic(uint32_t id) const;
     TChannel* FindChannel(uint32_t id) const;
     bool Sounding(uint32_t channel) const;  // playing and not being cut; lock held
-    uint32_t AddSample(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over);
+    uint32_t AddSample(std::vector<float> stereo, uint32_t maxPlaybacks, TOverride over, int rate);
     void MixVoice(TVoice& voice, float* out, size_t frames);
     void MixMusic(TMusic& music, float* out, size_t frames);
     void MixTail(TMusic& music, float* out, size_t frames);

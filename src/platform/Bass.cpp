@@ -2,11 +2,19 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cmath>
+#include <map>
 #include <memory>
 
 #include "platform/AudioMixer.h"
 
 namespace {
+
+struct TSampleInfo {
+    uint32_t Flags = 0;
+    uint32_t Max = 0;
+};
 
 // The library's one device and mixer, as a DLL would keep them.
 struct TBassLibrary {
@@ -14,6 +22,8 @@ struct TBassLibrary {
     SDL_AudioDeviceID Device = 0;
     bool SdlAudioStarted = false;
     int StreamVolume = 100;
+    // What each loaded sample was loaded with, for BASS_SampleGetInfo.
+    std::map<uint32_t, TSampleInfo> SampleInfo;
 };
 
 TBassLibrary& Library() {
@@ -149,6 +159,7 @@ void BASS_Free() {
         lib.SdlAudioStarted = false;
     }
     lib.Mixer.reset();
+    lib.SampleInfo.clear();
     lastError = BASS_OK;
 }
 
@@ -239,6 +250,7 @@ HSAMPLE BASS_SampleLoad(bool mem, const void* file, uint32_t offset, uint32_t le
         over = TAudioMixer::ovQuietest;
     uint32_t id = mixer->LoadSample(data, size, max, over);
     if (id == 0) return FailHandle(BASS_ERROR_FILEFORM);
+    Library().SampleInfo[id] = TSampleInfo{flags & (BASS_SAMPLE_OVER_POS | BASS_SAMPLE_OVER_VOL), max};
     lastError = BASS_OK;
     return id;
 }
@@ -254,6 +266,24 @@ HCHANNEL BASS_SamplePlayEx(HSAMPLE handle, uint32_t start, int freq, int volume,
     return id;
 }
 
+bool BASS_SampleGetInfo(HSAMPLE handle, BASS_SAMPLE* info) {
+    TAudioMixer* mixer = Mixer();
+    if (mixer == nullptr) return false;
+    const int freq = mixer->SampleFrequency(handle);
+    if (freq <= 0 || info == nullptr) return Fail(BASS_ERROR_HANDLE);
+    TBassLibrary& lib = Library();
+    *info = BASS_SAMPLE{};
+    info->freq = uint32_t(freq);
+    info->volume = 100;
+    info->length = uint32_t(std::min<size_t>(mixer->SampleFrames(handle), UINT32_MAX));
+    auto it = lib.SampleInfo.find(handle);
+    if (it != lib.SampleInfo.end()) {
+        info->flags = it->second.Flags;
+        info->max = it->second.Max;
+    }
+    return Ok();
+}
+
 bool BASS_SampleStop(HSAMPLE handle) {
     TAudioMixer* mixer = Mixer();
     if (mixer == nullptr) return false;
@@ -263,6 +293,7 @@ bool BASS_SampleStop(HSAMPLE handle) {
 bool BASS_SampleFree(HSAMPLE handle) {
     TAudioMixer* mixer = Mixer();
     if (mixer == nullptr) return false;
+    Library().SampleInfo.erase(handle);
     return mixer->FreeSample(handle) ? Ok() : Fail(BASS_ERROR_HANDLE);
 }
 
@@ -273,6 +304,17 @@ bool BASS_ChannelSetAttributes(uint32_t handle, int freq, int volume, int pan) {
     if (freq > 0) mixer->SetRate(handle, freq);
     if (volume >= 0) mixer->SetVolume(handle, volume);
     if (pan >= -100) mixer->SetPan(handle, pan);
+    return Ok();
+}
+
+bool BASS_ChannelGetAttributes(uint32_t handle, int* freq, int* volume, int* pan) {
+    TAudioMixer* mixer = Mixer();
+    if (mixer == nullptr) return false;
+    const double v = mixer->Volume(handle);
+    if (v < 0) return Fail(BASS_ERROR_HANDLE);
+    if (freq) *freq = mixer->Rate(handle);
+    if (volume) *volume = int(std::lround(v));
+    if (pan) *pan = int(std::lround(mixer->Pan(handle)));
     return Ok();
 }
 

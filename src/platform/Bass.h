@@ -101,10 +101,26 @@ bool BASS_MusicFree(HMUSIC handle);
 // a new one replaces when max are playing (neither: the new one fails).
 // Returns the sample handle, or 0 on any failure.
 HSAMPLE BASS_SampleLoad(bool mem, const void* file, uint32_t offset, uint32_t length, uint32_t max, uint32_t flags);
-// Plays the sample from sample frame start at frequency freq (-1: its own
-// rate), volume 0..100 (-1: 100), pan -100..100 (-101: centre), once or
-// looping. Returns the playback's channel handle, 0 on failure.
+// Plays the sample from sample frame start at frequency freq in Hz (0 or
+// -1: the sample's default, its own rate; others are clamped to
+// 100..384000), volume 0..100 (-1: 100), pan -100..100 (-101: centre), once
+// or looping. A frequency above the default raises the pitch and shortens
+// the sound in proportion. Returns the playback's channel handle, 0 on
+// failure.
 HCHANNEL BASS_SamplePlayEx(HSAMPLE handle, uint32_t start, int freq, int volume, int pan, bool loop);
+
+// What BASS_SampleGetInfo tells about a loaded sample.
+struct BASS_SAMPLE {
+    uint32_t freq = 0;    // default playback frequency, Hz (the file's own rate)
+    uint32_t volume = 0;  // default volume (always 100)
+    int pan = 0;          // default pan (always 0, the centre)
+    uint32_t flags = 0;   // the BASS_SAMPLE_OVER_* flag it was loaded with
+    uint32_t length = 0;  // length in frames at the library's 44100 Hz
+    uint32_t max = 0;     // simultaneous playbacks allowed
+};
+// Fills info with the sample's defaults. False (BASS_ERROR_HANDLE) for an
+// unknown handle or a null info.
+bool BASS_SampleGetInfo(HSAMPLE handle, BASS_SAMPLE* info);
 // Stops every playback of the sample.
 bool BASS_SampleStop(HSAMPLE handle);
 // Stops every playback and frees the sample; the handle becomes invalid.
@@ -115,6 +131,9 @@ bool BASS_SampleFree(HSAMPLE handle);
 // (0..100 otherwise), pan -101 keeps the pan. Cancels a running slide of
 // what it sets.
 bool BASS_ChannelSetAttributes(uint32_t handle, int freq, int volume, int pan);
+// Reads a channel's frequency (Hz; 44100 for a music), volume (0..100) and
+// pan (-100..100); any pointer may be null. False for an unknown handle.
+bool BASS_ChannelGetAttributes(uint32_t handle, int* freq, int* volume, int* pan);
 // Slides a channel's attributes to the given targets over time ms, smoothly,
 // while the channel plays (-1 / -101 leave one alone). A slide set before
 // the channel starts runs once it plays.

@@ -114,7 +114,46 @@ bool TDisplay::CreateRenderer(std::string& error) {
         return false;
     }
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    if (RendererIsSoftware()) UseWindowSurface();
     return true;
+}
+
+bool TDisplay::RendererIsSoftware() const {
+    if (std::getenv("MOSWICK_RENDERER_ONLY")) return false;
+    SDL_RendererInfo info{};
+    if (!renderer_ || SDL_GetRendererInfo(renderer_, &info) != 0) return false;
+    if (info.flags & SDL_RENDERER_SOFTWARE) return true;
+    if (!info.name || std::strncmp(info.name, "opengl", 6) != 0) return false;
+    // OpenGL drawn by the processor (Mesa's llvmpipe, softpipe, swrast).
+    using TGetString = const unsigned char* (*)(unsigned int);
+    auto getString = reinterpret_cast<TGetString>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned char* name = getString ? getString(0x1F01 /* GL_RENDERER */) : nullptr;
+    if (!name) return false;
+    const std::string text(reinterpret_cast<const char*>(name));
+    return text.find("llvmpipe") != std::string::npos || text.find("softpipe") != std::string::npos ||
+           text.find("swrast") != std::string::npos;
+}
+
+bool TDisplay::UseWindowSurface() {
+    SDL_DestroyTexture(texture_);
+    SDL_DestroyRenderer(renderer_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    surface_ = SDL_GetWindowSurface(window_);
+    const bool fits = surface_ && surface_->format->BytesPerPixel == 4 && surface_->format->Rmask == 0x00FF0000 &&
+                      surface_->format->Gmask == 0x0000FF00 && surface_->format->Bmask == 0x000000FF;
+    if (fits) return true;
+    // A window format we do not write: back to the renderer.
+    surface_ = nullptr;
+    std::string ignored;
+    Uint32 flags = vsync_ ? SDL_RENDERER_PRESENTVSYNC : 0;
+    renderer_ = SDL_CreateRenderer(window_, -1, flags);
+    if (!renderer_) return false;
+    Uint32 pixelFormat = format_.BitsPerPixel == 16 ? SDL_PIXELFORMAT_RGB565 : SDL_PIXELFORMAT_RGB888;
+    texture_ = SDL_CreateTexture(renderer_, pixelFormat, SDL_TEXTUREACCESS_STREAMING, width_, height_);
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    return false;
 }
 
 void TDisplay::Shutdown() {
@@ -122,6 +161,8 @@ void TDisplay::Shutdown() {
     if (renderer_) SDL_DestroyRenderer(renderer_);
     texture_ = nullptr;
     renderer_ = nullptr;
+    surface_ = nullptr;
+    changed_.clear();
     window_ = nullptr;
     screen_.reset();
     clipList_.clear();
@@ -139,6 +180,17 @@ void TDisplay::SetFullScreen(bool on) {
     UpdateLayout();
 }
 
+void TDisplay::SetSmoothScaling(bool on) {
+    smooth_ = on;
+    UpdateLayout();
+}
+
+int TDisplay::RefreshRate() const {
+    SDL_DisplayMode mode{};
+    if (window_ && SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0) return mode.refresh_rate;
+    return 60;
+}
+
 std::unique_ptr<TDisplaySurface> TDisplay::CreateSurface(int width, int height) const {
     return TDisplaySurface::Create(width, height, format_.BytesPerPixel());
 }
@@ -146,10 +198,18 @@ std::unique_ptr<TDisplaySurface> TDisplay::CreateSurface(int width, int height) 
 void TDisplay::UpdateLayout() {
     destRect_ = {0, 0, width_, height_};
     pixelRatioX_ = pixelRatioY_ = 1.0;
-    if (!renderer_ || width_ <= 0 || height_ <= 0) return;
+    if ((!renderer_ && !surface_) || width_ <= 0 || height_ <= 0) return;
     int outW = 0;
     int outH = 0;
-    if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) != 0 || outW <= 0 || outH <= 0) return;
+    if (surface_) {
+        // A resized window has a new surface.
+        surface_ = SDL_GetWindowSurface(window_);
+        if (!surface_) return;
+        outW = surface_->w;
+        outH = surface_->h;
+    } else if (SDL_GetRendererOutputSize(renderer_, &outW, &outH) != 0 || outW <= 0 || outH <= 0) {
+        return;
+    }
     int winW = 0;
     int winH = 0;
     SDL_GetWindowSize(window_, &winW, &winH);
@@ -157,20 +217,73 @@ void TDisplay::UpdateLayout() {
         pixelRatioX_ = static_cast<double>(outW) / winW;
         pixelRatioY_ = static_cast<double>(outH) / winH;
     }
-    // Largest scale that keeps the aspect; window mode keeps whole factors so
-    // pixels stay sharp (nearest), full screen fills the desktop (smooth).
+    // Largest scale that keeps the aspect. Whole factors are drawn with
+    // nearest pixels; between them the option chooses a smooth filter over
+    // the whole area, or the whole factor below with wider bars.
     double scale = std::min(static_cast<double>(outW) / width_, static_cast<double>(outH) / height_);
-    bool whole = !fullScreen_ && scale >= 1.0;
-    if (whole) scale = static_cast<int>(scale);
+    const double whole = std::floor(scale);
+    if (!smooth_ && whole >= 1.0) scale = whole;
+    const bool exact = scale == std::floor(scale);
     int w = std::max(1, static_cast<int>(width_ * scale + 0.5));
     int h = std::max(1, static_cast<int>(height_ * scale + 0.5));
     int left = (outW - w) / 2;
     int top = (outH - h) / 2;
     destRect_ = {left, top, left + w, top + h};
-    if (texture_) {
-        bool exact = whole || (w == width_ && h == height_);
-        SDL_SetTextureScaleMode(texture_, exact ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    if (texture_) SDL_SetTextureScaleMode(texture_, exact ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    if (surface_) LayoutWindowSurface();
+}
+
+void TDisplay::LayoutWindowSurface() {
+    // Which frame pixel each window pixel shows: the same rule as the mouse
+    // mapping, so a click lands on the pixel under it.
+    const int64_t w = destRect_.Right - destRect_.Left;
+    const int64_t h = destRect_.Bottom - destRect_.Top;
+    columnOf_.assign(static_cast<size_t>(w), 0);
+    rowOf_.assign(static_cast<size_t>(h), 0);
+    for (int64_t x = 0; x < w; ++x) columnOf_[size_t(x)] = static_cast<int32_t>(x * width_ / w);
+    for (int64_t y = 0; y < h; ++y) rowOf_[size_t(y)] = static_cast<int32_t>(y * height_ / h);
+    // The bars are black, and the new surface shows the last frame at once.
+    SDL_FillRect(surface_, nullptr, 0);
+    if (screen_) ScaleToWindowSurface(TRect{0, 0, width_, height_});
+    changed_.clear();
+    showWholeSurface_ = true;
+}
+
+void TDisplay::ScaleToWindowSurface(const TRect& r) {
+    const int64_t w = destRect_.Right - destRect_.Left;
+    const int64_t h = destRect_.Bottom - destRect_.Top;
+    // The window pixels whose frame pixel lies inside r.
+    auto first = [](int64_t frameEdge, int64_t span, int64_t frameSize) {
+        return (frameEdge * span + frameSize - 1) / frameSize;
+    };
+    const int64_t x0 = first(r.Left, w, width_), x1 = first(r.Right, w, width_);
+    const int64_t y0 = first(r.Top, h, height_), y1 = first(r.Bottom, h, height_);
+    if (x1 <= x0 || y1 <= y0) return;
+    if (SDL_MUSTLOCK(surface_) && SDL_LockSurface(surface_) != 0) return;
+    const bool wide = format_.BitsPerPixel == 32;
+    for (int64_t y = y0; y < y1; ++y) {
+        const uint8_t* src = screen_->Bits() + static_cast<ptrdiff_t>(rowOf_[size_t(y)]) * screen_->Pitch();
+        auto* dst = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface_->pixels) +
+                                                static_cast<ptrdiff_t>(destRect_.Top + y) * surface_->pitch) +
+                    destRect_.Left;
+        for (int64_t x = x0; x < x1; ++x) {
+            const int32_t sx = columnOf_[size_t(x)];
+            uint32_t px;
+            if (wide) {
+                std::memcpy(&px, src + size_t(sx) * 4, 4);
+                px |= 0xFF000000u;
+            } else {
+                uint16_t v;
+                std::memcpy(&v, src + size_t(sx) * 2, 2);
+                const uint32_t r5 = v >> 11, g6 = (v >> 5) & 63, b5 = v & 31;
+                px = 0xFF000000u | ((r5 << 3 | r5 >> 2) << 16) | ((g6 << 2 | g6 >> 4) << 8) | (b5 << 3 | b5 >> 2);
+            }
+            dst[x] = px;
+        }
     }
+    if (SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
+    changed_.push_back(SDL_Rect{static_cast<int>(destRect_.Left + x0), static_cast<int>(destRect_.Top + y0),
+                                static_cast<int>(x1 - x0), static_cast<int>(y1 - y0)});
 }
 
 TPoint TDisplay::WindowToFrame(int x, int y) const {
@@ -203,10 +316,14 @@ bool TDisplay::Present(const uint8_t* bits, int pitch, const TRect* rects, size_
         error = "Invalid parameter";
         return false;
     }
+    // The window was resized since: lay the new surface out first.
+    if (surface_ && SDL_GetWindowSurface(window_) != surface_) UpdateLayout();
     const int bpp = format_.BytesPerPixel();
+    bool changed = false;
     for (size_t i = 0; i < count; ++i) {
         TRect r;
         if (!ClampToFrame(rects[i], width_, height_, r)) continue;
+        changed = true;
         size_t rowBytes = static_cast<size_t>(r.Right - r.Left) * bpp;
         for (int y = r.Top; y < r.Bottom; ++y) {
             const uint8_t* src = bits + static_cast<ptrdiff_t>(y) * pitch + static_cast<size_t>(r.Left) * bpp;
@@ -214,6 +331,7 @@ bool TDisplay::Present(const uint8_t* bits, int pitch, const TRect* rects, size_
                 screen_->Bits() + static_cast<ptrdiff_t>(y) * screen_->Pitch() + static_cast<size_t>(r.Left) * bpp;
             std::memcpy(dst, src, rowBytes);
         }
+        if (surface_) ScaleToWindowSurface(r);
         if (texture_) {
             SDL_Rect area{r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top};
             const uint8_t* first =
@@ -221,7 +339,9 @@ bool TDisplay::Present(const uint8_t* bits, int pitch, const TRect* rects, size_
             SDL_UpdateTexture(texture_, &area, first, screen_->Pitch());
         }
     }
+    if (!changed) return true;
     ShowScreen();
+    ++shownFrames_;
     return true;
 }
 
@@ -231,6 +351,15 @@ bool TDisplay::PresentAll(const uint8_t* bits, int pitch, std::string& error) {
 }
 
 void TDisplay::ShowScreen() {
+    if (surface_) {
+        if (showWholeSurface_)
+            SDL_UpdateWindowSurface(window_);
+        else if (!changed_.empty())
+            SDL_UpdateWindowSurfaceRects(window_, changed_.data(), static_cast<int>(changed_.size()));
+        showWholeSurface_ = false;
+        changed_.clear();
+        return;
+    }
     if (!renderer_ || !texture_) return;
     SDL_RenderClear(renderer_);
     SDL_Rect dest{destRect_.Left, destRect_.Top, destRect_.Right - destRect_.Left, destRect_.Bottom - destRect_.Top};

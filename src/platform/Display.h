@@ -9,12 +9,15 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "base/OrvTypes.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
+struct SDL_Surface;
+struct SDL_Rect;
 
 // Bits per pixel (16 or 32) and the channel masks of a pixel in that format.
 // 32-bit pixels are laid out in memory as blue, green, red, unused.
@@ -94,14 +97,36 @@ public:
     // Full screen and window mode share the renderer; switching only changes
     // the scaling rule (the window itself belongs to the caller).
     void SetFullScreen(bool on);
+    // On (the default): the frame fills the window or screen with its aspect
+    // kept, drawn with a smooth filter where the factor is not whole. Off:
+    // whole factors only, nearest pixels, wider black bars. Applies at once.
+    void SetSmoothScaling(bool on);
+    bool SmoothScaling() const { return smooth_; }
+    // The display's refresh rate in Hz, 60 when the system does not say.
+    int RefreshRate() const;
+    // Whether showing the screen waits for the display's refresh (VSync on
+    // and a renderer that can wait). When it does not, a caller that wants
+    // the refresh's pace must keep it itself.
+    bool WaitsForRefresh() const { return renderer_ && vsync_; }
+    // Where no graphics hardware draws (SDL's software renderer or a
+    // software OpenGL), the frame goes to the window's own surface instead:
+    // only the changed rectangles are scaled (nearest pixels) and sent to
+    // the window, which costs far less than drawing the whole window every
+    // time. True while that path is in use.
+    bool UsesWindowSurface() const { return surface_ != nullptr; }
+    // How many presents changed the screen (and showed it in the window);
+    // a Present without any rectangle left shows nothing and does not count.
+    uint64_t ShownFrames() const { return shownFrames_; }
 
     // A system-memory surface in the display's format; nullptr on failure.
     std::unique_ptr<TDisplaySurface> CreateSurface(int width, int height) const;
 
     // Copies the given rectangles (right and bottom exclusive, in frame
     // coordinates, already inside the frame; anything outside is cut off)
-    // of a frame-sized picture into the screen and shows the screen. Returns
-    // false with the error text when the screen is lost or not set up.
+    // of a frame-sized picture into the screen and shows the screen; when no
+    // rectangle is left the screen is not shown again (an idle frame costs
+    // nothing). Returns false with the error text when the screen is lost or
+    // not set up.
     bool Present(const uint8_t* bits, int pitch, const TRect* rects, size_t count, std::string& error);
     // The same for the whole frame (the window's paint handler).
     bool PresentAll(const uint8_t* bits, int pitch, std::string& error);
@@ -143,10 +168,16 @@ public:
 
 private:
     bool CreateRenderer(std::string& error);
+    bool RendererIsSoftware() const;
+    bool UseWindowSurface();
+    void LayoutWindowSurface();
+    void ScaleToWindowSurface(const TRect& r);
     void ShowScreen();
 
     bool initialised_ = false;
     bool vsync_ = true;
+    bool smooth_ = true;
+    uint64_t shownFrames_ = 0;
     bool fullScreen_ = false;
     bool lost_ = false;
     bool clipChanged_ = true;
@@ -158,6 +189,14 @@ private:
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
+    // The window surface path: the surface (owned by the window), which
+    // frame column and row each window pixel shows, and the window
+    // rectangles changed since the last show.
+    SDL_Surface* surface_ = nullptr;
+    std::vector<int32_t> columnOf_;
+    std::vector<int32_t> rowOf_;
+    std::vector<SDL_Rect> changed_;
+    bool showWholeSurface_ = false;
     TRects clipList_;
     TPoint clientOrigin_;
     TRect destRect_;

@@ -5,7 +5,10 @@
 #include "base/OrvLog.h"
 #include "base/OrvStream.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <climits>
 
 #include <cerrno>
 #include <cstdlib>
@@ -78,6 +81,35 @@ bool ParseInteger(const std::string& text, int32_t& out) {
     return true;
 }
 
+// The file at the end of a chain of symbolic links (relative links are taken
+// from the folder of the link); the path itself when it is no link. A loop
+// of links ends after 40 steps at the last link, which then fails to write.
+std::string LinkTarget(const std::string& path) {
+    std::string p = path;
+    for (int step = 0; step < 40; ++step) {
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+        std::string target(static_cast<size_t>(PATH_MAX), '\0');
+        const ssize_t n = ::readlink(p.c_str(), target.data(), target.size());
+        if (n <= 0) return p;
+        target.resize(static_cast<size_t>(n));
+        if (target.front() != '/') {
+            const size_t slash = p.rfind('/');
+            target = (slash == std::string::npos ? std::string() : p.substr(0, slash + 1)) + target;
+        }
+        p = target;
+    }
+    return p;
+}
+
+// A file nobody may write to. Checked on the mode bits as well as by access(),
+// because a process running as root may write anything.
+bool IsReadOnly(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
 }  // namespace
 
 TIniFile::TIniFile(std::string path) : path_(std::move(path)) {
@@ -102,8 +134,10 @@ void TIniFile::Parse(const std::string& text) {
     sections_.clear();
     sections_.push_back(Section{});
     size_t pos = 0;
-    // A UTF-8 byte order mark in front of the first line is not part of it.
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
+    // A UTF-8 byte order mark in front of the first line is not part of it;
+    // it is written back as it was found.
+    byteOrderMark_ = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    if (byteOrderMark_) pos = 3;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string::npos) end = text.size();
@@ -259,7 +293,7 @@ void TIniFile::EraseSection(const std::string& section) {
 }
 
 std::string TIniFile::Text() const {
-    std::string out;
+    std::string out = byteOrderMark_ ? "\xEF\xBB\xBF" : "";
     for (size_t i = 0; i < sections_.size(); ++i) {
         const Section& s = sections_[i];
         if (i > 0) out += s.Header + "\r\n";
@@ -270,6 +304,10 @@ std::string TIniFile::Text() const {
 
 void TIniFile::Save() {
     if (refused_) throw OrvException("Cannot write file " + path_);
+    // The rewrite goes to the file a link points at, so the link stays; and
+    // a file the user made read-only stays as it is.
+    const std::string target = LinkTarget(path_);
+    if (IsReadOnly(target)) throw OrvException(path_ + " is read-only; settings are not saved");
     const std::string text = Text();
-    if (!WriteFileAtomically(path_, text.data(), text.size())) throw OrvException("Cannot write file " + path_);
+    if (!WriteFileAtomically(target, text.data(), text.size())) throw OrvException("Cannot write file " + path_);
 }

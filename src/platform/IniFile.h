@@ -36,8 +36,11 @@ public:
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
 
     // Sets the value (adding the section and key when missing) and writes the
-    // whole file atomically. Throws OrvException "Cannot write file " + path
-    // when the file cannot be written.
+    // whole file atomically, keeping its mode; a symbolic link is written
+    // through to its target and stays a link. Throws OrvException path +
+    // " is read-only; settings are not saved" when the file is read-only
+    // (it is then left as it is), "Cannot write file " + path when the file
+    // cannot be written.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int32_t value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
@@ -52,7 +55,8 @@ public:
     void DeleteKey(const std::string& section, const std::string& key);
     void EraseSection(const std::string& section);
 
-    // The document as it would be written (lines joined with "\r\n").
+    // The document as it would be written (lines joined with "\r\n", after
+    // the UTF-8 byte order mark when the file began with one).
     std::string Text() const;
 
 private:
@@ -76,5 +80,6 @@ private:
     std::string path_;
     std::vector<Section> sections_;
     bool refused_ = false;
+    bool byteOrderMark_ = false;
     std::string error_;
 };

@@ -42,6 +42,23 @@ bool SplitWords(const std::string& line, std::vector<std::string>& words, std::s
     return true;
 }
 
+bool IsButtonName(const std::string& s) {
+    const std::string b = Lower(s);
+    return b == "left" || b == "right" || b == "middle";
+}
+
+// Control names are the interface's object names: they start with a letter
+// and hold letters, digits, "_" and ".". Coordinates and modifiers never
+// look like that, except the words below.
+bool IsControlName(const std::string& s) {
+    if (s.empty() || !((s[0] >= 'A' && s[0] <= 'Z') || (s[0] >= 'a' && s[0] <= 'z'))) return false;
+    for (char c : s)
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.'))
+            return false;
+    const std::string l = Lower(s);
+    return !IsButtonName(s) && l != "shift" && l != "ctrl" && l != "control" && l != "alt";
+}
+
 bool ParseInt(const std::string& s, int64_t lo, int64_t hi, int64_t& out) {
     if (s.empty() || s.size() > 12) return false;
     char* end = nullptr;
@@ -115,20 +132,32 @@ void TInputScript::Parse(const std::string& text) {
         auto push = [&](TWindowEvent e) { events_.push_back({static_cast<uint32_t>(frame), std::move(e)}); };
         auto buttonFlag = [](TMouseButton b) { return b == mbLeft ? ssLeft : b == mbRight ? ssRight : ssMiddle; };
 
+        // A mouse event aims at X Y, or at a control by name (its centre,
+        // found when the event is dispatched).
+        auto target = [&](TWindowEvent& e, size_t at) {
+            needArgs(1);
+            if (!IsControlName(w[at])) {
+                needArgs(at - arg + 2);
+                e.X = coord(w[at]);
+                e.Y = coord(w[at + 1]);
+                return at + 2;
+            }
+            e.Target = w[at];
+            return at + 1;
+        };
+
         TWindowEvent e;
         if (verb == "mousemove") {
-            needArgs(2);
             e.Kind = TWindowEventKind::MouseMove;
-            e.X = coord(w[arg]);
-            e.Y = coord(w[arg + 1]);
-            e.Shift = mods(arg + 2);
+            e.Shift = mods(target(e, arg));
             push(e);
         } else if (verb == "mousedown" || verb == "mouseup" || verb == "click") {
-            needArgs(3);
-            e.Button = button(w[arg]);
-            e.X = coord(w[arg + 1]);
-            e.Y = coord(w[arg + 2]);
-            const TShiftState m = mods(arg + 3);
+            needArgs(1);
+            size_t at = arg;
+            e.Button = mbLeft;
+            if (IsButtonName(w[at]) || !IsControlName(w[at])) e.Button = button(w[at++]);
+            if (at >= w.size()) fail("too few values for \"" + verb + "\"");
+            const TShiftState m = mods(target(e, at));
             if (verb != "mouseup") {
                 e.Kind = TWindowEventKind::MouseDown;
                 e.Shift = m | buttonFlag(e.Button);

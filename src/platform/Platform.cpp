@@ -5,14 +5,34 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
+#include "base/SFunctions.h"
+
 extern char** environ;
 
 namespace Platform {
+
+void Delay(uint32_t ms) {
+    SDL_Delay(ms);
+}
+
+bool WaitForEvent(uint32_t timeoutMs) {
+    if (!SDL_WasInit(SDL_INIT_EVENTS)) {
+        SDL_Delay(timeoutMs);
+        return false;
+    }
+    return SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(timeoutMs, 0x7FFFFFFF))) == 1;
+}
+
+bool IsHeadlessVideo() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver && std::string(driver) == "dummy";
+}
 
 namespace {
 
@@ -95,7 +115,7 @@ void ShowErrorBox(SDL_Window* parent, const std::string& title, const std::strin
     if (MessageBoxesEnabled() &&
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), message.c_str(), parent) == 0)
         return;
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), message.c_str());
+    std::fprintf(stderr, "%s: %s\n", PrintableText(title).c_str(), PrintableText(message).c_str());
 }
 
 std::string WithTrailingSlash(const std::string& dir) {

@@ -16,6 +16,16 @@ namespace Platform {
 // virtual clock for scripted runs).
 uint32_t GetTickCount();
 
+// Sleeps the calling thread for about ms milliseconds.
+void Delay(uint32_t ms);
+// Waits until a window or input event is pending or timeoutMs have passed,
+// without taking the event; true when one is pending. Without an event
+// system (no window) it only sleeps.
+bool WaitForEvent(uint32_t timeoutMs);
+// True when the video driver is SDL's dummy driver (a window that nobody
+// sees: headless runs and tests).
+bool IsHeadlessVideo();
+
 // Shows or hides the system mouse pointer (the game draws its own cursor).
 // Does nothing when SDL video is not running.
 void ShowSystemCursor(bool show);

@@ -158,6 +158,15 @@ std::string ControlCharForKey(int32_t vk) {
     }
 }
 
+std::string ControlCharForChord(int32_t vk, uint32_t shift) {
+    const bool ctrl = shift & ssCtrl;
+    const bool alt = shift & ssAlt;
+    if (!ctrl && !alt) return ControlCharForKey(vk);
+    if (ctrl && !alt && (vk == 'A' || vk == 'C' || vk == 'V' || vk == 'X'))
+        return std::string(1, static_cast<char>(vk - 'A' + 1));
+    return {};
+}
+
 bool TranslateSDLEvent(const SDL_Event& ev, const std::function<void(int32_t&, int32_t&)>& mapper, TWindowEvent& out) {
     out = TWindowEvent{};
     auto map = [&](int32_t& x, int32_t& y) {
@@ -254,15 +263,55 @@ int32_t TWindow::IntegerScale(int32_t desktopWidth, int32_t desktopHeight, int32
     return static_cast<int32_t>(std::clamp<int64_t>(std::min(byWidth, byHeight), 1, 16));
 }
 
-int32_t TWindow::DesktopScale() const {
-    SDL_Rect usable{};
-    const int index = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
-    if (SDL_GetDisplayUsableBounds(index < 0 ? 0 : index, &usable) != 0) return 1;
-    return IntegerScale(usable.w, usable.h, clientWidth_, clientHeight_);
+TWindowPlacement TWindow::ChoosePlacement(const TWindowPlacement& saved, const std::vector<TRect>& usableAreas,
+                                          int32_t clientWidth, int32_t clientHeight) {
+    TWindowPlacement out;
+    // A title corner that shows on some display keeps the position.
+    const TRect* home = usableAreas.empty() ? nullptr : &usableAreas[0];
+    if (saved.HasPosition) {
+        for (const TRect& area : usableAreas) {
+            const int64_t right = std::min<int64_t>(int64_t(saved.Left) + 64, area.Right);
+            const int64_t bottom = std::min<int64_t>(int64_t(saved.Top) + 24, area.Bottom);
+            if (std::max<int64_t>(saved.Left, area.Left) < right && std::max<int64_t>(saved.Top, area.Top) < bottom) {
+                out.HasPosition = true;
+                out.Left = saved.Left;
+                out.Top = saved.Top;
+                home = &area;
+                break;
+            }
+        }
+    }
+    const int32_t areaW = home ? home->Right - home->Left : 0;
+    const int32_t areaH = home ? home->Bottom - home->Top : 0;
+    const bool savedFits = saved.Width >= kMinWidth && saved.Height >= kMinHeight &&
+                           (!home || (saved.Width <= areaW && saved.Height <= areaH));
+    if (savedFits) {
+        out.Width = saved.Width;
+        out.Height = saved.Height;
+    } else {
+        const int32_t scale = home ? IntegerScale(areaW, areaH, clientWidth, clientHeight) : 1;
+        out.Width = clientWidth * scale;
+        out.Height = clientHeight * scale;
+    }
+    return out;
 }
 
-bool TWindow::Create(const std::string& title, int32_t clientWidth, int32_t clientHeight, bool fullScreen, int32_t left,
-                     int32_t top, std::string& error) {
+std::vector<TRect> TWindow::UsableAreas() const {
+    std::vector<TRect> areas;
+    const int count = SDL_GetNumVideoDisplays();
+    // The display the window is on counts as the primary one.
+    const int first = window_ ? std::max(0, SDL_GetWindowDisplayIndex(window_)) : 0;
+    for (int k = 0; k < count; ++k) {
+        const int i = (first + k) % count;
+        SDL_Rect r{};
+        if (SDL_GetDisplayUsableBounds(i, &r) != 0 && SDL_GetDisplayBounds(i, &r) != 0) continue;
+        if (r.w > 0 && r.h > 0) areas.push_back(TRect{r.x, r.y, r.x + r.w, r.y + r.h});
+    }
+    return areas;
+}
+
+bool TWindow::Create(const std::string& title, int32_t clientWidth, int32_t clientHeight, bool fullScreen,
+                     const TWindowPlacement& saved, std::string& error) {
     if (window_) return true;
     if (!SDL_WasInit(SDL_INIT_VIDEO)) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
@@ -275,25 +324,26 @@ bool TWindow::Create(const std::string& title, int32_t clientWidth, int32_t clie
     // captured or warped, and the screen saver must not start during play.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
     SDL_DisableScreenSaver();
-    uint32_t flags = SDL_WINDOW_SHOWN;
-    if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP;
-    const int x = fullScreen ? SDL_WINDOWPOS_UNDEFINED : left;
-    const int y = fullScreen ? SDL_WINDOWPOS_UNDEFINED : top;
     clientWidth_ = clientWidth;
     clientHeight_ = clientHeight;
-    const int32_t scale = DesktopScale();
-    window_ = SDL_CreateWindow(title.c_str(), x, y, clientWidth * scale, clientHeight * scale, flags);
+    const TWindowPlacement place = ChoosePlacement(saved, UsableAreas(), clientWidth, clientHeight);
+    uint32_t flags = SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE;
+    if (fullScreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_ALWAYS_ON_TOP;
+    const int x = !fullScreen && place.HasPosition ? place.Left : SDL_WINDOWPOS_CENTERED;
+    const int y = !fullScreen && place.HasPosition ? place.Top : SDL_WINDOWPOS_CENTERED;
+    window_ = SDL_CreateWindow(title.c_str(), x, y, place.Width, place.Height, flags);
     if (!window_) {
         error = SDL_GetError();
         return false;
     }
+    SDL_SetWindowMinimumSize(window_, kMinWidth, kMinHeight);
     caption_ = title;
     fullScreen_ = fullScreen;
     SDL_StartTextInput();
     return true;
 }
 
-void TWindow::ApplyMode(bool fullScreen, int32_t left, int32_t top) {
+void TWindow::ApplyMode(bool fullScreen, const TWindowPlacement& saved) {
     if (!window_) return;
     // Full screen stays on top of other windows; a normal window must not,
     // or it would hide every other program after leaving full screen. SDL
@@ -305,11 +355,23 @@ void TWindow::ApplyMode(bool fullScreen, int32_t left, int32_t top) {
         SDL_SetWindowFullscreen(window_, 0);
         SDL_SetWindowAlwaysOnTop(window_, SDL_FALSE);
         SDL_SetWindowBordered(window_, SDL_TRUE);
-        const int32_t scale = DesktopScale();
-        SDL_SetWindowSize(window_, clientWidth_ * scale, clientHeight_ * scale);
-        SDL_SetWindowPosition(window_, left, top);
+        const TWindowPlacement place = ChoosePlacement(saved, UsableAreas(), clientWidth_, clientHeight_);
+        SDL_SetWindowSize(window_, place.Width, place.Height);
+        if (place.HasPosition)
+            SDL_SetWindowPosition(window_, place.Left, place.Top);
+        else
+            SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
     fullScreen_ = fullScreen;
+}
+
+TWindowPlacement TWindow::Placement() const {
+    TWindowPlacement p;
+    if (!window_) return p;
+    p.HasPosition = true;
+    SDL_GetWindowPosition(window_, &p.Left, &p.Top);
+    SDL_GetWindowSize(window_, &p.Width, &p.Height);
+    return p;
 }
 
 void TWindow::Destroy() {

@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "base/OrvTypes.h"
 
 struct SDL_Window;
 union SDL_Event;
@@ -89,6 +92,7 @@ struct TWindowEvent {
     int32_t WheelDelta = 0;  // multiples of 120, positive away from the user
     int32_t Key = 0;         // virtual-key code for KeyDown/KeyUp, 0 if unmapped
     std::string Text;        // KeyPress: the character(s) as UTF-8
+    std::string Target;      // scripted mouse events: the control aimed at (X, Y found when dispatched)
 };
 
 // Maps an SDL keycode to a Windows virtual-key code; 0 for keys the game
@@ -101,13 +105,46 @@ int32_t VirtualKeyFromName(const std::string& name);
 // not delivered as SDL text input (Enter "\r", Escape "\x1b", Backspace
 // "\b", Tab "\t"); empty for the others.
 std::string ControlCharForKey(int32_t vk);
+// The control character a key with its modifiers types: ControlCharForKey
+// without Ctrl and Alt, and for Ctrl+A, Ctrl+C, Ctrl+V and Ctrl+X (without
+// Alt) the characters 1, 3, 22 and 24 that edit controls take for select
+// all, copy, paste and cut; empty for every other chord.
+std::string ControlCharForChord(int32_t vk, uint32_t shift);
 // Translates one SDL event into a window event; false when the event means
 // nothing to the game. The mapper converts window pixels to screen
 // coordinates (identity when empty).
 bool TranslateSDLEvent(const SDL_Event& ev, const std::function<void(int32_t&, int32_t&)>& mapper, TWindowEvent& out);
 
+// Where and how large a window in window mode is: the client area's left
+// and top on the desktop and its size. A placement without a position is
+// centred by the system.
+struct TWindowPlacement {
+    bool HasPosition = false;
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Width = 0;  // 0: not known
+    int32_t Height = 0;
+
+    friend bool operator==(const TWindowPlacement&, const TWindowPlacement&) = default;
+};
+
 class TWindow {
 public:
+    // The smallest client area the player can shrink the window to.
+    static constexpr int32_t kMinWidth = 400;
+    static constexpr int32_t kMinHeight = 300;
+
+    // Chooses the placement of a new window from a saved one and the usable
+    // areas of the displays (right/bottom exclusive; the first is the
+    // primary display). The saved size is kept when it is at least the
+    // minimum and fits the display the window lands on; otherwise the client
+    // area scaled by IntegerScale of that display. The saved position is
+    // kept only when a corner of the title (64 x 24 at the window's top left)
+    // lies on some usable area; a position off every display is dropped, so
+    // the window is centred on the primary display.
+    static TWindowPlacement ChoosePlacement(const TWindowPlacement& saved, const std::vector<TRect>& usableAreas,
+                                            int32_t clientWidth, int32_t clientHeight);
+
     // The largest whole factor by which a client area of clientWidth x
     // clientHeight can be enlarged and still fit in nine tenths of a usable
     // desktop area of desktopWidth x desktopHeight; at least 1.
@@ -118,18 +155,21 @@ public:
     TWindow(const TWindow&) = delete;
     TWindow& operator=(const TWindow&) = delete;
 
-    // Initialises SDL video (and events) and creates the window with a client
-    // area of clientWidth x clientHeight: full screen at the desktop's
-    // resolution, or a normal bordered window at (left, top), enlarged by
-    // IntegerScale on large desktops (the display scales the frame to it). Returns false
-    // and fills error with SDL's message on failure; the object stays usable
-    // for another try.
-    bool Create(const std::string& title, int32_t clientWidth, int32_t clientHeight, bool fullScreen, int32_t left,
-                int32_t top, std::string& error);
+    // Initialises SDL video (and events) and creates the window for a frame
+    // of clientWidth x clientHeight: full screen at the desktop's resolution,
+    // or a normal bordered, resizable window placed by ChoosePlacement from
+    // the saved placement (the display scales the frame to whatever size the
+    // window has). Returns false and fills error with SDL's message on
+    // failure; the object stays usable for another try.
+    bool Create(const std::string& title, int32_t clientWidth, int32_t clientHeight, bool fullScreen,
+                const TWindowPlacement& saved, std::string& error);
     // Switches an existing window between full screen (desktop resolution,
-    // no border, on top) and window mode (bordered, at left/top). Does
-    // nothing without a window.
-    void ApplyMode(bool fullScreen, int32_t left, int32_t top);
+    // no border, on top) and window mode (bordered, placed as Create does).
+    // Does nothing without a window.
+    void ApplyMode(bool fullScreen, const TWindowPlacement& saved);
+    // The window's current placement in window mode (position and client
+    // size); HasPosition false without a window.
+    TWindowPlacement Placement() const;
     // Destroys the window (SDL itself stays initialised until the process
     // ends). Safe to call twice.
     void Destroy();
@@ -160,5 +200,5 @@ private:
     int32_t clientWidth_ = 0;
     int32_t clientHeight_ = 0;
 
-    int32_t DesktopScale() const;
+    std::vector<TRect> UsableAreas() const;
 };

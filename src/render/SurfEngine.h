@@ -58,16 +58,6 @@ struct BumpMapRecord {
     std::vector<std::vector<TBumpPair>> Rows;  // Height rows of Width pairs
 };
 
-// One glyph of a text run: a rectangle of the font picture (left, top,
-// right, bottom), where it goes, its colour 0x00BBGGRR and its opacity.
-struct TGlyphItem {
-    TRect Source;
-    int32_t X = 0;
-    int32_t Y = 0;
-    uint32_t Colour = 0;
-    uint8_t Opacity = 255;
-};
-
 class TSurfEngine {
 public:
     using TProgressCallback = std::function<void(int32_t percent)>;

@@ -244,6 +244,55 @@ TEST(FXParticles, ThrowingAndEmission) {
     EXPECT_EQ(counts[19], 6);
 }
 
+// A particle without morphs: cheap, so the limits can be reached in a test.
+const std::string kPlain = "<Particle Name=\"P\"/>";
+
+std::string Systems(int count, const std::string& body) {
+    std::string out;
+    for (int i = 0; i < count; ++i)
+        out += "<ParticleSystem Name=\"S" + std::to_string(i) + "\" Template=\"P\">" + body + "</ParticleSystem>";
+    return out;
+}
+
+TEST(FXParticles, AnEffectCannotAskForMoreParticlesThanItsLimit) {
+    // Each system is within its own limit; together they are not.
+    const int systems = kMaxEffectParticles / kMaxSystemParticles + 1;
+    EXPECT_EQ(LoadError(Effect(
+                  "", kPlain,
+                  Systems(systems, "<InitParticles>" + std::to_string(kMaxSystemParticles) + "</InitParticles>"))),
+              "\"Test\" XML description asks for " + std::to_string(systems * kMaxSystemParticles) +
+                  " initial particles; an effect may have at most " + std::to_string(kMaxEffectParticles));
+
+    // Systems that keep throwing stop at the effect's limit.
+    auto proto = Load(Effect("", kPlain,
+                             Systems(systems, "<ThrowInterval>0.01</ThrowInterval><ParticlesPerThrow>" +
+                                                  std::to_string(kMaxSystemParticles) + "</ParticlesPerThrow>")));
+    auto fx = Start(*proto, 0);
+    for (uint32_t t = 10; t <= 100; t += 10) fx->Update(t);
+    EXPECT_EQ(fx->ParticleCount, kMaxEffectParticles);
+}
+
+TEST(FXParticles, AllRunningEffectsTogetherStopAtTheProcessLimit) {
+    const int64_t before = TOrvParticle::LiveCount();
+    auto proto = Load(Effect("", kPlain,
+                             Systems(1, "<ThrowInterval>0.01</ThrowInterval><ParticlesPerThrow>" +
+                                            std::to_string(kMaxSystemParticles) + "</ParticlesPerThrow>")));
+    std::vector<std::unique_ptr<TOrvParticleEffect>> running;
+    for (int64_t made = 0; made <= kMaxLiveParticles; made += kMaxSystemParticles) running.push_back(Start(*proto, 0));
+    for (auto& fx : running) fx->Update(10);
+    EXPECT_EQ(TOrvParticle::LiveCount(), kMaxLiveParticles);
+    // Freed effects give their particles back.
+    running.clear();
+    EXPECT_EQ(TOrvParticle::LiveCount(), before);
+}
+
+TEST(FXParticles, AnEffectDescriptionPastTheSizeLimitIsRefusedUnread) {
+    std::string huge = Effect("", kPlain, "");
+    huge.insert(huge.find("<Functions>"), std::string(kMaxEffectFileSize, ' '));
+    EXPECT_EQ(LoadError(huge),
+              "\"Test.xml\" XML description is larger than " + std::to_string(kMaxEffectFileSize) + " bytes");
+}
+
 TEST(FXParticles, DivisorSpreadsInitialParticlesAlongPath) {
     auto proto = Load(Effect("", kDot,
                              "<ParticleSystem Name=\"SContour\" Template=\"Dot\"><InitParticles>1</InitParticles>"

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "base/OrvStream.h"
+#include "fx/OrvFXParticles.h"
 #include "game/EffectViewer.h"
+#include "render/PictureCodec.h"
 
 namespace {
 
@@ -97,4 +99,48 @@ TEST(EffectViewer, BrokenFileFailsCleanly) {
     o.EffectFile = path + ".missing";
     EXPECT_EQ(RunEffectViewer(o), 1);
     std::filesystem::remove(path);
+    // A folder used to abort the program.
+    o.EffectFile = MOSWICK_BUILD_DIR;
+    EXPECT_EQ(RunEffectViewer(o), 1);
+    // A good effect padded past the size limit is refused before it is read.
+    std::string padded;
+    ASSERT_TRUE(ReadWholeFile(EffectPath("SparkleEffect.xml"), padded));
+    padded += std::string(kMaxEffectFileSize, ' ');
+    ASSERT_TRUE(WriteFileAtomically(path, padded.data(), padded.size()));
+    o.EffectFile = path;
+    EXPECT_EQ(RunEffectViewer(o), 1);
+    std::filesystem::remove(path);
+}
+
+// An effect can be tried over a real picture: the backdrop is drawn under it
+// from the top left, and a backdrop that cannot be read stops the viewer.
+TEST(EffectViewer, PlaysOverABackdropPicture) {
+    const std::string dir = std::string(MOSWICK_BUILD_DIR);
+    const std::string back = dir + "/effect-viewer-backdrop.png";
+    const std::string shot = dir + "/effect-viewer-backdrop-shot.png";
+    TPicture white = TPicture::Create(900, 500, 3);
+    std::fill(white.Pixels.begin(), white.Pixels.end(), uint8_t(250));
+    SavePNGFile(back, white);
+
+    TEffectViewerOptions o;
+    o.EffectFile = EffectPath("Contour.xml");
+    o.Frames = 10;
+    o.NoWindow = true;
+    o.BackdropFile = back;
+    o.ScreenshotFile = shot;
+    ASSERT_EQ(RunEffectViewer(o), 0);
+    const TPicture frame = ConvertChannels(LoadPictureFile(shot), 3);
+    ASSERT_EQ(frame.Width, 800);
+    EXPECT_EQ(frame.Row(10)[30], 250);      // the picture where it reaches
+    EXPECT_LT(frame.Row(560)[3 * 30], 80);  // the dim ground below it
+
+    const char* args[] = {"moswick", "--effect", "a.xml", "--backdrop", "b.png"};
+    std::string error;
+    ASSERT_TRUE(o.Parse(5, args, error)) << error;
+    EXPECT_EQ(o.BackdropFile, "b.png");
+    o.EffectFile = EffectPath("Contour.xml");
+    o.BackdropFile = dir + "/no-such-backdrop.png";
+    EXPECT_EQ(RunEffectViewer(o), 1);
+    std::filesystem::remove(back);
+    std::filesystem::remove(shot);
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/OrvException.h"
+#include "base/OrvLog.h"
 #include "base/OrvStream.h"
 #include "base/SFunctions.h"
 
@@ -119,6 +120,17 @@ TEST_F(GameParamsTest, MissingFileAndForeignDocumentChangeNothing) {
     EXPECT_EQ(p.BombRMax, 77);
 }
 
+TEST_F(GameParamsTest, AFolderInTheFilesPlaceIsAnErrorNamingIt) {
+    std::filesystem::create_directories(path_);
+    TGameParams p;
+    try {
+        p.LoadGameParams(path_, &kShapes);
+        FAIL() << "no error";
+    } catch (const OrvException& e) {
+        EXPECT_EQ(e.Message(), "Cannot read file " + path_ + " (it is a folder)");
+    }
+}
+
 TEST_F(GameParamsTest, DocumentWithoutElementsIsAnError) {
     Write("just text, no markup");
     TGameParams p;
@@ -152,6 +164,51 @@ TEST_F(GameParamsTest, StrictErrorsStopTheReadingButKeepEarlierValues) {
     TGameParams p;
     EXPECT_THROW(p.LoadGameParams(path_, &kShapes), OrvException);
     EXPECT_EQ(p.SkillIconX[2], 1);
+}
+
+TEST_F(GameParamsTest, NumbersOutOfRangeFailTheStrictCheckInsteadOfReadingAsZero) {
+    const std::string digits(3 * 1024 * 1024, '9');
+    for (const std::string& kP : {std::string("1e400"), std::string("-1e400"), digits}) {
+        Write("<GamePlayParams><btBomb RMax=\"5\" PMax=\"6\" RollTime=\"7\" kP=\"" + kP + "\"/></GamePlayParams>");
+        TGameParams p;
+        p.BombKP = 0.5;
+        EXPECT_THROW(p.LoadGameParams(path_, &kShapes), OrvException) << kP.substr(0, 10);
+        EXPECT_DOUBLE_EQ(p.BombKP, 0.5);
+    }
+    Write("<GamePlayParams><btBomb RMax=\"5\" PMax=\"6\" RollTime=\"" + digits + "\" kP=\"1\"/></GamePlayParams>");
+    TGameParams p;
+    EXPECT_THROW(p.LoadGameParams(path_, &kShapes), OrvException);
+    EXPECT_EQ(p.BombRollTime, 0);
+}
+
+TEST_F(GameParamsTest, PlainFileWithBareLineFeedsIsReadAsPlainText) {
+    std::string text = kFullFile;
+    for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    Write(text);
+    TGameParams p;
+    p.LoadGameParams(path_, &kShapes);
+    EXPECT_EQ(p.BombRMax, 12);
+    EXPECT_EQ(p.SparkleMax, 5);
+}
+
+TEST_F(GameParamsTest, FileCutShortKeepsLaterValuesAndLogsWhichWereMissing) {
+    const std::string log = (dir_ / "test.log").string();
+    TOrvLog::Instance().Open(log, 0);
+    const std::string text = kFullFile;
+    Write(text.substr(0, text.find("\t<ScrollSpeed")));
+    TGameParams p;
+    p.AccelerationMax = 3;
+    p.LoadGameParams(path_, &kShapes);
+    TOrvLog::Instance().Close();
+    EXPECT_DOUBLE_EQ(p.FallK, 0.75);
+    EXPECT_EQ(p.AccelerationMax, 3);
+    std::string logged;
+    ReadWholeFile(log, logged);
+    EXPECT_NE(logged.find(path_ + ": no \"ScrollSpeed\", \"FishkaScores\", \"ShiftSkill1\""), std::string::npos)
+        << logged;
+    EXPECT_NE(logged.find("\"ShiftSkill9\", \"Acceleration\" element; those values stay as they were"),
+              std::string::npos)
+        << logged;
 }
 
 TEST_F(GameParamsTest, ScoreRulesOfFishkaScores) {

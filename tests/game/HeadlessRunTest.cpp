@@ -1,6 +1,7 @@
 // Runs the built program without a display or sound card, in a folder of its
 // own with a small archive, and reads what it leaves behind.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <sys/wait.h>
@@ -61,7 +62,10 @@ protected:
     }
     // Runs the program with the arguments; returns its exit code.
     int Run(const std::string& args) {
-        const std::string cmd = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
+        // The per-user key store (the chosen language) goes into the
+        // test's folder, not the home of whoever runs the tests.
+        const std::string cmd = "XDG_CONFIG_HOME=\"" + dir_.string() +
+                                "\" SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
                                 "/moswick\" --data-dir \"" +
                                 dir_.string() + "\" " + args + " >\"" + (dir_ / "out.txt").string() + "\" 2>&1";
         const int status = std::system(cmd.c_str());
@@ -263,6 +267,112 @@ TEST_F(HeadlessRunTest, HelpAndVersionPrintAndStartNothing) {
     ReadWholeFile((dir_ / "out.txt").string(), out);
     EXPECT_EQ(out, "Moswick 1.22\n");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "Moswick.log"));
+}
+
+std::string ReadOut(const std::filesystem::path& dir) {
+    std::string out;
+    ReadWholeFile((dir / "out.txt").string(), out);
+    return out;
+}
+
+TEST_F(HeadlessRunTest, AScreenshotThatCannotBeWrittenFailsTheRun) {
+    MakeArchive();
+    EXPECT_EQ(Run("--frames 3 --fixed-step 16 --screenshot \"" + (dir_ / "no" / "such" / "shot.png").string() + "\""),
+              1);
+    EXPECT_NE(ReadOut(dir_).find("cannot write the screenshot " + (dir_ / "no" / "such" / "shot.png").string()),
+              std::string::npos)
+        << ReadOut(dir_);
+}
+
+TEST_F(HeadlessRunTest, AStartUpFailurePrintsItsCauseNotOnlyThatStartUpFailed) {
+    MakeArchive("Contour.xml");
+    EXPECT_EQ(Run("--frames 50 --fixed-step 16"), 1);
+    const std::string out = ReadOut(dir_);
+    EXPECT_NE(out.find("Exception error in TOrvGameEngine.RunGame"), std::string::npos) << out;
+    EXPECT_NE(out.find("Can not find Contour.xmlin file folder"), std::string::npos) << out;
+}
+
+TEST_F(HeadlessRunTest, ControlBytesOfArchiveNamesAreEscapedOnTheTerminal) {
+    // A packed alpha without its colour partner stops the preparation with
+    // an error that carries the entry's name.
+    TFileFolder folder = TFileFolder::CreateNew((dir_ / "game.zxc").string());
+    TMemoryStream alpha(std::string_view("not a picture"));
+    folder.AddFile("x\x1b[2Jy._PNG", 2, alpha);
+    folder.SaveToFile();
+    EXPECT_EQ(Run("--frames 5 --fixed-step 16"), 1);
+    const std::string out = ReadOut(dir_);
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+    EXPECT_NE(out.find("File x\\x1B[2Jy._JPG does not exist!"), std::string::npos) << out;
+}
+
+TEST_F(HeadlessRunTest, EmptyPathsAndFolderScriptsAreRefusedByName) {
+    MakeArchive();
+    for (const char* option : {"--write-dir", "--data-dir", "--input", "--screenshot", "--dump-state"}) {
+        EXPECT_EQ(Run(std::string("--frames 2 ") + option + " \"\""), 2) << option;
+        EXPECT_NE(ReadOut(dir_).find(std::string("empty value after ") + option), std::string::npos) << ReadOut(dir_);
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "Moswick.log"));
+    EXPECT_EQ(Run("--frames 2 --input \"" + dir_.string() + "\""), 2);
+    EXPECT_NE(ReadOut(dir_).find("Cannot read file " + dir_.string() + " (it is a folder)"), std::string::npos)
+        << ReadOut(dir_);
+}
+
+TEST_F(HeadlessRunTest, ADamagedOrStalePreparedArchiveIsPreparedAgain) {
+    MakeArchive();
+    ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0);
+    const std::filesystem::path prepared = dir_ / "temp" / "game.zxc";
+    ASSERT_TRUE(std::filesystem::exists(prepared));
+
+    // Cut short (a full disk, a killed write): every later start used to fail.
+    std::filesystem::resize_file(prepared, std::filesystem::file_size(prepared) / 2);
+    ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0) << ReadOut(dir_);
+    ExpectInOrder(LogLines(),
+                  {"Preparing " + prepared.string() + " again: it was cut short or changed after it was made",
+                   "File Folders morfed Ok..."});
+
+    // The shipped archive replaced: the copy made from the old one is not used.
+    MakeArchive("", true);
+    ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0) << ReadOut(dir_);
+    ExpectInOrder(LogLines(), {"Preparing " + prepared.string() + " again: the shipped archive " +
+                                   (dir_ / "game.zxc").string() + " is not the one it was made from",
+                               "File Folders morfed Ok..."});
+    EXPECT_GE(TFileFolder(prepared.string()).IndexOf("cursor_line.png"), 0);
+
+    // A current copy is kept without a word.
+    ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0);
+    for (const std::string& line : LogLines()) EXPECT_EQ(line.find("again:"), std::string::npos) << line;
+}
+
+TEST_F(HeadlessRunTest, TemporaryFilesOfInterruptedWritesAreRemovedAtTheNextStart) {
+    MakeArchive();
+    std::filesystem::create_directories(dir_ / "saves");
+    std::filesystem::create_directories(dir_ / "temp");
+    const std::vector<std::filesystem::path> leftovers{dir_ / "options.cfg.tmp4194305",
+                                                       dir_ / "temp" / "game.zxc.tmp4194305",
+                                                       dir_ / "saves" / "AutoSave.sav.tmp4194305"};
+    for (const auto& path : leftovers) WriteFile(std::filesystem::relative(path, dir_).string(), "half");
+    ASSERT_EQ(Run("--frames 2 --fixed-step 16"), 0);
+    for (const auto& path : leftovers) EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    ExpectInOrder(LogLines(), {"Removed a temporary file left by an interrupted write: " + leftovers[0].string()});
+}
+
+TEST_F(HeadlessRunTest, FoldersAndPipesInPlaceOfTheGamesFilesNeitherStopNorBlockIt) {
+    MakeArchive();
+    // A pipe as options.cfg used to block start-up for ever, a folder as the
+    // log to abort the program.
+    ASSERT_EQ(::mkfifo((dir_ / "options.cfg").c_str(), 0600), 0);
+    std::filesystem::create_directories(dir_ / "Moswick.log");
+    EXPECT_EQ(Run("--frames 3 --fixed-step 16"), 0) << ReadOut(dir_);
+    EXPECT_EQ(std::filesystem::status(dir_ / "options.cfg").type(), std::filesystem::file_type::fifo);
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "Moswick.log"));
+
+    // A folder as options.cfg: the run goes on with the defaults and the log
+    // names the file.
+    std::filesystem::remove(dir_ / "options.cfg");
+    std::filesystem::remove(dir_ / "Moswick.log");
+    std::filesystem::create_directories(dir_ / "options.cfg");
+    EXPECT_EQ(Run("--frames 3 --fixed-step 16"), 0) << ReadOut(dir_);
+    ExpectInOrder(LogLines(), {"Cannot read file " + (dir_ / "options.cfg").string() + " (it is a folder)"});
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 
 #include "../platform/AudioTestData.h"
 #include "base/FileFolder.h"
+#include "base/OrvRandom.h"
 #include "platform/Bass.h"
 
 using namespace audiotest;
@@ -230,4 +232,45 @@ TEST_F(MusicTest, DelayedSoundAndShutdown) {
     EXPECT_TRUE(audio.Table.empty());
     EXPECT_FALSE(BASS_ChannelIsActive(m));
     EXPECT_FALSE(BASS_MusicFree(m));
+}
+
+TEST_F(MusicTest, OftenRepeatedSoundsVaryTheirPitchFromTheGivenSource) {
+    TFileFolder archive = TFileFolder::CreateNew("unused.zxc");
+    AddText(archive, "sounds.dat", "1_get.ogg\n16_win.ogg\n");
+    Add(archive, "1_get.ogg", SineOgg(4000));
+    Add(archive, "16_win.ogg", SineOgg(4000));
+    audio.LoadSounds(archive);
+    ASSERT_EQ(PitchSpreadPercent("1_get.ogg"), 4);
+    ASSERT_EQ(PitchSpreadPercent("16_win.ogg"), 0);
+
+    auto frequencies = [&](const std::string& name, int count) {
+        std::vector<int> out;
+        for (int i = 0; i < count; ++i) {
+            int freq = 0;
+            EXPECT_TRUE(BASS_ChannelGetAttributes(audio.PlaySound(name), &freq, nullptr, nullptr));
+            out.push_back(freq);
+        }
+        return out;
+    };
+    // Without a source every sound keeps its own pitch.
+    for (int f : frequencies("1_get.ogg", 3)) EXPECT_EQ(f, Rate);
+
+    TOrvRandom random(77);
+    audio.SetPitchRandom(&random);
+    const std::vector<int> first = frequencies("1_get.ogg", 40);
+    for (int f : first) {
+        EXPECT_GE(f, int(Rate * 0.96) - 1);
+        EXPECT_LE(f, int(Rate * 1.04) + 1);
+    }
+    EXPECT_GT(*std::max_element(first.begin(), first.end()) - *std::min_element(first.begin(), first.end()),
+              int(Rate * 0.03));
+    // A fanfare's notes are meant: never varied, and no draw is spent on it.
+    for (int f : frequencies("16_win.ogg", 3)) EXPECT_EQ(f, Rate);
+    // The same seed gives the same pitches: a seeded run sounds the same.
+    random.Seed(77);
+    EXPECT_EQ(frequencies("1_get.ogg", 40), first);
+    // Nothing is started (and nothing drawn) at sound volume 0.
+    audio.SoundVolume = 0;
+    EXPECT_EQ(audio.PlaySound("1_get.ogg"), 0u);
+    audio.SetPitchRandom(nullptr);
 }

@@ -438,3 +438,89 @@ TEST(ZxcTool, PackSplitAndPrepareRoundTrip) {
     EXPECT_NE(run("pack --split " + dir + "/q.zxc " + dir + "/bad.png"), 0);
     EXPECT_FALSE(fs::exists(dir + "/q.zxc"));
 }
+
+namespace {
+
+// A packed archive with pictures, a picture whose colour is a plain JPEG,
+// plain files and scripts, among them one that uses another script's result
+// and one that uses a picture twice.
+void FillPackedArchive(TFileFolder& a) {
+    for (int i = 0; i < 12; ++i)
+        TPNGMorf::AddSplitPicture(a, "pic" + std::to_string(i) + ".PNG",
+                                  TMemoryStream(EncodePNG(Pattern(16 + i, 9 + i, i % 2 ? 4 : 3))), 90);
+    Add(a, "photo._jpg", EncodeJPEG(Pattern(8, 8, 3), 90));
+    Add(a, "photo._PnG", EncodePNG(Pattern(8, 8, 1)));
+    AddText(a, "notes.txt", "plain", 0);
+    AddText(a, "first._aim", "<AutoImage name=\"first\" autosize=\"true\">\n<AddImage name=\"pic3.png\"/>\n");
+    AddText(a, "second._aim",
+            "<AutoImage name=\"second\" width=\"30\" height=\"20\">\n<AddImage name=\"first.pNg\" left=\"2\"/>\n"
+            "<AddImage name=\"PIC1.png\" top=\"3\" alfa=\"128\"/>\n<FlipImageVertical/>\n");
+    AddText(
+        a, "third._aim",
+        "<AutoImage name=\"third\" autosize=\"true\">\n<AddImage name=\"pic5.PNG\" colorvalue=\"90\" "
+        "color=\"200 10 10\"/>\n<AddImage name=\"pic5.png\" left=\"4\"/>\n<ScaleImage width=\"11\" height=\"7\"/>\n");
+}
+
+}  // namespace
+
+TEST(ArchivePreparation, EveryCoreGivesTheReferenceResultEntryForEntry) {
+    TFileFolder packed = TFileFolder::CreateNew(TestDir("cores") + "/packed.zxc");
+    FillPackedArchive(packed);
+    auto prepare = [&](unsigned threads) {
+        TFileFolder out = TFileFolder::CreateNew(TestDir("cores-out") + "/out.zxc");
+        TPNGMorf morf(90);
+        morf.Threads = threads;
+        int32_t last = -1;
+        bool ordered = true;
+        morf.Progress = [&](const std::string&, int32_t percent) {
+            ordered = ordered && percent >= last;
+            last = percent;
+        };
+        morf.ConvertArchive(packed, out);
+        EXPECT_TRUE(ordered);
+        EXPECT_EQ(last, 100);
+        std::vector<std::tuple<std::string, uint16_t, std::vector<uint8_t>>> entries;
+        for (size_t i = 0; i < out.Dir.size(); ++i)
+            entries.emplace_back(out.Dir[i].Name, out.Dir[i].Kind, out.Files[i].Stream->Bytes());
+        return entries;
+    };
+    const auto reference = prepare(1);
+    ASSERT_EQ(reference.size(), 12u + 1 + 1 + 3 + 3);  // pictures, the photo, notes, scripts, their results
+    for (unsigned threads : {2u, 4u, 7u}) {
+        const auto fast = prepare(threads);
+        ASSERT_EQ(fast.size(), reference.size()) << threads;
+        for (size_t i = 0; i < fast.size(); ++i)
+            EXPECT_TRUE(fast[i] == reference[i]) << threads << " threads, entry " << std::get<0>(reference[i]);
+    }
+}
+
+TEST(ArchivePreparation, OnEveryCoreTheFirstBrokenEntryNamesTheError) {
+    TFileFolder packed = TFileFolder::CreateNew(TestDir("cores-broken") + "/packed.zxc");
+    FillPackedArchive(packed);
+    AddText(packed, "bad.PNG", "garbage", 2);
+    Add(packed, "lone._PNG", EncodePNG(TPicture::Create(2, 2, 1)));
+    AddText(packed, "late._aim", "<AutoImage name=\"late\" autosize=\"true\">\n<AddImage name=\"nowhere.png\"/>\n");
+    for (unsigned threads : {1u, 4u}) {
+        TFileFolder out = TFileFolder::CreateNew(TestDir("cores-broken-out") + "/out.zxc");
+        TPNGMorf morf(90);
+        morf.Threads = threads;
+        EXPECT_EQ(ErrorOf([&] {
+                      morf.ConvertArchive(packed, out);
+                  }).rfind("[TPNGMorf.ProcessArchive] Cannot split picture bad.PNG", 0),
+                  0u)
+            << threads;
+    }
+    // A script that needs a picture nobody has fails the same way on one
+    // thread and on many.
+    TFileFolder scripts = TFileFolder::CreateNew(TestDir("cores-script") + "/packed.zxc");
+    FillPackedArchive(scripts);
+    AddText(scripts, "late._aim", "<AutoImage name=\"late\" autosize=\"true\">\n<AddImage name=\"nowhere.png\"/>\n");
+    for (unsigned threads : {1u, 4u}) {
+        TFileFolder out = TFileFolder::CreateNew(TestDir("cores-script-out") + "/out.zxc");
+        TPNGMorf morf(90);
+        morf.Threads = threads;
+        EXPECT_EQ(ErrorOf([&] { morf.ConvertArchive(scripts, out); }),
+                  "File nowhere.png does not exist in File Folder!")
+            << threads;
+    }
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "AudioTestData.h"
 
@@ -333,4 +334,120 @@ TEST(AudioMixer, RestartOfASoundingMusicFadesTheOldOutAndStartsFromSilence) {
     out = Render(mixer, 400);
     EXPECT_GT(Rms(out, 0, 16), 0.3 * before);
     EXPECT_LT(Rms(out, TAudioMixer::DeclickFrames, 200), 1e-6);
+}
+
+namespace {
+
+// Frames a single-shot playback sounds for before the mixer ends it.
+size_t PlayedFrames(TAudioMixer& mixer, uint32_t channel, size_t limit) {
+    size_t frames = 0;
+    while (mixer.IsPlaying(channel) && frames < limit) {
+        Render(mixer, 64);
+        frames += 64;
+    }
+    return frames;
+}
+
+// The tone's frequency from the rising zero crossings of the left channel.
+double MeasuredHz(const std::vector<float>& out, size_t from, size_t count) {
+    double first = -1, last = -1;
+    int crossings = 0;
+    for (size_t i = from + 1; i < from + count && 2 * i < out.size(); ++i) {
+        const float a = out[2 * (i - 1)], b = out[2 * i];
+        if (a < 0 && b >= 0) {
+            const double at = double(i - 1) + double(-a) / double(b - a);
+            if (first < 0)
+                first = at;
+            else
+                ++crossings;
+            last = at;
+        }
+    }
+    return crossings > 0 ? crossings * double(Rate) / (last - first) : 0.0;
+}
+
+// A tone that rises from and falls back to silence, as the game's sounds do.
+std::vector<float> SoftTone(size_t frames, double hz) {
+    std::vector<float> pcm = Sine(frames, hz);
+    const size_t edge = Rate / 200;
+    for (size_t i = 0; i < edge; ++i) {
+        const float g = float(0.5 - 0.5 * std::cos(M_PI * double(i) / double(edge)));
+        for (int c = 0; c < 2; ++c) {
+            pcm[2 * i + c] *= g;
+            pcm[2 * (frames - 1 - i) + c] *= g;
+        }
+    }
+    return pcm;
+}
+
+}  // namespace
+
+TEST(AudioMixer, OwnRatePlaysTheStoredFramesUnchanged) {
+    // Noise-like content: any interpolation at all would show.
+    std::vector<float> pcm(4000 * 2);
+    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = float(int(i * 7919 % 1999) - 999) / 2000.0f;
+    TAudioMixer mixer;
+    const uint32_t own = mixer.LoadSamplePcm(pcm, 5, TAudioMixer::ovLongest);
+    const uint32_t half = mixer.LoadSamplePcm(pcm, 5, TAudioMixer::ovLongest, Rate / 2);
+    EXPECT_EQ(mixer.SampleFrequency(half), Rate / 2);
+    // Default (-1 and 0), the own rate written out, and a sample whose own
+    // rate is not the mixer's played at that rate: all frame for frame.
+    const std::pair<uint32_t, int> plays[] = {{own, -1}, {own, 0}, {own, Rate}, {half, Rate / 2}};
+    for (auto [sample, rate] : plays) {
+        const uint32_t ch = mixer.PlaySample(sample, 0, rate, 100, 0, false);
+        ASSERT_NE(ch, 0u);
+        EXPECT_EQ(mixer.Rate(ch), sample == half ? Rate / 2 : Rate);
+        std::vector<float> out = Render(mixer, 4000);
+        EXPECT_EQ(std::memcmp(out.data(), pcm.data(), pcm.size() * sizeof(float)), 0) << rate;
+        Render(mixer, 200);
+    }
+    // Out of range own rates are refused.
+    EXPECT_EQ(mixer.LoadSamplePcm(pcm, 5, TAudioMixer::ovLongest, 50), 0u);
+}
+
+TEST(AudioMixer, RateSetsLengthAndPitchInProportion) {
+    TAudioMixer mixer;
+    const uint32_t s = mixer.LoadSamplePcm(Sine(Rate), 1, TAudioMixer::ovLongest);
+    for (double factor : {1.05, 0.96, 1.5}) {
+        const uint32_t ch = mixer.PlaySample(s, 0, int(std::lround(Rate * factor)), 100, 0, false);
+        std::vector<float> out = Render(mixer, 4410);
+        EXPECT_NEAR(MeasuredHz(out, 0, 4410), 440.0 * factor, 1.0) << factor;
+        const size_t played = 4410 + PlayedFrames(mixer, ch, Rate * 2);
+        EXPECT_NEAR(double(played), Rate / factor, 70.0) << factor;
+    }
+    // A sample whose own rate is 22050 played at 23152 Hz: 5% higher.
+    const uint32_t low = mixer.LoadSamplePcm(Sine(Rate), 1, TAudioMixer::ovLongest, 22050);
+    const uint32_t ch = mixer.PlaySample(low, 0, 23152, 100, 0, false);
+    EXPECT_NEAR(MeasuredHz(Render(mixer, 4410), 0, 4410), 440.0 * 1.05, 1.0);
+    // Changing the rate of a playback on the way, and refusing nonsense.
+    EXPECT_TRUE(mixer.SetRate(ch, 22050));
+    EXPECT_EQ(mixer.Rate(ch), 22050);
+    EXPECT_NEAR(MeasuredHz(Render(mixer, 4410), 0, 4410), 440.0, 1.0);
+    EXPECT_FALSE(mixer.SetRate(ch, 0));
+    EXPECT_FALSE(mixer.SetRate(987654, 22050));
+}
+
+TEST(AudioMixer, PitchedPlaybackAddsNoClick) {
+    TAudioMixer mixer;
+    const std::vector<float> tone = SoftTone(Rate / 4, 880);
+    const float ownStep = LargestStep(tone);
+    const uint32_t s = mixer.LoadSamplePcm(tone, 5, TAudioMixer::ovLongest);
+    for (double factor : {1.04, 0.97, 1.33}) {
+        mixer.PlaySample(s, 0, int(std::lround(Rate * factor)), 100, 0, false);
+        std::vector<float> out = Render(mixer, Rate / 2);
+        // Starts from the sample's own silence, steps no more than the tone
+        // itself does at the higher pitch, and ends in silence.
+        EXPECT_LT(std::fabs(out[0]), 1e-6f);
+        EXPECT_LT(LargestStep(out), ownStep * float(factor) * 1.02f) << factor;
+        size_t last = out.size() / 2 - 1;
+        while (last > 0 && out[2 * last] == 0.0f) --last;
+        EXPECT_NEAR(double(last), double(Rate / 4) / factor, 3.0) << factor;
+        EXPECT_LT(std::fabs(out[2 * last]), 0.002f) << factor;
+    }
+    // A loop of whole periods at another rate runs over its seam smoothly.
+    const uint32_t loop = mixer.LoadSamplePcm(Sine(400, 441.0), 1, TAudioMixer::ovLongest);  // 4 whole periods
+    const uint32_t ch = mixer.PlaySample(loop, 0, int(Rate * 1.03), 100, 0, true);
+    std::vector<float> out = Render(mixer, 4000);
+    EXPECT_LT(LargestStep(out), LargestStep(Sine(400, 441.0)) * 1.03f * 1.02f);
+    mixer.StopChannel(ch);
 }

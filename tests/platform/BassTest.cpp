@@ -260,3 +260,36 @@ TEST(BassLibrary, DeviceThreadPlaysWhatTheGameCallsFor) {
     EXPECT_GT(loudest, 0.02);
     EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](float v) { return std::isfinite(v) && std::fabs(v) <= 1.0f; }));
 }
+
+TEST_F(BassTest, SamplePlayFrequencyZeroOrMinusOneIsTheSamplesOwn) {
+    // A file at 22050 Hz: its own rate is its default frequency.
+    std::vector<uint8_t> ogg = SineOgg(11025, 440.0, 0.5f, 22050);
+    HSAMPLE s = BASS_SampleLoad(true, ogg.data(), 0, uint32_t(ogg.size()), 5, BASS_SAMPLE_OVER_POS);
+    ASSERT_NE(s, 0u);
+    BASS_SAMPLE info;
+    ASSERT_TRUE(BASS_SampleGetInfo(s, &info));
+    EXPECT_EQ(info.freq, 22050u);
+    EXPECT_EQ(info.max, 5u);
+    EXPECT_EQ(info.flags, BASS_SAMPLE_OVER_POS);
+    EXPECT_NEAR(double(info.length), Rate / 2, 2.0);
+    EXPECT_FALSE(BASS_SampleGetInfo(s + 1000, &info));
+    EXPECT_FALSE(BASS_SampleGetInfo(s, nullptr));
+
+    // 0 and -1 both play at 22050 Hz; 44100 Hz plays twice as fast.
+    for (int freq : {0, -1, 44100}) {
+        HCHANNEL ch = BASS_SamplePlayEx(s, 0, freq, 100, -101, false);
+        ASSERT_NE(ch, 0u);
+        int got = 0, volume = 0, pan = 1;
+        ASSERT_TRUE(BASS_ChannelGetAttributes(ch, &got, &volume, &pan));
+        EXPECT_EQ(got, freq > 0 ? freq : 22050);
+        EXPECT_EQ(volume, 100);
+        EXPECT_EQ(pan, 0);
+        size_t frames = 0;
+        while (BASS_ChannelIsActive(ch) && frames < size_t(Rate)) {
+            Render(100);
+            frames += 100;
+        }
+        EXPECT_NEAR(double(frames), freq > 0 ? Rate / 4 : Rate / 2, 150.0) << freq;
+    }
+    EXPECT_FALSE(BASS_ChannelGetAttributes(987654, nullptr, nullptr, nullptr));
+}

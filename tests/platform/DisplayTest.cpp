@@ -108,7 +108,22 @@ TEST_F(DisplayWindow, LetterboxAndMouseMapping) {
     d.SetFullScreen(false);
     SDL_SetWindowSize(w, 1000, 1000);
     d.UpdateLayout();
+    // A window resized by the player between whole factors: filled with the
+    // aspect kept, every window pixel mapping back inside the frame.
+    EXPECT_EQ(d.FrameRectInWindow(), (TRect{0, 125, 1000, 875}));
+    EXPECT_EQ(d.WindowToFrame(0, 125), (TPoint{0, 0}));
+    EXPECT_EQ(d.WindowToFrame(999, 874), (TPoint{799, 599}));
+    EXPECT_EQ(d.WindowToFrame(5, 130), (TPoint{4, 4}));
+    // Sharp pixels asked for: the whole factor below, with wider bars.
+    d.SetSmoothScaling(false);
     EXPECT_EQ(d.FrameRectInWindow(), (TRect{100, 200, 900, 800}));
+    EXPECT_EQ(d.WindowToFrame(100, 200), (TPoint{0, 0}));
+    EXPECT_EQ(d.WindowToFrame(899, 799), (TPoint{799, 599}));
+    // A window smaller than the frame still shows all of it.
+    SDL_SetWindowSize(w, 400, 300);
+    d.UpdateLayout();
+    EXPECT_EQ(d.FrameRectInWindow(), (TRect{0, 0, 400, 300}));
+    EXPECT_EQ(d.WindowToFrame(399, 299), (TPoint{798, 598}));
 
     auto frame = d.CreateSurface(800, 600);
     ASSERT_TRUE(frame);
@@ -117,6 +132,58 @@ TEST_F(DisplayWindow, LetterboxAndMouseMapping) {
     ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), &r, 1, error)) << error;
     EXPECT_EQ(d.ScreenBits()[150 * d.ScreenPitch() + 200 * 4], 0x40);
     EXPECT_EQ(d.ScreenBits()[50 * d.ScreenPitch() + 200 * 4], 0);
+    // Only a frame that changed something is shown again.
+    EXPECT_EQ(d.ShownFrames(), 1u);
+    ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), nullptr, 0, error)) << error;
+    TRect outside{900, 700, 1000, 800};
+    ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), &outside, 1, error)) << error;
+    EXPECT_EQ(d.ShownFrames(), 1u);
+    ASSERT_TRUE(d.PresentAll(frame->Bits(), frame->Pitch(), error)) << error;
+    EXPECT_EQ(d.ShownFrames(), 2u);
+}
+
+TEST_F(DisplayWindow, SoftwareWindowsGetScaledChangedRectanglesOnly) {
+    // The dummy driver only has SDL's software renderer, so the frame goes
+    // to the window's own surface.
+    SDL_Window* w = Open(1000, 1000);
+    ASSERT_TRUE(w) << SDL_GetError();
+    for (int bpp : {32, 16}) {
+        TDisplay d;
+        std::string error;
+        ASSERT_TRUE(d.Init(w, 800, 600, bpp, false, error)) << error;
+        ASSERT_TRUE(d.UsesWindowSurface());
+        EXPECT_FALSE(d.WaitsForRefresh());
+        auto frame = d.CreateSurface(800, 600);
+        ASSERT_TRUE(frame);
+        // A white frame with one pure red pixel at (10, 20).
+        std::memset(frame->Bits(), 0xFF, static_cast<size_t>(frame->Pitch()) * 600);
+        uint8_t* red = frame->Bits() + 20 * frame->Pitch() + 10 * (bpp / 8);
+        if (bpp == 32) {
+            const uint32_t px = 0x00FF0000;
+            std::memcpy(red, &px, 4);
+        } else {
+            const uint16_t px = 0xF800;
+            std::memcpy(red, &px, 2);
+        }
+        TRect r{0, 0, 20, 30};
+        ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), &r, 1, error)) << error;
+        SDL_Surface* out = SDL_GetWindowSurface(w);
+        ASSERT_TRUE(out);
+        auto at = [&](int x, int y) {
+            uint32_t v;
+            std::memcpy(&v, static_cast<uint8_t*>(out->pixels) + y * out->pitch + x * 4, 4);
+            return v & 0xFFFFFF;
+        };
+        // Every window pixel shows the frame pixel the mouse mapping names.
+        const TRect dest = d.FrameRectInWindow();
+        for (int y = dest.Top; y < dest.Top + 40; ++y)
+            for (int x = dest.Left; x < dest.Left + 26; ++x) {
+                const TPoint p = d.WindowToFrame(x, y);
+                const uint32_t want = p.X == 10 && p.Y == 20 ? 0xFF0000u : p.X < 20 && p.Y < 30 ? 0xFFFFFFu : 0u;
+                ASSERT_EQ(at(x, y), want) << bpp << " bits at " << x << "," << y;
+            }
+        EXPECT_EQ(at(500, 50), 0u);  // the bar above the frame stays black
+    }
 }
 
 TEST_F(DisplayWindow, SixteenBitWindowPresents) {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
@@ -115,6 +116,73 @@ TEST_F(IniFileTest, FoldersPipesAndDevicesInTheFilesPlaceReadAsAbsentAndAreNever
     TIniFile zero(path_);
     EXPECT_TRUE(zero.Refused());
     EXPECT_EQ(zero.ReadString("Options", "PlayerName", "Player"), "Player");
+}
+
+std::string MessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const OrvException& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
+std::filesystem::perms PermsOf(const std::string& path) {
+    return std::filesystem::status(path).permissions();
+}
+
+TEST_F(IniFileTest, ARewriteKeepsTheFilesModeAndAReadOnlyFileIsLeftAsItIs) {
+    using std::filesystem::perms;
+    Write("[Options]\r\nSoundVolume=10\r\n");
+    std::filesystem::permissions(path_, perms::owner_read | perms::owner_write);
+    TIniFile ini(path_);
+    ini.WriteInteger("Options", "SoundVolume", 20);
+    EXPECT_EQ(PermsOf(path_), perms::owner_read | perms::owner_write);
+
+    // Read-only: never made writable behind the user's back, not rewritten,
+    // and the error says the settings are not saved.
+    std::filesystem::permissions(path_, perms::owner_read | perms::group_read);
+    TIniFile locked(path_);
+    EXPECT_EQ(locked.ReadInteger("Options", "SoundVolume", 0), 20);
+    EXPECT_EQ(MessageOf([&] { locked.WriteInteger("Options", "SoundVolume", 30); }),
+              path_ + " is read-only; settings are not saved");
+    EXPECT_EQ(PermsOf(path_), perms::owner_read | perms::group_read);
+    EXPECT_EQ(Read(), "[Options]\r\nSoundVolume=20\r\n");
+}
+
+TEST_F(IniFileTest, ALinkedFileIsWrittenThroughTheLinkToItsTarget) {
+    std::filesystem::create_directories(dir_ / "real");
+    const std::string target = (dir_ / "real" / "settings.ini").string();
+    std::ofstream(target, std::ios::binary) << "[Options]\r\nPlayerName=Ann\r\n";
+    // A chain: options.cfg -> link2 -> real/settings.ini (relative links).
+    std::filesystem::create_symlink("real/settings.ini", dir_ / "link2");
+    std::filesystem::create_symlink("link2", path_);
+    TIniFile ini(path_);
+    ini.WriteString("Options", "PlayerName", "Bo");
+    EXPECT_TRUE(std::filesystem::is_symlink(path_));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / "link2"));
+    std::string text;
+    ReadWholeFile(target, text);
+    EXPECT_EQ(text, "[Options]\r\nPlayerName=Bo\r\n");
+
+    // A link whose target does not exist yet: the target is created.
+    const std::string dangling = (dir_ / "registry.ini").string();
+    std::filesystem::create_symlink("real/new.ini", dangling);
+    TIniFile fresh(dangling);
+    fresh.WriteString("Key", "Value", "1");
+    EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir_ / "real" / "new.ini"));
+}
+
+TEST_F(IniFileTest, AByteOrderMarkIsKeptAndARewriteReadsBackTheSameDocument) {
+    // A file saved by an editor that marks UTF-8 (twice, here) keeps its
+    // first line as it was through any number of rewrites.
+    Write("\xEF\xBB\xBF\xEF\xBB\xBF; mine\r\n[Options]\r\nSoundVolume=1\r\n");
+    TIniFile ini(path_);
+    ini.WriteInteger("Options", "SoundVolume", 2);
+    TIniFile again(path_);
+    again.WriteInteger("Options", "SoundVolume", 3);
+    EXPECT_EQ(Read(), "\xEF\xBB\xBF\xEF\xBB\xBF; mine\r\n[Options]\r\nSoundVolume=3\r\n");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/KeyStore.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -33,6 +34,18 @@ TEST(KeyStoreTest, ValuesSurviveReopeningExactly) {
     EXPECT_EQ(store.ValueNames("Software/Moswick"), std::vector<std::string>{"Language"});
     EXPECT_TRUE(store.DeleteValue("Software/Moswick", "Language"));
     EXPECT_FALSE(TKeyStore(path).ValueExists("Software/Moswick", "Language"));
+    std::filesystem::remove_all(dir);
+}
+
+TEST(KeyStoreTest, APipeInPlaceOfTheStoreNeitherBlocksNorIsReplaced) {
+    const auto dir = TempDir("fifo");
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "registry.ini").string();
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    TKeyStore store(path);
+    EXPECT_EQ(store.ReadString("Software\\Moswick", "Language", "English"), "English");
+    EXPECT_FALSE(store.WriteString("Software\\Moswick", "Language", "Deutsch"));
+    EXPECT_EQ(std::filesystem::status(path).type(), std::filesystem::file_type::fifo);
     std::filesystem::remove_all(dir);
 }
 

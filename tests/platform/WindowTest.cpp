@@ -137,10 +137,35 @@ TEST(WindowTest, LargeDesktopsGetWholeScaleFactors) {
     EXPECT_EQ(TWindow::IntegerScale(2000000000, 2000000000, 800, 600), 16);
 }
 
+TEST(WindowTest, PlacementKeepsWhatFitsAndDropsPositionsOffEveryDisplay) {
+    const std::vector<TRect> two{{0, 0, 1920, 1040}, {1920, 0, 5760, 2100}};
+    // Nothing saved: centred, scaled to the primary display.
+    EXPECT_EQ(TWindow::ChoosePlacement({}, two, 800, 600), (TWindowPlacement{false, 0, 0, 800, 600}));
+    // A saved place on the second display keeps its size and scales by it.
+    EXPECT_EQ(TWindow::ChoosePlacement({true, 2000, 100, 0, 0}, two, 800, 600),
+              (TWindowPlacement{true, 2000, 100, 2400, 1800}));
+    EXPECT_EQ(TWindow::ChoosePlacement({true, 2000, 100, 1000, 750}, two, 800, 600),
+              (TWindowPlacement{true, 2000, 100, 1000, 750}));
+    // Off every display (a monitor since unplugged): centred on the primary.
+    EXPECT_EQ(TWindow::ChoosePlacement({true, 7000, 100, 1000, 750}, two, 800, 600),
+              (TWindowPlacement{false, 0, 0, 1000, 750}));
+    EXPECT_EQ(TWindow::ChoosePlacement({true, -100, -40, 800, 600}, two, 800, 600).HasPosition, false);
+    // Only the title corner needs to show.
+    EXPECT_TRUE(TWindow::ChoosePlacement({true, -50, 1030, 800, 600}, two, 800, 600).HasPosition);
+    // A size larger than the display or below the minimum is not kept.
+    EXPECT_EQ(TWindow::ChoosePlacement({true, 10, 10, 3000, 2000}, two, 800, 600),
+              (TWindowPlacement{true, 10, 10, 800, 600}));
+    EXPECT_EQ(TWindow::ChoosePlacement({true, 10, 10, 100, 50}, two, 800, 600).Width, 800);
+    // Extreme values do not overflow.
+    EXPECT_FALSE(TWindow::ChoosePlacement({true, INT32_MAX, INT32_MAX, 0, 0}, two, 800, 600).HasPosition);
+    // No display known at all: the frame's own size.
+    EXPECT_EQ(TWindow::ChoosePlacement({true, 5, 5, 0, 0}, {}, 800, 600), (TWindowPlacement{false, 0, 0, 800, 600}));
+}
+
 TEST(WindowTest, HeadlessWindowPumpsEvents) {
     TWindow window;
     std::string error;
-    ASSERT_TRUE(window.Create("Moswick", 800, 600, false, 10, 10, error)) << error;
+    ASSERT_TRUE(window.Create("Moswick", 800, 600, false, TWindowPlacement{true, 10, 10, 0, 0}, error)) << error;
     ASSERT_NE(window.Handle(), nullptr);
     // Edit controls copy and paste through here.
     ASSERT_TRUE(Platform::SetClipboardText("Moswick \xE2\x98\x85"));

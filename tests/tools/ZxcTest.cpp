@@ -98,14 +98,14 @@ TEST_F(ZxcTest, ErrorsPrintTheArchiveMessageAndExitWithOne) {
     Write("seven.zxc", "1234567");
     const TRun shortFile = Zxc({"list", Path("seven.zxc")});
     EXPECT_EQ(shortFile.Status, 1);
-    EXPECT_EQ(shortFile.Err, "Cannot open FileFolder (wrong file size)\n");
+    EXPECT_EQ(shortFile.Err, Path("seven.zxc") + ": Cannot open FileFolder (wrong file size)\n");
 
     // Two files of the same base name: refused, and no archive is left.
     const std::string a = Write("d1/same.txt", "1");
     const std::string b = Write("d2/SAME.txt", "2");
     const TRun dup = Zxc({"pack", Path("dup.zxc"), a, b});
     EXPECT_EQ(dup.Status, 1);
-    EXPECT_EQ(dup.Err, "Cannot add file (dublicate)\n");
+    EXPECT_EQ(dup.Err, b + ": Cannot add file (dublicate)\n");
     EXPECT_FALSE(std::filesystem::exists(Path("dup.zxc")));
 
     const TRun missing = Zxc({"pack", Path("m.zxc"), Path("nothing.txt")});
@@ -115,12 +115,21 @@ TEST_F(ZxcTest, ErrorsPrintTheArchiveMessageAndExitWithOne) {
     const std::string longName = Write("in/" + std::string(32, 'L'), "x");
     const TRun tooLong = Zxc({"pack", Path("l.zxc"), longName});
     EXPECT_EQ(tooLong.Status, 1);
-    EXPECT_EQ(tooLong.Err, "Cannot add file (name too long)\n");
+    EXPECT_EQ(tooLong.Err, longName + ": Cannot add file (name too long)\n");
 
     ASSERT_EQ(Zxc({"pack", Path("ok.zxc"), a}).Status, 0);
     const TRun noEntry = Zxc({"extract", Path("ok.zxc"), "other.txt", "-o", Path("o")});
     EXPECT_EQ(noEntry.Status, 1);
-    EXPECT_EQ(noEntry.Err.rfind("Cannot load file (wrong file name)", 0), 0u) << noEntry.Err;
+    EXPECT_EQ(noEntry.Err.rfind(Path("ok.zxc") + ": Cannot load file (wrong file name)", 0), 0u) << noEntry.Err;
+
+    // A folder or pipe where a file is expected is named, never waited on.
+    std::filesystem::create_directories(Path("folder.zxc"));
+    const TRun folder = Zxc({"list", Path("folder.zxc")});
+    EXPECT_EQ(folder.Status, 1);
+    EXPECT_EQ(folder.Err, "Cannot read file " + Path("folder.zxc") + " (it is a folder)\n");
+    const TRun packFolder = Zxc({"pack", Path("f.zxc"), Path("folder.zxc")});
+    EXPECT_EQ(packFolder.Status, 1);
+    EXPECT_EQ(packFolder.Err, "Cannot read file " + Path("folder.zxc") + " (it is a folder)\n");
 
     EXPECT_EQ(Zxc({}).Status, 2);
     EXPECT_EQ(Zxc({"frobnicate"}).Status, 2);
@@ -177,7 +186,7 @@ TEST_F(ZxcTest, AddVerifyAndScramble) {
     EXPECT_EQ(grown.Stream("a.txt")->AsString(), "alpha");
     EXPECT_EQ(grown.Stream("b.txt")->AsString(), "beta");
     EXPECT_EQ(grown.Dir[1].Kind, 1);
-    EXPECT_EQ(Zxc({"add", Path("g.zxc"), b}).Err, "Cannot add file (dublicate)\n");
+    EXPECT_EQ(Zxc({"add", Path("g.zxc"), b}).Err, b + ": Cannot add file (dublicate)\n");
 
     EXPECT_EQ(Zxc({"verify", Path("g.zxc")}).Status, 0);
     Bytes cut = Read(Path("g.zxc"));
@@ -196,6 +205,41 @@ TEST_F(ZxcTest, AddVerifyAndScramble) {
     EXPECT_EQ(Read(Path("back.xml")), Read(xml));
     ASSERT_EQ(Zxc({"unscramble", Path("p.sav"), Path("other.xml"), "--key", "x"}).Status, 0);
     EXPECT_NE(Read(Path("other.xml")), Read(xml));
+}
+
+TEST_F(ZxcTest, ExtractWritesEveryEntryEvenWhenNamesAreShared) {
+    // Three entries the archive knows by one name (letter case aside): each
+    // is extracted from its own slot, the later ones under names of their
+    // own, so nothing is lost and the files pack again.
+    Bytes b = Header(4);
+    PutEntry(b, "same.txt", 0, 1);
+    PutEntry(b, "SAME.txt", 1, 1);
+    PutEntry(b, "other", 2, 1);
+    PutEntry(b, "same.txt", 3, 1);
+    Append(b, "1234");
+    Write("dup.zxc", b);
+    const TRun all = Zxc({"extract", Path("dup.zxc"), "-o", Path("out")});
+    ASSERT_EQ(all.Status, 0) << all.Err;
+    EXPECT_EQ(Read(Path("out/same.txt")), (Bytes{'1'}));
+    EXPECT_EQ(Read(Path("out/SAME~1.txt")), (Bytes{'2'}));
+    EXPECT_EQ(Read(Path("out/other")), (Bytes{'3'}));
+    EXPECT_EQ(Read(Path("out/same~3.txt")), (Bytes{'4'}));
+    EXPECT_NE(all.Err.find("entry 3 \"same.txt\" shares its name with entry 0; written as \"same~3.txt\""),
+              std::string::npos)
+        << all.Err;
+
+    // Asking for the name gives every entry of that name.
+    const TRun named = Zxc({"extract", Path("dup.zxc"), "Same.TXT", "-o", Path("named")});
+    ASSERT_EQ(named.Status, 0) << named.Err;
+    EXPECT_EQ(Read(Path("named/same.txt")), (Bytes{'1'}));
+    EXPECT_EQ(Read(Path("named/SAME~1.txt")), (Bytes{'2'}));
+    EXPECT_EQ(Read(Path("named/same~3.txt")), (Bytes{'4'}));
+    EXPECT_FALSE(std::filesystem::exists(Path("named/other")));
+
+    // verify reports each shadowed entry against the first of its name.
+    const TRun verify = Zxc({"verify", Path("dup.zxc")});
+    EXPECT_EQ(verify.Status, 1);
+    EXPECT_EQ(verify.Err, "1 SAME.txt: same name as entry 0\n3 same.txt: same name as entry 0\n");
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ bool WriteList(const std::filesystem::path& path, const std::vector<std::string>
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunAudiogen(int argc, char** argv) {
     if (argc < 2 || argc > 3) {
         std::fprintf(stderr, "usage: audiogen OUTDIR [SCOREDIR]\n");
         return 2;
@@ -117,4 +117,15 @@ int main(int argc, char** argv) {
             std::filesystem::remove(entry.path(), ec);
     }
     return 0;
+}
+
+int main(int argc, char** argv) {
+    try {
+        return RunAudiogen(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "audiogen: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "audiogen: an error of unknown kind\n");
+    }
+    return 1;
 }

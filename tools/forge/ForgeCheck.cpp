@@ -431,6 +431,24 @@ std::string LatticeChart(const TSceneSource& scene, const std::vector<TProtected
     return out + legend;
 }
 
+TCanvas HalfRestored(const TContentBuild& build, size_t i) {
+    const TSceneSource& sc = build.Scenes()[i];
+    const TCanvas& painting = build.Painting(i);
+    TCanvas pic = FadeScene(painting, uint32_t(sc.Number));
+    for (size_t li = 0; li < sc.Layers.size(); li += 2) {
+        const TLayerSource& l = sc.Layers[li];
+        for (const TCell& c : l.Cells) {
+            TPolygon poly = CellPolygon(c);
+            for (TPointF& p : poly) {
+                p.X += float(l.X);
+                p.Y += float(l.Y);
+            }
+            pic.FillPolygon(poly, [&](int x, int y) { return painting.At(x, y); });
+        }
+    }
+    return pic;
+}
+
 void WriteSheet(const TContentBuild& build, const std::string& path) {
     // Each scene twice: faded with its layers, belts and artefact spots
     // drawn over it, and finished, every layer restored.

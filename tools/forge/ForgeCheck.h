@@ -56,6 +56,11 @@ std::string LatticeChart(const TSceneSource& scene, const std::vector<TProtected
 
 // Renders every scene with its layers' fragments, views, belts and artefact
 // spots into one PNG picture.
+// Scene i as a player sees it half way: the faded print with every second
+// layer (the first, third, ...) restored, so the outlines between restored
+// and faded parts show.
+TCanvas HalfRestored(const TContentBuild& build, size_t i);
+
 void WriteSheet(const TContentBuild& build, const std::string& path);
 
 }  // namespace forge

@@ -5,7 +5,7 @@
 //   forge --data DIR --dump DIR                               every stored picture as a file
 //   forge --data DIR --lattice N                              scene N's objects on the lattice
 //   forge --data DIR --propose N:LAYERS                       a regions map for scene N
-//   forge --data DIR --finished DIR                           every scene restored, full size
+//   forge --data DIR --finished DIR                           every scene restored, full size, and half way
 //   forge --data DIR --forms DIR                              a picture of every window
 #include <chrono>
 #include <cstdio>
@@ -15,11 +15,13 @@
 
 #include "Forge.h"
 #include "ForgeCheck.h"
+#include "IconArt.h"
 #include "InterfacePreview.h"
 #include "Raster.h"
 #include "RegionPlanner.h"
 #include "base/OrvException.h"
 #include "base/OrvStream.h"
+#include "base/SFunctions.h"
 #include "render/PictureCodec.h"
 
 namespace {
@@ -131,8 +133,11 @@ int main(int argc, char** argv) {
         }
         if (!finished.empty()) {
             std::filesystem::create_directories(finished);
-            for (size_t i = 0; i < build.Scenes().size(); ++i)
-                SavePNGFile(finished + "/Scene" + std::to_string(i + 1) + ".png", build.Painting(i).ToRGB());
+            for (size_t i = 0; i < build.Scenes().size(); ++i) {
+                const std::string name = finished + "/Scene" + std::to_string(i + 1);
+                SavePNGFile(name + ".png", build.Painting(i).ToRGB());
+                SavePNGFile(name + "Half.png", forge::HalfRestored(build, i).ToRGB());
+            }
         }
         if (!lattice.empty()) {
             size_t n = size_t(std::atoi(lattice.c_str()));
@@ -145,6 +150,7 @@ int main(int argc, char** argv) {
             std::printf("forge: %d window pictures in %s\n", forge::WriteFormPreviews(build, forms), forms.c_str());
         if (!out.empty()) {
             build.Write(out);
+            forge::WriteIcons(out);
             double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::printf("forge: %zu archive entries written to %s/game.zxc in %.1f s\n", build.Entries().size(),
                         out.c_str(), secs);
@@ -153,8 +159,12 @@ int main(int argc, char** argv) {
             if (!WriteFileAtomically(stamp, "done\n", 5)) throw OrvException("Cannot write file " + stamp);
         }
         return status;
-    } catch (const OrvException& e) {
-        std::fprintf(stderr, "forge: %s\n", e.what());
+    } catch (const std::exception& e) {
+        // Every message of the build names the source or target it concerns.
+        std::fprintf(stderr, "forge: %s\n", PrintableText(e.what()).c_str());
+        return 1;
+    } catch (...) {
+        std::fprintf(stderr, "forge: an error of unknown kind\n");
         return 1;
     }
 }

@@ -68,18 +68,84 @@ void Ridge(TCanvas& c, float base, float amp, float freq, TColor top, TColor bot
 }
 
 void Pine(TCanvas& c, float x, float y, float hgt, TColor col, float snow) {
-    float w = hgt * 0.32f;
-    c.Line(x, y, x, y - hgt * 0.25f, hgt * 0.06f, Rgb(70, 46, 30));
-    for (int i = 0; i < 4; ++i) {
-        float t = float(i) / 4.0f;
-        float by = y - hgt * (0.15f + 0.2f * t), ty = y - hgt * (0.45f + 0.18f * t);
-        float bw = w * (1 - 0.22f * t);
-        c.FillPolygon(TPolygon{{x - bw, by}, {x + bw, by}, {x, ty - hgt * 0.12f}},
-                      [&](int px, int) { return Scale(col, float(px) < x ? 1.12f : 0.85f); });
-        if (snow > 0)
-            c.FillPolygon(
-                TPolygon{{x - bw * 0.8f, by - hgt * 0.03f}, {x + bw * 0.5f, by - hgt * 0.05f}, {x, ty - hgt * 0.12f}},
-                [&](int px, int) { return WithAlpha(Scale(Rgb(245, 248, 255), float(px) < x ? 1.0f : 0.85f), snow); });
+    // A fir: a short trunk under five tiers of drooping boughs, each tier's
+    // lower edge ragged with branch tips, lit from the left; snow lies on
+    // the upper part of every tier, not over the whole tree.
+    const float w = hgt * 0.32f;
+    c.Line(x, y, x, y - hgt * 0.2f, std::max(1.0f, hgt * 0.05f), Rgb(70, 46, 30));
+    const int tiers = 5;
+    for (int i = 0; i < tiers; ++i) {
+        const float t = float(i) / float(tiers - 1);
+        const float base = y - hgt * (0.1f + 0.12f * float(i));
+        const float apex = base - hgt * (0.3f - 0.04f * t);
+        const float bw = w * (1 - 0.62f * t);
+        TPolygon tier{{x, apex}};
+        const int tips = std::max(3, int(bw / 3));
+        for (int k = 0; k <= tips * 2; ++k) {
+            // From the right tip to the left one: every second point a tip
+            // hanging down, the others tucked up between them.
+            const float u = float(k) / float(tips * 2);
+            const float px = x + bw - 2 * bw * u;
+            const float tuck = (k % 2) ? hgt * (0.035f + 0.015f * Hash01(k, i, 97)) : 0.0f;
+            tier.push_back({px, base - tuck + hgt * 0.02f * std::sin(u * kPi)});
+        }
+        c.FillPolygon(tier, [&](int px, int py) {
+            const float side = (float(px) + 0.5f - x) / std::max(1.0f, bw);
+            const float n = Fbm(px * 0.25f, py * 0.25f, 2, 98 + uint32_t(i));
+            return Scale(col, (side < 0 ? 1.12f : 0.8f) * (0.9f + 0.2f * n));
+        });
+        if (snow <= 0) continue;
+        // The snow cap: from the apex down the slopes to a wavy edge.
+        TPolygon cap{{x, apex - 0.5f}};
+        const float capDrop = 0.78f;
+        const int waves = 6;
+        for (int k = 0; k <= waves; ++k) {
+            const float u = float(k) / float(waves);
+            const float px = x + bw * capDrop * (1 - 2 * u);
+            const float py = apex + (base - apex) * capDrop * (0.9f + 0.12f * ((k % 2) ? 1.0f : 0.0f));
+            cap.push_back({px, py});
+        }
+        c.FillPolygon(cap, [&](int px, int) {
+            const bool lit = float(px) + 0.5f < x + bw * 0.1f;
+            return WithAlpha(lit ? Rgb(250, 252, 255) : Rgb(206, 216, 240), snow);
+        });
+    }
+}
+
+void Woodland(TCanvas& c, float top, float bottom, const std::vector<TColor>& leaves, TColor haze, float size,
+              uint32_t seed) {
+    const int w = c.Width();
+    const int rows = std::max(2, int((bottom - top) / (size * 0.3f)));
+    for (int row = 0; row < rows; ++row) {
+        const float t = float(row) / float(rows - 1);
+        const float r = size * (0.4f + 0.6f * t);
+        const float far = 0.55f * (1 - t) * (1 - t);
+        for (float x = -r * Hash01(row, 9, seed); x < w + r; x += r * (0.7f + 0.4f * Hash01(int(x), row, seed))) {
+            const int k = int(x * 7) + row * 131;
+            // The wood's top follows the hill: rolling, not ruled.
+            const float rise = (bottom - top) * 0.35f * (Fbm(x * 0.004f, 0.5f, 3, seed + 5) - 0.5f) * (1 - t);
+            const float cx = x + r * 0.3f * (Hash01(k, 1, seed) - 0.5f);
+            const float cy = top + (bottom - top) * t + rise + r * 0.5f * (Hash01(k, 2, seed) - 0.5f);
+            const TColor leaf = Mix(leaves[size_t(k) % leaves.size()], haze, far);
+            if (t > 0.85f)
+                c.Line(cx, cy + r * 1.1f, cx, cy, std::max(1.0f, r * 0.14f), Mix(Rgb(64, 44, 32), haze, far));
+            // A crown of a few leafy lumps, lit from the upper left and
+            // dark underneath, where it meets the crowns in front.
+            const int lumps = 3 + int(Hash01(k, 3, seed) * 3);
+            for (int j = 0; j < lumps; ++j) {
+                const float a = Hash01(k, 10 + j, seed) * 2 * kPi, d = r * 0.4f * Hash01(k, 20 + j, seed);
+                const float lx = cx + std::cos(a) * d, ly = cy + std::sin(a) * d * 0.6f;
+                const float lr = r * (0.45f + 0.25f * Hash01(k, 30 + j, seed));
+                c.FillRect(int(lx - lr - 2), int(ly - lr - 2), int(lx + lr + 3), int(ly + lr + 3), [&](int px, int py) {
+                    const float dx = px + 0.5f - lx, dy = py + 0.5f - ly;
+                    const float edge = std::hypot(dx, dy) + 2.5f * Fbm(px * 0.3f, py * 0.3f, 2, seed);
+                    const float k2 = 1 - SmoothStep(lr - 1.2f, lr + 0.4f, edge);
+                    const float shade = 0.62f + 0.5f * Clamp01((-0.6f * dx - dy) / (lr * 1.5f) + 0.45f);
+                    const float n = Fbm(px * 0.2f, py * 0.2f, 2, seed + 3);
+                    return WithAlpha(Scale(leaf, shade * (0.9f + 0.2f * n)), k2);
+                });
+            }
+        }
     }
 }
 

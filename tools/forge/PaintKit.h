@@ -38,7 +38,14 @@ void Ridge(TCanvas& c, float base, float amp, float freq, TColor top, TColor bot
 // peak (px, py), foot at baseY, half width hw.
 void Mountain(TCanvas& c, float px, float py, float baseY, float hw, TColor lit, TColor shade, float snowLine,
               uint32_t seed);
+// A fir standing at (x, y), hgt tall, snow 0..1 on its boughs.
 void Pine(TCanvas& c, float x, float y, float hgt, TColor col, float snow = 0);
+// A wood seen from afar: rows of round crowns between top and bottom, the
+// back rows small and veiled in haze, the front ones larger with trunks
+// under them; crowns about size pixels wide in the front row, leaves picked
+// from the colours. No object is noted: a wood may be cut anywhere.
+void Woodland(TCanvas& c, float top, float bottom, const std::vector<TColor>& leaves, TColor haze, float size,
+              uint32_t seed);
 // A round tree standing at (x, y) with crown radius r; its soft shadow on
 // the ground. Returns the tree's box for protecting.
 void RoundTree(TCanvas& c, float x, float y, float r, TColor leaf, uint32_t seed);

@@ -3,6 +3,7 @@
 // sun) that a layer's outline must leave whole.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "Art.h"
 #include "PaintKit.h"
@@ -35,21 +36,39 @@ TCanvas Meadow(int w, int h, TObjects& o) {
     Ridge(c, h * 0.52f, 70, 0.007f, Rgb(110, 126, 160), Rgb(130, 140, 146), 22, 0.25f);
     Haze(c, h * 0.40f, h * 0.56f, Rgb(255, 200, 160, 0.35f));
     Ridge(c, h * 0.60f, 60, 0.004f, Rgb(108, 156, 86), Rgb(90, 140, 70), 23, 0.4f);
-    TPolygon river;
+    // The river winds from the far hills to the viewer, widening.
+    auto centre = [&](float t) { return w * 0.55f + std::sin(t * 5) * w * 0.12f * (0.3f + t); };
+    auto half = [&](float t) { return 6 + t * 70; };
+    TPolygon river, leftBank, rightBank;
     for (int i = 0; i <= 40; ++i) {
         float t = float(i) / 40.0f;
-        river.push_back({w * 0.55f + std::sin(t * 5) * w * 0.12f * (0.3f + t) - (6 + t * 70), h * 0.6f + t * h * 0.4f});
+        river.push_back({centre(t) - half(t), h * 0.6f + t * h * 0.4f});
+        leftBank.push_back(river.back());
     }
     for (int i = 40; i >= 0; --i) {
         float t = float(i) / 40.0f;
-        river.push_back({w * 0.55f + std::sin(t * 5) * w * 0.12f * (0.3f + t) + (6 + t * 70), h * 0.6f + t * h * 0.4f});
+        river.push_back({centre(t) + half(t), h * 0.6f + t * h * 0.4f});
+        rightBank.push_back(river.back());
     }
     Grass(c, h * 0.64f, Rgb(76, 146, 52), Rgb(128, 166, 84), 24);
-    c.FillPolygon(river, [&](int x, int y) {
-        float n = Fbm(x * 0.02f, y * 0.1f, 3, 26);
-        float glint = SmoothStep(0.62f, 0.75f, n) * 0.7f;
-        return Mix(Mix(Rgb(120, 150, 210), Rgb(255, 200, 160), n * 0.7f), Rgb(255, 240, 210), glint);
-    });
+    // Water, not a path: deep blue at the banks, the dawn sky mirrored in
+    // long streaks down its middle, ripples drawn across the flow.
+    auto paintRiver = [&] {
+        c.FillPolygon(river, [&](int x, int y) {
+            float t = Clamp01((y - h * 0.6f) / (h * 0.4f));
+            float u = std::fabs((x + 0.5f - centre(t)) / half(t));
+            float streak = Fbm(x * 0.05f, y * 0.012f, 3, 26);
+            float ripple = Fbm(x * 0.008f, y * 0.16f, 3, 25);
+            TColor deep = Mix(Rgb(38, 70, 140), Rgb(60, 100, 170), t);
+            TColor sky = Mix(Rgb(230, 150, 160), Rgb(255, 190, 140), streak);
+            TColor col = Mix(deep, sky, (1 - SmoothStep(0.2f, 0.9f, u)) * (0.25f + 0.5f * streak));
+            col = Mix(col, Rgb(255, 236, 214), SmoothStep(0.64f, 0.74f, ripple) * (1 - u) * 0.8f);
+            return Mix(col, Rgb(30, 52, 96), SmoothStep(0.75f, 1.0f, u) * 0.6f);
+        });
+        // Grassy banks with a muddy rim, so the water sits below the meadow.
+        c.Polyline(leftBank, 3.0f, Rgb(92, 84, 50, 0.85f));
+        c.Polyline(rightBank, 3.0f, Rgb(92, 84, 50, 0.85f));
+    };
     for (int i = 0; i < 12; ++i) {
         float x = Hash01(i, 1, 27) * w, y = h * (0.58f + 0.05f * Hash01(i, 2, 27));
         Pine(c, x, y, 30 + 24 * Hash01(i, 3, 27), Rgb(58, 92, 74));
@@ -66,6 +85,8 @@ TCanvas Meadow(int w, int h, TObjects& o) {
     ProtectTree(o, "young tree", w * 0.38f, h * 0.74f, 26);
     Flowers(c, h * 0.74f, h * 0.99f, 300,
             {Rgb(250, 240, 120), Rgb(240, 120, 140), Rgb(255, 255, 255), Rgb(190, 140, 230)}, 31);
+    // Last, so no flower floats on the water.
+    paintRiver();
     return c;
 }
 
@@ -291,10 +312,31 @@ TCanvas Garden(int w, int h, TObjects& o) {
         float t = float(i) / 30.0f;
         path.push_back({w * 0.52f + std::sin(t * 3) * w * 0.1f + (10 + 130 * t), h * 0.37f + t * h * 0.63f});
     }
+    // A path of old red bricks, laid in rows across it that widen toward
+    // the viewer, the mortar pale and a few bricks darker or mossy.
     c.FillPolygon(path, [&](int x, int y) {
-        float n = Fbm(x * 0.15f, y * 0.15f, 3, 126);
-        return Mix(Rgb(200, 180, 150), Rgb(232, 216, 182), n);
+        const float t = Clamp01((float(y) - h * 0.37f) / (h * 0.63f));
+        const float mid = w * 0.52f + std::sin(t * 3) * w * 0.1f, half = 10 + 130 * t;
+        const float u = (float(x) + 0.5f - mid) / half;  // -1 .. 1 across
+        // Rows evenly spaced in depth: y grows with the square of distance.
+        const float depth = std::sqrt(t) * 44.0f;
+        const int row = int(depth);
+        const float across = (u + 1) * 4.0f + ((row % 2) ? 0.5f : 0.0f);
+        const int brick = int(across);
+        const float fx = across - float(brick), fy = depth - float(row);
+        const float mortar = std::max(1 - SmoothStep(0.0f, 0.08f, std::min(fx, 1 - fx)),
+                                      1 - SmoothStep(0.0f, 0.14f, std::min(fy, 1 - fy)));
+        const float pick = Hash01(brick, row, 126);
+        TColor clay = Mix(Rgb(178, 82, 56), Rgb(206, 120, 80), pick);
+        if (pick > 0.86f) clay = Rgb(130, 66, 50);
+        if (pick < 0.08f) clay = Mix(clay, Rgb(96, 126, 60), 0.5f);
+        const float n = Fbm(x * 0.2f, y * 0.2f, 2, 125);
+        TColor col = Mix(Scale(clay, 0.88f + 0.24f * n), Rgb(216, 204, 180), mortar * 0.85f);
+        // Worn paler down the middle where feet walk.
+        return Mix(col, Rgb(226, 170, 130), 0.18f * (1 - std::fabs(u)));
     });
+    c.Polyline(TPolygon(path.begin(), path.begin() + 31), 3.0f, Rgb(70, 100, 40, 0.8f));
+    c.Polyline(TPolygon(path.begin() + 31, path.end()), 3.0f, Rgb(70, 100, 40, 0.8f));
     float px = w * 0.20f, py = h * 0.64f;
     c.SoftEllipse(px, py, 150, 60, 3, Rgb(90, 70, 50));
     c.FillRect(int(px - 146), int(py - 56), int(px + 146), int(py + 56), [&](int x, int y) {
@@ -345,13 +387,20 @@ TCanvas Garden(int w, int h, TObjects& o) {
 // wooden footbridge, leaves on the ground.
 TCanvas Autumn(int w, int h, TObjects& o) {
     TCanvas c(w, h);
-    PaintSky(c, {Rgb(110, 150, 210), Rgb(250, 220, 170), h * 0.42f}, Rgb(255, 236, 210), 0.6f, 201);
-    PaintSun(c, w * 0.14f, h * 0.20f, 22, Rgb(255, 244, 200), Rgb(255, 200, 120));
+    PaintSky(c, {Rgb(40, 88, 196), Rgb(244, 186, 168), h * 0.46f}, Rgb(255, 250, 246), 0.45f, 201);
+    PaintSun(c, w * 0.14f, h * 0.20f, 22, Rgb(255, 244, 200), Rgb(255, 186, 96));
     ProtectDisc(o, "sun", w * 0.14f, h * 0.20f, 36);
-    Ridge(c, h * 0.42f, 90, 0.005f, Rgb(190, 150, 130), Rgb(200, 160, 130), 202, 0.2f);
-    Ridge(c, h * 0.50f, 70, 0.008f, Rgb(214, 96, 36), Rgb(176, 80, 40), 203, 0.5f);
-    Haze(c, h * 0.38f, h * 0.56f, Rgb(255, 220, 170, 0.2f));
+    // Far hills blue with distance, then the wood: a hillside of autumn
+    // crowns, hazy at the back, full colour at the meadow's edge.
+    Ridge(c, h * 0.40f, 90, 0.005f, Rgb(132, 136, 178), Rgb(156, 146, 170), 202, 0.2f);
+    Ridge(c, h * 0.49f, 40, 0.008f, Rgb(120, 70, 44), Rgb(96, 58, 36), 203, 0.3f);
+    const std::vector<TColor> autumnLeaves = {Rgb(222, 110, 34), Rgb(240, 172, 46), Rgb(196, 60, 34), Rgb(170, 96, 40),
+                                              Rgb(214, 140, 40), Rgb(232, 130, 40), Rgb(120, 118, 48)};
+    Woodland(c, h * 0.44f, h * 0.575f, autumnLeaves, Rgb(200, 170, 160), 24, 207);
+    Haze(c, h * 0.38f, h * 0.50f, Rgb(255, 214, 190, 0.1f));
     Grass(c, h * 0.56f, Rgb(116, 128, 36), Rgb(170, 150, 50), 204);
+    // The wood's own edge: a row of larger trees standing on the meadow.
+    Woodland(c, h * 0.555f, h * 0.575f, autumnLeaves, Rgb(200, 170, 160), 30, 208);
     // The stream, winding toward the viewer.
     TPolygon stream;
     for (int i = 0; i <= 40; ++i) {
@@ -428,9 +477,9 @@ TCanvas Autumn(int w, int h, TObjects& o) {
 // lake, snowy pines and peaks in the first light.
 TCanvas Winter(int w, int h, TObjects& o) {
     TCanvas c(w, h);
-    PaintSky(c, {Rgb(70, 110, 180), Rgb(250, 214, 196), h * 0.5f}, Rgb(255, 236, 236), 0.4f, 301);
-    Mountain(c, w * 0.30f, h * 0.08f, h * 0.66f, w * 0.36f, Rgb(250, 214, 200), Rgb(110, 120, 170), 0.45f, 302);
-    Mountain(c, w * 0.76f, h * 0.14f, h * 0.66f, w * 0.34f, Rgb(246, 210, 200), Rgb(104, 114, 160), 0.42f, 303);
+    PaintSky(c, {Rgb(56, 98, 184), Rgb(250, 206, 196), h * 0.5f}, Rgb(255, 236, 236), 0.4f, 301);
+    Mountain(c, w * 0.30f, h * 0.08f, h * 0.66f, w * 0.36f, Rgb(252, 206, 196), Rgb(98, 110, 178), 0.45f, 302);
+    Mountain(c, w * 0.76f, h * 0.14f, h * 0.66f, w * 0.34f, Rgb(248, 202, 194), Rgb(94, 106, 170), 0.42f, 303);
     Mountain(c, w * 0.54f, h * 0.26f, h * 0.66f, w * 0.22f, Rgb(236, 206, 206), Rgb(96, 108, 150), 0.35f, 304);
     Haze(c, h * 0.44f, h * 0.64f, Rgb(250, 230, 230, 0.5f));
     Ridge(c, h * 0.64f, 50, 0.005f, Rgb(236, 240, 250), Rgb(220, 228, 244), 305, 0.15f);
@@ -454,7 +503,7 @@ TCanvas Winter(int w, int h, TObjects& o) {
     });
     for (int i = 0; i < 40; ++i) {
         float x = Hash01(i, 1, 309) * w, y = h * (0.62f + 0.04f * Hash01(i, 2, 309));
-        Pine(c, x, y, 26 + 22 * Hash01(i, 3, 309), Rgb(40, 70, 70), 0.9f);
+        Pine(c, x, y, 26 + 22 * Hash01(i, 3, 309), Rgb(74, 104, 116), 0.9f);
     }
     // The cabin with lit windows and a plume of smoke.
     float hx = w * 0.62f, hy = h * 0.86f;
@@ -721,17 +770,23 @@ TCanvas Waterfall(int w, int h, TObjects& o) {
                    Rgb(255, 255, 255, 0.4f));
     }
     Protect(o, "pool", fx - w * 0.21f, py - h * 0.10f, fx + w * 0.21f, py + h * 0.10f);
-    // A rainbow in the spray.
-    for (int k = 0; k < 6; ++k) {
-        static const TColor kBow[] = {Rgb(255, 60, 60), Rgb(255, 160, 40), Rgb(255, 240, 60),
-                                      Rgb(80, 200, 80), Rgb(60, 120, 255), Rgb(150, 70, 220)};
-        TPolygon arc;
-        for (int i = 0; i <= 30; ++i) {
-            float a = kPi * (1.1f + 0.35f * float(i) / 30.0f);
-            float r = w * 0.16f - float(k) * 5;
-            arc.push_back({fx + w * 0.10f + std::cos(a) * r, fbot + std::sin(a) * r});
-        }
-        c.Polyline(arc, 5, WithAlpha(kBow[k], 0.22f));
+    // A rainbow standing in the spray: an arch over the pool whose feet
+    // melt into the mist, faint as a real one, its colours blended.
+    {
+        static const TColor kBow[] = {Rgb(150, 70, 220), Rgb(60, 120, 255), Rgb(80, 200, 80),
+                                      Rgb(255, 240, 60), Rgb(255, 160, 40), Rgb(255, 60, 60)};
+        const float cx = fx, cy = py, r = w * 0.17f, band = w * 0.022f;
+        c.FillRect(int(cx - r - 2), int(cy - r - 2), int(cx + r + 3), int(cy), [&](int x, int y) {
+            const float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy);
+            const float b = (d - (r - band)) / band;  // 0 inner (violet) .. 1 outer (red)
+            if (b <= 0 || b >= 1) return TColor{0, 0, 0, 0};
+            const float at = b * 5;
+            const int i = std::min(4, int(at));
+            const TColor col = Mix(kBow[i], kBow[i + 1], at - float(i));
+            const float edges = SmoothStep(0.0f, 0.2f, b) * (1 - SmoothStep(0.8f, 1.0f, b));
+            const float feet = 1 - SmoothStep(cy - r * 0.45f, cy - r * 0.1f, float(y));
+            return WithAlpha(col, 0.3f * edges * feet);
+        });
     }
     // Trees framing both sides, ferns and flowers by the water.
     const float kTrees[2][3] = {{0.09f, 0.96f, 62}, {0.90f, 0.98f, 66}};
@@ -786,21 +841,36 @@ std::vector<std::string> PaintingNames() {
 }
 
 TCanvas FadeScene(const TCanvas& painting, uint32_t seed) {
-    // The picture before restoration: a faded sepia print on old paper, soft
-    // and low in contrast, so the player sees what to bring back.
+    // The picture before restoration: an old sepia print of the same
+    // painting on worn paper. It keeps the painting's shapes and its light
+    // and shade, so the player sees the scene and what colour will bring
+    // back, but not its colours.
     TCanvas c = painting.Crop(0, 0, painting.Width(), painting.Height());
-    c.Blur(2, 2);
+    c.Blur(1, 1);
     int w = c.Width(), h = c.Height();
+    auto luma = [](const TColor& p) { return std::clamp(0.3f * p.R + 0.59f * p.G + 0.11f * p.B, 0.0f, 1.0f); };
+    // The print spans its paper's whole range of tones whatever the
+    // painting's own: its darkest and lightest 2% set the ends, so a pale
+    // sky and a green meadow do not come out as one grey.
+    std::vector<int> histogram(256, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) ++histogram[size_t(luma(c.At(x, y)) * 255.0f)];
+    auto tone = [&](double share) {
+        double seen = 0;
+        for (int i = 0; i < 256; ++i)
+            if ((seen += histogram[size_t(i)]) >= share * w * h) return i / 255.0f;
+        return 1.0f;
+    };
+    const float low = tone(0.02), high = std::max(tone(0.98), low + 0.2f);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             TColor& p = c.At(x, y);
-            float l = 0.3f * p.R + 0.59f * p.G + 0.11f * p.B;
-            TColor sepia = Mix(Rgb(70, 52, 40), Rgb(236, 220, 190), l);
+            float l = std::clamp((luma(p) - low) / (high - low), 0.0f, 1.0f) * 0.64f + 0.32f;
+            TColor sepia = Mix(Rgb(60, 50, 44), Rgb(240, 230, 210), l);
             float n = Fbm(x * 0.02f, y * 0.02f, 4, seed + 900);
             float stain = SmoothStep(0.6f, 0.8f, Fbm(x * 0.004f, y * 0.004f, 3, seed + 901));
-            // Enough paper shows through that restoring any part of the
-            // picture, even a pale sky, is a change the player sees.
-            TColor col = Mix(sepia, Rgb(214, 198, 170), 0.46f + 0.1f * n);
+            // A little paper shows through: the print has faded, not gone.
+            TColor col = Mix(sepia, Rgb(224, 214, 194), 0.24f + 0.08f * n);
             col = Mix(col, Rgb(180, 150, 110), 0.25f * stain);
             float vx = (x - w * 0.5f) / (w * 0.5f), vy = (y - h * 0.5f) / (h * 0.5f);
             col = Scale(col, 1 - 0.18f * (vx * vx + vy * vy));

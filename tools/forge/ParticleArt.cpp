@@ -12,13 +12,13 @@ void AddDarkRim(TCanvas& picture, int radius) {
     const int w = picture.Width(), h = picture.Height();
     TCanvas halo = picture.Crop(0, 0, w, h);
     halo.Blur(radius, 2);
-    const TColor dark = Rgb(34, 24, 30);
+    const TColor dark = Rgb(24, 15, 20);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             TColor& p = picture.At(x, y);
             // The rim is strongest just outside the light and never darkens
             // the light itself.
-            float rim = std::min(1.0f, halo.At(x, y).A * 2.2f) * 0.62f;
+            float rim = std::min(1.0f, halo.At(x, y).A * 2.6f) * 0.85f;
             float a = p.A + rim * (1 - p.A);
             if (a <= 0) continue;
             float light = p.A / a;

@@ -18,11 +18,14 @@
 // prints its message to stderr and exits with 1; a usage error exits with 2.
 // Archives and extracted files are written through a temporary file and a
 // rename, so an interrupted or failed run never leaves a half-written file.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/FileFolder.h"
@@ -53,27 +56,45 @@ bool IsSafeFileName(const std::string& name) {
     return name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
-// A name as it can be shown on a terminal: control bytes (and the zero
-// byte, which would cut the name short) as \xNN, so a crafted archive
-// cannot send escape sequences or break the columns. Other bytes, UTF-8
-// included, stay as they are.
+// A name as it can be shown on a terminal (control bytes as \xNN).
 std::string PrintableName(const std::string& name) {
-    std::string out;
-    for (char c : name) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u < 32 || u == 127 || c == '\\') {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\x%02X", u);
-            out += buf;
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return PrintableText(name);
+}
+
+// The file the command is working on, so an error that does not name it
+// (an archive's "broked label", a duplicate entry) is printed with it.
+std::string& ConcernedFile() {
+    static std::string file;
+    return file;
+}
+
+void Concerning(const std::string& path) {
+    ConcernedFile() = path;
+}
+
+// The archive's letter-case rule: names equal but for the case of A-Z are
+// the same name.
+std::string FoldedName(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
+
+// A file name for an entry whose name an earlier entry already took:
+// "~" and its index before the first ".", kept unique among the used names.
+std::string DistinctName(const std::string& name, size_t index, const std::unordered_set<std::string>& used) {
+    const size_t dot = name.find('.');
+    const std::string base = name.substr(0, dot);
+    const std::string rest = dot == std::string::npos ? std::string() : name.substr(dot);
+    std::string mark = "~" + std::to_string(index);
+    while (used.count(FoldedName(base + mark + rest)) != 0) mark += "~";
+    return base + mark + rest;
 }
 
 int CmdList(const TArgs& args) {
     if (args.size() != 1) throw TUsageError{"list takes exactly one archive"};
+    Concerning(args[0]);
     TFileFolder folder(args[0]);
     std::printf("%5s  %-31s  %5s  %10s  %10s\n", "Index", "Name", "Kind", "Size", "Offset");
     for (size_t i = 0; i < folder.Dir.size(); ++i) {
@@ -99,24 +120,57 @@ int CmdExtract(const TArgs& args) {
     }
     if (archive.empty()) throw TUsageError{"extract needs an archive"};
 
+    Concerning(archive);
     TFileFolder folder(archive);
+    // Entries are taken by slot, not looked up by name, so entries that
+    // share a name are each extracted: every entry, or every entry of each
+    // name asked for.
+    std::vector<size_t> slots;
     if (names.empty()) {
-        for (const TDirEntry& e : folder.Dir) names.push_back(e.Name);
+        for (size_t i = 0; i < folder.Dir.size(); ++i) slots.push_back(i);
+    } else {
+        std::unordered_set<size_t> chosen;
+        for (const std::string& name : names) {
+            const std::string wanted = FoldedName(name);
+            bool found = false;
+            for (size_t i = 0; i < folder.Dir.size(); ++i) {
+                if (FoldedName(folder.Dir[i].Name) != wanted) continue;
+                found = true;
+                if (chosen.insert(i).second) slots.push_back(i);
+            }
+            if (!found) throw OrvException("Cannot load file (wrong file name): " + PrintableName(name), false);
+        }
+        std::sort(slots.begin(), slots.end());
     }
     // Every name is checked before anything is written.
-    for (const std::string& name : names) {
-        if (folder.IndexOf(name) < 0)
-            throw OrvException("Cannot load file (wrong file name): " + PrintableName(name), false);
-        if (!IsSafeFileName(folder.Dir[static_cast<size_t>(folder.IndexOf(name))].Name))
-            throw OrvException("Cannot extract file (unsafe name): " + PrintableName(name), false);
-    }
+    for (size_t i : slots)
+        if (!IsSafeFileName(folder.Dir[i].Name))
+            throw OrvException("Cannot extract file (unsafe name): " + PrintableName(folder.Dir[i].Name), false);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     if (!std::filesystem::is_directory(dir)) throw OrvException("Cannot create folder " + dir, false);
-    for (const std::string& name : names) {
-        const TMemoryStream* data = folder.Stream(name);
-        const std::string target = dir + "/" + folder.Dir[static_cast<size_t>(folder.IndexOf(name))].Name;
-        data->SaveToFile(target);
+
+    // A later entry of a name already written (letter case aside: the
+    // archive, and a case-blind disk, would not tell them apart) would
+    // overwrite the earlier file; it is written under a name of its own.
+    std::unordered_set<std::string> used;
+    std::unordered_map<std::string, size_t> firstOf;
+    for (size_t i : slots) firstOf.emplace(FoldedName(folder.Dir[i].Name), i);
+    for (size_t i : slots) used.insert(FoldedName(folder.Dir[i].Name));
+    for (size_t i : slots) {
+        const std::string& name = folder.Dir[i].Name;
+        std::string fileName = name;
+        const size_t first = firstOf[FoldedName(name)];
+        if (first != i) {
+            fileName = DistinctName(name, i, used);
+            used.insert(FoldedName(fileName));
+            std::fprintf(stderr, "zxc extract: entry %zu \"%s\" shares its name with entry %zu; written as \"%s\"\n", i,
+                         PrintableName(name).c_str(), first, PrintableName(fileName).c_str());
+        }
+        folder.LoadFileAt(i);
+        folder.Files[i].Stream->SaveToFile(dir + "/" + fileName);
+        folder.Files[i].Stream->Clear();  // one entry in memory at a time
+        folder.Files[i].State = fsNotLoaded;
     }
     return 0;
 }
@@ -160,6 +214,7 @@ TPackArgs ParsePackArgs(const TArgs& args) {
 // written unless every file could be added.
 void AddFilesAndSave(TFileFolder& folder, const TPackArgs& parsed) {
     for (const std::string& file : parsed.Files) {
+        Concerning(file);
         TMemoryStream data;
         // An entry holds at most 4 GiB - 1 bytes; a pipe is read too.
         data.LoadFromFile(file, 0xFFFFFFFFull, TFileKinds::AlsoStreams);
@@ -176,11 +231,13 @@ void AddFilesAndSave(TFileFolder& folder, const TPackArgs& parsed) {
         else
             folder.AddFile(name, parsed.Kind, data);
     }
+    Concerning(parsed.Archive);
     folder.SaveToFile();
 }
 
 int CmdPack(const TArgs& args) {
     const TPackArgs parsed = ParsePackArgs(args);
+    Concerning(parsed.Archive);
     TFileFolder folder = TFileFolder::CreateNew(parsed.Archive);
     AddFilesAndSave(folder, parsed);
     return 0;
@@ -188,6 +245,7 @@ int CmdPack(const TArgs& args) {
 
 int CmdAdd(const TArgs& args) {
     const TPackArgs parsed = ParsePackArgs(args);
+    Concerning(parsed.Archive);
     TFileFolder folder(parsed.Archive);
     AddFilesAndSave(folder, parsed);
     return 0;
@@ -195,20 +253,26 @@ int CmdAdd(const TArgs& args) {
 
 int CmdVerify(const TArgs& args) {
     if (args.size() != 1) throw TUsageError{"verify takes exactly one archive"};
+    Concerning(args[0]);
     TFileFolder folder(args[0]);
+    // The names are indexed once; a look-up per entry would make a full
+    // archive of 65535 entries take quadratic time.
+    std::unordered_map<std::string, size_t> firstOf;
+    firstOf.reserve(folder.Dir.size());
     int problems = 0;
     for (size_t i = 0; i < folder.Dir.size(); ++i) {
         const std::string& name = folder.Dir[i].Name;
-        const int first = folder.IndexOf(name);
-        if (first != static_cast<int>(i)) {
-            // Lookups by name never reach this entry.
-            std::fprintf(stderr, "%zu %s: same name as entry %d\n", i, PrintableName(name).c_str(), first);
+        const auto [at, isFirst] = firstOf.emplace(FoldedName(name), i);
+        if (!isFirst) {
+            // Look-ups by name never reach this entry.
+            std::fprintf(stderr, "%zu %s: same name as entry %zu\n", i, PrintableName(name).c_str(), at->second);
             ++problems;
             continue;
         }
         try {
-            folder.LoadFile(name);
+            folder.LoadFileAt(i);
             folder.Files[i].Stream->Clear();  // only readability matters here
+            folder.Files[i].State = fsNotLoaded;
         } catch (const OrvException& e) {
             std::fprintf(stderr, "%zu %s: %s\n", i, PrintableName(name).c_str(), e.what());
             ++problems;
@@ -229,16 +293,19 @@ int CmdScramble(const TArgs& args) {
         }
     }
     if (paths.size() != 2) throw TUsageError{"an input and an output file are needed"};
+    Concerning(paths[0]);
     TMemoryStream source;
     source.LoadFromFile(paths[0], kDefaultMaxFileSize, TFileKinds::AlsoStreams);
     TMemoryStream result;
     ScrambleStream(source, result, key);
+    Concerning(paths[1]);
     result.SaveToFile(paths[1]);
     return 0;
 }
 
 int CmdPrepare(const TArgs& args) {
     if (args.size() != 2) throw TUsageError{"prepare takes a source and a destination archive"};
+    Concerning(args[0]);
     CreateFoldersFor(args[1]);
     TPNGMorf(90).ProcessArchive(args[0], args[1]);
     return 0;
@@ -261,6 +328,17 @@ const TZxcCommand Commands[] = {
     {"scramble", 2, CmdScramble, "zxc scramble IN OUT [--key KEY]"},
     {"unscramble", 2, CmdScramble, "zxc unscramble IN OUT [--key KEY]"},
 };
+
+// An error reaching the top: printed with the file it concerns (unless the
+// message names it already), exit code 1.
+int Failed(const std::string& message) {
+    const std::string& file = ConcernedFile();
+    if (file.empty() || message.find(file) != std::string::npos)
+        std::fprintf(stderr, "%s\n", PrintableText(message).c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", PrintableText(file).c_str(), PrintableText(message).c_str());
+    return 1;
+}
 
 void PrintUsage() {
     std::fprintf(stderr, "usage:\n");
@@ -285,8 +363,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "zxc %s: %s\nusage: %s\n", c.Name, e.Message.c_str(), c.Usage);
             return 2;
         } catch (const std::exception& e) {
-            std::fprintf(stderr, "%s\n", e.what());
-            return 1;
+            return Failed(e.what());
+        } catch (...) {
+            return Failed("an error of unknown kind");
         }
     }
     std::fprintf(stderr, "zxc: unknown command %s\n", name.c_str());

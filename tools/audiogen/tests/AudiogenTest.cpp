@@ -214,3 +214,71 @@ TEST(Score, EveryScenesTunePlaysAtLeastNinetySecondsBeforeItRepeats) {
     }
     EXPECT_GE(tunes, 10);
 }
+
+namespace {
+
+// Power spectrum of n frames from at (Hann window, plain DFT: the sounds are
+// short and this runs once).
+std::vector<double> PowerSpectrum(const dsp::TBuffer& pcm, size_t at, size_t n) {
+    std::vector<double> x(n), c(n), s(n);
+    for (size_t i = 0; i < n; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2 * dsp::Pi * double(i) / double(n));
+        x[i] = (at + i < pcm.size() ? pcm[at + i] : 0.0) * w;
+        c[i] = std::cos(2 * dsp::Pi * double(i) / double(n));
+        s[i] = std::sin(2 * dsp::Pi * double(i) / double(n));
+    }
+    std::vector<double> power(n / 2, 0.0);
+    for (size_t k = 1; k < n / 2; ++k) {
+        double re = 0, im = 0;
+        for (size_t i = 0, j = 0; i < n; ++i, j = (j + k) % n) {
+            re += x[i] * c[j];
+            im -= x[i] * s[j];
+        }
+        power[k] = re * re + im * im;
+    }
+    return power;
+}
+
+// Spectral flatness (geometric over arithmetic mean of the power) of the
+// bins above 1 kHz: near 1 for noise, near 0 for a few clean tones.
+double Flatness(const std::vector<double>& power) {
+    const size_t from = power.size() * 2 * 1000 / dsp::Rate;
+    double logSum = 0, sum = 0;
+    size_t n = 0;
+    for (size_t k = std::max<size_t>(from, 1); k < power.size(); ++k, ++n) {
+        logSum += std::log(power[k] + 1e-12);
+        sum += power[k];
+    }
+    return n && sum > 0 ? std::exp(logSum / double(n)) / (sum / double(n)) : 0.0;
+}
+
+// How far the clearest peak stands above the bins round it (its own main
+// lobe left out): a tone stands tall, noise, however narrow its band, does
+// not.
+double Tonality(const std::vector<double>& power) {
+    double best = 0;
+    for (size_t k = 6; k + 12 < power.size(); ++k) {
+        double around = 0;
+        int n = 0;
+        for (size_t j = k > 13 ? k - 12 : 1; j <= k + 12; ++j)
+            if (j + 3 < k || j > k + 3) around += power[j], ++n;
+        best = std::max(best, power[k] / (around / n + 1e-12));
+    }
+    return best;
+}
+
+}  // namespace
+
+// Each effect is layered: its first 12 ms are noise-like (the strike), and
+// somewhere in its first 0.8 s a clear tone stands out (the body). A sound
+// of bare tones, or of bare noise, fails.
+TEST(Sounds, EachHasANoisyFrontAndATonalBody) {
+    for (const TSoundRecipe& s : MakeSounds()) {
+        const double front = Flatness(PowerSpectrum(s.Pcm, 0, 512));
+        double body = 0;
+        for (size_t at = dsp::Frames(0.02); at + 512 <= s.Pcm.size() && at < dsp::Frames(0.8); at += 2048)
+            body = std::max(body, Tonality(PowerSpectrum(s.Pcm, at, 2048)));
+        EXPECT_GT(front, 0.05) << s.File << " starts without a noisy strike";
+        EXPECT_GT(body, 250.0) << s.File << " has no tonal body";
+    }
+}

@@ -1,0 +1,86 @@
+// The shell's side of the game engine's interface hooks: it owns the fonts,
+// the interface engine and the handler table, loads the font and the
+// interface file once at start-up, routes mouse and keys to the interface,
+// reports the changed rectangles and draws the windows through the engine's
+// drawing services, shows the loading window and the title, places hint
+// balloons and describes the interface in the state dump.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "base/OrvFontEngine.h"
+#include "game/Main.h"
+#include "shell/ShellHandlers.h"
+#include "ui/OrvInterfaceEngine.h"
+
+class TFileFolder;
+
+class TShellInterface : public TGameInterface {
+public:
+    // The font of every text of the interface.
+    static constexpr const char* kFontFile = "OrvUnicode.xml";
+    // Further font documents, one archive entry name a line (optional).
+    static constexpr const char* kFontList = "fonts.dat";
+    static constexpr const char* kInterfaceFile = "Moswick.li";
+
+    // Binds to the game engine (not owned; it owns this object).
+    explicit TShellInterface(TOrvGameEngine& game);
+    ~TShellInterface() override;
+
+    // ---- Start-up ----
+    // Loads the fonts and the interface file from the archive, logs "Orv Font
+    // Loaded Ok..." and "Orv Interface Loaded Ok...", and applies the chosen
+    // language. A missing font or interface file is logged and the game runs
+    // without; a malformed one throws its OrvException (start-up fails).
+    void LoadResources(TFileFolder& folder) override;
+    // Has the fonts' and the loading window's pictures loaded first and shows
+    // "WGameLoading" as soon as they are there.
+    void ShowLoading() override;
+    void LoadingProgress(int32_t percent) override;
+    // Takes the pictures' sizes, shows "WTitle" ("WGame" when the run starts
+    // straight into play) and then every form asked for with --form (an
+    // unknown form ends the run with exit code 2).
+    void ShowTitle() override;
+
+    // ---- Input and frames ----
+    void MouseMove(TShiftState shift, int32_t x, int32_t y) override;
+    void MouseDown(TMouseButton button, TShiftState shift, int32_t x, int32_t y) override;
+    void MouseUp(TMouseButton button, TShiftState shift, int32_t x, int32_t y) override;
+    void MouseWheel(TShiftState shift, int32_t delta, int32_t x, int32_t y) override;
+    void KeyDown(int32_t key, TShiftState shift) override;
+    void KeyPress(const std::string& text) override;
+    void Update() override;
+    void CollectChangedRects(TRects& dirty) override;
+    void DrawForms() override;
+    std::string TopWindowName() const override;
+    bool ControlCentre(const std::string& name, int32_t& x, int32_t& y) const override;
+
+    // ---- Game services ----
+    void OpenGameMenu() override;
+    void ResumeFromMenu() override;
+    void ConfirmSaveGame() override;
+    void ConfirmLoadGame() override;
+    void ShowHint(const std::string& name, int32_t x, int32_t y) override { ShowHintBalloon(name, x, y); }
+    // Places a hint label beside the screen point with the balloon picture of
+    // the point's quarter of the screen and shows it; nothing when the label
+    // or its picture does not exist.
+    void ShowHintBalloon(const std::string& name, int32_t x, int32_t y);
+    void DumpState(TOrvXMLTag& root) const override;
+
+    TOrvInterfaceEngine& UI() { return ui_; }
+    TOrvFontEngine& Fonts() { return fonts_; }
+    TShellHandlers& Handlers() { return *handlers_; }
+
+private:
+    void LoadFonts(TFileFolder& folder);
+    void LoadInterface(TFileFolder& folder);
+    void ShowRequestedForms();
+    void DrawLoadingFrame();
+
+    TOrvGameEngine& game_;
+    TOrvFontEngine fonts_;
+    TOrvInterfaceEngine ui_;
+    std::unique_ptr<TShellHandlers> handlers_;
+    int32_t lastProgress_ = -1;
+};

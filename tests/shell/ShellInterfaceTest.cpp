@@ -1,0 +1,154 @@
+// The shell's interface hooks on a game engine that is not started: the
+// handler table, the handlers it binds, the game menu, hint balloons, typed
+// text, controls found by name and the state dump.
+#include "shell/ShellInterface.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "base/OrvParser.h"
+#include "platform/Display.h"
+#include "render/SurfEngine.h"
+#include "ui/OrvEdit.h"
+#include "ui/OrvLabel.h"
+#include "ui/OrvRichLabel.h"
+
+namespace {
+
+std::string Obj(const std::string& cls, const std::vector<std::pair<std::string, std::string>>& props) {
+    std::string out = "<o c=\"" + cls + "\">";
+    for (const auto& [n, v] : props) out += "<p n=\"" + n + "\">" + v + "</p>";
+    return out + "</o>";
+}
+
+class ShellInterfaceTest : public ::testing::Test {
+protected:
+    ShellInterfaceTest() {
+        game.SurfEngine = std::make_unique<TSurfEngine>(TPixelFormat::Xrgb8888(), 800, 600);
+        auto shell = std::make_unique<TShellInterface>(game);
+        ui = shell.get();
+        game.Interface = std::move(shell);
+        ui->UI().LoadInterfaceFromString(
+            "<OrvInterface>" +
+            Obj("TOrvForm", {{"Name", "WTitle"}, {"ParentName", "Screen"}, {"Width", "800"}, {"Height", "600"}}) +
+            Obj("TOrvLabel", {{"Name", "WTitle_BQuit"},
+                              {"ParentName", "WTitle"},
+                              {"Left", "10"},
+                              {"Top", "20"},
+                              {"Width", "100"},
+                              {"Height", "40"},
+                              {"Caption", "Quit"},
+                              {"OnMouseUp", "ExecMethod Method=\"WTitle_BQuit_MouseUp\";"}}) +
+            Obj("TOrvLabel", {{"Name", "WTitle_LHidden"}, {"ParentName", "WTitle"}, {"Visible", "false"}}) +
+            Obj("TOrvEdit", {{"Name", "WTitle_EName"},
+                             {"ParentName", "WTitle"},
+                             {"Top", "100"},
+                             {"Width", "300"},
+                             {"Height", "20"},
+                             {"Focused", "true"}}) +
+            Obj("TOrvForm", {{"Name", "WGameMenu"},
+                             {"ParentName", "Screen"},
+                             {"Left", "200"},
+                             {"Width", "300"},
+                             {"Height", "300"}}) +
+            Obj("TOrvForm", {{"Name", "WGame"},
+                             {"ParentName", "Screen"},
+                             {"Left", "50"},
+                             {"Top", "30"},
+                             {"Width", "750"},
+                             {"Height", "570"}}) +
+            Obj("TOrvHint", {{"Name", "WGame_HintArtefact"},
+                             {"ParentName", "WGame"},
+                             {"Width", "150"},
+                             {"Height", "40"},
+                             {"Caption", "An artefact"}}) +
+            "</OrvInterface>");
+        ui->UI().ShowModal("WTitle");
+    }
+
+    TOrvGameEngine game;
+    TShellInterface* ui = nullptr;
+};
+
+TEST_F(ShellInterfaceTest, TheHandlerTableNamesEveryHandlerOnce) {
+    const auto& names = TShellHandlers::Names();
+    const std::set<std::string_view> unique(names.begin(), names.end());
+    EXPECT_EQ(unique.size(), names.size());
+    EXPECT_EQ(ui->Handlers().Table().Count(), names.size());
+    for (const char* name : {"WTitle_BNewGame_MouseUp", "WOptions_SMusicVolume_Change", "WLoadGame_GFiles_MouseDown",
+                             "AddLogoMouseUp", "WUpgrade_BSkills_MouseUp", "YesMouseUp", "WLanguage_BOk_MouseUp"})
+        EXPECT_TRUE(ui->Handlers().Table().Has(name)) << name;
+    for (const char* name : {"WTitle_BQuit_MouseUp", "WGame_BMize_MouseUp", "WGameMenu_BResume_MouseUp",
+                             "WHelp_BClose_MouseUp", "WQuit_BCancel_MouseUp"})
+        EXPECT_TRUE(ui->Handlers().Table().IsBound(name)) << name;
+}
+
+TEST_F(ShellInterfaceTest, QuitButtonEndsTheProgram) {
+    int32_t x = 0;
+    int32_t y = 0;
+    ASSERT_TRUE(ui->ControlCentre("WTitle_BQuit", x, y));
+    EXPECT_EQ(x, 60);
+    EXPECT_EQ(y, 40);
+    EXPECT_FALSE(ui->ControlCentre("WTitle_LHidden", x, y));
+    EXPECT_FALSE(ui->ControlCentre("WGame_HintArtefact", x, y));
+    EXPECT_FALSE(ui->ControlCentre("Nobody", x, y));
+    ui->MouseDown(mbLeft, ssLeft, 60, 40);
+    ui->MouseUp(mbLeft, 0, 60, 40);
+    EXPECT_TRUE(game.Terminated());
+}
+
+TEST_F(ShellInterfaceTest, GameMenuFreezesAndResumes) {
+    game.GameState = gsPlaying;
+    ui->OpenGameMenu();
+    EXPECT_EQ(game.GameState, gsGameWindow);
+    EXPECT_TRUE(game.Paused);
+    EXPECT_EQ(ui->TopWindowName(), "WGameMenu");
+    game.ScrollTargetX = 40;
+    ui->ResumeFromMenu();
+    EXPECT_EQ(game.GameState, gsScrollToLayer);
+    EXPECT_EQ(ui->TopWindowName(), "WTitle");
+}
+
+TEST_F(ShellInterfaceTest, HintBalloonsFollowTheQuarterOfTheScreen) {
+    auto& ui2 = ui->UI();
+    ui2.ShowModal("WGame");
+    auto& hint = *ui2.FindObjectAs<TOrvHint>("WGame_HintArtefact");
+    ui->ShowHintBalloon("WGame_HintArtefact", 349, 299);
+    EXPECT_FALSE(hint.Visible);  // no balloon pictures yet
+    for (const char* p :
+         {"HintWindowRight.png", "HintWindowLeft.png", "HintWindowRightTop.png", "HintWindowLeftTop.png"})
+        ASSERT_TRUE(game.SurfEngine->CreateEmptySurface(p, 200, 140));
+    ui->ShowHintBalloon("WGame_HintArtefact", 349, 299);
+    EXPECT_TRUE(hint.Visible);
+    EXPECT_EQ(hint.Picture, "HintWindowLeftTop.png");
+    EXPECT_EQ(hint.Left, 349 - 88 - 50);
+    EXPECT_EQ(hint.Top, 299 - 4 - 30);
+    EXPECT_EQ(hint.TextShiftTop, 64);
+    ui->ShowHintBalloon("WGame_HintArtefact", 350, 300);
+    EXPECT_EQ(hint.Picture, "HintWindowRight.png");
+    EXPECT_EQ(hint.Left, 350 - 174 - 50);
+    EXPECT_EQ(hint.TextShiftTop, 20);
+    ui->ShowHintBalloon("WGame_NoSuchHint", 10, 10);
+}
+
+TEST_F(ShellInterfaceTest, TypedTextReachesTheFocusedEdit) {
+    ui->KeyPress("Ан\xC3\xA9");
+    ui->KeyPress("\r");
+    ui->KeyDown('V', ssCtrl);
+    EXPECT_EQ(ui->UI().FindObjectAs<TOrvEdit>("WTitle_EName")->GetCaption(), "Ан\xC3\xA9");
+}
+
+TEST_F(ShellInterfaceTest, StateDumpListsTheStackAndTheShownControls) {
+    ui->UI().ShowModal("WGameMenu");
+    auto doc = game.DumpState();
+    const std::string text = doc->SaveToString();
+    EXPECT_NE(text.find("TopWindow=\"WGameMenu\""), std::string::npos) << text;
+    EXPECT_NE(text.find("<Form Name=\"WTitle\" />"), std::string::npos) << text;
+    EXPECT_NE(text.find("Name=\"WTitle_BQuit\" Class=\"TOrvLabel\" Left=\"10\" Top=\"20\""), std::string::npos);
+    EXPECT_NE(text.find(">Quit</Control>"), std::string::npos);
+    EXPECT_EQ(text.find("WTitle_LHidden"), std::string::npos);
+    EXPECT_EQ(text.find("WGame_HintArtefact"), std::string::npos);
+}
+
+}  // namespace

@@ -148,6 +148,16 @@ public:
     virtual void ShowWindow(const std::string& name) { (void)name; }
     // The score label of the play screen ("WGame_LScoreCount").
     virtual void SetScore(uint32_t score) { (void)score; }
+    // The level label of the play screen ("WGame_LLevelCount"): the scene
+    // number, a point and the layer's number from 1 ("3.2").
+    virtual void SetLevel(int32_t scene, int32_t layer) { (void)scene, (void)layer; }
+    // A text of a particle effect (the floating score of a placement) into
+    // "MemoryBufer", centred on (x, y), with the particle's opacity and
+    // colour (0x00BBGGRR); nothing is drawn outside clip (inclusive).
+    virtual void DrawEffectText(const std::string& text, int32_t x, int32_t y, uint8_t alpha, uint32_t colour,
+                                const TRect& clip) {
+        (void)text, (void)x, (void)y, (void)alpha, (void)colour, (void)clip;
+    }
     // Restores the caption of "WGame_BQuickSave".
     virtual void RestoreQuickSaveCaption() {}
     // Appends the rectangles of changed controls; draws all visible windows.

@@ -16,6 +16,7 @@
 class TPlayRules;
 class TSurfEngine;
 struct TFishka;
+struct TOneShotEffect;
 struct TLenta;
 
 class TPlayFieldPainter {
@@ -60,6 +61,7 @@ private:
     void DrawFrame();
     void DrawDropSection();
     void DrawEffects();
+    void DrawEffectText(const TOneShotEffect& fx, const TRect& clip);
     void DrawPiece(const TFishka& f, TPoint screen, int32_t shadowOffset, uint8_t opacity);
     TSurfEngine& Engine() const;
 

@@ -563,6 +563,10 @@ void TPlayRules::ScoreChanged(uint32_t score) {
     GameEngine->Interface->SetScore(score);
 }
 
+void TPlayRules::LevelChanged(int32_t scene, int32_t layer) {
+    GameEngine->Interface->SetLevel(scene, layer);
+}
+
 // ---------------------------------------------------------------------------
 // Drawing
 

@@ -105,6 +105,7 @@ public:
     void GameOverEnded() override;
     void ArtefactWindowDue() override;
     void ScoreChanged(uint32_t score) override;
+    void LevelChanged(int32_t scene, int32_t layer) override;
 
 private:
     void PlayScene(int32_t layer);

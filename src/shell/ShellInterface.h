@@ -67,6 +67,13 @@ public:
     // or its picture does not exist.
     void ShowHintBalloon(const std::string& name, int32_t x, int32_t y);
     void DumpState(TOrvXMLTag& root) const override;
+    // The play screen's panel: the score and the level ("3.2") labels.
+    void SetScore(uint32_t score) override;
+    void SetLevel(int32_t scene, int32_t layer) override;
+    // The floating score in the score font ("OrvTitle", else the interface's
+    // own); a text that would cross the clip is not drawn.
+    void DrawEffectText(const std::string& text, int32_t x, int32_t y, uint8_t alpha, uint32_t colour,
+                        const TRect& clip) override;
 
     TOrvInterfaceEngine& UI() { return ui_; }
     TOrvFontEngine& Fonts() { return fonts_; }

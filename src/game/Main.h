@@ -151,6 +151,9 @@ public:
     // The level label of the play screen ("WGame_LLevelCount"): the scene
     // number, a point and the layer's number from 1 ("3.2").
     virtual void SetLevel(int32_t scene, int32_t layer) { (void)scene, (void)layer; }
+    // The helpers' charges left: belt clears (Ctrl+Space, "WGame_LShiftCount")
+    // and drop section resets (Shift+Space, "WGame_LShuffleCount").
+    virtual void SetCharges(int32_t clears, int32_t resets) { (void)clears, (void)resets; }
     // A text of a particle effect (the floating score of a placement) into
     // "MemoryBufer", centred on (x, y), with the particle's opacity and
     // colour (0x00BBGGRR); nothing is drawn outside clip (inclusive).

@@ -111,6 +111,7 @@ void TPlayLevel::StartLevel(int32_t layer) {
     // brings along, not what the last level left there.
     events_.LevelChanged(SceneInd, CurrentLayer);
     events_.ScoreChanged(TotalScore);
+    events_.ChargesChanged(BeltClears, DropResets);
     Trace("layer-start scene=" + std::to_string(SceneInd) + " layer=" + std::to_string(CurrentLayer));
 }
 

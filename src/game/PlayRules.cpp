@@ -567,6 +567,10 @@ void TPlayRules::LevelChanged(int32_t scene, int32_t layer) {
     GameEngine->Interface->SetLevel(scene, layer);
 }
 
+void TPlayRules::ChargesChanged(int32_t clears, int32_t resets) {
+    GameEngine->Interface->SetCharges(clears, resets);
+}
+
 // ---------------------------------------------------------------------------
 // Drawing
 

@@ -106,6 +106,7 @@ public:
     void ArtefactWindowDue() override;
     void ScoreChanged(uint32_t score) override;
     void LevelChanged(int32_t scene, int32_t layer) override;
+    void ChargesChanged(int32_t clears, int32_t resets) override;
 
 private:
     void PlayScene(int32_t layer);

@@ -253,6 +253,11 @@ void TShellInterface::SetLevel(int32_t scene, int32_t layer) {
     ui_.SetProp("WGame_LLevelCount", "Caption", std::to_string(scene) + "." + std::to_string(layer + 1));
 }
 
+void TShellInterface::SetCharges(int32_t clears, int32_t resets) {
+    ui_.SetProp("WGame_LShiftCount", "Caption", std::to_string(clears));
+    ui_.SetProp("WGame_LShuffleCount", "Caption", std::to_string(resets));
+}
+
 void TShellInterface::DrawEffectText(const std::string& text, int32_t x, int32_t y, uint8_t alpha, uint32_t colour,
                                      const TRect& clip) {
     const TOrvFont* font = fonts_.FindFont("OrvTitle");

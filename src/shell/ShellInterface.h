@@ -70,6 +70,7 @@ public:
     // The play screen's panel: the score and the level ("3.2") labels.
     void SetScore(uint32_t score) override;
     void SetLevel(int32_t scene, int32_t layer) override;
+    void SetCharges(int32_t clears, int32_t resets) override;
     // The floating score in the score font ("OrvTitle", else the interface's
     // own); a text that would cross the clip is not drawn.
     void DrawEffectText(const std::string& text, int32_t x, int32_t y, uint8_t alpha, uint32_t colour,

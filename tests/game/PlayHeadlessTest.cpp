@@ -104,7 +104,8 @@ TEST_F(PlayHeadlessTest, BotFinishesTheFirstSceneInNormalMode) {
 
 TEST_F(PlayHeadlessTest, PanelShowsTheScoreAndTheLevelBeingPlayed) {
     // The bot scores on the second layer of scene 3; the panel's labels
-    // follow the rules, not what the language file or the last level wrote.
+    // (score, level, the helpers' charges) follow the rules, not what the
+    // language file or the last level wrote.
     ASSERT_EQ(Run("--start-scene 3 --layer 1 --autoplay --fixed-step 16 --seed 5 --frames 2500 --dump-state " +
                   Path("dump.xml")),
               0)
@@ -117,6 +118,10 @@ TEST_F(PlayHeadlessTest, PanelShowsTheScoreAndTheLevelBeingPlayed) {
     EXPECT_EQ(m[1].str(), score);
     ASSERT_TRUE(std::regex_search(dump, m, std::regex("Name=\"WGame_LLevelCount\"[^>]*>([^<]*)<")));
     EXPECT_EQ(m[1].str(), "3.2");
+    ASSERT_TRUE(std::regex_search(dump, m, std::regex("Name=\"WGame_LShiftCount\"[^>]*>([^<]*)<")));
+    EXPECT_EQ(m[1].str(), Attr(dump, "BeltClears"));
+    ASSERT_TRUE(std::regex_search(dump, m, std::regex("Name=\"WGame_LShuffleCount\"[^>]*>([^<]*)<")));
+    EXPECT_EQ(m[1].str(), Attr(dump, "DropResets"));
 }
 
 TEST_F(PlayHeadlessTest, SameSeedInputAndStepGiveTheSameTraceAndDump) {

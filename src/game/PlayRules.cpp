@@ -409,10 +409,14 @@ std::unique_ptr<TOrvParticleEffect> TPlayRules::NewEffect(const std::string& tem
 
 void TPlayRules::ThrowOffEffect(const TFishka& piece, const std::string& picture, int32_t frames, double dirX,
                                 double dirY) {
-    (void)frames;
     TOrvRandom& r = GameEngine->Random;
     auto fx = NewEffect("FallDownEffect.xml", clock_ + r.Between(0, 100));
     if (!fx) return;
+    // A bonus picture is a strip of animation frames: the falling piece
+    // shows one of them, not the whole strip side by side.
+    TOrvParticleSystemLib& systems = fx->Systems();
+    for (int32_t i = 0; i < systems.Count(); ++i)
+        if (TOrvParticleSystem* s = systems.Get(i)) s->FrameCount = std::max(1, frames);
     if (TOrvParabolicFunc* f = fx->FindParabolic("FContour")) {
         const TPoint size = level_->PieceSize(piece);
         const TPoint at = level_->ToScreen(piece.X + size.X / 2, piece.Y + size.Y / 2);

@@ -13,7 +13,7 @@ PROJECT_FLAGS = -DMOSWICK_WERROR=ON
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run install test test-release test-asan test-configs bench fuzz format clean
+.PHONY: all deps configure build run install screenshots test test-release test-asan test-configs bench fuzz format clean
 
 all: build
 
@@ -34,6 +34,10 @@ run: build
 # The program, its data, the desktop entry, icons and metainfo under PREFIX.
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The README's pictures (docs/*.png) from headless runs of the built game.
+screenshots: build
+	scripts/screenshots $(BUILD) docs
 
 test: deps test-release test-asan
 

@@ -19,3 +19,18 @@ public:
 private:
     std::string message_;
 };
+
+// Runs load(). An OrvException it raises is raised again with the file's
+// name before its message ("Moswick.li: [TOrvXMLTag...] ..."), unless the
+// message names the file already, so whoever reads the error learns which
+// file was at fault. The first exception logged itself; the named one is
+// not logged again. Other exceptions pass unchanged.
+template <class Load>
+void WhileReading(const std::string& file, Load&& load) {
+    try {
+        load();
+    } catch (const OrvException& e) {
+        if (e.Message().find(file) != std::string::npos) throw;
+        throw OrvException(file + ": " + e.Message(), false);
+    }
+}

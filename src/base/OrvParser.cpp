@@ -299,7 +299,7 @@ TOrvParser::~TOrvParser() = default;
 
 void TOrvParser::LoadFromFile(const std::string& fileName) {
     TMemoryStream stream;
-    stream.LoadFromFile(fileName);
+    stream.LoadFromFile(fileName, MaxDocumentSize);
     LoadFromStream(stream);
 }
 
@@ -320,6 +320,9 @@ void TOrvParser::LoadFromString(std::string_view text) {
     Name = "root";
     Value.clear();
     Lines.clear();
+    if (text.size() > MaxDocumentSize)
+        throw OrvException("[TOrvParser.LoadFromString] Document larger than " + std::to_string(MaxDocumentSize) +
+                           " bytes!");
     TypifyText(NormalizeBreaks(text));
     BuildTree();
 }

@@ -110,6 +110,11 @@ public:
     // tree recursively can run out of stack, and the tab indentation written
     // back stays in proportion to the input. Real files nest about ten deep.
     static constexpr int MaxDepth = 1000;
+    // Largest document text a load accepts. The game's own documents are well
+    // under a megabyte, and a parsed element costs tens of times its text, so
+    // a larger one (a damaged or hostile file) is refused before it can take
+    // gigabytes.
+    static constexpr size_t MaxDocumentSize = 4u * 1024u * 1024u;
 
     TOrvParser();
     ~TOrvParser() override;
@@ -117,11 +122,14 @@ public:
     std::vector<std::string> Lines;
 
     // Reads the file (throws OrvException "Cannot open file ..." when it
-    // cannot be read) and builds the tree; see LoadFromStream.
+    // cannot be read, "Cannot read file ... (larger than N bytes)" past
+    // MaxDocumentSize) and builds the tree; see LoadFromStream.
     void LoadFromFile(const std::string& fileName);
     // Reads the bytes from the stream's position to its end into Lines (CR,
     // LF and CR LF end a line, a zero byte ends the text), then runs both
     // passes. On failure throws OrvException; the tree keeps what was built.
+    // More than MaxDocumentSize bytes are refused before anything is parsed
+    // ("[TOrvParser.LoadFromString] Document larger than N bytes!").
     void LoadFromStream(TMemoryStream& stream);
     // Loads from bytes held in memory (same rules as LoadFromStream).
     void LoadFromString(std::string_view text);

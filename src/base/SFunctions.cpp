@@ -442,7 +442,8 @@ std::string RotateTextDown(std::string_view S) {
 
 void LoadScrambledXML(TOrvParser& Parser, const std::string& FileName, std::string_view Key) {
     TMemoryStream file;
-    file.LoadFromFile(FileName);
+    // Scrambling keeps the size, so the document's own cap holds for the file.
+    file.LoadFromFile(FileName, TOrvParser::MaxDocumentSize);
     LoadScrambledXML(Parser, file, Key);
 }
 

@@ -664,42 +664,66 @@ void TOrvGameEngine::ChangewindowMode() {
         FreezeGameTime();
         RememberWindowPlacement();
         Options.FullScreenMode = 1 - Options.FullScreenMode;
-        bool saved = true;
-        try {
-            Options.SaveOptions(WriteDir + "options.cfg");
-        } catch (const std::exception&) {
-            // Logged by the exception. The switch itself must still happen,
-            // or the stored mode and the screen would disagree.
-            saved = false;
-        }
         // The window part of start-up reads the options again, so a window
         // position edited in the file applies at a mode change. After a
-        // failed write the file holds stale values and is not read.
-        if (saved) Options.LoadOptions(WriteDir + "options.cfg");
-        const bool full = FullScreen();
-        Window.ApplyMode(full, Options.SavedPlacement());
-        if (!Display || !SurfEngine) return;
-        const int wantBpp = full ? Options.BitsPerPixel : 32;
-        if (Display->PixelFormat().BitsPerPixel == wantBpp) {
-            // Same pixel format: every picture stays valid; only the way the
-            // frame reaches the screen changes.
-            Display->SetFullScreen(full);
-        } else {
-            SurfEngine->ReleaseSurfaces();
-            std::string error;
-            if (!InitDisplay(full, error)) {
-                Log(std::string("Error in init DirectX mode FullScreen=") + (full ? "1" : "0"));
-                Terminate(1);
-                return;
-            }
-            SurfEngine->Reinit(Display.get());
-            ResourceList->ReinitSurfaces(*FileFolder, ExeDir, "");
-            CreateScreenSurfaces();
-        }
-        RedrawAll();
-        DrawMemorySurface();
+        // failed write the file holds stale values and is not read; the
+        // switch itself must still happen, or the stored mode and the screen
+        // would disagree.
+        if (StoreOptions()) Options.LoadOptions(WriteDir + "options.cfg");
+        ApplyDisplayMode();
     } catch (const std::exception&) {
         Log("Exception Error in TOrvGameEngine.ChangewindowMode.");
+    }
+    Interface->OptionsChanged();
+}
+
+void TOrvGameEngine::RebuildDisplay() {
+    try {
+        FreezeGameTime();
+        ApplyDisplayMode();
+    } catch (const std::exception&) {
+        Log("Exception Error in TOrvGameEngine.ChangewindowMode.");
+    }
+    Interface->OptionsChanged();
+}
+
+void TOrvGameEngine::ApplyDisplayMode() {
+    const bool full = FullScreen();
+    Window.ApplyMode(full, Options.SavedPlacement());
+    if (!Display || !SurfEngine) return;
+    const int wantBpp = full ? Options.BitsPerPixel : 32;
+    if (Display->PixelFormat().BitsPerPixel == wantBpp) {
+        // Same pixel format: every picture stays valid; only the way the
+        // frame reaches the screen changes.
+        Display->SetFullScreen(full);
+    } else {
+        SurfEngine->ReleaseSurfaces();
+        std::string error;
+        if (!InitDisplay(full, error)) {
+            Log(std::string("Error in init DirectX mode FullScreen=") + (full ? "1" : "0"));
+            Terminate(1);
+            return;
+        }
+        SurfEngine->Reinit(Display.get());
+        ResourceList->ReinitSurfaces(*FileFolder, ExeDir, "");
+        CreateScreenSurfaces();
+    }
+    RedrawAll();
+    DrawMemorySurface();
+}
+
+bool TOrvGameEngine::StoreOptions(bool quiet) {
+    try {
+        Options.SaveOptions(WriteDir + "options.cfg");
+        return true;
+    } catch (const std::exception&) {
+        // The exception logged why. The game goes on with the settings in
+        // memory; the player hears about it once, not at every change.
+        if (!quiet && !settingsWarned_) {
+            settingsWarned_ = true;
+            Interface->SettingsNotSaved();
+        }
+        return false;
     }
 }
 
@@ -959,11 +983,7 @@ void TOrvGameEngine::FormDestroy() {
     destroyed_ = true;
     Log("Average FPS: " + FormatGeneral3(FpsAverage));
     RememberWindowPlacement();
-    try {
-        Options.SaveOptions(WriteDir + "options.cfg");
-    } catch (const std::exception&) {
-        // Already logged by the exception; shutdown goes on.
-    }
+    StoreOptions(true);
     idleHooked_ = false;
     Rules->FreeScene();
     EffectTemplates.clear();
@@ -1028,6 +1048,8 @@ std::unique_ptr<TOrvParser> TOrvGameEngine::DumpState() const {
     TOrvXMLTag* root = doc->AddTag("MoswickState");
     root->AddAttribute("GameState", std::to_string(GameState));
     root->AddAttribute("NowTime", std::to_string(NowTime));
+    // Whether sound plays now: losing the foreground must halt it.
+    if (SoundEnabled) root->AddAttribute("AudioPaused", BASS_IsPaused() ? "true" : "false");
     Rules->DumpState(*root);
     Interface->DumpState(*root);
     return doc;

@@ -163,6 +163,12 @@ public:
     }
     // Restores the caption of "WGame_BQuickSave".
     virtual void RestoreQuickSaveCaption() {}
+    // The display mode or the options changed outside the options window
+    // (Alt+Enter, the play screen's button): its controls follow.
+    virtual void OptionsChanged() {}
+    // The options could not be written: tell the player (the engine calls
+    // this once a run).
+    virtual void SettingsNotSaved() {}
     // Appends the rectangles of changed controls; draws all visible windows.
     virtual void CollectChangedRects(TRects& dirty) { (void)dirty; }
     virtual void DrawForms() {}
@@ -211,6 +217,7 @@ struct TRunOptions {
     bool ShowHelp = false;
     bool ShowVersion = false;
     std::vector<std::string> Forms;  // windows shown over the title at start (--form)
+    std::string LoadName;            // saved game loaded at start (--load), as named in the load window
 
     // Parses the command line by the option table. Returns false with a
     // message in error for an unknown option or a bad or missing value.
@@ -338,6 +345,14 @@ public:
     void FormPaint();
     // Full screen <-> window (Alt+Enter and the options window).
     void ChangewindowMode();
+    // Sets the display up again for the current mode and depth (a changed
+    // colour depth in full screen), keeping every picture. An exception is
+    // logged and the game goes on.
+    void RebuildDisplay();
+    // Writes the options to WriteDir + "options.cfg". False when they cannot
+    // be written: that is logged, and the first time in a run (unless quiet)
+    // the player is told once that settings cannot be saved.
+    bool StoreOptions(bool quiet = false);
 
     // ---- Input routing (window events) ----
     void FormMouseMove(TShiftState shift, int32_t x, int32_t y);
@@ -463,6 +478,9 @@ private:
     bool PacesIdleFrames() const;
     void WaitForNextFrame(uint32_t frameStart);
     bool FullScreen() const { return Options.FullScreenMode == 1; }
+    // Applies the display for the current options (ChangewindowMode's steps
+    // after the toggle). Throws what the display throws.
+    void ApplyDisplayMode();
 
     TRunOptions run_;
     std::unique_ptr<TInputScript> script_;
@@ -478,6 +496,7 @@ private:
     bool virtualClock_ = false;
     const TGlyphItem* glyphs_ = nullptr;
     size_t glyphCapacity_ = 0;
+    bool settingsWarned_ = false;
 };
 
 // The one game engine of the process (null when none exists): the game-wide

@@ -369,6 +369,24 @@ TPoint TPlayLevel::PieceOrigin(const TFishka& f) const {
     return {s.X / 2, s.Y / 2};
 }
 
+void TPlayLevel::SizeBeltPiece(TFishka& p, const TLenta& b) const {
+    const TPoint origin = PieceOrigin(p);
+    p.CenterX = origin.X;
+    p.CenterY = origin.Y;
+    const TPoint size = events_.PictureSize(PiecePicture(p));
+    int32_t extent = 0;
+    if (size.X > 0 && size.Y > 0) {
+        if (p.IsBonus()) {
+            extent = std::max(size.Y, size.X / std::max(1, p.BonusFrames)) + (p.BonusType == btBigBomb ? 20 : 0);
+        } else {
+            extent = std::max(size.X, size.Y);
+            const std::string name = p.IsExtraFish() ? std::string() : tables_.Shape(p.FType).Name;
+            if (name.find("stand") != std::string::npos || name == "circ1") extent += 20;
+        }
+    }
+    p.HalfLength = std::llround(static_cast<double>(b.PathTime) / b.PathLength * extent / 2);
+}
+
 void TPlayLevel::SpawnFishka(int32_t beltId) {
     TLayer* l = Layer();
     if (!l || beltId < 0 || beltId >= static_cast<int32_t>(Scene.Belts.size())) return;
@@ -412,24 +430,10 @@ void TPlayLevel::SpawnFishka(int32_t beltId) {
         p.FType = 0;
         if (!IntInArray(1, l->ExtraFishWeights) || l->FishesBeforeExtra <= 0) l->FishesBeforeExtra = -1;
     }
-    const TPoint origin = PieceOrigin(p);
-    p.CenterX = origin.X;
-    p.CenterY = origin.Y;
+    SizeBeltPiece(p, b);
     const TPoint start = b.PointAt(0);
-    p.X = start.X - origin.X;
-    p.Y = start.Y - origin.Y;
-    const TPoint size = events_.PictureSize(PiecePicture(p));
-    int32_t extent = 0;
-    if (size.X > 0 && size.Y > 0) {
-        if (p.IsBonus()) {
-            extent = std::max(size.Y, size.X / std::max(1, p.BonusFrames)) + (p.BonusType == btBigBomb ? 20 : 0);
-        } else {
-            extent = std::max(size.X, size.Y);
-            const std::string name = p.IsExtraFish() ? std::string() : tables_.Shape(p.FType).Name;
-            if (name.find("stand") != std::string::npos || name == "circ1") extent += 20;
-        }
-    }
-    p.HalfLength = std::llround(static_cast<double>(b.PathTime) / b.PathLength * extent / 2);
+    p.X = start.X - p.CenterX;
+    p.Y = start.Y - p.CenterY;
     if (!b.BeltFishkas.empty() && b.BeltFishkas.back().Acceleration == 0) {
         const TFishka& q = b.BeltFishkas.back();
         p.BornTime = q.BornTime + q.HalfLength + p.HalfLength + b.Gap;

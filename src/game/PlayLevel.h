@@ -19,6 +19,7 @@
 #include "base/OrvRandom.h"
 #include "base/OrvTypes.h"
 #include "game/GameParams.h"
+#include "game/SavedGame.h"
 #include "game/Scene.h"
 #include "game/ShapeTables.h"
 #include "game/Skills.h"
@@ -174,6 +175,15 @@ public:
     // Restores the score and skills of the lost level's start.
     void RestoreSnapshot();
     void TakeSnapshot();
+    // Takes a saved game whose scene was just taken (TakeScene) and which
+    // was checked against it (CheckSavedGameFits): the progress, the layers
+    // before the current one (finished, their pictures and delivered extra
+    // fishes painted), the current layer's lists, the pieces (none when a
+    // lost level is restarted: the fragments they covered are free again),
+    // the skills. Times resume where they stood when saved. Leaves the
+    // current layer playing, or, when it is complete, the state between
+    // levels (3).
+    void RestoreSaved(const TSavedGame& game, bool restarting);
 
     // ---- The frame ----
     // Moves the clock to now and runs what the current state does.
@@ -201,6 +211,8 @@ public:
     void ComputeBonusWeights();
     void ComputeRushTimes();
     void SpawnFishka(int32_t belt);
+    // The centre, and the half length on belt b in path time, of a piece.
+    void SizeBeltPiece(TFishka& piece, const TLenta& b) const;
     void UpdateBelts();
     void UpdateShots();
     void UpdateAlarm();

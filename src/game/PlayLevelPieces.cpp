@@ -295,6 +295,7 @@ void TPlayLevel::TakeFromBelt(int32_t belt, int32_t index) {
     f.OnLayer = -1;
     f.Acceleration = 0;
     f.Trans = 255;
+    f.OriginBelt = belt;
     Scene.Fishkas.push_back(std::move(f));
     FishkaUnderCursor = static_cast<int32_t>(Scene.Fishkas.size()) - 1;
     RemoveBeltFishka(belt, index);

@@ -9,6 +9,7 @@
 #include "fx/OrvFXParticles.h"
 #include "game/AutoPlayer.h"
 #include "game/PlayFieldPainter.h"
+#include "platform/Platform.h"
 #include "render/ResourceList.h"
 #include "render/SurfEngine.h"
 
@@ -156,16 +157,45 @@ void TPlayRules::PlayScene(int32_t layer) {
 // ---------------------------------------------------------------------------
 // Scenes
 
-void TPlayRules::LoadScene(const std::string& fileName) {
+TScene TPlayRules::ReadScene(const std::string& fileName) {
     TOrvGameEngine& e = *GameEngine;
     if (!e.FileFolder) throw OrvException("Can not find " + fileName + "in file folder");
     TMemoryStream* stream = e.FileFolder->IndexOf(fileName) >= 0 ? e.FileFolder->Stream(fileName) : nullptr;
     if (!stream) throw OrvException("Can not find " + fileName + "in file folder");
     TOrvParser doc;
     stream->Seek(0);
-    doc.LoadFromStream(*stream);
+    WhileReading(fileName, [&] { doc.LoadFromStream(*stream); });
     TScene scene;
     scene.LoadFromDocument(doc, fileName, tables_, e.Random);
+    return scene;
+}
+
+void TPlayRules::LoadScene(const std::string& fileName) {
+    TakeLoadedScene(ReadScene(fileName));
+}
+
+void TPlayRules::RestoreGame(const TSavedGame& game, const std::string& fileName, bool restarting) {
+    TScene scene = ReadScene(game.Scene);
+    CheckSavedGameFits(game, scene, tables_.ShapeCount(), fileName);
+    TakeLoadedScene(std::move(scene));
+    SyncFromEngine();
+    level_->RestoreSaved(game, restarting);
+    painter_->InvalidateLayer();
+    SyncToEngine();
+}
+
+void TPlayRules::AutoSave() {
+    TOrvGameEngine& e = *GameEngine;
+    try {
+        Platform::ForceDirectories(e.WriteDir + "saves");
+        WriteSavedGameFile(CaptureGame(), e.WriteDir + kAutoSaveFile);
+    } catch (const std::exception& ex) {
+        e.Log(std::string("The game could not be saved automatically: ") + ex.what());
+    }
+}
+
+void TPlayRules::TakeLoadedScene(TScene&& scene) {
+    TOrvGameEngine& e = *GameEngine;
     const std::vector<std::string> previous = level_->Scene.PictureNames;
     const std::string previousPicture = level_->Scene.ScenePicture;
     for (TOneShotEffect& fx : effects_) fx.Effect.reset();

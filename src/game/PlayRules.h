@@ -15,6 +15,7 @@
 
 #include "game/Main.h"
 #include "game/PlayLevel.h"
+#include "game/SavedGame.h"
 #include "game/ShapeTables.h"
 
 class TOrvParticleEffect;
@@ -56,6 +57,22 @@ public:
     // loaded afresh, the layers before it restored, its start animation.
     // Throws as LoadScene does.
     void RestartLostLevel();
+    // Reads a scene file of the archive without taking it. Throws as
+    // LoadScene does.
+    TScene ReadScene(const std::string& fileName);
+
+    // ---- Saved games ----
+    // The game as it stands, to be written (the held piece back on its belt).
+    TSavedGame CaptureGame() const { return CaptureSavedGame(*level_); }
+    // Plays a saved game: the scene it names is read and the save checked
+    // against it before anything changes, then the scene is taken (with its
+    // pictures) and the save restored. Throws OrvException naming fileName
+    // when the scene is missing or the save does not fit it; the running
+    // game is then untouched. restarting: a lost level starts again without
+    // the saved pieces.
+    void RestoreGame(const TSavedGame& game, const std::string& fileName, bool restarting);
+    // Where the automatic save at a layer's completion goes.
+    static constexpr const char* kAutoSaveFile = "saves/AutoSave.sav";
 
     // ---- TGameRules ----
     void LoadTables() override;
@@ -107,6 +124,9 @@ public:
     void ScoreChanged(uint32_t score) override;
     void LevelChanged(int32_t scene, int32_t layer) override;
     void ChargesChanged(int32_t clears, int32_t resets) override;
+    // Writes the game to kAutoSaveFile in the write folder; a failure is
+    // logged and play goes on.
+    void AutoSave() override;
 
 private:
     void PlayScene(int32_t layer);
@@ -114,6 +134,7 @@ private:
     // direct start; a scene that does not load ends the program with exit
     // code 1.
     void PlayEndless(int32_t layer, bool again);
+    void TakeLoadedScene(TScene&& scene);
     void SyncFromEngine();
     void SyncToEngine();
     void LoadScenePictures(const std::vector<std::string>& previous);

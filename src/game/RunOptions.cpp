@@ -116,6 +116,8 @@ const std::vector<TCommandOption>& Options() {
              o.Forms.push_back(v);
              return true;
          }},
+        {"--load", "NAME", "load the saved game \"saves/NAME.sav\" at start, as the load window does",
+         Text(&TRunOptions::LoadName)},
         {"--effect", "FILE", "effect viewer: play that particle effect file over and over",
          Text(&TRunOptions::EffectFile)},
         {"--pictures", "DIR", "effect viewer: look for the effect's pictures in DIR first",

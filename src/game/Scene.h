@@ -41,6 +41,9 @@ struct TFishka {
     int32_t CenterX = 0;  // centre, scene coordinates
     int32_t CenterY = 0;
     int32_t ExtraFishType = -1;
+    // The belt a held piece was taken from (-1: none), so that a save puts
+    // it back on its own chain.
+    int32_t OriginBelt = -1;
     TGameTime DrawUntilTime = 0;
     uint8_t Trans = 255;
     bool NeedDelAfterDis = false;

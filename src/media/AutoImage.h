@@ -63,6 +63,11 @@ TPicture ScalePicture(const TPicture& canvas, int32_t width, int32_t height);
 
 // Runs one script against an archive: pictures are read from the archive and
 // the result is added to it.
+// zlib level of the pictures written into the prepared archive: it is a
+// cache on the player's own disk, rebuilt at will, so a first start that
+// encodes several times faster is worth files a little larger.
+constexpr int kPreparedPngLevel = 1;
+
 class TAutoImage {
 public:
     // archive is not owned and must outlive the object; scriptName only

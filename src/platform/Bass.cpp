@@ -189,6 +189,11 @@ bool BASS_Stop() {
     return Ok();
 }
 
+bool BASS_IsPaused() {
+    const TAudioMixer* mixer = Library().Mixer.get();
+    return mixer != nullptr && mixer->Paused();
+}
+
 bool BASS_SetGlobalVolumes(int musicVolume, int sampleVolume, int streamVolume) {
     TAudioMixer* mixer = Mixer();
     if (mixer == nullptr) return false;

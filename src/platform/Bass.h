@@ -69,6 +69,10 @@ bool BASS_Pause();
 // Stops every channel (musics and samples, each fading out over a few ms)
 // and pauses the output. False when the library is not initialised.
 bool BASS_Stop();
+// True while the output is paused or stopped (before the first BASS_Start,
+// after BASS_Pause or BASS_Stop); false while it plays or when the library
+// is not initialised. Lets the game and its tests see that audio halted.
+bool BASS_IsPaused();
 
 // Global volumes 0..100 applied over every music, sample and stream channel
 // (streams are not used; the value is kept). Values outside 0..100 are

@@ -6,6 +6,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -129,6 +130,7 @@ struct PngWriteState {
     uint32_t width;
     uint32_t height;
     int channels;
+    int level;     // zlib's compression level
     uint8_t* out;  // malloc'ed, owned until handed over
     size_t outSize;
     size_t outCapacity;
@@ -181,7 +183,7 @@ bool EncodePngRaw(PngWriteState* state) {
     static const int kColorTypes[5] = {0, PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
                                        PNG_COLOR_TYPE_RGB_ALPHA};
     png_set_write_fn(png, state, PngWriteFn, PngFlushFn);
-    png_set_compression_level(png, Z_DEFAULT_COMPRESSION);
+    png_set_compression_level(png, state->level);
     png_set_IHDR(png, info, state->width, state->height, 8, kColorTypes[state->channels], PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -433,9 +435,10 @@ TPicture DecodePicture(const void* data, size_t size) {
     }
 }
 
-std::vector<uint8_t> EncodePNG(const TPicture& picture) {
+std::vector<uint8_t> EncodePNG(const TPicture& picture, int level) {
     CheckEncodable(picture, "EncodePNG");
     PngWriteState state{};
+    state.level = level < 0 ? Z_DEFAULT_COMPRESSION : std::min(level, int(Z_BEST_COMPRESSION));
     state.pixels = picture.Pixels.data();
     state.width = uint32_t(picture.Width);
     state.height = uint32_t(picture.Height);

@@ -74,9 +74,11 @@ TPicture DecodeJPEG(const void* data, size_t size);
 TPicture DecodePicture(const void* data, size_t size);
 
 // Encodes a picture as PNG with the colour type of its channel layout, 8 bits
-// per sample, no interlace, no ancillary chunks. Throws OrvException
-// "[EncodePNG] " + reason for an empty or inconsistent picture.
-std::vector<uint8_t> EncodePNG(const TPicture& picture);
+// per sample, no interlace, no ancillary chunks. level is zlib's compression
+// level: -1 its default, 0 none to 9 the smallest (out of range is clamped);
+// 1 writes several times faster for a file a little larger. Throws
+// OrvException "[EncodePNG] " + reason for an empty or inconsistent picture.
+std::vector<uint8_t> EncodePNG(const TPicture& picture, int level = -1);
 
 // Encodes a picture as baseline JPEG at quality 0..100 (clamped; 0 is taken
 // as 1, libjpeg's lowest). Grey pictures give a grey JPEG; alpha samples are

@@ -2,6 +2,8 @@
 
 #include "game/Main.h"
 #include "platform/Platform.h"
+#include "shell/OptionsWindow.h"
+#include "shell/SaveScreens.h"
 #include "ui/OrvInterfaceEngine.h"
 #include "ui/OrvInterfaceObject.h"
 
@@ -36,7 +38,11 @@ const std::vector<std::string_view>& TShellHandlers::Names() {
 TShellHandlers::TShellHandlers(TOrvGameEngine& game, TOrvInterfaceEngine& ui) : game_(game), ui_(ui) {
     for (std::string_view name : Names()) table_.Add(std::string(name));
     BindOwnHandlers();
+    saves_ = std::make_unique<TSaveScreens>(game_, ui_, table_);
+    options_ = std::make_unique<TOptionsWindow>(game_, ui_, table_);
 }
+
+TShellHandlers::~TShellHandlers() = default;
 
 void TShellHandlers::OpenGameWindow() {
     game_.FreezeGameTime();

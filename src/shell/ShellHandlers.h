@@ -14,6 +14,11 @@
 
 #include "ui/OrvMethodTable.h"
 
+#include <memory>
+
+class TSaveScreens;
+class TOptionsWindow;
+
 class TOrvGameEngine;
 class TOrvInterfaceEngine;
 
@@ -25,6 +30,11 @@ public:
     // The table with every name, the shell's own handlers bound to the game
     // engine and the interface (neither owned; both outlive the table).
     TShellHandlers(TOrvGameEngine& game, TOrvInterfaceEngine& ui);
+    ~TShellHandlers();
+
+    // The saved games' windows and the options window (owned).
+    TSaveScreens& Saves() { return *saves_; }
+    TOptionsWindow& Options() { return *options_; }
 
     TOrvMethodTable& Table() { return table_; }
     const TOrvMethodTable& Table() const { return table_; }
@@ -42,4 +52,6 @@ private:
     TOrvGameEngine& game_;
     TOrvInterfaceEngine& ui_;
     TOrvMethodTable table_;
+    std::unique_ptr<TSaveScreens> saves_;
+    std::unique_ptr<TOptionsWindow> options_;
 };

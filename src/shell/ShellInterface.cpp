@@ -10,6 +10,8 @@
 #include "platform/KeyStore.h"
 #include "platform/Platform.h"
 #include "render/ResourceList.h"
+#include "shell/OptionsWindow.h"
+#include "shell/SaveScreens.h"
 #include "shell/ShellLanguages.h"
 #include "ui/OrvEdit.h"
 #include "ui/OrvForm.h"
@@ -56,6 +58,7 @@ TShellInterface::TShellInterface(TOrvGameEngine& game) : game_(game) {
     ui_.Clock = [this] { return game_.GetTickCount(); };
     ui_.GetClipboardText = [] { return Platform::GetClipboardText(); };
     ui_.SetClipboardText = [](const std::string& text) { Platform::SetClipboardText(text); };
+    handlers_->Table().Bind("WLanguage_BOk_MouseUp", [this] { ChooseLanguage(); });
 }
 
 TShellInterface::~TShellInterface() {
@@ -68,10 +71,25 @@ TShellInterface::~TShellInterface() {
 void TShellInterface::LoadResources(TFileFolder& folder) {
     LoadFonts(folder);
     LoadInterface(folder);
-    TKeyStore store;
-    TShellLanguages languages(game_.ExeDir + "lng/");
-    languages.ReadChoice(store);
-    languages.ApplyLanguage(ui_, store);
+    LoadLanguages();
+}
+
+void TShellInterface::LoadLanguages() {
+    keyStore_ = std::make_unique<TKeyStore>();
+    languages_ = std::make_unique<TShellLanguages>(game_.ExeDir + "lng/");
+    languages_->Log = [this](const std::string& text) { game_.Log(text); };
+    languages_->ReadChoice(*keyStore_);
+    languages_->BuildLanguageList(ui_);
+    languages_->ApplyLanguage(ui_, *keyStore_);
+    languages_->Confirm();
+}
+
+void TShellInterface::ChooseLanguage() {
+    if (languages_ && languages_->ChooseSelected(ui_, *keyStore_) && LanguageChanged) LanguageChanged();
+    if (ui_.IsOnModalStack(TShellLanguages::kWindow)) ui_.HideModal(TShellLanguages::kWindow);
+    game_.RedrawAll();
+    game_.FormPaint();
+    game_.RedrawAll();
 }
 
 void TShellInterface::LoadFonts(TFileFolder& folder) {
@@ -80,7 +98,7 @@ void TShellInterface::LoadFonts(TFileFolder& folder) {
         game_.Log(std::string("Orv Font not found: ") + kFontFile);
         return;
     }
-    fonts_.LoadFonts(*stream);
+    WhileReading(kFontFile, [&] { fonts_.LoadFonts(*stream); });
     if (TMemoryStream* list = folder.IndexOf(kFontList) >= 0 ? folder.Stream(kFontList) : nullptr) {
         const std::string text = list->AsString();
         size_t start = 0;
@@ -92,7 +110,7 @@ void TShellInterface::LoadFonts(TFileFolder& folder) {
             if (name.empty() || name == kFontFile) continue;
             TMemoryStream* font = folder.IndexOf(name) >= 0 ? folder.Stream(name) : nullptr;
             if (font == nullptr) throw OrvException("[TShellInterface.LoadFonts] Can not find font " + name + "!");
-            fonts_.LoadFonts(*font);
+            WhileReading(name, [&] { fonts_.LoadFonts(*font); });
         }
     }
     game_.Log("Orv Font Loaded Ok...");
@@ -104,7 +122,7 @@ void TShellInterface::LoadInterface(TFileFolder& folder) {
         game_.Log(std::string("Orv Interface not found: ") + kInterfaceFile);
         return;
     }
-    ui_.LoadInterface(*stream);
+    WhileReading(kInterfaceFile, [&] { ui_.LoadInterface(*stream); });
     game_.Log("Orv Interface Loaded Ok...");
 }
 
@@ -148,7 +166,10 @@ void TShellInterface::ShowTitle() {
     ui_.ShowModal(game_.RunOptions().StartScene > 0 ? "WGame" : "WTitle");
     if (ui_.FindObjectAs<TOrvLabel>("WGameLoading_LLoading") != nullptr)
         ui_.SetProp("WLoadLevel_LLoadLevelText", "Caption", ui_.GetProp("WGameLoading_LLoading", "Caption").ToString());
+    handlers_->Options().SyncControls();
     ShowRequestedForms();
+    // --load: as the load window would, over the title.
+    if (!game_.RunOptions().LoadName.empty()) handlers_->Saves().LoadByName(game_.RunOptions().LoadName);
     game_.RedrawAll();
 }
 
@@ -193,6 +214,12 @@ void TShellInterface::KeyPress(const std::string& text) {
 }
 
 void TShellInterface::Update() {
+    // The language window opens with the language shown checked, whatever
+    // was clicked before it was last cancelled.
+    const bool languageWindow = ui_.IsOnModalStack(TShellLanguages::kWindow);
+    if (languageWindow && !languageWindowShown_ && languages_)
+        ui_.SetProp(TShellLanguages::kButtonPrefix + languages_->Code(), "Checked", "true");
+    languageWindowShown_ = languageWindow;
     ui_.TickTopModal();
 }
 
@@ -237,16 +264,38 @@ void TShellInterface::ResumeFromMenu() {
     ui_.HideTopModal();
 }
 
+void TShellInterface::ShowHint(const std::string& name, int32_t x, int32_t y) {
+    if (game_.Options.TurnOffHint != 0) return;
+    ShowHintBalloon(name, x, y);
+}
+
+void TShellInterface::RestoreQuickSaveCaption() {
+    handlers_->Saves().RestoreQuickSaveCaption();
+}
+
+void TShellInterface::OptionsChanged() {
+    handlers_->Options().SyncControls();
+}
+
+void TShellInterface::SettingsNotSaved() {
+    handlers_->Saves().TellPlayer("WResource_LSettingsFailed", "");
+}
+
+void TShellInterface::SetScore(uint32_t score) {
+    if (ui_.FindObjectAs<TOrvLabel>("WGame_LScoreCount") != nullptr)
+        ui_.SetProp("WGame_LScoreCount", "Caption", std::to_string(score));
+}
+
 void TShellInterface::ConfirmSaveGame() {
+    // As the button's script: the window closes first, so a question
+    // (replace?) or a message comes up over what lies beneath.
+    ui_.HideModal("WSaveGame");
     handlers_->Table().Call("WSaveGame_BSave_MouseUp");
 }
 
 void TShellInterface::ConfirmLoadGame() {
+    ui_.HideModal("WLoadGame");
     handlers_->Table().Call("WLoadGame_BLoad_MouseUp");
-}
-
-void TShellInterface::SetScore(uint32_t score) {
-    ui_.SetProp("WGame_LScoreCount", "Caption", std::to_string(score));
 }
 
 void TShellInterface::SetLevel(int32_t scene, int32_t layer) {
@@ -305,6 +354,7 @@ void TShellInterface::ShowHintBalloon(const std::string& name, int32_t x, int32_
 void TShellInterface::DumpState(TOrvXMLTag& root) const {
     TOrvXMLTag* tag = root.AddTag("Interface");
     tag->AddAttribute("TopWindow", TopWindowName());
+    tag->AddAttribute("Language", languages_ ? languages_->Code() : std::string());
     TOrvXMLTag* stack = tag->AddTag("ModalStack");
     for (const TOrvInterfaceObject* form : ui_.ModalStack) stack->AddTag("Form")->AddAttribute("Name", form->Name());
     TOrvXMLTag* controls = tag->AddTag("Controls");

@@ -6,6 +6,7 @@
 // balloons and describes the interface in the state dump.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,6 +16,8 @@
 #include "ui/OrvInterfaceEngine.h"
 
 class TFileFolder;
+class TKeyStore;
+class TShellLanguages;
 
 class TShellInterface : public TGameInterface {
 public:
@@ -61,14 +64,18 @@ public:
     void ResumeFromMenu() override;
     void ConfirmSaveGame() override;
     void ConfirmLoadGame() override;
-    void ShowHint(const std::string& name, int32_t x, int32_t y) override { ShowHintBalloon(name, x, y); }
+    // Hints of play are shown unless the player turned them off.
+    void ShowHint(const std::string& name, int32_t x, int32_t y) override;
+    void RestoreQuickSaveCaption() override;
+    void OptionsChanged() override;
+    void SettingsNotSaved() override;
+    void SetScore(uint32_t score) override;
     // Places a hint label beside the screen point with the balloon picture of
     // the point's quarter of the screen and shows it; nothing when the label
     // or its picture does not exist.
     void ShowHintBalloon(const std::string& name, int32_t x, int32_t y);
     void DumpState(TOrvXMLTag& root) const override;
-    // The play screen's panel: the score and the level ("3.2") labels.
-    void SetScore(uint32_t score) override;
+    // The play screen's panel: the level ("3.2") and the charges labels.
     void SetLevel(int32_t scene, int32_t layer) override;
     void SetCharges(int32_t clears, int32_t resets) override;
     // The floating score in the score font ("OrvTitle", else the interface's
@@ -79,16 +86,30 @@ public:
     TOrvInterfaceEngine& UI() { return ui_; }
     TOrvFontEngine& Fonts() { return fonts_; }
     TShellHandlers& Handlers() { return *handlers_; }
+    // The languages (made at start-up; nullptr before LoadResources). The
+    // options window confirms or reverts the language through it.
+    TShellLanguages* Languages() { return languages_.get(); }
+    // The language window's OK: takes the checked language, applies and
+    // stores it, closes the window and redraws the whole screen.
+    void ChooseLanguage();
+    // Called after the language shown changed (the language window's OK),
+    // for the screens to write again the texts they compose from others
+    // (the between-levels caption and the like). May be empty.
+    std::function<void()> LanguageChanged;
 
 private:
     void LoadFonts(TFileFolder& folder);
     void LoadInterface(TFileFolder& folder);
     void ShowRequestedForms();
     void DrawLoadingFrame();
+    void LoadLanguages();
 
     TOrvGameEngine& game_;
     TOrvFontEngine fonts_;
     TOrvInterfaceEngine ui_;
     std::unique_ptr<TShellHandlers> handlers_;
+    std::unique_ptr<TKeyStore> keyStore_;
+    std::unique_ptr<TShellLanguages> languages_;
     int32_t lastProgress_ = -1;
+    bool languageWindowShown_ = false;
 };

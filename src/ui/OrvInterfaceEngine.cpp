@@ -208,8 +208,10 @@ void TOrvInterfaceEngine::ApplyElement(const TOrvXMLTag& element, bool reload) {
 }
 
 void TOrvInterfaceEngine::ReloadInterface(const std::string& fileName) {
-    Document->LoadFromFile(fileName);
-    ApplyProperties(true);
+    WhileReading(fileName, [&] {
+        Document->LoadFromFile(fileName);
+        ApplyProperties(true);
+    });
 }
 
 void TOrvInterfaceEngine::ReloadInterfaceFromString(std::string_view text) {

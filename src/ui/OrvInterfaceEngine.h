@@ -111,7 +111,9 @@ public:
     void ApplyProperties(bool reload);
     // Applies a language file from disk / from text over the interface.
     // Throws the parser's OrvException for a file that cannot be read or
-    // parsed, and the property machinery's for a bad value.
+    // parsed (or is larger than TOrvParser::MaxDocumentSize), and the
+    // property machinery's for a bad value; from disk, the message names
+    // the file.
     void ReloadInterface(const std::string& fileName);
     void ReloadInterfaceFromString(std::string_view text);
     // Remembers the first value seen for an object's property.

@@ -375,6 +375,43 @@ TEST(OrvParserWriter, StreamsAndFiles) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(OrvParserMalformed, DocumentsPastTheCapAreRefusedBeforeParsing) {
+    // A parsed element costs tens of times its text: a damaged file of a few
+    // hundred megabytes of "<e/>" would take gigabytes. The cap holds for
+    // text, streams and files alike, leaves no earlier document behind, and
+    // the file's message names the file.
+    std::string atCap = "<r>" + std::string(TOrvParser::MaxDocumentSize - 7, ' ') + "</r>";
+    auto doc = Load(atCap);
+    EXPECT_EQ(doc->TagCount(), 1);
+
+    TOrvParser parser;
+    parser.LoadFromString("<old/>");
+    const std::string over = atCap + " ";
+    try {
+        parser.LoadFromString(over);
+        ADD_FAILURE() << "a document past the cap was parsed";
+    } catch (const OrvException& e) {
+        EXPECT_EQ(e.Message(), "[TOrvParser.LoadFromString] Document larger than " +
+                                   std::to_string(TOrvParser::MaxDocumentSize) + " bytes!");
+    }
+    EXPECT_EQ(parser.TagCount(), 0);
+    TMemoryStream stream(over);
+    EXPECT_THROW(parser.LoadFromStream(stream), OrvException);
+
+    const auto dir = std::filesystem::temp_directory_path() / ("orvparser_cap_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string path = (dir / "big.xml").string();
+    TMemoryStream(over).SaveToFile(path);
+    try {
+        parser.LoadFromFile(path);
+        ADD_FAILURE() << "a file past the cap was parsed";
+    } catch (const OrvException& e) {
+        EXPECT_NE(e.Message().find(path), std::string::npos) << e.Message();
+        EXPECT_NE(e.Message().find("larger than"), std::string::npos) << e.Message();
+    }
+    std::filesystem::remove_all(dir);
+}
+
 TEST(OrvParserStrings, PosExAndTextBetween) {
     EXPECT_EQ(PosEx("b", "abcb", 1), 2);
     EXPECT_EQ(PosEx("b", "abcb", 3), 4);

@@ -160,4 +160,45 @@ TEST_F(PlayHeadlessTest, DirectStartShowsTheLevelAndRefusesWhatIsNotThere) {
     EXPECT_EQ(Run("--start-scene 1 --layer 99 --frames 50"), 1);
 }
 
+TEST_F(PlayHeadlessTest, LosingTheForegroundOpensTheMenuAndHaltsSound) {
+    // Away during play: the menu opens, the sound halts, no frame runs.
+    std::string script = "frame 200 deactivate\n";
+    ASSERT_TRUE(WriteFileAtomically((dir_ / "away.txt").string(), script.data(), script.size()));
+    ASSERT_EQ(Run("--start-scene 1 --fixed-step 16 --seed 3 --frames 260 --input " + Path("away.txt") +
+                  " --dump-state " + Path("away.xml")),
+              0)
+        << Read("out.txt");
+    const std::string away = Read("away.xml");
+    EXPECT_EQ(Attr(away, "GameState"), "4");
+    EXPECT_EQ(Attr(away, "TopWindow"), "WGameMenu");
+    EXPECT_EQ(Attr(away, "AudioPaused"), "true");
+    EXPECT_LT(std::atoi(Attr(away, "NowTime").c_str()), 200 * 16);
+
+    // Back again: the sound plays, play waits in the menu with its clock held.
+    script += "frame 210 activate\n";
+    ASSERT_TRUE(WriteFileAtomically((dir_ / "back.txt").string(), script.data(), script.size()));
+    ASSERT_EQ(Run("--start-scene 1 --fixed-step 16 --seed 3 --frames 260 --input " + Path("back.txt") +
+                  " --dump-state " + Path("back.xml")),
+              0)
+        << Read("out.txt");
+    const std::string back = Read("back.xml");
+    EXPECT_EQ(Attr(back, "GameState"), "4");
+    EXPECT_EQ(Attr(back, "TopWindow"), "WGameMenu");
+    EXPECT_EQ(Attr(back, "AudioPaused"), "false");
+    EXPECT_GT(std::atoi(Attr(back, "NowTime").c_str()), 240 * 16);
+    EXPECT_EQ(Attr(back, "GameTime"), Attr(away, "GameTime"));
+
+    // Away from the title: no menu to open, but the sound halts all the same.
+    const std::string title = "frame 20 deactivate\n";
+    ASSERT_TRUE(WriteFileAtomically((dir_ / "title.txt").string(), title.data(), title.size()));
+    ASSERT_EQ(
+        Run("--fixed-step 16 --seed 3 --frames 40 --input " + Path("title.txt") + " --dump-state " + Path("title.xml")),
+        0)
+        << Read("out.txt");
+    const std::string titleDump = Read("title.xml");
+    EXPECT_EQ(Attr(titleDump, "GameState"), "5");
+    EXPECT_EQ(Attr(titleDump, "TopWindow"), "WTitle");
+    EXPECT_EQ(Attr(titleDump, "AudioPaused"), "true");
+}
+
 }  // namespace

@@ -49,6 +49,7 @@ TEST(BassLibrary, VersionAndCallsWithoutInitFail) {
     EXPECT_FALSE(BASS_Start());
     EXPECT_FALSE(BASS_Pause());
     EXPECT_FALSE(BASS_Stop());
+    EXPECT_FALSE(BASS_IsPaused());
     EXPECT_FALSE(BASS_SetGlobalVolumes(50, 50, 0));
     EXPECT_EQ(BASS_SamplePlayEx(1, 0, -1, 100, -101, false), 0u);
     EXPECT_FALSE(BASS_ChannelStop(1));
@@ -157,11 +158,14 @@ TEST_F(BassTest, PauseStartStopAndGlobalVolumes) {
     double full = Rms(Render(4410), 441, 3969);
     EXPECT_GT(full, 0.3);
 
+    EXPECT_FALSE(BASS_IsPaused());
     ASSERT_TRUE(BASS_Pause());
+    EXPECT_TRUE(BASS_IsPaused());
     Render(TAudioMixer::DeclickFrames);  // the pause's fade
     EXPECT_EQ(Rms(Render(4410), 0, 4410), 0.0);
     EXPECT_TRUE(BASS_ChannelIsActive(ch));
     ASSERT_TRUE(BASS_Start());
+    EXPECT_FALSE(BASS_IsPaused());
     EXPECT_NEAR(Rms(Render(4410), 0, 4410), full, 0.02);
 
     ASSERT_TRUE(BASS_SetGlobalVolumes(100, 25, 0));
@@ -175,6 +179,7 @@ TEST_F(BassTest, PauseStartStopAndGlobalVolumes) {
 
     // Stop ends every channel and the output; Start brings the output back.
     ASSERT_TRUE(BASS_Stop());
+    EXPECT_TRUE(BASS_IsPaused());
     ASSERT_TRUE(BASS_Start());
     Render(500);
     EXPECT_FALSE(BASS_ChannelIsActive(ch));

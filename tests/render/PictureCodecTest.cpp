@@ -82,6 +82,13 @@ TEST(PictureCodec, PngRoundTripKeepsEveryLayoutExactly) {
         EXPECT_EQ(back.Channels, channels);
         EXPECT_EQ(back.Pixels, src.Pixels) << "channels " << channels;
         EXPECT_EQ(EncodePNG(src), bytes) << "encoding must be deterministic";
+        // Every compression level, and levels beyond zlib's range, keep
+        // every pixel; only the size may change.
+        for (int level : {0, 1, 9, 42}) {
+            const std::vector<uint8_t> packed = EncodePNG(src, level);
+            EXPECT_EQ(DecodePNG(packed.data(), packed.size()).Pixels, src.Pixels) << level;
+        }
+        EXPECT_GT(EncodePNG(src, 0).size(), EncodePNG(src, 9).size());
     }
 }
 

@@ -7,7 +7,10 @@
 
 #include <set>
 
+#include "base/FileFolder.h"
+#include "base/OrvException.h"
 #include "base/OrvParser.h"
+#include "base/OrvStream.h"
 #include "platform/Display.h"
 #include "render/SurfEngine.h"
 #include "ui/OrvEdit.h"
@@ -70,6 +73,32 @@ protected:
     TOrvGameEngine game;
     TShellInterface* ui = nullptr;
 };
+
+TEST_F(ShellInterfaceTest, ADamagedFontOrInterfaceFileIsNamedInTheError) {
+    // What reaches the terminal when start-up fails must say which of the
+    // archive's files is at fault, be it damaged or far too large.
+    auto errorOf = [&](const std::string& entry, const std::string& text) {
+        TFileFolder folder = TFileFolder::CreateNew("unsaved.zxc");
+        TMemoryStream bytes(text);
+        folder.AddFile(entry, 0, bytes);
+        try {
+            ui->LoadResources(folder);
+        } catch (const OrvException& e) {
+            return e.Message();
+        }
+        return std::string("loaded");
+    };
+    const std::string cut = "<OrvInterface><!-- cut short";
+    EXPECT_EQ(errorOf(TShellInterface::kInterfaceFile, cut),
+              std::string(TShellInterface::kInterfaceFile) +
+                  ": [TOrvXMLTag.MakeTypifiedLines] Comments started, but never ended!");
+    EXPECT_EQ(errorOf(TShellInterface::kFontFile, cut),
+              std::string(TShellInterface::kFontFile) +
+                  ": [TOrvXMLTag.MakeTypifiedLines] Comments started, but never ended!");
+    EXPECT_EQ(errorOf(TShellInterface::kInterfaceFile, std::string(TOrvParser::MaxDocumentSize + 1, ' ')),
+              std::string(TShellInterface::kInterfaceFile) + ": [TOrvParser.LoadFromString] Document larger than " +
+                  std::to_string(TOrvParser::MaxDocumentSize) + " bytes!");
+}
 
 TEST_F(ShellInterfaceTest, TheHandlerTableNamesEveryHandlerOnce) {
     const auto& names = TShellHandlers::Names();

@@ -181,6 +181,45 @@ TEST(InterfaceSource, StylesRepeatsTextsAndOrderOfProperties) {
     EXPECT_EQ(root->TagCount(), 5);
 }
 
+// The chapter pages of a translation: its patterns filled with the scene's
+// values and its own names, a page given whole kept, a pattern missing
+// refused.
+TEST(InterfaceSource, TranslationsComposeTheChapterPages) {
+    TUiTexts t = ParseUiTexts(
+        "language DEU 2\n"
+        "template ChapterTitle = Kapitel {n}: {title}\n"
+        "template LevelText = Level {level}: {layer}, {fragments} Fragmente, {belts} Bänder, {artefact}\n"
+        "template ChapterDone = {title} ist fertig\ntemplate GameWon = {title}: gewonnen\n"
+        "template FinalScore = Endstand\n"
+        "title 1 = Wiese\nlayer RosyClouds = Rosa Wolken\nWResource_LQuestKey = Schlüssel\n"
+        "WBetweenLevel_TChapter2.1_LText = Ganz eigener Text\n",
+        "t");
+    EXPECT_EQ(t.Templates.size(), 5u);
+    TChapterInfo one;
+    one.Number = 1;
+    one.Title = "Meadow";
+    one.LayerNames = {"RosyClouds"};
+    one.Quests = {"Key"};
+    one.Fragments = {42};
+    one.Belts = {3};
+    TChapterInfo two = one;
+    two.Number = 2;
+    two.Title = "Bay";
+    two.LayerNames = {"Beach"};
+    ComposeChapterTexts({one, two}, t);
+    EXPECT_EQ(*t.Find("WBetweenLevel_TChapter1_LTitle"), "Kapitel 1: Wiese");
+    EXPECT_EQ(*t.Find("WBetweenLevel_TChapter1.1_LText"), "Level 1.1: Rosa Wolken, 42 Fragmente, 3 Bänder, Schlüssel");
+    EXPECT_EQ(*t.Find("WBetweenLevel_TChapter1.2_LText"), "Wiese ist fertig");
+    EXPECT_EQ(*t.Find("WBetweenLevel_TChapter2_LTitle"), "Kapitel 2: Bay");  // no name given: the scene's
+    EXPECT_EQ(*t.Find("WBetweenLevel_TChapter2.1_LText"), "Ganz eigener Text");
+    EXPECT_EQ(*t.Find("WBetweenLevel_TChapter2.2_LText"), "Bay: gewonnen");
+    EXPECT_EQ(*t.Find("WBetweenLevel_TChapter2.2_LYourScore"), "Endstand");
+    TUiTexts bare = ParseUiTexts("language FRA 3\ntemplate ChapterTitle = Chapitre {n}\n", "t");
+    EXPECT_THROW(ComposeChapterTexts({one}, bare), OrvException);
+    EXPECT_THROW(ParseUiTexts("language DEU 2\ntemplate X = a\ntemplate X = b\n", "t"), OrvException);
+    EXPECT_THROW(ParseUiTexts("language DEU 2\nlayer = a\n", "t"), OrvException);
+}
+
 TEST(InterfaceSource, MalformedSourcesAreRefusedWithTheirLine) {
     auto fails = [](const char* text, const char* where) {
         try {
@@ -256,6 +295,17 @@ TEST(InterfaceCheck, RefusesWhatTheGameCouldNotShow) {
     std::string texts = ReadText(root / "data" / "ui" / "text" / "enu.txt");
     texts += "WTitle_BBroken = Start a brand new game from the very beginning\n";
     ASSERT_TRUE(WriteFileAtomically((root / "data" / "ui" / "text" / "enu.txt").string(), texts.data(), texts.size()));
+    // A translation with a text too long for its button, most captions
+    // missing and no name for its own button.
+    fs::remove(root / "data" / "ui" / "text" / "rus.txt");
+    std::string german =
+        "language DEU 2\n"
+        "template ChapterTitle = Kapitel {n}: {title}\ntemplate LevelText = Level {level}: {layer}\n"
+        "template ChapterDone = Geschafft\ntemplate GameWon = Gewonnen\ntemplate FinalScore = Endstand\n"
+        "WTitle_BNewGame = Ein ganz neues Spiel von allerallerersten Anfang an beginnen\n"
+        "WTitle_BQuit = Beenden\n";
+    ASSERT_TRUE(
+        WriteFileAtomically((root / "data" / "ui" / "text" / "deu.txt").string(), german.data(), german.size()));
 
     TContentBuild build((root / "data").string(), "");
     build.Run();
@@ -270,9 +320,20 @@ TEST(InterfaceCheck, RefusesWhatTheGameCouldNotShow) {
     EXPECT_TRUE(reported("WTitle_BBroken's caption"));
     EXPECT_TRUE(reported("WNoSuchForm"));
     EXPECT_TRUE(reported("has no closing \";\""));
+    EXPECT_TRUE(reported("language DEU: WTitle_BNewGame"));
+    EXPECT_TRUE(reported("language DEU: no text for WTitle_BLoadGame (\"Load game\")"));
+    EXPECT_TRUE(reported("language DEU: no text for WBetweenLevel_TNewGame_LHard"));
+    EXPECT_TRUE(reported("language DEU: no name of its own for its button"));
+    EXPECT_FALSE(reported("no text for WGame_LScoreCount"));               // numbers need no translation
+    EXPECT_FALSE(reported("no text for WBetweenLevel_TChapter1_LTitle"));  // made from the patterns
     // Only these: the rest of the interface is complete.
-    EXPECT_EQ(r.Problems.size(), 5u);
-    for (const std::string& p : r.Problems) EXPECT_NE(p.find("WTitle_BBroken"), std::string::npos) << p;
+    size_t others = 0;
+    for (const std::string& p : r.Problems)
+        if (p.find("language DEU: ") == std::string::npos) {
+            ++others;
+            EXPECT_NE(p.find("WTitle_BBroken"), std::string::npos) << p;
+        }
+    EXPECT_EQ(others, 5u);
     // An ExecMethod is checked against the table it is given.
     TCheckReport none;
     CheckInterface(build, {}, none);

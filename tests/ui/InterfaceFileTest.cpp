@@ -1,7 +1,13 @@
 // The interface file: structure and its error messages, default lines,
 // language files with remembered values, and the check of every script.
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "UiTestKit.h"
 #include "base/OrvException.h"
+#include "base/OrvParser.h"
+#include "base/OrvStream.h"
 #include "ui/OrvForm.h"
 #include "ui/OrvLabel.h"
 
@@ -107,6 +113,35 @@ TEST_F(InterfaceFileTest, LanguagesReplaceAndRestoreTheFilesTexts) {
                                  "<o c=\"\"><p n=\"Name\">W_L</p><q/></o>" +
                                  Obj("", {{"Name", "W_L"}, {"Caption", "Two"}}) + "</OrvInterface>");
     EXPECT_EQ(Get<TOrvLabel>("W_L").GetCaption(), "One");
+}
+
+TEST_F(InterfaceFileTest, LanguageFileErrorsNameTheFile) {
+    // A player with a broken or oversized language file learns which file it
+    // is: every error from a file on disk names its path.
+    Load(Obj("TOrvForm", {{"Name", "W"}, {"ParentName", "S"}}) +
+         Obj("TOrvLabel", {{"Name", "W_L"}, {"ParentName", "W"}, {"Caption", "Hello"}}));
+    const auto dir = std::filesystem::temp_directory_path() / ("langfile_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    auto errorOf = [&](const std::string& name, const std::string& text) {
+        const std::string path = (dir / name).string();
+        TMemoryStream(text).SaveToFile(path);
+        try {
+            ui.ReloadInterface(path);
+        } catch (const OrvException& e) {
+            EXPECT_NE(e.Message().find(path), std::string::npos) << e.Message();
+            return e.Message();
+        }
+        return std::string();
+    };
+    EXPECT_NE(errorOf("cut.lng", "<OrvInterface><!-- never closed").find("Comments started, but never ended"),
+              std::string::npos);
+    EXPECT_NE(errorOf("huge.lng", std::string(TOrvParser::MaxDocumentSize + 1, ' ')).find("larger than"),
+              std::string::npos);
+    EXPECT_EQ(
+        errorOf("good.lng", "<OrvInterface>" + Obj("", {{"Name", "W_L"}, {"Caption", "Hallo"}}) + "</OrvInterface>"),
+        "");
+    EXPECT_EQ(Get<TOrvLabel>("W_L").GetCaption(), "Hallo");
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(InterfaceFileTest, EveryScriptIsCheckedAtLoad) {

@@ -74,6 +74,9 @@ public:
     const std::vector<TBitmapFont>& Fonts() const { return fonts_; }
     const std::vector<TUiResolved>& UiObjects() const { return uiObjects_; }
     const std::vector<std::pair<std::string, std::string>>& LanguageFiles() const { return languageFiles_; }
+    // Every language's texts as written into its files (chapter pages
+    // composed), English first.
+    const std::vector<TUiTexts>& Languages() const { return languages_; }
     // Width and height of a picture by name (case of A-Z ignored); false
     // when the build did not paint it.
     bool PictureSize(const std::string& name, int& width, int& height) const;
@@ -110,6 +113,7 @@ private:
     std::vector<TBitmapFont> fonts_;
     std::vector<TUiResolved> uiObjects_;
     std::vector<std::pair<std::string, std::string>> languageFiles_;
+    std::vector<TUiTexts> languages_;
 };
 
 // The mean colour difference (0..255 a channel) between a layer's picture

@@ -68,7 +68,23 @@ void TContentBuild::BuildInterface() {
         }
         chapters.push_back(ch);
     }
+    // English names its layers by their ids unless its text file says more;
+    // the other languages fill their patterns.
+    std::vector<std::vector<std::string>> layerIds;
+    for (const TChapterInfo& ch : chapters) layerIds.push_back(ch.LayerNames);
+    for (TChapterInfo& ch : chapters) {
+        auto title = english->Titles.find(std::to_string(ch.Number));
+        if (title != english->Titles.end()) ch.Title = title->second;
+        for (std::string& l : ch.LayerNames)
+            if (auto it = english->LayerNames.find(l); it != english->LayerNames.end()) l = it->second;
+    }
     AddChapterObjects(src, chapters, *english);
+    for (TUiTexts& t : languages) {
+        if (&t == &*english) continue;
+        std::vector<TChapterInfo> own = chapters;
+        for (size_t i = 0; i < own.size(); ++i) own[i].LayerNames = layerIds[i];
+        ComposeChapterTexts(own, t);
+    }
     uiObjects_ = ResolveUiObjects(src, *english);
 
     // The fonts carry every character of every language's texts.
@@ -142,6 +158,8 @@ void TContentBuild::BuildInterface() {
                                  [&](const TUiResolved& o) { return o.Generated && t.Find(o.Name); });
         if (&t == &*english || scene) languageFiles_.emplace_back(code + "_scn.lng", LanguageXml(uiObjects_, t, true));
     }
+    std::stable_partition(languages.begin(), languages.end(), [](const TUiTexts& t) { return t.Code == "ENU"; });
+    languages_ = languages;
 }
 
 }  // namespace forge

@@ -431,6 +431,16 @@ TUiTexts ParseUiTexts(const std::string& text, const std::string& where) {
             continue;
         }
         std::vector<std::string> w = Words(s);
+        if (w[0] == "template" || w[0] == "title" || w[0] == "layer") {
+            size_t eq = s.find('=');
+            if (w.size() < 3 || eq == std::string::npos || Trim(s.substr(w[0].size(), eq - w[0].size())).empty())
+                throw OrvException(at + ": expected \"" + w[0] + " <name> = <text>\"");
+            std::string key = Trim(s.substr(w[0].size(), eq - w[0].size()));
+            auto& map = w[0] == "template" ? t.Templates : w[0] == "title" ? t.Titles : t.LayerNames;
+            if (!map.emplace(key, Trim(s.substr(eq + 1))).second)
+                throw OrvException(at + ": " + w[0] + " " + key + " given twice");
+            continue;
+        }
         if (w[0] == "language") {
             if (header || w.size() != 3 || w[1].size() != 3)
                 throw OrvException(at + ": expected \"language <CODE> <n>\"");
@@ -569,6 +579,49 @@ void AddChapterObjects(TUiSource& src, const std::vector<TChapterInfo>& chapters
     }
 }
 
+void ComposeChapterTexts(const std::vector<TChapterInfo>& chapters, TUiTexts& texts) {
+    auto pattern = [&](const std::string& name) {
+        auto it = texts.Templates.find(name);
+        if (it == texts.Templates.end())
+            throw OrvException("language " + texts.Code + " has no \"template " + name + "\" for the chapter pages");
+        return it->second;
+    };
+    auto fill = [](std::string text, const std::map<std::string, std::string>& values) {
+        for (const auto& [key, value] : values) {
+            const std::string mark = "{" + key + "}";
+            for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size()))
+                text.replace(at, mark.size(), value);
+        }
+        return text;
+    };
+    auto text = [&](const std::string& name, const std::string& value) {
+        if (!texts.Find(name)) texts.Items.emplace_back(name, value);
+    };
+    for (size_t ci = 0; ci < chapters.size(); ++ci) {
+        const TChapterInfo& ch = chapters[ci];
+        const std::string n = std::to_string(ch.Number);
+        auto title = texts.Titles.find(n);
+        const std::string name = title == texts.Titles.end() ? ch.Title : title->second;
+        const std::string page = "WBetweenLevel_TChapter" + n;
+        text(page + "_LTitle", fill(pattern("ChapterTitle"), {{"n", n}, {"title", name}}));
+        for (size_t l = 0; l < ch.LayerNames.size(); ++l) {
+            auto layer = texts.LayerNames.find(ch.LayerNames[l]);
+            const std::string* artefact = texts.Find("WResource_LQuest" + ch.Quests[l]);
+            text(page + "." + std::to_string(l + 1) + "_LText",
+                 fill(pattern("LevelText"),
+                      {{"level", n + "." + std::to_string(l + 1)},
+                       {"layer", layer == texts.LayerNames.end() ? ch.LayerNames[l] : layer->second},
+                       {"fragments", std::to_string(ch.Fragments[l])},
+                       {"belts", std::to_string(ch.Belts[l])},
+                       {"artefact", artefact ? *artefact : ch.Quests[l]}}));
+        }
+        const std::string last = page + "." + std::to_string(ch.LayerNames.size() + 1);
+        const bool won = ci + 1 == chapters.size();
+        text(last + "_LText", fill(pattern(won ? "GameWon" : "ChapterDone"), {{"title", name}}));
+        if (won) text(last + "_LYourScore", pattern("FinalScore"));
+    }
+}
+
 std::vector<TUiResolved> ResolveUiObjects(const TUiSource& src, const TUiTexts& texts) {
     std::vector<TUiResolved> out;
     std::set<std::string> names;
@@ -658,6 +711,17 @@ std::string LanguageXml(const std::vector<TUiResolved>& objects, const TUiTexts&
         if (o.Generated != sceneTexts) continue;
         if (const std::string* t = texts.Find(o.Name)) AppendObject(root, o, true, *t);
     }
+    // A language names itself on the button the game makes for it on the
+    // language window (English's button is the interface's own).
+    const std::string own = "WLanguage_RB" + texts.Code;
+    const bool known = std::any_of(objects.begin(), objects.end(), [&](const TUiResolved& o) { return o.Name == own; });
+    if (!sceneTexts && !known)
+        if (const std::string* t = texts.Find(own)) {
+            TUiResolved button;
+            button.Name = own;
+            button.Class = "TOrvRadioButton";
+            AppendObject(root, button, true, *t);
+        }
     return doc.SaveToString();
 }
 

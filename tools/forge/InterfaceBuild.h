@@ -61,6 +61,13 @@ struct TUiTexts {
     std::string Code;  // upper case, e.g. "ENU"
     int Position = 1;
     std::vector<std::pair<std::string, std::string>> Items;  // object name, text, in file order
+    // "template NAME = text": the patterns of the chapter pages made from
+    // the scenes ({n}, {title}, {level}, {layer}, {fragments}, {belts},
+    // {artefact} stand for the scene's values).
+    std::map<std::string, std::string> Templates;
+    // "title N = text" and "layer ID = text": the names of scene N and of
+    // the layer ID in this language.
+    std::map<std::string, std::string> Titles, LayerNames;
     const std::string* Find(const std::string& name) const;
 };
 TUiTexts ParseUiTexts(const std::string& text, const std::string& where);
@@ -85,6 +92,11 @@ struct TChapterInfo {
 // Adds the chapter pages, level pages and artefact names made from the
 // scenes; English texts for them go into texts (unless already given).
 void AddChapterObjects(TUiSource& src, const std::vector<TChapterInfo>& chapters, TUiTexts& english);
+// The texts of the chapter pages in a language with templates: for every
+// page without a text of its own, the language's pattern filled with the
+// scene's values and the names the language gives (the English ones where it
+// gives none). Throws OrvException naming a pattern the language lacks.
+void ComposeChapterTexts(const std::vector<TChapterInfo>& chapters, TUiTexts& texts);
 
 // The object with every property it ends up with in the game: its styles,
 // its own properties, its caption from the texts and the class defaults,

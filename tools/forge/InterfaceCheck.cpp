@@ -211,6 +211,90 @@ struct TChecker {
     }
 };
 
+std::string UpperAscii(std::string s) {
+    for (char& ch : s)
+        if (ch >= 'a' && ch <= 'z') ch = char(ch - 'a' + 'A');
+    return s;
+}
+
+// A text worth translating: one with a letter in it (numbers the game
+// writes over, such as "0" or "+0 (7%)", need none).
+bool HasLetter(const std::string& text) {
+    for (uint32_t ch : DecodeUtf8(text))
+        if ((ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || ch >= 0xC0) return true;
+    return false;
+}
+
+// Every language other than English: a text for every visible caption, each
+// fitting its control in its font, every character in that font, and the
+// texts the game composes fitting where it puts them.
+void CheckTranslations(TChecker& c, const TContentBuild& build) {
+    const auto& languages = build.Languages();
+    if (languages.empty()) return;
+    for (const TUiTexts& t : languages) {
+        const std::string where = "language " + t.Code + ": ";
+        if (t.Code != "ENU" && !t.Find("WLanguage_RB" + t.Code))
+            c.Problem(where + "no name of its own for its button (WLanguage_RB" + t.Code + ")");
+        auto caption = [&](const std::string& name) {
+            if (const std::string* s = t.Find(name)) return *s;
+            auto it = c.objects.find(name);
+            return it == c.objects.end() ? std::string() : it->second->Get("Caption");
+        };
+        for (const TUiResolved& o : build.UiObjects()) {
+            const std::string english = o.Get("Caption");
+            const std::string* text = t.Find(o.Name);
+            if (!text) {
+                if (HasLetter(english) && o.Class != "TOrvEdit")
+                    c.Problem(where + "no text for " + o.Name + " (\"" + english + "\")");
+                continue;
+            }
+            const TBitmapFont* font = FontNamed(build, o.Get("FontName"));
+            if (font) {
+                for (uint32_t ch : DecodeUtf8(*text))
+                    if (ch >= 0x20 && std::none_of(font->Glyphs.begin(), font->Glyphs.end(),
+                                                   [&](const TGlyph& g) { return g.Code == ch; })) {
+                        c.Problem(where + o.Name + " uses U+" + std::to_string(ch) + ", which " + font->Name +
+                                  " lacks");
+                        break;
+                    }
+            }
+            if (t.Code == "ENU" || o.Class == "TOrvEdit" || o.Parent == "WResource") continue;
+            int w = 0, h = 0;
+            c.Size(o, w, h);
+            if (o.Class == "TOrvHint" && o.Get("Picture").empty()) h = 1 << 20;
+            c.Fit(o, *text, w, h, where + o.Name);
+        }
+        if (t.Code == "ENU") continue;
+        // The own button sits in the language window like English's.
+        if (auto it = c.objects.find("WLanguage_RBENU"); it != c.objects.end())
+            if (const std::string* own = t.Find("WLanguage_RB" + t.Code)) {
+                int w = 0, h = 0;
+                c.Size(*it->second, w, h);
+                c.Fit(*it->second, *own, w, h, where + "WLanguage_RB" + t.Code);
+            }
+        auto composed = [&](const std::string& target, const std::string& text, const std::string& what) {
+            auto it = c.objects.find(target);
+            if (it == c.objects.end()) return;
+            int w = 0, h = 0;
+            c.Size(*it->second, w, h);
+            c.Fit(*it->second, text, w, h, where + target + " showing " + what);
+        };
+        composed("WBetweenLevel_LCaption", caption("WResource_LSceneComp"), "WResource_LSceneComp");
+        composed("WBetweenLevel_LCaption", caption("WGame_LLevel") + " 10.10", "the level number");
+        composed("WLoadLevel_LLoadLevelText", caption("WResource_LLoadNextScene"), "WResource_LLoadNextScene");
+        composed("WBetweenLevel_LEconomyLevel", caption("WResource_LLevel") + " 11", "the economy level");
+        for (int n = 1; n <= 9; ++n) {
+            std::string name = caption("WResource_LSkill" + std::to_string(n) + "_Label");
+            std::string next = "+100% (" + caption("WResource_LLevel") + " 11)";
+            composed("WUpgrade_LSkill1", name + " " + next, "skill " + std::to_string(n));
+            composed("WSkills_LSkill" + std::to_string(n) + "_Label", next, "the skill's level");
+        }
+        for (const auto& item : t.Items)
+            if (item.first.rfind("WResource_LQuest", 0) == 0)
+                composed("WUpgrade_LArtefaktName", item.second, item.first);
+    }
+}
+
 }  // namespace
 
 std::vector<std::string> SplitScript(const std::string& script, std::string* rest) {
@@ -471,11 +555,13 @@ void CheckInterface(const TContentBuild& build, const std::vector<std::string>& 
         TOrvXMLTag* lroot = lng.GetTag(0);
         for (int i = 0; lroot && i < lroot->TagCount(); ++i) {
             TOrvXMLTag* name = lroot->GetTag(i)->FindTag("p");
-            if (!name || !c.objects.count(name->Value))
+            const bool ownButton = name && name->Value == "WLanguage_RB" + UpperAscii(file.substr(0, 3));
+            if (!name || (!c.objects.count(name->Value) && !ownButton))
                 c.Problem("lng/" + file + " names " + (name ? name->Value : std::string("nothing")) +
                           ", which is not in the interface");
         }
     }
+    CheckTranslations(c, build);
     if (!build.FindEntry("sounds.dat"))
         report.Notes.push_back("interface: sounds not checked (no audio in this build)");
     report.Notes.push_back("interface: " + std::to_string(build.UiObjects().size()) + " objects, " +

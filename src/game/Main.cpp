@@ -545,6 +545,8 @@ void TOrvGameEngine::DrawMemorySurface() {
             case gsLayerComplete:
                 Rules->DrawPlayField(GameState);
                 CollectInterface(false);
+                // The piece in the hand rides over the windows too.
+                if (GameState == gsPlaying) Rules->DrawHeldPiece();
                 CopyRedrawRects();
                 DrawCursor();
                 break;

@@ -81,6 +81,9 @@ public:
     virtual void AdvanceEffects() {}
     // The play-field layers of the current state into "MemoryBufer".
     virtual void DrawPlayField(int32_t state) { (void)state; }
+    // gsPlaying, after the interface's windows: the piece in the hand (with
+    // its shadow) into "MemoryBufer", over everything but the cursor.
+    virtual void DrawHeldPiece() {}
     // The held piece (FishkaUnderCursor) and its movement with the mouse.
     virtual TPoint HeldPiecePosition() const { return {}; }
     virtual void MoveHeldPiece(int32_t x, int32_t y) { (void)x, (void)y; }
@@ -145,6 +148,19 @@ public:
     virtual void ShowWindow(const std::string& name) { (void)name; }
     // The score label of the play screen ("WGame_LScoreCount").
     virtual void SetScore(uint32_t score) { (void)score; }
+    // The level label of the play screen ("WGame_LLevelCount"): the scene
+    // number, a point and the layer's number from 1 ("3.2").
+    virtual void SetLevel(int32_t scene, int32_t layer) { (void)scene, (void)layer; }
+    // The helpers' charges left: belt clears (Ctrl+Space, "WGame_LShiftCount")
+    // and drop section resets (Shift+Space, "WGame_LShuffleCount").
+    virtual void SetCharges(int32_t clears, int32_t resets) { (void)clears, (void)resets; }
+    // A text of a particle effect (the floating score of a placement) into
+    // "MemoryBufer", centred on (x, y), with the particle's opacity and
+    // colour (0x00BBGGRR); nothing is drawn outside clip (inclusive).
+    virtual void DrawEffectText(const std::string& text, int32_t x, int32_t y, uint8_t alpha, uint32_t colour,
+                                const TRect& clip) {
+        (void)text, (void)x, (void)y, (void)alpha, (void)colour, (void)clip;
+    }
     // Restores the caption of "WGame_BQuickSave".
     virtual void RestoreQuickSaveCaption() {}
     // After the interface drew the window formName: what the game paints over
@@ -198,6 +214,7 @@ struct TRunOptions {
     int32_t NewGameScene = 0;    // the title's new game begins at this scene (0 = the first), at StartLayer
     std::string TraceFile;       // one line per rule event written here
     bool Autoplay = false;       // a bot plays through the mouse
+    bool Endless = false;        // with StartScene: scene after scene, a lost level again
     std::string EffectFile;      // effect viewer: the effect file to play
     std::string PictureDir;      // effect viewer: where its pictures are looked for first
     std::string BackdropFile;    // effect viewer: a picture drawn under the effect

@@ -198,10 +198,7 @@ void TPlayFieldPainter::Draw(int32_t state) {
     if (state == kGameOver) DrawEffects();
     DrawFrame();
     if (state == kPlaying || state == kGameWindow || state == kGameOver) DrawDropSection();
-    if (state == kPlaying) {
-        DrawEffects();
-        DrawHeld();
-    }
+    if (state == kPlaying) DrawEffects();
 }
 
 void TPlayFieldPainter::DrawScene() {
@@ -582,7 +579,27 @@ void TPlayFieldPainter::DrawEffects() {
     for (TOneShotEffect& fx : rules_.Effects()) {
         if (!fx.Effect) continue;
         const TRect clip{fx.Clip.Left, fx.Clip.Top, fx.Clip.Right - 1, fx.Clip.Bottom - 1};
+        if (!fx.Text.empty()) {
+            DrawEffectText(fx, clip);
+            continue;
+        }
         DrawParticleEffect(Engine(), *fx.Effect, kBuffer, fx.Origin.X, fx.Origin.Y, &clip, 255, fx.Picture);
+    }
+}
+
+void TPlayFieldPainter::DrawEffectText(const TOneShotEffect& fx, const TRect& clip) {
+    // The text stands where the particle's picture would, centred on its
+    // point, with its opacity and tint colour; the fonts are the interface's.
+    const TOrvParticleSystemLib& systems = fx.Effect->Systems();
+    for (int32_t si = 0; si < systems.Count(); ++si) {
+        const TOrvParticleSystem* sys = systems.Get(si);
+        if (!sys) continue;
+        for (const auto& p : sys->Particles) {
+            const TOrvParticleDraw d = ParticleDrawParams(*p, 1, 0, 0, fx.Origin.X, fx.Origin.Y, 255);
+            if (d.Opacity == 0) continue;
+            const uint32_t colour = d.TintLevel > 0 ? d.TintColour : 0xFFFFFFu;
+            GameEngine->Interface->DrawEffectText(fx.Text, d.X, d.Y, d.Opacity, colour, clip);
+        }
     }
 }
 

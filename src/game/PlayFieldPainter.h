@@ -16,6 +16,7 @@
 class TPlayRules;
 class TSurfEngine;
 struct TFishka;
+struct TOneShotEffect;
 struct TLenta;
 
 class TPlayFieldPainter {
@@ -34,6 +35,9 @@ public:
     void HeldMoved() {}
     // Composes the play-field part of a frame of the given state.
     void Draw(int32_t state);
+    // The held piece, drawn after the interface's windows within the clips
+    // of the frame just composed.
+    void DrawHeld();
     // The clip rectangles of the last frame drawn (screen, right/bottom
     // exclusive).
     const TRects& Clips() const { return clips_; }
@@ -57,7 +61,7 @@ private:
     void DrawFrame();
     void DrawDropSection();
     void DrawEffects();
-    void DrawHeld();
+    void DrawEffectText(const TOneShotEffect& fx, const TRect& clip);
     void DrawPiece(const TFishka& f, TPoint screen, int32_t shadowOffset, uint8_t opacity);
     TSurfEngine& Engine() const;
 

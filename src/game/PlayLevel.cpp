@@ -107,6 +107,11 @@ void TPlayLevel::StartLevel(int32_t layer) {
     NextAnimationStep = Now + kAnimationStep;
     events_.FragmentsChanged();
     events_.RedrawAll();
+    // The panel shows the level and the score a loaded or restarted game
+    // brings along, not what the last level left there.
+    events_.LevelChanged(SceneInd, CurrentLayer);
+    events_.ScoreChanged(TotalScore);
+    events_.ChargesChanged(BeltClears, DropResets);
     Trace("layer-start scene=" + std::to_string(SceneInd) + " layer=" + std::to_string(CurrentLayer));
 }
 

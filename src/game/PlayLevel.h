@@ -70,6 +70,10 @@ public:
     virtual void GameOverEnded() {}
     virtual void ArtefactWindowDue() {}
     virtual void ScoreChanged(uint32_t score) { (void)score; }
+    // A layer starts: the player sees its number (scene, layer from 0).
+    virtual void LevelChanged(int32_t scene, int32_t layer) { (void)scene, (void)layer; }
+    // The belt clears or drop section resets left changed.
+    virtual void ChargesChanged(int32_t clears, int32_t resets) { (void)clears, (void)resets; }
     // The game was saved automatically at a layer's completion (the save
     // itself belongs to the shell).
     virtual void AutoSave() {}

@@ -125,6 +125,7 @@ void TPlayLevel::ClearFirstBelt() {
     b.BeltFishkas.clear();
     b.NextBornTime = Now - 1;
     --BeltClears;
+    events_.ChargesChanged(BeltClears, DropResets);
     events_.RedrawAll();
     events_.Sound("7_small_spider.ogg");
     Trace("belt-clear belt=" + std::to_string(id) + " left=" + std::to_string(BeltClears));

@@ -606,6 +606,7 @@ void TPlayLevel::FreeDropSection() {
     DropBusy = false;
     DropStart = 0;
     --DropResets;
+    events_.ChargesChanged(BeltClears, DropResets);
     events_.DelayedSound("", -1);
     events_.RedrawAll();
     Trace("drop-reset left=" + std::to_string(DropResets));

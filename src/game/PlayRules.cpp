@@ -460,10 +460,14 @@ std::unique_ptr<TOrvParticleEffect> TPlayRules::NewEffect(const std::string& tem
 
 void TPlayRules::ThrowOffEffect(const TFishka& piece, const std::string& picture, int32_t frames, double dirX,
                                 double dirY) {
-    (void)frames;
     TOrvRandom& r = GameEngine->Random;
     auto fx = NewEffect("FallDownEffect.xml", clock_ + r.Between(0, 100));
     if (!fx) return;
+    // A bonus picture is a strip of animation frames: the falling piece
+    // shows one of them, not the whole strip side by side.
+    TOrvParticleSystemLib& systems = fx->Systems();
+    for (int32_t i = 0; i < systems.Count(); ++i)
+        if (TOrvParticleSystem* s = systems.Get(i)) s->FrameCount = std::max(1, frames);
     if (TOrvParabolicFunc* f = fx->FindParabolic("FContour")) {
         const TPoint size = level_->PieceSize(piece);
         const TPoint at = level_->ToScreen(piece.X + size.X / 2, piece.Y + size.Y / 2);
@@ -568,12 +572,18 @@ void TPlayRules::LayerCompleteEnded() {
         return;
     }
     // A direct start plays the scene's layers one after the other and ends
-    // after the last.
-    if (!level_->AdvanceToNextLayer()) {
-        Trace("scene-complete scene=" + std::to_string(level_->SceneInd) +
-              " total=" + std::to_string(level_->TotalScore));
+    // after the last, or goes on with the next scene when it runs endless.
+    if (level_->AdvanceToNextLayer()) return;
+    Trace("scene-complete scene=" + std::to_string(level_->SceneInd) + " total=" + std::to_string(level_->TotalScore));
+    if (!GameEngine->RunOptions().Endless) {
         GameEngine->Terminate(0);
+        return;
     }
+    const int32_t next = level_->SceneInd + 1;
+    const bool exists =
+        GameEngine->FileFolder && GameEngine->FileFolder->IndexOf("Scene" + std::to_string(next) + ".xml") >= 0;
+    level_->SceneInd = exists ? next : 1;
+    PlayEndless(0, false);
 }
 
 void TPlayRules::GameOverEnded() {
@@ -581,7 +591,23 @@ void TPlayRules::GameOverEnded() {
         GameEngine->Interface->ShowWindow("WGameOver");
         return;
     }
-    GameEngine->Terminate(0);
+    if (!GameEngine->RunOptions().Endless) {
+        GameEngine->Terminate(0);
+        return;
+    }
+    PlayEndless(level_->CurrentLayer, true);
+}
+
+void TPlayRules::PlayEndless(int32_t layer, bool again) {
+    try {
+        if (again)
+            RestartLostLevel();
+        else
+            PlayScene(layer);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "moswick: cannot go on with scene %d: %s\n", level_->SceneInd, e.what());
+        GameEngine->Terminate(1);
+    }
 }
 
 void TPlayRules::ArtefactWindowDue() {
@@ -592,6 +618,14 @@ void TPlayRules::ScoreChanged(uint32_t score) {
     GameEngine->Interface->SetScore(score);
 }
 
+void TPlayRules::LevelChanged(int32_t scene, int32_t layer) {
+    GameEngine->Interface->SetLevel(scene, layer);
+}
+
+void TPlayRules::ChargesChanged(int32_t clears, int32_t resets) {
+    GameEngine->Interface->SetCharges(clears, resets);
+}
+
 // ---------------------------------------------------------------------------
 // Drawing
 
@@ -599,6 +633,11 @@ void TPlayRules::DrawPlayField(int32_t state) {
     if (level_->Scene.Empty() || !GameEngine->SurfEngine) return;
     SyncFromEngine();
     painter_->Draw(state);
+}
+
+void TPlayRules::DrawHeldPiece() {
+    if (level_->Scene.Empty() || !GameEngine->SurfEngine) return;
+    painter_->DrawHeld();
 }
 
 // ---------------------------------------------------------------------------

@@ -90,6 +90,7 @@ public:
     void UpdateState(int32_t state) override;
     void AdvanceEffects() override;
     void DrawPlayField(int32_t state) override;
+    void DrawHeldPiece() override;
     TPoint HeldPiecePosition() const override;
     void MoveHeldPiece(int32_t x, int32_t y) override;
     bool HeldIsExtraFish() const override;
@@ -128,12 +129,18 @@ public:
     void GameOverEnded() override;
     void ArtefactWindowDue() override;
     void ScoreChanged(uint32_t score) override;
+    void LevelChanged(int32_t scene, int32_t layer) override;
+    void ChargesChanged(int32_t clears, int32_t resets) override;
     // Writes the game to kAutoSaveFile in the write folder; a failure is
     // logged and play goes on.
     void AutoSave() override;
 
 private:
     void PlayScene(int32_t layer);
+    // The next scene (from layer) or, again, the lost level of an endless
+    // direct start; a scene that does not load ends the program with exit
+    // code 1.
+    void PlayEndless(int32_t layer, bool again);
     void TakeLoadedScene(TScene&& scene);
     void SyncFromEngine();
     void SyncToEngine();

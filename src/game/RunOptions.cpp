@@ -111,6 +111,8 @@ const std::vector<TCommandOption>& Options() {
          Number(&TRunOptions::NewGameScene, 9999)},
         {"--trace", "FILE", "write one line per rule event of play", Text(&TRunOptions::TraceFile)},
         {"--autoplay", "", "a bot plays through the mouse", Fixed(&TRunOptions::Autoplay, true)},
+        {"--endless", "", "with --start-scene: go on with the next scene, play a lost level again",
+         Fixed(&TRunOptions::Endless, true)},
         {"--form", "NAME", "show the window NAME over the title (may be given again for more)",
          [](TRunOptions& o, const std::string& v, std::string&) {
              o.Forms.push_back(v);

@@ -85,6 +85,9 @@ bool TResourceList::LoadFromArchive(TFileFolder& archive, const std::string& nam
     // slot is marked unread with them, so a save of the archive reads the
     // entry again instead of writing it empty.
     if (slot.State == fsLoaded) {
+        // Clearing alone keeps the bytes' capacity: every picture ever
+        // loaded would hold its packed size for the rest of the run.
+        std::vector<uint8_t>().swap(slot.Stream->Bytes());
         slot.Stream->Clear();
         slot.State = fsNotLoaded;
     }

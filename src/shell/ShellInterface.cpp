@@ -352,6 +352,31 @@ void TShellInterface::PostFormDraw(const std::string& formName) {
     upgrade_->PostFormDraw(formName);
 }
 
+void TShellInterface::SetLevel(int32_t scene, int32_t layer) {
+    ui_.SetProp("WGame_LLevelCount", "Caption", std::to_string(scene) + "." + std::to_string(layer + 1));
+}
+
+void TShellInterface::SetCharges(int32_t clears, int32_t resets) {
+    ui_.SetProp("WGame_LShiftCount", "Caption", std::to_string(clears));
+    ui_.SetProp("WGame_LShuffleCount", "Caption", std::to_string(resets));
+}
+
+void TShellInterface::DrawEffectText(const std::string& text, int32_t x, int32_t y, uint8_t alpha, uint32_t colour,
+                                     const TRect& clip) {
+    const TOrvFont* font = fonts_.FindFont("OrvTitle");
+    if (!font) font = fonts_.FindFont("OrvUnicode");
+    if (!font || text.empty()) return;
+    const std::u16string wide = Utf8ToUtf16(text);
+    const int32_t left = x - font->TextWidth(wide) / 2;
+    const int32_t top = y - font->Height / 2;
+    // Glyphs are not cut, so a text that would leave the play field near
+    // its edge is left out rather than drawn over the frame.
+    if (left < clip.Left || top < clip.Top || left + font->TextWidth(wide) > clip.Right + 1 ||
+        top + font->Height > clip.Bottom + 1)
+        return;
+    font->DrawText(left, top, wide, alpha, colour);
+}
+
 void TShellInterface::ShowHintBalloon(const std::string& name, int32_t x, int32_t y) {
     struct TBalloon {
         const char* Picture;

@@ -86,6 +86,13 @@ public:
     // or its picture does not exist.
     void ShowHintBalloon(const std::string& name, int32_t x, int32_t y);
     void DumpState(TOrvXMLTag& root) const override;
+    // The play screen's panel: the level ("3.2") and the charges labels.
+    void SetLevel(int32_t scene, int32_t layer) override;
+    void SetCharges(int32_t clears, int32_t resets) override;
+    // The floating score in the score font ("OrvTitle", else the interface's
+    // own); a text that would cross the clip is not drawn.
+    void DrawEffectText(const std::string& text, int32_t x, int32_t y, uint8_t alpha, uint32_t colour,
+                        const TRect& clip) override;
 
     TOrvInterfaceEngine& UI() { return ui_; }
     TOrvFontEngine& Fonts() { return fonts_; }

@@ -102,6 +102,28 @@ TEST_F(PlayHeadlessTest, BotFinishesTheFirstSceneInNormalMode) {
     EXPECT_GT(lines, 50);
 }
 
+TEST_F(PlayHeadlessTest, PanelShowsTheScoreAndTheLevelBeingPlayed) {
+    // The bot scores on the second layer of scene 3; the panel's labels
+    // (score, level, the helpers' charges) follow the rules, not what the
+    // language file or the last level wrote.
+    ASSERT_EQ(Run("--start-scene 3 --layer 1 --autoplay --fixed-step 16 --seed 5 --frames 2500 --dump-state " +
+                  Path("dump.xml")),
+              0)
+        << Read("out.txt");
+    const std::string dump = Read("dump.xml");
+    const std::string score = Attr(dump, "TotalScore");
+    ASSERT_GT(std::atoi(score.c_str()), 0) << "the bot placed nothing in 40 s";
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(dump, m, std::regex("Name=\"WGame_LScoreCount\"[^>]*>([^<]*)<"))) << dump;
+    EXPECT_EQ(m[1].str(), score);
+    ASSERT_TRUE(std::regex_search(dump, m, std::regex("Name=\"WGame_LLevelCount\"[^>]*>([^<]*)<")));
+    EXPECT_EQ(m[1].str(), "3.2");
+    ASSERT_TRUE(std::regex_search(dump, m, std::regex("Name=\"WGame_LShiftCount\"[^>]*>([^<]*)<")));
+    EXPECT_EQ(m[1].str(), Attr(dump, "BeltClears"));
+    ASSERT_TRUE(std::regex_search(dump, m, std::regex("Name=\"WGame_LShuffleCount\"[^>]*>([^<]*)<")));
+    EXPECT_EQ(m[1].str(), Attr(dump, "DropResets"));
+}
+
 TEST_F(PlayHeadlessTest, SameSeedInputAndStepGiveTheSameTraceAndDump) {
     const std::string args = "--start-scene 2 --autoplay --fixed-step 16 --seed 11 --frames 2500";
     ASSERT_EQ(Run(args + " --trace " + Path("a.txt") + " --dump-state " + Path("a.xml")), 0);

@@ -110,7 +110,7 @@ TEST(InterfaceSource, TheGamesSourceParsesWithUniqueNamesAndContiguousTabOrders)
         EXPECT_TRUE(names.insert(o.Name).second) << o.Name;
         if (o.Parent.empty()) ++forms;
     }
-    EXPECT_EQ(forms, 25);
+    EXPECT_EQ(forms, 26);
     TUiTexts enu = ParseUiTexts(ReadText(fs::path(MOSWICK_SOURCE_DIR) / "data" / "ui" / "text" / "enu.txt"), "enu");
     EXPECT_EQ(enu.Code, "ENU");
     // Every text names an object of the source (artefact names and chapter

@@ -30,11 +30,16 @@ function(moswick_library name)
   endif()
 endfunction()
 
-# moswick_test(<name> DEPS ...): one GoogleTest program from every .cpp in the
-# calling folder, its cases registered with CTest one by one. Tests run from
-# the build folder so they find the built game data beside the program.
+# moswick_test(<name> [TIMEOUT seconds] DEPS ...): one GoogleTest program from
+# every .cpp in the calling folder, its cases registered with CTest one by one.
+# Tests run from the build folder so they find the built game data beside the
+# program. TIMEOUT gives each case longer than ctest's default (whole games).
 function(moswick_test name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "DEPS" ${ARGN})
+  set(_timeout)
+  if(ARG_TIMEOUT)
+    set(_timeout TIMEOUT ${ARG_TIMEOUT})
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
     return()
@@ -48,5 +53,5 @@ function(moswick_test name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy")
+    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy" ${_timeout})
 endfunction()

@@ -584,7 +584,7 @@ void TOrvGameEngine::FormPaint() {
 }
 
 void TOrvGameEngine::PostFormDraw(const std::string& formName) {
-    (void)formName;
+    if (Interface) Interface->PostFormDraw(formName);
 }
 
 // ---------------------------------------------------------------------------

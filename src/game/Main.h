@@ -147,6 +147,9 @@ public:
     virtual void SetScore(uint32_t score) { (void)score; }
     // Restores the caption of "WGame_BQuickSave".
     virtual void RestoreQuickSaveCaption() {}
+    // After the interface drew the window formName: what the game paints over
+    // it (the upgrade window's skill icons).
+    virtual void PostFormDraw(const std::string& formName) { (void)formName; }
     // The display mode or the options changed outside the options window
     // (Alt+Enter, the play screen's button): its controls follow.
     virtual void OptionsChanged() {}
@@ -192,6 +195,7 @@ struct TRunOptions {
     int32_t StartScene = 0;      // play this scene at once (0 = start at the title)
     int32_t StartLayer = 0;      // ... from this layer (0-based)
     int32_t StartMode = 2;       // ... in this mode (1 no-lose, 2 normal, 3 hard)
+    int32_t NewGameScene = 0;    // the title's new game begins at this scene (0 = the first), at StartLayer
     std::string TraceFile;       // one line per rule event written here
     bool Autoplay = false;       // a bot plays through the mouse
     std::string EffectFile;      // effect viewer: the effect file to play

@@ -138,6 +138,27 @@ void TPlayRules::RestartLostLevel() {
     PlayScene(layer);
 }
 
+bool TPlayRules::StartCurrentLevel() {
+    SyncFromEngine();
+    const TLayer* layer = level_->Layer();
+    if (layer == nullptr) return false;
+    if (layer->Complete) {
+        if (!level_->AdvanceToNextLayer()) return false;
+    } else {
+        level_->StartLevel(level_->CurrentLayer);
+    }
+    SyncToEngine();
+    return true;
+}
+
+void TPlayRules::LeavePlay() {
+    effects_.clear();
+    level_->Scene.Clear();
+    level_->FishkaUnderCursor = -1;
+    level_->State = GameEngine->GameState;
+    GameEngine->FishkaUnderCursor = -1;
+}
+
 void TPlayRules::PlayScene(int32_t layer) {
     LoadScene("Scene" + std::to_string(level_->SceneInd) + ".xml");
     if (layer < 0 || layer >= static_cast<int32_t>(level_->Scene.Layers.size()))

@@ -57,6 +57,13 @@ public:
     // loaded afresh, the layers before it restored, its start animation.
     // Throws as LoadScene does.
     void RestartLostLevel();
+    // The play button of the between-levels window: the next layer when the
+    // current one is complete (the view scrolls to it), else the current
+    // layer again, from its start animation. False, with nothing changed,
+    // when the complete layer is the scene's last.
+    bool StartCurrentLevel();
+    // Back to the title: the scene, its effects and the held piece go.
+    void LeavePlay();
     // Reads a scene file of the archive without taking it. Throws as
     // LoadScene does.
     TScene ReadScene(const std::string& fileName);

@@ -107,6 +107,8 @@ const std::vector<TCommandOption>& Options() {
              error = "the mode is 1, 2 or 3";
              return false;
          }},
+        {"--new-game-scene", "N", "the title's new game begins at scene N (at --layer L) and goes on to the end",
+         Number(&TRunOptions::NewGameScene, 9999)},
         {"--trace", "FILE", "write one line per rule event of play", Text(&TRunOptions::TraceFile)},
         {"--autoplay", "", "a bot plays through the mouse", Fixed(&TRunOptions::Autoplay, true)},
         {"--form", "NAME", "show the window NAME over the title (may be given again for more)",

@@ -1,7 +1,6 @@
 #include "shell/ShellHandlers.h"
 
 #include "game/Main.h"
-#include "platform/Platform.h"
 #include "shell/OptionsWindow.h"
 #include "shell/SaveScreens.h"
 #include "ui/OrvInterfaceEngine.h"
@@ -81,7 +80,6 @@ void TShellHandlers::BindOwnHandlers() {
         }
     });
     table_.Bind("WGame_BMize_MouseUp", [this] { game_.ChangewindowMode(); });
-    table_.Bind("WTitle_LQuorvaneLink_MouseUp", [this] { Platform::OpenWithDesktop(game_.ExeDir + "Quorvane.url"); });
     // The scripts of these buttons do all the work.
     for (const char* name :
          {"WStartGame_BPlay_MouseUp", "WGameFinished_BOk_MouseUp", "WGame_BUndo_MouseUp", "YesMouseUp"})

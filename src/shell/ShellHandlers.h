@@ -2,7 +2,7 @@
 // "ExecMethod": every name the screens use, in one table, so the interface
 // file is checked against it when it loads. Handlers that need nothing of
 // play or the level flow are bound here (quitting, opening the in-game
-// windows over the frozen game, the display mode, the title link, the
+// windows over the frozen game, the display mode, the
 // handlers whose work the scripts do); the others are named and bound by the
 // screens that implement them (Bind), and until then say so in the log when
 // a script calls them.

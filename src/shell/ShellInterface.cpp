@@ -50,6 +50,17 @@ TShellInterface::TShellInterface(TOrvGameEngine& game) : game_(game) {
     RegisterFontClasses(TOrvClassReg::Instance());
     RegisterInterfaceClasses(TOrvClassReg::Instance());
     handlers_ = std::make_unique<TShellHandlers>(game_, ui_);
+    scores_ = std::make_unique<THighScoreScreen>(game_, ui_, handlers_->Table());
+    celebration_ = std::make_unique<TCelebration>(game_);
+    shadow_ = std::make_unique<TChapterShadow>(game_, ui_);
+    flow_ = std::make_unique<TLevelFlow>(game_, ui_, handlers_->Table(), *scores_, *celebration_, *shadow_);
+    // The between-levels caption is composed from other texts: write it
+    // again in the new language.
+    LanguageChanged = [this] {
+        if (ui_.IsOnModalStack("WBetweenLevel")) flow_->PrepareBetweenLevels();
+    };
+    upgrade_ = std::make_unique<TUpgradeWindow>(game_, ui_, handlers_->Table());
+    logos_ = std::make_unique<TLogoLinks>(game_, ui_, handlers_->Table());
     fonts_.Graphic = &game_;
     game_.SetGlyphSource(fonts_.CharsRects.data(), fonts_.CharsRects.size());
     ui_.Graphic = &game_;
@@ -159,6 +170,9 @@ void TShellInterface::ShowTitle() {
         game_.ResourceList->PreloadPictures.clear();
         game_.ResourceList->AfterPreload = nullptr;
     }
+    scores_->Load();
+    logos_->Load();
+    celebration_->Load();
     // The pictures are in now: every object takes their sizes.
     ui_.RefreshLayout();
     ui_.HideModalList();
@@ -170,6 +184,9 @@ void TShellInterface::ShowTitle() {
     ShowRequestedForms();
     // --load: as the load window would, over the title.
     if (!game_.RunOptions().LoadName.empty()) handlers_->Saves().LoadByName(game_.RunOptions().LoadName);
+    // The bot plays the whole game from the title; a direct start leaves
+    // the windows to the rules.
+    if (game_.RunOptions().Autoplay && game_.RunOptions().StartScene <= 0) bot_ = std::make_unique<TFlowBot>(game_);
     game_.RedrawAll();
 }
 
@@ -221,6 +238,12 @@ void TShellInterface::Update() {
         ui_.SetProp(TShellLanguages::kButtonPrefix + languages_->Code(), "Checked", "true");
     languageWindowShown_ = languageWindow;
     ui_.TickTopModal();
+    upgrade_->Update();
+    celebration_->Update();
+    flow_->WatchBetweenLevels();
+    flow_->UpdateCounters();
+    shadow_->Update();
+    if (bot_) bot_->Act();
 }
 
 void TShellInterface::CollectChangedRects(TRects& dirty) {
@@ -296,6 +319,27 @@ void TShellInterface::ConfirmSaveGame() {
 void TShellInterface::ConfirmLoadGame() {
     ui_.HideModal("WLoadGame");
     handlers_->Table().Call("WLoadGame_BLoad_MouseUp");
+}
+
+void TShellInterface::HideHint(const std::string& name) {
+    if (ui_.FindInterfaceObject(name) != nullptr) ui_.SetProp(name, "Visible", "false");
+}
+
+void TShellInterface::ShowWindow(const std::string& name) {
+    if (ui_.FindInterfaceObject(name) == nullptr) {
+        game_.Log("The interface has no window " + name);
+        return;
+    }
+    if (name == "WUpgrade")
+        upgrade_->Open();
+    else
+        flow_->ShowPlayWindow(name);
+}
+
+void TShellInterface::PostFormDraw(const std::string& formName) {
+    celebration_->PostFormDraw(formName);
+    shadow_->PostFormDraw(formName);
+    upgrade_->PostFormDraw(formName);
 }
 
 void TShellInterface::ShowHintBalloon(const std::string& name, int32_t x, int32_t y) {

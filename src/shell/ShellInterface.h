@@ -12,7 +12,14 @@
 
 #include "base/OrvFontEngine.h"
 #include "game/Main.h"
+#include "shell/Celebration.h"
+#include "shell/ChapterShadow.h"
+#include "shell/FlowBot.h"
+#include "shell/HighScoreScreen.h"
+#include "shell/LevelFlow.h"
+#include "shell/LogoLinks.h"
 #include "shell/ShellHandlers.h"
+#include "shell/UpgradeWindow.h"
 #include "ui/OrvInterfaceEngine.h"
 
 class TFileFolder;
@@ -70,6 +77,10 @@ public:
     void OptionsChanged() override;
     void SettingsNotSaved() override;
     void SetScore(uint32_t score) override;
+    void HideHint(const std::string& name) override;
+    // The windows play reaches: "WLevelComplete", "WGameOver", "WUpgrade".
+    void ShowWindow(const std::string& name) override;
+    void PostFormDraw(const std::string& formName) override;
     // Places a hint label beside the screen point with the balloon picture of
     // the point's quarter of the screen and shows it; nothing when the label
     // or its picture does not exist.
@@ -79,6 +90,11 @@ public:
     TOrvInterfaceEngine& UI() { return ui_; }
     TOrvFontEngine& Fonts() { return fonts_; }
     TShellHandlers& Handlers() { return *handlers_; }
+    TLevelFlow& Flow() { return *flow_; }
+    THighScoreScreen& HighScores() { return *scores_; }
+    TUpgradeWindow& Upgrade() { return *upgrade_; }
+    TLogoLinks& Logos() { return *logos_; }
+    TCelebration& Celebration() { return *celebration_; }
     // The languages (made at start-up; nullptr before LoadResources). The
     // options window confirms or reverts the language through it.
     TShellLanguages* Languages() { return languages_.get(); }
@@ -101,6 +117,13 @@ private:
     TOrvFontEngine fonts_;
     TOrvInterfaceEngine ui_;
     std::unique_ptr<TShellHandlers> handlers_;
+    std::unique_ptr<THighScoreScreen> scores_;
+    std::unique_ptr<TLevelFlow> flow_;
+    std::unique_ptr<TUpgradeWindow> upgrade_;
+    std::unique_ptr<TFlowBot> bot_;
+    std::unique_ptr<TLogoLinks> logos_;
+    std::unique_ptr<TCelebration> celebration_;
+    std::unique_ptr<TChapterShadow> shadow_;
     std::unique_ptr<TKeyStore> keyStore_;
     std::unique_ptr<TShellLanguages> languages_;
     int32_t lastProgress_ = -1;

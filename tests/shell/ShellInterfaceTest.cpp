@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "base/FileFolder.h"
@@ -108,8 +112,12 @@ TEST_F(ShellInterfaceTest, TheHandlerTableNamesEveryHandlerOnce) {
     for (const char* name : {"WTitle_BNewGame_MouseUp", "WOptions_SMusicVolume_Change", "WLoadGame_GFiles_MouseDown",
                              "AddLogoMouseUp", "WUpgrade_BSkills_MouseUp", "YesMouseUp", "WLanguage_BOk_MouseUp"})
         EXPECT_TRUE(ui->Handlers().Table().Has(name)) << name;
-    for (const char* name : {"WTitle_BQuit_MouseUp", "WGame_BMize_MouseUp", "WGameMenu_BResume_MouseUp",
-                             "WHelp_BClose_MouseUp", "WQuit_BCancel_MouseUp"})
+    for (const char* name :
+         {"WTitle_BQuit_MouseUp", "WGame_BMize_MouseUp", "WGameMenu_BResume_MouseUp", "WHelp_BClose_MouseUp",
+          "WQuit_BCancel_MouseUp", "WTitle_BNewGame_MouseUp", "WBetweenLevel_BNextLevel_MouseUp",
+          "WBetweenLevel_BOK_MouseUp", "WGameOver_BOk_MouseUp", "WUpgrade_BOk_MouseUp", "WSkills_BClose_MouseUp",
+          "WTitle_BHighScores_MouseUp", "WClearHighScores_BOk_MouseUp", "AddLogoMouseUp",
+          "WTitle_LQuorvaneLink_MouseUp", "WExitToMainMenu_BOk_MouseUp"})
         EXPECT_TRUE(ui->Handlers().Table().IsBound(name)) << name;
 }
 
@@ -178,6 +186,113 @@ TEST_F(ShellInterfaceTest, StateDumpListsTheStackAndTheShownControls) {
     EXPECT_NE(text.find(">Quit</Control>"), std::string::npos);
     EXPECT_EQ(text.find("WTitle_LHidden"), std::string::npos);
     EXPECT_EQ(text.find("WGame_HintArtefact"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Extra logo links
+
+class LogoLinksTest : public ShellInterfaceTest {
+protected:
+    LogoLinksTest() {
+        dir_ =
+            std::filesystem::temp_directory_path() / ("moswick-logos-" + std::to_string(getpid()) + "-" +
+                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        game.ExeDir = dir_.string() + "/";
+        ui->Logos().Opener = [this](const std::string& target) {
+            opened.push_back(target);
+            return true;
+        };
+    }
+    ~LogoLinksTest() override { std::filesystem::remove_all(dir_); }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+    std::filesystem::path dir_;
+    std::vector<std::string> opened;
+};
+
+TEST_F(LogoLinksTest, EveryChildCountsAndOnlyLogosWithPlaceAndParentMakeLabels) {
+    Write("readme.txt", "hello");
+    Write("AddLogo.xml",
+          "<AddLogo>"
+          "<Info><URL Source=\"web\">https://example.org/info</URL></Info>"
+          "<Logo><URL Source=\"web\">https://example.org/one</URL><Position x=\"5\" y=\"6\"/>"
+          "<Parent>WTitle</Parent><Caption>One</Caption></Logo>"
+          "<Logo><URL>readme.txt</URL><Position x=\"50\" y=\"60\"/><Parent>WTitle</Parent>"
+          "<Caption>Two</Caption></Logo>"
+          "<Logo><URL Source=\"web\">https://example.org/x</URL><Position x=\"1\" y=\"1\"/>"
+          "<Parent>WNoSuchForm</Parent></Logo>"
+          "</AddLogo>");
+    ui->Logos().Load();
+    ASSERT_EQ(ui->Logos().Targets.size(), 4u);
+    EXPECT_EQ(ui->UI().FindInterfaceObject("AddLogo0"), nullptr);
+    ASSERT_NE(ui->UI().FindInterfaceObject("AddLogo1"), nullptr);
+    ASSERT_NE(ui->UI().FindInterfaceObject("AddLogo2"), nullptr);
+    EXPECT_EQ(ui->UI().FindInterfaceObject("AddLogo3"), nullptr);
+    EXPECT_EQ(ui->UI().GetProp("AddLogo2", "Left").ToString(), "50");
+    // Clicking the second label opens the third target: the file beside
+    // the game.
+    // Without fonts a caption has no size: give the label one to click.
+    ui->UI().SetProp("AddLogo2", "AutoSize", "asNone");
+    ui->UI().SetProp("AddLogo2", "Width", "80");
+    ui->UI().SetProp("AddLogo2", "Height", "20");
+    int32_t x = 0;
+    int32_t y = 0;
+    ASSERT_TRUE(ui->ControlCentre("AddLogo2", x, y));
+    ui->MouseDown(mbLeft, ssLeft, x, y);
+    ui->MouseUp(mbLeft, 0, x, y);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], game.ExeDir + "readme.txt");
+}
+
+TEST_F(LogoLinksTest, OnlyWebAddressesAndFilesBesideTheGameAreOpened) {
+    Write("page.html", "<p/>");
+    TLogoLinks& links = ui->Logos();
+    EXPECT_TRUE(links.Allowed("https://example.org/a?b=c"));
+    EXPECT_TRUE(links.Allowed("HTTP://example.org"));
+    EXPECT_TRUE(links.Allowed(game.ExeDir + "page.html"));
+    EXPECT_FALSE(links.Allowed("https://"));
+    EXPECT_FALSE(links.Allowed("https://example.org/a b"));
+    EXPECT_FALSE(links.Allowed("file:///etc/passwd"));
+    EXPECT_FALSE(links.Allowed("/bin/sh"));
+    EXPECT_FALSE(links.Allowed("javascript:alert(1)"));
+    EXPECT_FALSE(links.Allowed(game.ExeDir + "../page.html"));
+    EXPECT_FALSE(links.Allowed(game.ExeDir + "missing.html"));
+    EXPECT_FALSE(links.Allowed(game.ExeDir));
+    links.Targets = {"/usr/bin/xterm", ""};
+    EXPECT_FALSE(links.Open(0));
+    EXPECT_FALSE(links.Open(1));
+    EXPECT_FALSE(links.Open(7));
+    EXPECT_TRUE(opened.empty());
+    // The title's link comes from a plain text file.
+    EXPECT_FALSE(links.OpenTitleLink());
+    Write("Quorvane.link", "  https://example.org/home \r\nsecond line");
+    EXPECT_TRUE(links.OpenTitleLink());
+    Write("Quorvane.link", "/usr/bin/xterm\n");
+    EXPECT_FALSE(links.OpenTitleLink());
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], "https://example.org/home");
+}
+
+TEST_F(LogoLinksTest, AMalformedFileIsSkippedAndTheGameGoesOn) {
+    for (const char* text : {"<AddLogo><Logo>", "", "not xml at all \x01\x02", "<AddLogo></Oops>"}) {
+        Write("AddLogo.xml", text);
+        EXPECT_NO_THROW(ui->Logos().Load()) << text;
+        for (const std::string& target : ui->Logos().Targets) EXPECT_EQ(target, "") << text;
+        EXPECT_EQ(ui->UI().FindInterfaceObject("AddLogo0"), nullptr) << text;
+    }
+    // A logo whose picture is missing makes no label, the next one still
+    // does.
+    Write("AddLogo.xml",
+          "<AddLogo><Logo><Position x=\"1\" y=\"1\"/><Parent>WTitle</Parent><Picture>gone.png</Picture></Logo>"
+          "<Logo><Position x=\"1\" y=\"1\"/><Parent>WTitle</Parent><Picture>../../etc/x.png</Picture></Logo>"
+          "<Logo><Position x=\"1\" y=\"1\"/><Parent>WTitle</Parent><Caption>ok</Caption></Logo></AddLogo>");
+    ui->Logos().Load();
+    EXPECT_EQ(ui->UI().FindInterfaceObject("AddLogo0"), nullptr);
+    EXPECT_EQ(ui->UI().FindInterfaceObject("AddLogo1"), nullptr);
+    EXPECT_NE(ui->UI().FindInterfaceObject("AddLogo2"), nullptr);
 }
 
 }  // namespace

@@ -411,6 +411,8 @@ void TContentBuild::Write(const std::string& outDir) const {
     };
     write("GameParams.xml", GameParamsXml());
     write("AddLogo.xml", AddLogoXml());
+    // The title's link: the project's page, one address on the first line.
+    write("Quorvane.link", "https://moswick.github.io/\n");
     for (const auto& [file, text] : languageFiles_) write(("lng/" + file).c_str(), text);
 }
 

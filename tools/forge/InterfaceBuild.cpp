@@ -496,6 +496,18 @@ std::string UiColourValue(const std::string& value) {
     return out;
 }
 
+// A layer's name as the scenes write it ("WesternRidge") in words
+// ("Western Ridge").
+std::string SpacedName(const std::string& name) {
+    std::string out;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const bool upper = name[i] >= 'A' && name[i] <= 'Z';
+        if (upper && i > 0 && name[i - 1] >= 'a' && name[i - 1] <= 'z') out += ' ';
+        out += name[i];
+    }
+    return out;
+}
+
 void AddChapterObjects(TUiSource& src, const std::vector<TChapterInfo>& chapters, TUiTexts& english) {
     auto style = [&](const char* name) {
         if (!src.Styles.count(name))
@@ -536,7 +548,10 @@ void AddChapterObjects(TUiSource& src, const std::vector<TChapterInfo>& chapters
         int top = 40;
         for (const TUiProp& p : src.Styles[style("ChapterPicture")])
             if (p.Name == "Top") top = std::atoi(p.Value.c_str());
-        top += ch.PictureHeight + 14;
+        // Below the frame, which is as tall as the tallest chapter picture.
+        int frameHeight = 0;
+        for (const TChapterInfo& other : chapters) frameHeight = std::max(frameHeight, other.PictureHeight);
+        top += frameHeight + 14;
         size_t layers = ch.LayerNames.size();
         for (size_t l = 0; l <= layers; ++l) {
             std::string sub = page + "." + std::to_string(l + 1);
@@ -546,7 +561,7 @@ void AddChapterObjects(TUiSource& src, const std::vector<TChapterInfo>& chapters
                 int belts = ch.Belts[l];
                 text(
                     sub + "_LText", "{Center}Level " + std::to_string(ch.Number) + "." + std::to_string(l + 1) + ": " +
-                                        ch.LayerNames[l] + "{BR 6/}{/Center}Restore " +
+                                        SpacedName(ch.LayerNames[l]) + "{BR 6/}{/Center}Restore " +
                                         std::to_string(ch.Fragments[l]) + " fragments from " +
                                         (belts >= 0 && belts <= 6 ? kNumbers[belts] : std::to_string(belts)) +
                                         (belts == 1 ? " belt" : " belts") + ". The artefact of this layer: " +

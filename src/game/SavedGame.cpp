@@ -323,7 +323,7 @@ TSavedGame ReadSavedGameFile(const std::string& path) {
     stream.Write(bytes.data(), bytes.size());
     stream.Seek(0);
     TOrvParser doc;
-    LoadScrambledXML(doc, stream, kSaveGameKey);
+    WhileReading(path, [&] { LoadScrambledXML(doc, stream, kSaveGameKey); });
     return ReadSavedGame(doc, path);
 }
 

@@ -193,6 +193,19 @@ TEST_F(SavedGameTest, MangledDocumentsAreRefusedWithAReason) {
     EXPECT_EQ(refuse(good), "");
 }
 
+TEST_F(SavedGameTest, ASaveThatIsNotXMLIsRefusedNamingTheFile) {
+    // A save cut short in the middle of its markup fails in the parser, which
+    // knows no file names: the message still says which save it was.
+    const std::string path = Path("cut.sav");
+    TMemoryStream("<SaveGame><!-- cut short").SaveToFile(path);
+    try {
+        ReadSavedGameFile(path);
+        ADD_FAILURE() << "a cut save was read";
+    } catch (const OrvException& e) {
+        EXPECT_EQ(e.Message(), path + ": [TOrvXMLTag.MakeTypifiedLines] Comments started, but never ended!");
+    }
+}
+
 TEST_F(SavedGameTest, AFileThatDoesNotFitItsSceneIsRefused) {
     const TSavedGame good = CaptureSavedGame(*Playing());
     const TScene scene = MakeScene();

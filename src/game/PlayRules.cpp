@@ -138,6 +138,43 @@ void TPlayRules::RestartLostLevel() {
     PlayScene(layer);
 }
 
+void TPlayRules::SaveRestartPoint(bool midLevel) {
+    TOrvGameEngine& e = *GameEngine;
+    TSavedGame start = CaptureGame();
+    // A game loaded in the middle of a level restarts from the score the
+    // level began with; at a level's start the game as it stands is that.
+    if (midLevel) {
+        start.TotalScore = level_->SnapshotScore;
+        start.Skills = level_->SnapshotSkills.Levels;
+    }
+    start.PrevScore = start.TotalScore;
+    start.HasSkills = true;
+    start.Fishkas.clear();
+    for (auto& belt : start.Belts) belt.clear();
+    try {
+        Platform::ForceDirectories(e.WriteDir + "saves");
+        WriteSavedGameFile(start, e.WriteDir + kRestartFile);
+    } catch (const std::exception& ex) {
+        e.Log(std::string("The start of the level could not be saved: ") + ex.what());
+    }
+}
+
+bool TPlayRules::RestartLostLevelFromFile() {
+    TOrvGameEngine& e = *GameEngine;
+    const std::string path = e.WriteDir + kRestartFile;
+    try {
+        const TSavedGame start = ReadSavedGameFile(path);
+        // A file left by another game must not replace this one.
+        if (start.SceneInd != level_->SceneInd || start.Current != level_->CurrentLayer || start.Mode != level_->Mode)
+            throw OrvException(path + " holds another level than the one lost");
+        RestoreGame(start, path, true);
+    } catch (const std::exception& ex) {
+        e.Log(std::string("The lost level restarts from memory: ") + ex.what());
+        return false;
+    }
+    return true;
+}
+
 bool TPlayRules::StartCurrentLevel() {
     SyncFromEngine();
     const TLayer* layer = level_->Layer();
@@ -148,6 +185,7 @@ bool TPlayRules::StartCurrentLevel() {
         level_->StartLevel(level_->CurrentLayer);
     }
     SyncToEngine();
+    SaveRestartPoint();
     return true;
 }
 
@@ -173,6 +211,7 @@ void TPlayRules::PlayScene(int32_t layer) {
     SyncFromEngine();
     level_->StartLevel(layer);
     SyncToEngine();
+    SaveRestartPoint();
 }
 
 // ---------------------------------------------------------------------------
@@ -203,6 +242,7 @@ void TPlayRules::RestoreGame(const TSavedGame& game, const std::string& fileName
     level_->RestoreSaved(game, restarting);
     painter_->InvalidateLayer();
     SyncToEngine();
+    if (!restarting) SaveRestartPoint(true);
 }
 
 void TPlayRules::AutoSave() {

@@ -80,6 +80,19 @@ public:
     void RestoreGame(const TSavedGame& game, const std::string& fileName, bool restarting);
     // Where the automatic save at a layer's completion goes.
     static constexpr const char* kAutoSaveFile = "saves/AutoSave.sav";
+    // Where the start of the level in play is kept for restarting it when it
+    // is lost. Not a ".sav", so the load window does not list it.
+    static constexpr const char* kRestartFile = "saves/autosave.dat";
+    // Writes the start of the current level (its score and skills, no
+    // pieces) to kRestartFile in the write folder, atomically; midLevel: the
+    // game stands inside the level, whose start is its snapshot. A failure
+    // is logged; the in-memory restart then stands in.
+    void SaveRestartPoint(bool midLevel = false);
+    // The lost level again from kRestartFile: the scene loaded afresh and the
+    // level restored without pieces. False, with the game untouched and the
+    // reason logged, when the file is missing, unreadable, does not fit the
+    // scene, or belongs to another scene or level than the one lost.
+    bool RestartLostLevelFromFile();
 
     // ---- TGameRules ----
     void LoadTables() override;

@@ -309,7 +309,7 @@ void TLevelFlow::RestartLostLevel() {
     ui_.ShowModal("WLoadLevel");
     SetLoadingProgress(0);
     try {
-        rules->RestartLostLevel();
+        if (!rules->RestartLostLevelFromFile()) rules->RestartLostLevel();
     } catch (const std::exception& e) {
         // The scene cannot be read again: nothing of it is left to play.
         game_.Log(std::string("The lost level cannot be restarted: ") + e.what());

@@ -217,6 +217,10 @@ TEST_F(FlowHeadlessTest, AGivenUpLevelRestartsWithTheScoreAndSkillsOfItsStart) {
     EXPECT_EQ(Attr("TotalScore"), score);
     EXPECT_EQ(dump_.substr(dump_.find("<Skills>"), dump_.find("</Skills>") - dump_.find("<Skills>")), skills);
     EXPECT_EQ(Attr("LayerComplete"), "false");
+    // It came back from the file its start was saved to, with empty belts.
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "saves" / "autosave.dat"));
+    EXPECT_EQ(Read("Moswick.log").find("restarts from memory"), std::string::npos) << Read("Moswick.log");
+    EXPECT_EQ(dump_.find("<Fishka "), std::string::npos);
     // The first layer of a scene restarts the same way.
     ASSERT_EQ(Run("--frames 400",
                   "frame 20 click WTitle_BNewGame\nframe 30 click WBetweenLevel_BNextLevel\n"
@@ -226,6 +230,23 @@ TEST_F(FlowHeadlessTest, AGivenUpLevelRestartsWithTheScoreAndSkillsOfItsStart) {
     EXPECT_EQ(Attr("CurrentLayer"), "0");
     EXPECT_EQ(Attr("TotalScore"), "0");
     EXPECT_EQ(Top(), "WGame");
+}
+
+TEST_F(FlowHeadlessTest, AnUnwritableRestartFileFallsBackToTheLevelsStartInMemory) {
+    // A folder where the file belongs: it can be neither written nor read.
+    std::filesystem::create_directories(dir_ / "saves" / "autosave.dat");
+    ASSERT_EQ(Run("--frames 400",
+                  "frame 20 click WTitle_BNewGame\nframe 30 click WBetweenLevel_BNextLevel\n"
+                  "frame 300 key escape\nframe 320 click WGameMenu_BRestart\n"
+                  "frame 340 click WAbortLevel_BOk\n"),
+              0);
+    const std::string log = Read("Moswick.log");
+    EXPECT_NE(log.find("The start of the level could not be saved"), std::string::npos) << log;
+    EXPECT_NE(log.find("The lost level restarts from memory"), std::string::npos) << log;
+    EXPECT_EQ(Top(), "WBetweenLevel");
+    EXPECT_EQ(Attr("CurrentLayer"), "0");
+    EXPECT_EQ(Attr("TotalScore"), "0");
+    EXPECT_EQ(dump_.find("<Fishka "), std::string::npos);
 }
 
 TEST_F(FlowHeadlessTest, TheLastLayerLeadsToTheHighScoresNotOutOfTheGame) {

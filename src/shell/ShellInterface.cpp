@@ -54,12 +54,14 @@ TShellInterface::TShellInterface(TOrvGameEngine& game) : game_(game) {
     celebration_ = std::make_unique<TCelebration>(game_);
     shadow_ = std::make_unique<TChapterShadow>(game_, ui_);
     flow_ = std::make_unique<TLevelFlow>(game_, ui_, handlers_->Table(), *scores_, *celebration_, *shadow_);
-    // The between-levels caption is composed from other texts: write it
-    // again in the new language.
+    upgrade_ = std::make_unique<TUpgradeWindow>(game_, ui_, handlers_->Table());
+    // Texts composed from other texts (the between-levels caption, chapter
+    // and level texts, the upgrade and skills windows) are written again in
+    // the new language.
     LanguageChanged = [this] {
         if (ui_.IsOnModalStack("WBetweenLevel")) flow_->PrepareBetweenLevels();
+        if (ui_.IsOnModalStack("WUpgrade") || ui_.IsOnModalStack("WSkills")) upgrade_->ComposeTexts();
     };
-    upgrade_ = std::make_unique<TUpgradeWindow>(game_, ui_, handlers_->Table());
     logos_ = std::make_unique<TLogoLinks>(game_, ui_, handlers_->Table());
     fonts_.Graphic = &game_;
     game_.SetGlyphSource(fonts_.CharsRects.data(), fonts_.CharsRects.size());

@@ -109,21 +109,13 @@ void TUpgradeWindow::Open() {
         SetCaption("WGame_LScoreCount", std::to_string(level.TotalScore));
     }
     SetCaption("WUpgrade_LQuestScore", "+" + std::to_string(bonus));
-    SetCaption("WUpgrade_LArtefaktName", Caption("WResource_LQuest" + quest));
 
     // The weights follow the levels of this game, whatever earlier games
     // of the run reached.
     const std::array<int32_t, 9> weights = OfferWeights(level.Skills.Levels);
     std::copy(weights.begin(), weights.end(), game_.SkillOfferWeights.begin());
     std::tie(Offer1, Offer2) = DrawOffers(level.Skills.Levels, game_.Random);
-    const std::string word = Caption("WResource_LLevel");
-    const auto offerText = [&](int32_t skill) {
-        if (skill < 0) return std::string();
-        const std::string name = "WResource_LSkill" + std::to_string(skill + 1) + "_Label";
-        return Caption(name) + " " + NextText(skill, level.Skills.Levels[size_t(skill)], word);
-    };
-    SetCaption("WUpgrade_LSkill1", offerText(Offer1));
-    SetCaption("WUpgrade_LSkill2", offerText(Offer2));
+    ComposeTexts();
     const auto show = [&](const char* name, bool visible) {
         if (ui_.FindInterfaceObject(name) != nullptr) ui_.SetProp(name, "Visible", visible ? "true" : "false");
     };
@@ -135,6 +127,24 @@ void TUpgradeWindow::Open() {
         ui_.SetProp("WUpgrade_RBCursorSkill1", "Checked", "true");
     ui_.ShowModal("WUpgrade");
     game_.RedrawAll();
+}
+
+void TUpgradeWindow::ComposeTexts() {
+    TPlayRules* rules = Rules();
+    if (rules == nullptr) return;
+    const TPlayLevel& level = rules->Level();
+    const TLayer* layer = level.Layer();
+    const std::string quest = layer ? layer->QuestName : std::string();
+    SetCaption("WUpgrade_LArtefaktName", Caption("WResource_LQuest" + quest));
+    const std::string word = Caption("WResource_LLevel");
+    const auto offerText = [&](int32_t skill) {
+        if (skill < 0) return std::string();
+        const std::string name = "WResource_LSkill" + std::to_string(skill + 1) + "_Label";
+        return Caption(name) + " " + NextText(skill, level.Skills.Levels[size_t(skill)], word);
+    };
+    SetCaption("WUpgrade_LSkill1", offerText(Offer1));
+    SetCaption("WUpgrade_LSkill2", offerText(Offer2));
+    if (ui_.IsOnModalStack("WSkills")) ShowSkills();
 }
 
 void TUpgradeWindow::Accept() {

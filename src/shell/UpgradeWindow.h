@@ -52,6 +52,10 @@ public:
     // Freezes the game and shows the window with the bonus paid and two
     // offers made.
     void Open();
+    // Writes the window's texts (artefact name, the two offers, and the
+    // skills window's levels when it is shown) in the interface's language
+    // now, keeping the offers drawn: after a change of language.
+    void ComposeTexts();
     // The window's OK: the chosen skill rises a level (never past its
     // maximum), play goes on.
     void Accept();

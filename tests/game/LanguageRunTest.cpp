@@ -130,4 +130,23 @@ TEST_F(LanguageRunTest, RussianFromTheOptionsWindowKeptByOkUndoneByCancel) {
     EXPECT_TRUE(Shows(state, "WTitle_BNewGame", "New game"));
 }
 
+TEST_F(LanguageRunTest, TheBetweenLevelsCaptionIsComposedAgainInTheNewLanguage) {
+    // The language files carry a plain "Level 1.1" for the caption; the
+    // window composes it from the play panel's word for level instead.
+    const std::string toLanguage =
+        "frame 20 click WTitle_BNewGame\nframe 40 click WBetweenLevel_BOptions\n"
+        "frame 50 click WOptions_BLanguage\nframe 60 click WLanguage_RB";
+    ASSERT_EQ(Run("100", toLanguage + "DEU\nframe 70 click WLanguage_BOk\nframe 80 click WOptions_BOk\n"), 0);
+    std::string state = State();
+    EXPECT_NE(state.find("Language=\"DEU\""), std::string::npos);
+    EXPECT_NE(state.find("TopWindow=\"WBetweenLevel\""), std::string::npos);
+    EXPECT_TRUE(Shows(state, "WBetweenLevel_LCaption", "LEVEL 1.1")) << ControlTag(state, "WBetweenLevel_LCaption");
+    EXPECT_TRUE(Shows(state, "WBetweenLevel_BNextLevel", "Spielen"));
+
+    ASSERT_EQ(Run("100", toLanguage + "RUS\nframe 70 click WLanguage_BOk\nframe 80 click WOptions_BOk\n"), 0);
+    state = State();
+    EXPECT_NE(state.find("Language=\"RUS\""), std::string::npos);
+    EXPECT_TRUE(Shows(state, "WBetweenLevel_LCaption", "УРОВЕНЬ 1.1"));
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/KeyStore.h"
 #include "platform/Platform.h"
 #include "render/ResourceList.h"
+#include "shell/ClickHere.h"
 #include "shell/OptionsWindow.h"
 #include "shell/SaveScreens.h"
 #include "shell/ShellLanguages.h"
@@ -72,6 +73,12 @@ TShellInterface::TShellInterface(TOrvGameEngine& game) : game_(game) {
     ui_.GetClipboardText = [] { return Platform::GetClipboardText(); };
     ui_.SetClipboardText = [](const std::string& text) { Platform::SetClipboardText(text); };
     handlers_->Table().Bind("WLanguage_BOk_MouseUp", [this] { ChooseLanguage(); });
+    clickHere_ = std::make_unique<TClickHere>(game_, ui_);
+    // The new-game button both starts the game and ends the glints on it.
+    handlers_->Table().Bind("WTitle_BNewGame_MouseUp", [this] {
+        if (keyStore_) clickHere_->GameStarted(*keyStore_);
+        flow_->NewGame();
+    });
 }
 
 TShellInterface::~TShellInterface() {
@@ -185,6 +192,7 @@ void TShellInterface::ShowTitle() {
     scores_->Load();
     logos_->Load();
     celebration_->Load();
+    if (keyStore_) clickHere_->Load(*keyStore_);
     // The pictures are in now: every object takes their sizes.
     ui_.RefreshLayout();
     ui_.HideModalList();
@@ -252,6 +260,7 @@ void TShellInterface::Update() {
     ui_.TickTopModal();
     upgrade_->Update();
     celebration_->Update();
+    clickHere_->Update();
     flow_->WatchBetweenLevels();
     flow_->UpdateCounters();
     shadow_->Update();
@@ -350,6 +359,7 @@ void TShellInterface::ShowWindow(const std::string& name) {
 
 void TShellInterface::PostFormDraw(const std::string& formName) {
     celebration_->PostFormDraw(formName);
+    clickHere_->PostFormDraw(formName);
     shadow_->PostFormDraw(formName);
     upgrade_->PostFormDraw(formName);
 }
@@ -411,6 +421,7 @@ void TShellInterface::DumpState(TOrvXMLTag& root) const {
     TOrvXMLTag* tag = root.AddTag("Interface");
     tag->AddAttribute("TopWindow", TopWindowName());
     tag->AddAttribute("Language", languages_ ? languages_->Code() : std::string());
+    tag->AddAttribute("ClickHere", clickHere_->Running() ? "true" : "false");
     TOrvXMLTag* stack = tag->AddTag("ModalStack");
     for (const TOrvInterfaceObject* form : ui_.ModalStack) stack->AddTag("Form")->AddAttribute("Name", form->Name());
     TOrvXMLTag* controls = tag->AddTag("Controls");

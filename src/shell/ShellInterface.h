@@ -25,6 +25,7 @@
 class TFileFolder;
 class TKeyStore;
 class TShellLanguages;
+class TClickHere;
 
 class TShellInterface : public TGameInterface {
 public:
@@ -130,6 +131,7 @@ private:
     std::unique_ptr<TFlowBot> bot_;
     std::unique_ptr<TLogoLinks> logos_;
     std::unique_ptr<TCelebration> celebration_;
+    std::unique_ptr<TClickHere> clickHere_;
     std::unique_ptr<TChapterShadow> shadow_;
     std::unique_ptr<TKeyStore> keyStore_;
     std::unique_ptr<TShellLanguages> languages_;

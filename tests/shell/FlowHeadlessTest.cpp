@@ -113,6 +113,17 @@ TEST_F(FlowHeadlessTest, NewGameLeadsThroughTheBetweenLevelsWindowIntoLevelOne) 
     EXPECT_EQ(Attr("CurrentLayer"), "0");
 }
 
+TEST_F(FlowHeadlessTest, TheNewGameButtonGlintsUntilAGameWasStartedOnce) {
+    ASSERT_EQ(Run("--frames 20"), 0) << Read("out.txt");
+    EXPECT_EQ(Attr("ClickHere"), "true");
+    // Pressing it ends the glints, and later starts remember the game begun.
+    ASSERT_EQ(Run("--frames 40", "frame 20 click WTitle_BNewGame\n"), 0);
+    EXPECT_EQ(Attr("ClickHere"), "false");
+    ASSERT_EQ(Run("--frames 20"), 0);
+    EXPECT_EQ(Top(), "WTitle");
+    EXPECT_EQ(Attr("ClickHere"), "false");
+}
+
 TEST_F(FlowHeadlessTest, HardModeShowsTheEconomyAtOnce) {
     ASSERT_EQ(Run("--frames 40", "frame 20 click WTitle_BNewGame\nframe 30 click WBetweenLevel_TNewGame_RHard\n"), 0);
     EXPECT_EQ(Attr("Mode"), "3");

@@ -220,6 +220,30 @@ TEST(InterfaceSource, TranslationsComposeTheChapterPages) {
     EXPECT_THROW(ParseUiTexts("language DEU 2\nlayer = a\n", "t"), OrvException);
 }
 
+// A key written twice (a merge keeping both sides) is refused with the file,
+// the key and both lines; the same name under another kind of key is not a
+// repeat.
+TEST(InterfaceSource, RepeatedTextKeysNameBothLines) {
+    auto message = [](const std::string& text) {
+        try {
+            ParseUiTexts(text, "deu.txt");
+        } catch (const OrvException& e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(message("language DEU 2\nWForm_B1 = a\n; note\n\nWForm_B2 = b\nWForm_B1 = c\n"),
+              "deu.txt:6: text for WForm_B1 given twice (lines 2 and 6)");
+    EXPECT_EQ(message("language DEU 2\ntitle 1 = Wiese\n\ntitle 1 = Bucht\n"),
+              "deu.txt:4: title 1 given twice (lines 2 and 4)");
+    EXPECT_EQ(message("language DEU 2\ntitle 1 = Wiese\nlayer 1 = Wolken\ntemplate 1 = x\n"), "accepted");
+    // The shipped texts have no repeats.
+    for (const char* f : {"enu.txt", "deu.txt", "rus.txt"}) {
+        fs::path p = fs::path(MOSWICK_SOURCE_DIR) / "data" / "ui" / "text" / f;
+        EXPECT_EQ(message(ReadText(p)), "accepted") << f;
+    }
+}
+
 TEST(InterfaceSource, MalformedSourcesAreRefusedWithTheirLine) {
     auto fails = [](const char* text, const char* where) {
         try {

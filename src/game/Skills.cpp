@@ -28,6 +28,19 @@ int32_t SkillTableValue(TSkill skill, int32_t level) {
     }
 }
 
+int32_t SkillMaxLevel(TSkill skill) {
+    switch (skill) {
+        case skClockPause:
+            return int32_t(kClockPause.size()) - 1;
+        case skEconomy:
+            return int32_t(kEconomy.size()) - 1;
+        case skChameleonPower:
+            return TSkills::kMaxChameleonShots;
+        default:
+            return int32_t(kCommon.size()) - 1;
+    }
+}
+
 int32_t TSkills::Percent(TSkill s) const {
     return SkillTableValue(s, (*this)[s]);
 }

@@ -44,3 +44,7 @@ struct TSkills {
 
 // The table value of a skill at a level, clamped to the table's ends.
 int32_t SkillTableValue(TSkill skill, int32_t level);
+// The highest level a skill's table tells apart (for the Chameleon's power:
+// the most shots). Raising a skill stops here, and a saved game must accept
+// every level up to it.
+int32_t SkillMaxLevel(TSkill skill);

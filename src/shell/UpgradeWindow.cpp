@@ -15,15 +15,18 @@
 #include "ui/OrvMethodTable.h"
 
 const std::array<TSkillInfo, 9>& TUpgradeWindow::Skills() {
-    static const std::array<TSkillInfo, 9> skills{{{9, 100, "SkillDropSection.png", 1},
-                                                   {10, 80, "sand_glass.png", 20},
-                                                   {9, 60, "sand_glass.png", 20},
-                                                   {9, 60, "pauk_20.png", 20},
-                                                   {9, 40, "pauk_big.png", 20},
-                                                   {9, 60, "amulet.png", 40},
-                                                   {9, 60, "SkillHum.png", 1},
-                                                   {4, 60, "SkillHum.png", 1},
-                                                   {10, 60, "SkillEconomy.png", 30}}};
+    // The maxima come from the skill tables, so the window never raises a
+    // skill past what the tables (and a saved game) know.
+    static const std::array<TSkillInfo, 9> skills{
+        {{SkillMaxLevel(skDropSectionRenewal), 100, "SkillDropSection.png", 1},
+         {SkillMaxLevel(skClockPause), 80, "sand_glass.png", 20},
+         {SkillMaxLevel(skClockProbability), 60, "sand_glass.png", 20},
+         {SkillMaxLevel(skSpiderProbability), 60, "pauk_20.png", 20},
+         {SkillMaxLevel(skBigSpiderProbability), 40, "pauk_big.png", 20},
+         {SkillMaxLevel(skRevercer), 60, "amulet.png", 40},
+         {SkillMaxLevel(skChameleonRenewal), 60, "SkillHum.png", 1},
+         {SkillMaxLevel(skChameleonPower), 60, "SkillHum.png", 1},
+         {SkillMaxLevel(skEconomy), 60, "SkillEconomy.png", 30}}};
     return skills;
 }
 

@@ -1,12 +1,16 @@
 // The upgrade window's arithmetic: offers drawn by weight from the levels of
-// the game, the texts of the levels and the icon frames.
+// the game, the texts of the levels and the icon frames, and levels raised
+// to their end still loading from a saved game.
 #include "shell/UpgradeWindow.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "base/OrvParser.h"
 #include "base/OrvRandom.h"
+#include "game/SavedGame.h"
+#include "game/Skills.h"
 
 namespace {
 
@@ -46,6 +50,35 @@ TEST(UpgradeWindowTest, OneSkillLeftIsOfferedAloneAndNoneLeftOffersNothing) {
     EXPECT_EQ(TUpgradeWindow::DrawOffers(levels, random), std::make_pair(-1, -1));
     levels[4] = 3;
     for (int i = 0; i < 20; ++i) EXPECT_EQ(TUpgradeWindow::DrawOffers(levels, random), std::make_pair(4, -1));
+}
+
+// Taking offers until none is left brings every skill to the end of its
+// table, and a game saved there loads again (a save refusing a level the
+// window can reach would lose the player's game).
+TEST(UpgradeWindowTest, EverySkillRaisedToItsEndIsSavedAndLoaded) {
+    std::array<int32_t, 9> levels{};
+    levels[skChameleonPower] = 1;
+    TOrvRandom random(11);
+    for (int taken = 0; taken < 200; ++taken) {
+        const int32_t offer = TUpgradeWindow::DrawOffers(levels, random).first;
+        if (offer < 0) break;
+        int32_t& lvl = levels[size_t(offer)];
+        lvl = std::min(lvl + 1, TUpgradeWindow::Skills()[size_t(offer)].MaxLevel);
+    }
+    for (int32_t i = 0; i < TSkills::kCount; ++i) {
+        const TSkill skill = TSkill(i);
+        EXPECT_EQ(levels[size_t(i)], SkillMaxLevel(skill)) << TSkills::kNames[size_t(i)];
+        // The last level still changes play, and one past it does not.
+        EXPECT_NE(SkillTableValue(skill, SkillMaxLevel(skill)), SkillTableValue(skill, SkillMaxLevel(skill) - 1));
+        EXPECT_EQ(SkillTableValue(skill, SkillMaxLevel(skill) + 1), SkillTableValue(skill, SkillMaxLevel(skill)));
+    }
+    TSavedGame saved;
+    saved.Scene = "Scene1.xml";
+    saved.HasSkills = true;
+    saved.Skills = levels;
+    TOrvParser doc;
+    doc.LoadFromString(SavedGameDocument(saved)->SaveToString());
+    EXPECT_EQ(ReadSavedGame(doc, "max.sav").Skills, levels);
 }
 
 TEST(UpgradeWindowTest, LevelTexts) {

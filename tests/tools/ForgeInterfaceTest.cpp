@@ -129,6 +129,32 @@ TEST(InterfaceSource, TheGamesSourceParsesWithUniqueNamesAndContiguousTabOrders)
     }
 }
 
+// The helper charges under the play screen's buttons keep the buttons'
+// margins: numbers drawn out to the panel's edge touched its frame.
+TEST(InterfaceSource, PlayPanelCountsStayWithinTheButtons) {
+    const fs::path ui = fs::path(MOSWICK_SOURCE_DIR) / "data" / "ui";
+    TUiSource src = ParseUiSource((ui / "interface.txt").string());
+    std::vector<TUiResolved> objects = ResolveUiObjects(src, ParseUiTexts(ReadText(ui / "text" / "enu.txt"), "enu"));
+    auto value = [](const TUiResolved& o, const char* name) { return std::atoi(o.Get(name).c_str()); };
+    int left = 800, right = 0, bottom = 0, checked = 0;
+    for (const TUiResolved& o : objects)
+        if (o.Name.rfind("WGame_B", 0) == 0) {
+            // The buttons take their size from their 112x40 picture, whose
+            // painted face leaves a 6-pixel shadow margin on each side.
+            left = std::min(left, value(o, "Left") + 6);
+            right = std::max(right, value(o, "Left") + 112 - 6);
+            bottom = std::max(bottom, value(o, "Top") + 40);
+        }
+    for (const TUiResolved& o : objects)
+        if (o.Name.rfind("WGame_LShift", 0) == 0 || o.Name.rfind("WGame_LShuffle", 0) == 0) {
+            ++checked;
+            EXPECT_GE(value(o, "Left"), left) << o.Name;
+            EXPECT_LE(value(o, "Left") + value(o, "Width"), right) << o.Name;
+            EXPECT_LE(value(o, "Top") + value(o, "Height"), bottom + 32) << o.Name;  // above the studs
+        }
+    EXPECT_EQ(checked, 4);
+}
+
 TEST(InterfaceSource, StylesRepeatsTextsAndOrderOfProperties) {
     const char* text =
         "defaults TOrvLabel\n"
@@ -218,6 +244,30 @@ TEST(InterfaceSource, TranslationsComposeTheChapterPages) {
     EXPECT_THROW(ComposeChapterTexts({one}, bare), OrvException);
     EXPECT_THROW(ParseUiTexts("language DEU 2\ntemplate X = a\ntemplate X = b\n", "t"), OrvException);
     EXPECT_THROW(ParseUiTexts("language DEU 2\nlayer = a\n", "t"), OrvException);
+}
+
+// A key written twice (a merge keeping both sides) is refused with the file,
+// the key and both lines; the same name under another kind of key is not a
+// repeat.
+TEST(InterfaceSource, RepeatedTextKeysNameBothLines) {
+    auto message = [](const std::string& text) {
+        try {
+            ParseUiTexts(text, "deu.txt");
+        } catch (const OrvException& e) {
+            return std::string(e.what());
+        }
+        return std::string("accepted");
+    };
+    EXPECT_EQ(message("language DEU 2\nWForm_B1 = a\n; note\n\nWForm_B2 = b\nWForm_B1 = c\n"),
+              "deu.txt:6: text for WForm_B1 given twice (lines 2 and 6)");
+    EXPECT_EQ(message("language DEU 2\ntitle 1 = Wiese\n\ntitle 1 = Bucht\n"),
+              "deu.txt:4: title 1 given twice (lines 2 and 4)");
+    EXPECT_EQ(message("language DEU 2\ntitle 1 = Wiese\nlayer 1 = Wolken\ntemplate 1 = x\n"), "accepted");
+    // The shipped texts have no repeats.
+    for (const char* f : {"enu.txt", "deu.txt", "rus.txt"}) {
+        fs::path p = fs::path(MOSWICK_SOURCE_DIR) / "data" / "ui" / "text" / f;
+        EXPECT_EQ(message(ReadText(p)), "accepted") << f;
+    }
 }
 
 TEST(InterfaceSource, MalformedSourcesAreRefusedWithTheirLine) {

@@ -414,7 +414,15 @@ TUiTexts ParseUiTexts(const std::string& text, const std::string& where) {
     std::string line;
     int n = 0;
     bool header = false;
-    std::set<std::string> seen;
+    // Where each key was first given, so a key written twice (a merge that
+    // kept both sides) names both lines instead of silently losing one.
+    std::map<std::string, int> firstLine;
+    auto once = [&](const std::string& key, const std::string& shown) {
+        auto [it, fresh] = firstLine.emplace(key, n);
+        if (!fresh)
+            throw OrvException(where + ":" + std::to_string(n) + ": " + shown + " given twice (lines " +
+                               std::to_string(it->second) + " and " + std::to_string(n) + ")");
+    };
     while (std::getline(in, line)) {
         ++n;
         std::string at = where + ":" + std::to_string(n);
@@ -437,8 +445,8 @@ TUiTexts ParseUiTexts(const std::string& text, const std::string& where) {
                 throw OrvException(at + ": expected \"" + w[0] + " <name> = <text>\"");
             std::string key = Trim(s.substr(w[0].size(), eq - w[0].size()));
             auto& map = w[0] == "template" ? t.Templates : w[0] == "title" ? t.Titles : t.LayerNames;
-            if (!map.emplace(key, Trim(s.substr(eq + 1))).second)
-                throw OrvException(at + ": " + w[0] + " " + key + " given twice");
+            once(w[0] + " " + key, w[0] + " " + key);
+            map.emplace(key, Trim(s.substr(eq + 1)));
             continue;
         }
         if (w[0] == "language") {
@@ -458,7 +466,7 @@ TUiTexts ParseUiTexts(const std::string& text, const std::string& where) {
         std::string name = eq == std::string::npos ? s : Trim(s.substr(0, eq));
         if (eq == std::string::npos || !IsObjectName(name))
             throw OrvException(at + ": expected \"<ObjectName> = <text>\"");
-        if (!seen.insert(name).second) throw OrvException(at + ": text for " + name + " given twice");
+        once(name, "text for " + name);
         t.Items.emplace_back(name, Trim(s.substr(eq + 1)));
     }
     if (!header) throw OrvException(where + ": no \"language <CODE> <n>\" line");

@@ -33,11 +33,11 @@ struct TWorld {
         Params.FishkaSize = {0, 0, 0, 0, 1};
     }
     std::string SceneText() const {
-        playtest::TSceneSpec spec;
-        spec.Frags = {playtest::Square(0, 0), playtest::Square(1, 0), playtest::Half(2, 0), playtest::Square(3, 1)};
-        spec.Extra = "<Fish Image=\"E.png\" PosX=\"10\" PosY=\"10\"/><Fish Image=\"F.png\" PosX=\"20\" PosY=\"20\"/>";
-        spec.BonusFishka = "0.3";
-        return playtest::SceneText(spec);
+        playtest::TSceneRecipe recipe;
+        recipe.Frags = {playtest::Square(0, 0), playtest::Square(1, 0), playtest::Half(2, 0), playtest::Square(3, 1)};
+        recipe.Extra = "<Fish Image=\"E.png\" PosX=\"10\" PosY=\"10\"/><Fish Image=\"F.png\" PosX=\"20\" PosY=\"20\"/>";
+        recipe.BonusFishka = "0.3";
+        return playtest::SceneText(recipe);
     }
 };
 

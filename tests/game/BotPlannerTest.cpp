@@ -16,14 +16,14 @@ class BotPlannerTest : public ::testing::Test {
 protected:
     void SetUp() override { LoadTables(tables); }
     void Start(std::vector<int> frags, const std::string& weights) {
-        TSceneSpec spec;
-        spec.Frags = std::move(frags);
-        spec.Weights = weights;
+        TSceneRecipe recipe;
+        recipe.Frags = std::move(frags);
+        recipe.Weights = weights;
         level = std::make_unique<TPlayLevel>(tables, params, random, events);
         level->NewGame(2);
         level->SceneInd = 2;
         TScene scene;
-        LoadScene(scene, SceneText(spec), tables, random);
+        LoadScene(scene, SceneText(recipe), tables, random);
         level->TakeScene(std::move(scene));
         level->StartLevel(0);
         level->Step(3000);

@@ -26,12 +26,12 @@ protected:
     }
     // Loads the scene and plays its layer: past the start animation, the
     // belt's fast start switched off so tests set ages by hand.
-    void Start(const TSceneSpec& spec, int mode = 2) {
+    void Start(const TSceneRecipe& recipe, int mode = 2) {
         level = std::make_unique<TPlayLevel>(tables, params, random, events);
         level->NewGame(mode);
         level->SceneInd = 2;  // no first-scene lessons
         TScene scene;
-        LoadScene(scene, SceneText(spec), tables, random);
+        LoadScene(scene, SceneText(recipe), tables, random);
         level->TakeScene(std::move(scene));
         level->StartLevel(0);
         level->Step(3000);
@@ -78,8 +78,8 @@ protected:
     std::unique_ptr<TPlayLevel> level;
 };
 
-TSceneSpec Squares(std::vector<int> frags, std::vector<int> levels = {}) {
-    TSceneSpec s;
+TSceneRecipe Squares(std::vector<int> frags, std::vector<int> levels = {}) {
+    TSceneRecipe s;
     s.Frags = std::move(frags);
     s.Levels = std::move(levels);
     return s;
@@ -192,12 +192,12 @@ TEST_F(PlayLevelTest, ClickingAPlacedPieceDoesNothing) {
 // Spawning
 
 TEST_F(PlayLevelTest, SpawnsFollowTheWeights) {
-    TSceneSpec spec = Squares({Square(0, 0), Square(1, 0), Square(0, 1), Square(1, 1), Square(4, 4), Square(6, 6),
-                               Square(6, 4), Square(4, 6)});
-    spec.Weights =
+    TSceneRecipe recipe = Squares({Square(0, 0), Square(1, 0), Square(0, 1), Square(1, 1), Square(4, 4), Square(6, 6),
+                                   Square(6, 4), Square(4, 6)});
+    recipe.Weights =
         "<Shape Name=\"Dot\" Weight=\"3\"/><Shape Name=\"Pair_1\" Weight=\"1\"/><Shape Name=\"Block\" "
         "Weight=\"0\"/>";
-    Start(spec);
+    Start(recipe);
     int counts[5] = {};
     for (int i = 0; i < 4000; ++i) {
         Belt().BeltFishkas.clear();
@@ -211,9 +211,9 @@ TEST_F(PlayLevelTest, SpawnsFollowTheWeights) {
 }
 
 TEST_F(PlayLevelTest, LastFewFragmentsGetOnlyShapesThatFit) {
-    TSceneSpec spec = Squares({Square(0, 0), Square(1, 0), Square(5, 5)});
-    spec.Weights = "<Shape Name=\"Block\" Weight=\"5\"/><Shape Name=\"Pair_1\" Weight=\"1\"/>";
-    Start(spec);
+    TSceneRecipe recipe = Squares({Square(0, 0), Square(1, 0), Square(5, 5)});
+    recipe.Weights = "<Shape Name=\"Block\" Weight=\"5\"/><Shape Name=\"Pair_1\" Weight=\"1\"/>";
+    Start(recipe);
     level->Layer()->FragsBusy[2] = 0;
     for (int i = 0; i < 50; ++i) {
         Belt().BeltFishkas.clear();
@@ -224,9 +224,9 @@ TEST_F(PlayLevelTest, LastFewFragmentsGetOnlyShapesThatFit) {
 }
 
 TEST_F(PlayLevelTest, BonusNeverFollowsABonusAndNewPiecesQueueBehindTheChain) {
-    TSceneSpec spec = Squares({Square(0, 0), Square(1, 0), Square(4, 4)});
-    spec.BonusFishka = "1";
-    Start(spec);
+    TSceneRecipe recipe = Squares({Square(0, 0), Square(1, 0), Square(4, 4)});
+    recipe.BonusFishka = "1";
+    Start(recipe);
     for (int i = 0; i < 40; ++i) {
         level->Now += 100000;
         level->SpawnFishka(0);
@@ -264,10 +264,10 @@ TEST_F(PlayLevelTest, LoneHalfSquareGetsAPieceThatFitsIt) {
 }
 
 TEST_F(PlayLevelTest, ExtraFishComesBackAfterFallingOffTheEnd) {
-    TSceneSpec spec = Squares({Square(0, 0), Square(1, 0)});
-    spec.Extra = "<Fish PosX=\"100\" PosY=\"100\" Image=\"F.png\"/>";
-    spec.ExtraMin = spec.ExtraMax = 1;
-    Start(spec, 1);
+    TSceneRecipe recipe = Squares({Square(0, 0), Square(1, 0)});
+    recipe.Extra = "<Fish PosX=\"100\" PosY=\"100\" Image=\"F.png\"/>";
+    recipe.ExtraMin = recipe.ExtraMax = 1;
+    Start(recipe, 1);
     level->Layer()->FishesBeforeExtra = 1;
     level->Now += 100000;
     level->SpawnFishka(0);
@@ -418,10 +418,10 @@ TEST_F(PlayLevelTest, DurationSkillsFollowTheirTablesAndClamp) {
 }
 
 TEST_F(PlayLevelTest, ProbabilitySkillsCapAtNineAndEconomyPaysItsShare) {
-    TSceneSpec spec = Squares({Square(0, 0)});
-    spec.BonusWeights = "<BombBonusWeight>10</BombBonusWeight><StopBonusWeight>10</StopBonusWeight>";
-    spec.BonusFishka = "0.1";
-    Start(spec);
+    TSceneRecipe recipe = Squares({Square(0, 0)});
+    recipe.BonusWeights = "<BombBonusWeight>10</BombBonusWeight><StopBonusWeight>10</StopBonusWeight>";
+    recipe.BonusFishka = "0.1";
+    Start(recipe);
     level->Skills[skClockProbability] = 9;
     level->ComputeBonusWeights();
     const auto at9 = level->Scene.BonusWeights;

@@ -29,7 +29,7 @@ inline void PutShort(std::string& s, const std::string& text, size_t field) {
     s += f;
 }
 
-struct TCellSpec {
+struct TCellRecipe {
     int Kind;
     int Col;
     int Row;
@@ -37,7 +37,7 @@ struct TCellSpec {
 
 // One shape record: name, next name, cells on the lattice (kind 1 square,
 // kind 2 the half square with its right angle at the top left).
-inline std::string ShapeRecord(const std::string& name, const std::string& next, const std::vector<TCellSpec>& cells,
+inline std::string ShapeRecord(const std::string& name, const std::string& next, const std::vector<TCellRecipe>& cells,
                                int vertexOverride = -1, int cellCountOverride = -1) {
     std::string r;
     PutShort(r, name, 33);
@@ -45,7 +45,7 @@ inline std::string ShapeRecord(const std::string& name, const std::string& next,
     Put32(r, cellCountOverride >= 0 ? cellCountOverride : int(cells.size()));
     PutShort(r, "Piece" + name + ".png", 33);
     r += std::string(33 + 330, '\0');
-    for (const TCellSpec& c : cells) {
+    for (const TCellRecipe& c : cells) {
         std::string cell;
         Put32(cell, c.Kind);
         Put32(cell, c.Col * 40);
@@ -174,7 +174,7 @@ public:
 // A scene document: one layer at (layerX, layerY) with the given fragments
 // (and levels), one straight belt of length pathLength pixels run in
 // pathLength * 10 ms, and weights for the shapes.
-struct TSceneSpec {
+struct TSceneRecipe {
     int LayerX = 40;
     int LayerY = 40;
     std::vector<int> Frags;
@@ -187,7 +187,7 @@ struct TSceneSpec {
     int ExtraMin = 0, ExtraMax = 0;
 };
 
-inline std::string SceneText(const TSceneSpec& s) {
+inline std::string SceneText(const TSceneRecipe& s) {
     std::string frags, levels;
     for (int f : s.Frags) frags += " " + std::to_string(f);
     for (int l : s.Levels) levels += " " + std::to_string(l);

@@ -33,15 +33,15 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    TSceneSpec Spec() const {
-        TSceneSpec spec;
-        spec.Frags = {Square(0, 0), Square(1, 0), Square(2, 0), Square(3, 0)};
-        spec.Extra = "<Fish Image=\"E.png\" PosX=\"10\" PosY=\"10\"/><Fish Image=\"F.png\" PosX=\"20\" PosY=\"20\"/>";
-        return spec;
+    TSceneRecipe Recipe() const {
+        TSceneRecipe recipe;
+        recipe.Frags = {Square(0, 0), Square(1, 0), Square(2, 0), Square(3, 0)};
+        recipe.Extra = "<Fish Image=\"E.png\" PosX=\"10\" PosY=\"10\"/><Fish Image=\"F.png\" PosX=\"20\" PosY=\"20\"/>";
+        return recipe;
     }
     TScene MakeScene() {
         TScene scene;
-        LoadScene(scene, SceneText(Spec()), tables, random);
+        LoadScene(scene, SceneText(Recipe()), tables, random);
         return scene;
     }
     // A level in play at clock 5000 with two pieces on the belt, one placed.

@@ -33,8 +33,8 @@ protected:
     TOrvRandom random{3};
 };
 
-TSceneSpec Basic() {
-    TSceneSpec s;
+TSceneRecipe Basic() {
+    TSceneRecipe s;
     s.Frags = {Square(0, 0), Square(1, 0), Half(2, 0)};
     return s;
 }
@@ -72,10 +72,10 @@ TEST_F(SceneTest, ShapeRecordsWithImpossibleCountsAreRefused) {
 }
 
 TEST_F(SceneTest, SceneDocumentBuildsLayersBeltsAndWeights) {
-    TSceneSpec spec = Basic();
-    spec.Weights = "<Shape Name=\"Dot\" Weight=\"4\"/><Shape Name=\"Pair_1\"/><Shape Name=\"Nope\" Weight=\"9\"/>";
+    TSceneRecipe recipe = Basic();
+    recipe.Weights = "<Shape Name=\"Dot\" Weight=\"4\"/><Shape Name=\"Pair_1\"/><Shape Name=\"Nope\" Weight=\"9\"/>";
     TScene scene;
-    LoadScene(scene, SceneText(spec), tables, random);
+    LoadScene(scene, SceneText(recipe), tables, random);
     ASSERT_EQ(scene.Layers.size(), 1u);
     const TLayer& l = scene.Layers[0];
     EXPECT_EQ(l.Frags, (TIntegers{Square(0, 0), Square(1, 0), Half(2, 0)}));
@@ -104,10 +104,10 @@ TEST_F(SceneTest, BeltListSkipsRepeatsAndViewStaysInsideTheScene) {
 }
 
 TEST_F(SceneTest, LayerWithoutRoomBetweenFishesNeverGetsOne) {
-    TSceneSpec spec = Basic();
-    spec.Extra = "<Fish PosX=\"1\" PosY=\"2\" Image=\"F.png\"/>";
+    TSceneRecipe recipe = Basic();
+    recipe.Extra = "<Fish PosX=\"1\" PosY=\"2\" Image=\"F.png\"/>";
     TScene scene;
-    LoadScene(scene, SceneText(spec), tables, random);
+    LoadScene(scene, SceneText(recipe), tables, random);
     EXPECT_EQ(scene.Layers[0].FishesBeforeExtra, -1);
     EXPECT_EQ(scene.Layers[0].ExtraFishWeights, (TIntegers{1}));
 }

@@ -28,8 +28,8 @@ std::string ReadText(const fs::path& p) {
     return s;
 }
 
-TFontSpec SmallSpec() {
-    TFontSpec s;
+TFontRecipe SmallRecipe() {
+    TFontRecipe s;
     s.Name = "TestFont";
     s.Face = "Comfortaa-Bold.ttf";
     s.Fallback = "DejaVuSans-Bold.ttf";
@@ -50,8 +50,8 @@ TEST(FontBuild, CoversEveryCharacterOfTheTextsAndRepeatsItself) {
     std::string enu = ReadText(fs::path(MOSWICK_SOURCE_DIR) / "data" / "ui" / "text" / "enu.txt");
     std::vector<uint32_t> required = DecodeUtf8(enu + "ÄÖÜäöüß Съешь же ещё этих мягких французских булок ЁЙЪ →");
     required.erase(std::remove_if(required.begin(), required.end(), [](uint32_t c) { return c < 32; }), required.end());
-    TBitmapFont a = RasteriseFont(SmallSpec(), {}, required);
-    TBitmapFont b = RasteriseFont(SmallSpec(), {}, required);
+    TBitmapFont a = RasteriseFont(SmallRecipe(), {}, required);
+    TBitmapFont b = RasteriseFont(SmallRecipe(), {}, required);
     ASSERT_EQ(a.Glyphs.front().Code, uint32_t('?'));  // the stand-in for characters the font lacks
     for (uint32_t c : required) {
         bool found = std::any_of(a.Glyphs.begin(), a.Glyphs.end(), [&](const TGlyph& g) { return g.Code == c; });
@@ -81,13 +81,13 @@ TEST(FontBuild, CoversEveryCharacterOfTheTextsAndRepeatsItself) {
 TEST(FontBuild, RefusesWhatItCannotMake) {
     // A required character neither face has is named in the error.
     try {
-        RasteriseFont(SmallSpec(), {}, {uint32_t('A'), 0xE000u});
+        RasteriseFont(SmallRecipe(), {}, {uint32_t('A'), 0xE000u});
         FAIL() << "no error";
     } catch (const OrvException& e) {
         EXPECT_NE(std::string(e.what()).find("U+E000"), std::string::npos) << e.what();
     }
     // A wanted character neither face has is simply left out.
-    TBitmapFont f = RasteriseFont(SmallSpec(), {0xE000u}, {uint32_t('A')});
+    TBitmapFont f = RasteriseFont(SmallRecipe(), {0xE000u}, {uint32_t('A')});
     EXPECT_EQ(&f.GlyphOf(0xE000), &f.Glyphs.front());
     // A missing font file names the Debian package that brings it.
     try {
@@ -96,10 +96,10 @@ TEST(FontBuild, RefusesWhatItCannotMake) {
     } catch (const OrvException& e) {
         EXPECT_NE(std::string(e.what()).find("fonts-comfortaa"), std::string::npos) << e.what();
     }
-    EXPECT_THROW(ParseFontSpecs("font A Face.ttf Fallback.ttf 2 1.0\n", "fonts.txt"), OrvException);
-    EXPECT_THROW(ParseFontSpecs("font A F.ttf G.ttf 14 1.0\nfont A F.ttf G.ttf 16 1.0\n", "fonts.txt"), OrvException);
-    EXPECT_THROW(ParseFontSpecs("; nothing\n", "fonts.txt"), OrvException);
-    EXPECT_EQ(ParseFontSpecs("font A F.ttf G.ttf 14 1.0 1 ; spaced\n", "f").front().LetterSpacing, 1);
+    EXPECT_THROW(ParseFontRecipes("font A Face.ttf Fallback.ttf 2 1.0\n", "fonts.txt"), OrvException);
+    EXPECT_THROW(ParseFontRecipes("font A F.ttf G.ttf 14 1.0\nfont A F.ttf G.ttf 16 1.0\n", "fonts.txt"), OrvException);
+    EXPECT_THROW(ParseFontRecipes("; nothing\n", "fonts.txt"), OrvException);
+    EXPECT_EQ(ParseFontRecipes("font A F.ttf G.ttf 14 1.0 1 ; spaced\n", "f").front().LetterSpacing, 1);
 }
 
 TEST(InterfaceSource, TheGamesSourceParsesWithUniqueNamesAndContiguousTabOrders) {
@@ -296,7 +296,7 @@ TEST(InterfaceSource, MalformedSourcesAreRefusedWithTheirLine) {
 }
 
 TEST(InterfaceText, LineBreakingTakesAtLeastOneCharacterAndHonoursMarkup) {
-    TBitmapFont f = RasteriseFont(SmallSpec(), BaseCharacterSet(), {});
+    TBitmapFont f = RasteriseFont(SmallRecipe(), BaseCharacterSet(), {});
     // Width 0 and a word wider than the line still move on, one character
     // a line, instead of looping.
     EXPECT_EQ(BreakLabelText(f, "abc", 0).size(), 3u);

@@ -160,10 +160,10 @@ struct TChordSpan {
     int BassPc;
 };
 
-std::vector<TChordSpan> Spans(const TPatternSpec& spec) {
+std::vector<TChordSpan> Spans(const TPatternRecipe& recipe) {
     std::vector<TChordSpan> spans;
-    for (size_t bar = 0; bar < spec.Chords.size() && bar < Bars; ++bar) {
-        const auto& chords = spec.Chords[bar];
+    for (size_t bar = 0; bar < recipe.Chords.size() && bar < Bars; ++bar) {
+        const auto& chords = recipe.Chords[bar];
         int n = int(chords.size());
         for (int k = 0; k < n; ++k) {
             TChordSpan s;
@@ -438,7 +438,7 @@ TScore ParseScore(const std::string& text, const std::string& source) {
     std::string line;
     int number = 0;
     TGroove* groove = nullptr;
-    TPatternSpec* pattern = nullptr;
+    TPatternRecipe* pattern = nullptr;
     while (std::getline(in, line)) {
         ++number;
         const std::string where = source + ":" + std::to_string(number);
@@ -508,7 +508,7 @@ TScore ParseScore(const std::string& text, const std::string& source) {
                                   : groove->Shaker) = w[1];
             } else if (key == "pattern") {
                 needArgs(1);
-                score.Patterns.push_back(TPatternSpec{});
+                score.Patterns.push_back(TPatternRecipe{});
                 pattern = &score.Patterns.back();
                 pattern->Name = w[1];
                 groove = nullptr;
@@ -598,32 +598,34 @@ TXmModule ComposeScore(const TScore& score, const std::vector<TXmInstrument>& in
             m.Orders.push_back(uint8_t(index[name]));
             continue;
         }
-        auto spec = std::find_if(score.Patterns.begin(), score.Patterns.end(), [&](auto& p) { return p.Name == name; });
-        if (spec == score.Patterns.end()) throw TScoreError(score.File + ": song names unknown pattern '" + name + "'");
+        auto recipe =
+            std::find_if(score.Patterns.begin(), score.Patterns.end(), [&](auto& p) { return p.Name == name; });
+        if (recipe == score.Patterns.end())
+            throw TScoreError(score.File + ": song names unknown pattern '" + name + "'");
         const TGroove* groove = nullptr;
-        if (spec->Drums != "none") {
+        if (recipe->Drums != "none") {
             auto g = std::find_if(score.Grooves.begin(), score.Grooves.end(),
-                                  [&](auto& gr) { return gr.Name == spec->Drums; });
-            if (g == score.Grooves.end()) throw TScoreError(score.File + ": unknown groove '" + spec->Drums + "'");
+                                  [&](auto& gr) { return gr.Name == recipe->Drums; });
+            if (g == score.Grooves.end()) throw TScoreError(score.File + ": unknown groove '" + recipe->Drums + "'");
             groove = &*g;
         }
         TXmPattern p;
         p.Rows = Rows;
         p.Cells.resize(size_t(Rows * chCount));
         uint64_t seed = 1469598103934665603ull;
-        for (char ch : spec->Name) seed = (seed ^ uint8_t(ch)) * 1099511628211ull;
+        for (char ch : recipe->Name) seed = (seed ^ uint8_t(ch)) * 1099511628211ull;
         TOrvRandom random(seed);
         TComposer c{p, random};
-        std::vector<TChordSpan> spans = Spans(*spec);
-        if (spec->Pad) ComposePad(c, spans);
-        ComposeKeys(c, spans, spec->Keys);
-        ComposeBass(c, spans, spec->Bass);
-        ComposeDrums(c, groove, spec->Fill);
-        std::vector<TNoteEvent> melody = spec->MelodyAuto ? AutoLine(spans, random, 67, false) : spec->Melody;
-        std::vector<TNoteEvent> counter = spec->CounterAuto ? AutoLine(spans, random, 79, true) : spec->Counter;
-        ComposeLine(c, melody, chMelody, LeadInstrument(spec->Lead), spec->Lead == "lead" ? 44 : 40);
+        std::vector<TChordSpan> spans = Spans(*recipe);
+        if (recipe->Pad) ComposePad(c, spans);
+        ComposeKeys(c, spans, recipe->Keys);
+        ComposeBass(c, spans, recipe->Bass);
+        ComposeDrums(c, groove, recipe->Fill);
+        std::vector<TNoteEvent> melody = recipe->MelodyAuto ? AutoLine(spans, random, 67, false) : recipe->Melody;
+        std::vector<TNoteEvent> counter = recipe->CounterAuto ? AutoLine(spans, random, 79, true) : recipe->Counter;
+        ComposeLine(c, melody, chMelody, LeadInstrument(recipe->Lead), recipe->Lead == "lead" ? 44 : 40);
         ComposeLine(c, counter, chBell, inBell, 26);
-        if (spec->Sparkle && counter.empty()) ComposeSparkle(c, spans);
+        if (recipe->Sparkle && counter.empty()) ComposeSparkle(c, spans);
         ComposeEcho(c, chMelody, chEcho, 3, 0.45);
         ComposeEcho(c, chBell, chBellEcho, 3, 0.5);
         // Every pattern sets its tempo, so a start at any order sounds right.

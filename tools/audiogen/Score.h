@@ -59,7 +59,7 @@ struct TNoteEvent {
     int Steps = 0;
 };
 
-struct TPatternSpec {
+struct TPatternRecipe {
     std::string Name;
     std::vector<std::vector<std::string>> Chords;  // per bar
     std::string Bass = "none";
@@ -84,7 +84,7 @@ struct TScore {
     int Level = 100;  // percent every note's volume is scaled by
     std::vector<int> Starts;
     std::vector<TGroove> Grooves;
-    std::vector<TPatternSpec> Patterns;
+    std::vector<TPatternRecipe> Patterns;
     std::vector<std::string> Song;
 };
 

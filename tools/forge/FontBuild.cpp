@@ -96,8 +96,8 @@ TRendered Render(const TFtFace& face, uint32_t code, float gamma) {
 
 }  // namespace
 
-std::vector<TFontSpec> ParseFontSpecs(const std::string& text, const std::string& where) {
-    std::vector<TFontSpec> out;
+std::vector<TFontRecipe> ParseFontRecipes(const std::string& text, const std::string& where) {
+    std::vector<TFontRecipe> out;
     std::istringstream in(text);
     std::string line;
     int n = 0;
@@ -107,13 +107,13 @@ std::vector<TFontSpec> ParseFontSpecs(const std::string& text, const std::string
         if (t.empty()) continue;
         std::istringstream words(t);
         std::string key;
-        TFontSpec s;
+        TFontRecipe s;
         words >> key >> s.Name >> s.Face >> s.Fallback >> s.PixelSize >> s.Gamma;
         if (key != "font" || words.fail() || s.PixelSize < 6 || s.PixelSize > 128 || s.Gamma < 0.3f || s.Gamma > 3.0f)
             throw OrvException(where + ":" + std::to_string(n) +
                                ": expected \"font <Name> <Face> <Fallback> <size 6..128> <gamma 0.3..3> [<spacing>]\"");
         if (!(words >> s.LetterSpacing)) s.LetterSpacing = 0;
-        for (const TFontSpec& o : out)
+        for (const TFontRecipe& o : out)
             if (o.Name == s.Name) throw OrvException(where + ":" + std::to_string(n) + ": font " + s.Name + " twice");
         out.push_back(s);
     }
@@ -239,13 +239,13 @@ int DrawText(TCanvas& canvas, const TBitmapFont& font, int x, int y, const std::
     return x;
 }
 
-TBitmapFont RasteriseFont(const TFontSpec& spec, const std::vector<uint32_t>& chars,
+TBitmapFont RasteriseFont(const TFontRecipe& recipe, const std::vector<uint32_t>& chars,
                           const std::vector<uint32_t>& required) {
     TFtLibrary lib;
-    TFtFace face(lib.lib, FindFontFile(spec.Face), spec.PixelSize);
+    TFtFace face(lib.lib, FindFontFile(recipe.Face), recipe.PixelSize);
     std::unique_ptr<TFtFace> fallback;
-    if (!spec.Fallback.empty() && spec.Fallback != "-")
-        fallback = std::make_unique<TFtFace>(lib.lib, FindFontFile(spec.Fallback), spec.PixelSize);
+    if (!recipe.Fallback.empty() && recipe.Fallback != "-")
+        fallback = std::make_unique<TFtFace>(lib.lib, FindFontFile(recipe.Fallback), recipe.PixelSize);
 
     std::vector<uint32_t> codes(chars.begin(), chars.end());
     codes.insert(codes.end(), required.begin(), required.end());
@@ -270,10 +270,10 @@ TBitmapFont RasteriseFont(const TFontSpec& spec, const std::vector<uint32_t>& ch
                 }();
             continue;
         }
-        glyphs.push_back(Render(*from, code, spec.Gamma));
+        glyphs.push_back(Render(*from, code, recipe.Gamma));
     }
     if (!missing.empty())
-        throw OrvException("Font " + spec.Name + ": neither " + spec.Face + " nor " + spec.Fallback +
+        throw OrvException("Font " + recipe.Name + ": neither " + recipe.Face + " nor " + recipe.Fallback +
                            " has the characters " + missing);
 
     // One cell height for all glyphs: enough rows above and below the
@@ -286,7 +286,7 @@ TBitmapFont RasteriseFont(const TFontSpec& spec, const std::vector<uint32_t>& ch
         below = std::max(below, r.Rows - r.Top);
     }
     TBitmapFont font;
-    font.Name = spec.Name;
+    font.Name = recipe.Name;
     font.Baseline = above;
     font.Height = above + below + 1;
 
@@ -303,7 +303,7 @@ TBitmapFont RasteriseFont(const TFontSpec& spec, const std::vector<uint32_t>& ch
         g.Y = r.Width > 0 ? y : 0;
         g.A = r.Left;
         g.B = r.Width;
-        int spacing = r.Width > 0 ? spec.LetterSpacing : 0;
+        int spacing = r.Width > 0 ? recipe.LetterSpacing : 0;
         g.C = r.Advance - r.Left - r.Width + spacing;
         font.Glyphs.push_back(g);
         if (r.Width > 0) x += r.Width + kGlyphGap;

@@ -15,7 +15,7 @@
 namespace forge {
 
 // One font to make, as written in data/ui/fonts.txt.
-struct TFontSpec {
+struct TFontRecipe {
     std::string Name;       // the font object's name, e.g. "OrvUnicode"
     std::string Face;       // file name of the main face, e.g. "Comfortaa-Bold.ttf"
     std::string Fallback;   // file name of the face for glyphs the main one lacks
@@ -27,7 +27,7 @@ struct TFontSpec {
 // Parses data/ui/fonts.txt: "font <Name> <Face> <Fallback> <size> <gamma>
 // [<spacing>]" lines, ';' starts a comment. Throws OrvException naming the
 // line for anything malformed.
-std::vector<TFontSpec> ParseFontSpecs(const std::string& text, const std::string& where);
+std::vector<TFontRecipe> ParseFontRecipes(const std::string& text, const std::string& where);
 
 // Looks for a font file by name under the usual font folders (and the folders
 // of $MOSWICK_FONT_DIRS, separated by ':', searched first). Returns the full
@@ -75,7 +75,7 @@ std::vector<uint32_t> BaseCharacterSet();
 // stand-in for characters the font lacks). Characters in required must
 // exist in the main face or the fallback, else OrvException names them;
 // others that neither face has are left out.
-TBitmapFont RasteriseFont(const TFontSpec& spec, const std::vector<uint32_t>& chars,
+TBitmapFont RasteriseFont(const TFontRecipe& recipe, const std::vector<uint32_t>& chars,
                           const std::vector<uint32_t>& required);
 
 }  // namespace forge

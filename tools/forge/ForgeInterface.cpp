@@ -94,10 +94,10 @@ void TContentBuild::BuildInterface() {
             for (uint32_t c : DecodeUtf8(item.second)) used.push_back(c);
     std::sort(used.begin(), used.end());
     used.erase(std::unique(used.begin(), used.end()), used.end());
-    std::vector<TFontSpec> specs = ParseFontSpecs(ReadUiFile(ui + "/fonts.txt"), ui + "/fonts.txt");
+    std::vector<TFontRecipe> recipes = ParseFontRecipes(ReadUiFile(ui + "/fonts.txt"), ui + "/fonts.txt");
     std::string fontList;
-    for (const TFontSpec& spec : specs) {
-        fonts_.push_back(RasteriseFont(spec, BaseCharacterSet(), used));
+    for (const TFontRecipe& recipe : recipes) {
+        fonts_.push_back(RasteriseFont(recipe, BaseCharacterSet(), used));
         const TBitmapFont& f = fonts_.back();
         std::string xml = f.DocumentXml();
         AddPlain(f.Name + ".xml", std::vector<uint8_t>(xml.begin(), xml.end()));

@@ -145,6 +145,9 @@ public:
     // One pixel value in the engine's format from 8-bit channels (16-bit:
     // truncated to the channel widths).
     uint32_t ConvertRGB(uint8_t red, uint8_t green, uint8_t blue) const;
+    // The smallest rectangle (inclusive) holding every pixel with a colour
+    // or an opacity other than zero; Right < Left when there is none.
+    TRect DrawnPart(const SurfaceRecord& surface) const;
 
     // --- bump maps ----------------------------------------------------------
     int FindBumpMap(const std::string& name) const;

@@ -2,12 +2,16 @@
 
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
+#include "base/OrvParallel.h"
 #include "base/SFunctions.h"
 #include "render/SurfEngine.h"
 
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <system_error>
 
 namespace {
@@ -166,18 +170,7 @@ void TResourceList::ReportProgress(int32_t percent) const {
     if (engine_ && engine_->ProgressCallback) engine_->ProgressCallback(percent);
 }
 
-void TResourceList::LoadSurfacesList(TFileFolder& archive, const std::string& listName) {
-    TSurfEngine& engine = Engine();
-    for (const std::string& name : PreloadPictures) {
-        if (engine.FindSurface(name) >= 0) continue;
-        try {
-            LoadFromArchive(archive, name, name);
-        } catch (const OrvException&) {
-            // already in the log; the game goes on without this picture
-        }
-    }
-    if (AfterPreload) AfterPreload();
-
+std::vector<std::string> TResourceList::ListLines(TFileFolder& archive, const std::string& listName) {
     TMemoryStream* list = archive.Stream(listName);
     if (!list) throw OrvException("[TResourceList.LoadSurfacesList] Cannot find " + listName);
     std::vector<std::string> names;
@@ -190,7 +183,31 @@ void TResourceList::LoadSurfacesList(TFileFolder& archive, const std::string& li
         if (!line.empty()) names.push_back(std::move(line));
         start = end + 1;
     }
+    return names;
+}
 
+void TResourceList::LoadSurfacesList(TFileFolder& archive, const std::string& listName) {
+    TSurfEngine& engine = Engine();
+    for (const std::string& name : PreloadPictures) {
+        if (engine.FindSurface(name) >= 0) continue;
+        try {
+            LoadFromArchive(archive, name, name);
+        } catch (const OrvException&) {
+            // already in the log; the game goes on without this picture
+        }
+    }
+    if (AfterPreload) AfterPreload();
+
+    const std::vector<std::string> names = ListLines(archive, listName);
+    const unsigned threads = Threads > 0 ? Threads : CoreCount();
+    if (threads <= 1)
+        LoadListOneByOne(archive, names);
+    else
+        LoadListOnEveryCore(archive, names, threads);
+}
+
+void TResourceList::LoadListOneByOne(TFileFolder& archive, const std::vector<std::string>& names) {
+    TSurfEngine& engine = Engine();
     const size_t count = names.size();
     const size_t step = count / 20;
     size_t threshold = 0;
@@ -208,6 +225,113 @@ void TResourceList::LoadSurfacesList(TFileFolder& archive, const std::string& li
         } catch (const OrvException&) {
             // already in the log; the game goes on without this picture
         }
+    }
+}
+
+// What the list asks for: for each line the archive entry it decodes (an
+// index into Entries) or none, and for each entry to decode its bytes and,
+// once decoded, its picture.
+struct TResourceList::TListPlan {
+    static constexpr size_t kNone = SIZE_MAX;
+    struct TEntry {
+        size_t Index = 0;         // in the archive
+        size_t LastLine = 0;      // the last line that uses it
+        bool Unreadable = false;  // the archive could not read it (and logged why)
+        TPicture Picture;
+        bool IsPNG = false;
+        std::string Failure;  // why it did not decode
+        std::exception_ptr Error;
+    };
+    std::vector<size_t> LineEntry;
+    std::vector<TEntry> Entries;
+};
+
+void TResourceList::LoadListOnEveryCore(TFileFolder& archive, const std::vector<std::string>& names, unsigned threads) {
+    TSurfEngine& engine = Engine();
+    const size_t count = names.size();
+    // Which lines load what, worked out before any is loaded: a line whose
+    // name is registered already, or named by an earlier line, is skipped
+    // as it would be when its turn came; lines naming one entry (names
+    // differing in case) share its decoding.
+    TListPlan plan;
+    plan.LineEntry.assign(count, TListPlan::kNone);
+    std::set<std::string> named;
+    std::map<size_t, size_t> entryOfIndex;
+    for (size_t i = 0; i < count; ++i) {
+        if (engine.FindSurface(names[i]) >= 0 || !named.insert(names[i]).second) continue;
+        const int index = archive.IndexOf(names[i]);
+        if (index < 0) continue;
+        auto [it, fresh] = entryOfIndex.emplace(size_t(index), plan.Entries.size());
+        if (fresh) {
+            TListPlan::TEntry entry;
+            entry.Index = size_t(index);
+            plan.Entries.push_back(std::move(entry));
+        }
+        plan.LineEntry[i] = it->second;
+        plan.Entries[it->second].LastLine = i;
+    }
+    // Reading stays on this thread: the archive is not shared. The threads
+    // then only read the bytes in memory.
+    for (TListPlan::TEntry& entry : plan.Entries) {
+        try {
+            if (archive.Files[entry.Index].State != fsAdded) archive.LoadFileAt(entry.Index);
+        } catch (const OrvException&) {
+            entry.Unreadable = true;
+        }
+    }
+    const auto decode = [&](size_t k) {
+        TListPlan::TEntry& entry = plan.Entries[k];
+        if (entry.Unreadable) return;
+        const TMemoryStream& bytes = *archive.Files[entry.Index].Stream;
+        try {
+            entry.IsPNG = SniffPicture(bytes.Data(), bytes.Size()) == pfPNG;
+            entry.Picture = DecodePicture(bytes.Data(), bytes.Size());
+        } catch (const OrvException& e) {
+            entry.Failure = e.Message();
+        } catch (...) {
+            entry.Error = std::current_exception();
+        }
+    };
+    // Lines are registered in order as the entries they need come in, with
+    // the progress of one line after another.
+    const size_t step = count / 20;
+    size_t threshold = 0;
+    size_t line = 0;
+    const auto registerLinesUpTo = [&](size_t lastEntry) {
+        for (; line < count; ++line) {
+            const size_t k = plan.LineEntry[line];
+            if (k != TListPlan::kNone && k > lastEntry) return;
+            if (line >= threshold) {
+                ReportProgress(RoundedPercent(line, count));
+                threshold += step;
+            }
+            if (k == TListPlan::kNone) continue;
+            TListPlan::TEntry& entry = plan.Entries[k];
+            if (entry.Error) std::rethrow_exception(entry.Error);
+            if (entry.Unreadable) continue;
+            try {
+                if (!entry.Failure.empty())
+                    throw OrvException("[TResourceList.Load] Cannot load picture " + names[line] + ": " +
+                                       entry.Failure);
+                Register(names[line], names[line], entry.Picture, entry.IsPNG);
+            } catch (const OrvException&) {
+                // already in the log; the game goes on without this picture
+            }
+            if (entry.LastLine == line) entry.Picture = TPicture();
+        }
+    };
+    ForEachInOrder(plan.Entries.size(), threads, decode, registerLinesUpTo);
+    registerLinesUpTo(TListPlan::kNone);
+    // The decoded surfaces are what stays; the archive reads an entry again
+    // whenever someone asks for it (see LoadFromArchive).
+    for (const TListPlan::TEntry& entry : plan.Entries) {
+        TMemFile& slot = archive.Files[entry.Index];
+        // A picture that did not decode keeps its bytes, as when it is
+        // loaded alone.
+        if (slot.State != fsLoaded || !entry.Failure.empty()) continue;
+        std::vector<uint8_t>().swap(slot.Stream->Bytes());
+        slot.Stream->Clear();
+        slot.State = fsNotLoaded;
     }
 }
 

@@ -65,7 +65,15 @@ public:
     // times. A picture that fails to decode is logged and skipped. Throws
     // OrvException "[TResourceList.LoadSurfacesList] Cannot find " +
     // listName when the archive lacks the list.
+    // Pictures are decoded on Threads threads while this thread registers
+    // them in list order and reports progress; each archive entry is decoded
+    // once even when several lines name it. The surfaces, their order and
+    // the progress are those of one thread, whatever the count.
     void LoadSurfacesList(TFileFolder& archive, const std::string& listName = "surfaces.dat");
+
+    // Threads that decode the picture list: 0 (the default) every core; 1
+    // one picture after another on the calling thread (the reference).
+    unsigned Threads = 0;
 
     // Rebuilds every surface after a display change (the caller has released
     // them and re-created the engine's display). First each blank-separated
@@ -88,6 +96,11 @@ public:
     const std::string& ProgramFolder() const { return programFolder_; }
 
 private:
+    struct TListPlan;
+    // The list's lines, trimmed, without blank ones.
+    static std::vector<std::string> ListLines(TFileFolder& archive, const std::string& listName);
+    void LoadListOneByOne(TFileFolder& archive, const std::vector<std::string>& names);
+    void LoadListOnEveryCore(TFileFolder& archive, const std::vector<std::string>& names, unsigned threads);
     bool LoadFromArchive(TFileFolder& archive, const std::string& name, const std::string& fileName);
     // Reads path, registering fileName as the record's File name.
     bool LoadFromFile(const std::string& name, const std::string& path, const std::string& fileName);

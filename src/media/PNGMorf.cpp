@@ -280,7 +280,7 @@ void TPNGMorf::JoinPicture(const TMemoryStream& jpeg, const TMemoryStream& alpha
     TPicture out = ConvertChannels(colour, 4);
     const size_t count = size_t(out.Width) * size_t(out.Height);
     for (size_t i = 0; i < count; ++i) out.Pixels[i * 4 + 3] = grey.Pixels[i];
-    png = TMemoryStream(EncodePNG(out, kPreparedPngLevel));
+    png = TMemoryStream(EncodePNG(out, kPreparedPngLevel, kPreparedPngFilter));
     if (decoded) *decoded = std::move(out);
 }
 

@@ -579,11 +579,24 @@ uint32_t TSurfEngine::ConvertRGB(uint8_t red, uint8_t green, uint8_t blue) const
 void TSurfEngine::RotateSurface(const std::string& name, double centreX, double centreY, double angle) {
     const SurfaceRecord* old = GetSurface(name);
     if (!Drawable(old)) return;
+    SurfaceRecord made;
+    if (!RotatedCopy(*old, centreX, centreY, angle, made)) return;
+    DeleteSurface(name);
+    AddSurface(std::move(made));
+}
+
+bool TSurfEngine::RotatedCopy(const SurfaceRecord& source, double centreX, double centreY, double angle,
+                              SurfaceRecord& made) const {
+    const SurfaceRecord* old = &source;
+    if (!Drawable(old)) return false;
     const int w = old->Width;
     const int h = old->Height;
     const int bpp = format_.BytesPerPixel();
-    SurfaceRecord made;
-    if (!CreateSurface(w, h, made.Surface, made.Bits, made.Pitch)) return;
+    made = SurfaceRecord();
+    made.Surface = display_ ? display_->CreateSurface(w, h) : TDisplaySurface::Create(w, h, bpp);
+    if (!made.Surface) return false;
+    made.Bits = made.Surface->Bits();
+    made.Pitch = made.Surface->Pitch();
     made.Name = old->Name;
     made.FileName = old->FileName;
     made.Width = w;
@@ -595,14 +608,9 @@ void TSurfEngine::RotateSurface(const std::string& name, double centreX, double 
     }
     // The new surface starts zeroed, and four zero neighbours mix to zero:
     // only points whose neighbours touch the picture's drawn part (any
-    // colour or opacity) need sampling. The start-up rotation frames are
-    // mostly such empty border.
+    // colour or opacity) need sampling.
     const TRect content = DrawnPart(*old);
-    if (content.Right < content.Left) {
-        DeleteSurface(name);
-        AddSurface(std::move(made));
-        return;
-    }
+    if (content.Right < content.Left) return true;
     const TChannelReader read(*this);
     const double c = std::cos(angle);
     const double s = std::sin(angle);
@@ -644,8 +652,7 @@ void TSurfEngine::RotateSurface(const std::string& name, double centreX, double 
             }
         }
     }
-    DeleteSurface(name);
-    AddSurface(std::move(made));
+    return true;
 }
 
 TRect TSurfEngine::DrawnPart(const SurfaceRecord& surface) const {

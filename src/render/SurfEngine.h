@@ -139,6 +139,12 @@ public:
     // (centreX, centreY), same size, bilinear; uncovered pixels black and
     // transparent. The record moves to the end of the list.
     void RotateSurface(const std::string& name, double centreX, double centreY, double angle);
+    // The rotation of RotateSurface into made (a new record with its own
+    // surface, source's name and file name), leaving the list alone, so
+    // several threads may rotate different pictures at once. False, made
+    // empty, when source cannot be drawn or no surface can be had.
+    bool RotatedCopy(const SurfaceRecord& source, double centreX, double centreY, double angle,
+                     SurfaceRecord& made) const;
     // 8-bit red, green, blue of one pixel (0 for points outside).
     void GetPixelRGB(const SurfaceRecord& surface, int32_t x, int32_t y, uint8_t& red, uint8_t& green,
                      uint8_t& blue) const;

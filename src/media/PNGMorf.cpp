@@ -236,12 +236,15 @@ void TPNGMorf::ConvertArchive(TFileFolder& source, TFileFolder& dest) {
     for (TEntryResult& r : results) {
         if (r.Error) std::rethrow_exception(r.Error);
         for (TEntryResult::TOut& out : r.Outs) {
-            dest.AddFile(out.Name, out.Kind, out.Bytes);
-            // One thread is the reference path: scripts decode every picture.
-            if (out.Decoded && WorkerCount() > 1) decoded.emplace(FoldAZ(out.Name), std::move(out.Decoded));
+            dest.AddFile(out.Name, out.Kind, out.Bytes);  // refuses a name twice
+            if (out.Decoded) decoded.emplace(FoldAZ(out.Name), std::move(out.Decoded));
         }
     }
-    RunScripts(dest, decoded, WorkerCount());
+    // One thread is the reference path: scripts decode every picture.
+    const std::map<std::string, std::shared_ptr<TPicture>> none;
+    RunScripts(dest, WorkerCount() > 1 ? decoded : none, WorkerCount());
+    Decoded.clear();
+    if (KeepDecoded) Decoded = std::move(decoded);
 }
 
 void TPNGMorf::SplitPicture(const TMemoryStream& png, int32_t quality, TMemoryStream& jpeg, TMemoryStream& alpha) {

@@ -34,6 +34,12 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
+std::string FoldAZ(std::string name) {
+    for (char& c : name)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return name;
+}
+
 int32_t RoundedPercent(size_t index, size_t total) {
     return int32_t(std::nearbyint(double(index) * 100.0 / double(total)));
 }
@@ -72,9 +78,36 @@ bool TResourceList::LoadJPEGFromFile(const std::string& name, const std::string&
     return LoadFromFile(name, path, path);
 }
 
+void TResourceList::KeepDecoded(TFileFolder& archive, const std::string& listName,
+                                std::map<std::string, std::shared_ptr<TPicture>> pictures) {
+    predecoded_.clear();
+    std::vector<std::string> names;
+    try {
+        names = ListLines(archive, listName);
+    } catch (const OrvException&) {
+        return;  // no list: nothing is worth keeping
+    }
+    for (const std::string& name : names) {
+        auto it = pictures.find(FoldAZ(name));
+        if (it != pictures.end() && it->second) predecoded_.insert(std::move(*it));
+    }
+}
+
+std::shared_ptr<TPicture> TResourceList::GivenPicture(const std::string& fileName, bool take) {
+    if (predecoded_.empty()) return nullptr;
+    auto it = predecoded_.find(FoldAZ(fileName));
+    if (it == predecoded_.end()) return nullptr;
+    std::shared_ptr<TPicture> picture = it->second;
+    if (take) predecoded_.erase(it);
+    return picture;
+}
+
 bool TResourceList::LoadFromArchive(TFileFolder& archive, const std::string& name, const std::string& fileName) {
     const int index = archive.IndexOf(fileName);
     if (index < 0) return false;
+    // Kept: another name may stand for the same entry.
+    if (const std::shared_ptr<TPicture> given = GivenPicture(fileName, false))
+        return Register(name, fileName, *given, true);
     TMemFile& slot = archive.Files[size_t(index)];
     if (slot.State != fsAdded) archive.LoadFile(fileName);
     TPicture picture;
@@ -200,6 +233,11 @@ void TResourceList::LoadSurfacesList(TFileFolder& archive, const std::string& li
 
     const std::vector<std::string> names = ListLines(archive, listName);
     const unsigned threads = Threads > 0 ? Threads : CoreCount();
+    // Whatever was given and not used goes, however the loading ends.
+    struct TForget {
+        std::map<std::string, std::shared_ptr<TPicture>>& Pictures;
+        ~TForget() { Pictures.clear(); }
+    } forget{predecoded_};
     if (threads <= 1)
         LoadListOneByOne(archive, names);
     else
@@ -234,9 +272,10 @@ void TResourceList::LoadListOneByOne(TFileFolder& archive, const std::vector<std
 struct TResourceList::TListPlan {
     static constexpr size_t kNone = SIZE_MAX;
     struct TEntry {
-        size_t Index = 0;         // in the archive
-        size_t LastLine = 0;      // the last line that uses it
-        bool Unreadable = false;  // the archive could not read it (and logged why)
+        size_t Index = 0;                 // in the archive
+        size_t LastLine = 0;              // the last line that uses it
+        bool Unreadable = false;          // the archive could not read it (and logged why)
+        std::shared_ptr<TPicture> Given;  // decoded before: neither read nor decoded again
         TPicture Picture;
         bool IsPNG = false;
         std::string Failure;  // why it did not decode
@@ -265,6 +304,7 @@ void TResourceList::LoadListOnEveryCore(TFileFolder& archive, const std::vector<
         if (fresh) {
             TListPlan::TEntry entry;
             entry.Index = size_t(index);
+            entry.Given = GivenPicture(names[i], true);  // every line naming it shares this entry
             plan.Entries.push_back(std::move(entry));
         }
         plan.LineEntry[i] = it->second;
@@ -273,6 +313,7 @@ void TResourceList::LoadListOnEveryCore(TFileFolder& archive, const std::vector<
     // Reading stays on this thread: the archive is not shared. The threads
     // then only read the bytes in memory.
     for (TListPlan::TEntry& entry : plan.Entries) {
+        if (entry.Given) continue;
         try {
             if (archive.Files[entry.Index].State != fsAdded) archive.LoadFileAt(entry.Index);
         } catch (const OrvException&) {
@@ -281,7 +322,7 @@ void TResourceList::LoadListOnEveryCore(TFileFolder& archive, const std::vector<
     }
     const auto decode = [&](size_t k) {
         TListPlan::TEntry& entry = plan.Entries[k];
-        if (entry.Unreadable) return;
+        if (entry.Unreadable || entry.Given) return;
         const TMemoryStream& bytes = *archive.Files[entry.Index].Stream;
         try {
             entry.IsPNG = SniffPicture(bytes.Data(), bytes.Size()) == pfPNG;
@@ -313,11 +354,17 @@ void TResourceList::LoadListOnEveryCore(TFileFolder& archive, const std::vector<
                 if (!entry.Failure.empty())
                     throw OrvException("[TResourceList.Load] Cannot load picture " + names[line] + ": " +
                                        entry.Failure);
-                Register(names[line], names[line], entry.Picture, entry.IsPNG);
+                if (entry.Given)
+                    Register(names[line], names[line], *entry.Given, true);
+                else
+                    Register(names[line], names[line], entry.Picture, entry.IsPNG);
             } catch (const OrvException&) {
                 // already in the log; the game goes on without this picture
             }
-            if (entry.LastLine == line) entry.Picture = TPicture();
+            if (entry.LastLine == line) {
+                entry.Picture = TPicture();
+                entry.Given.reset();
+            }
         }
     };
     ForEachInOrder(plan.Entries.size(), threads, decode, registerLinesUpTo);
@@ -328,7 +375,7 @@ void TResourceList::LoadListOnEveryCore(TFileFolder& archive, const std::vector<
         TMemFile& slot = archive.Files[entry.Index];
         // A picture that did not decode keeps its bytes, as when it is
         // loaded alone.
-        if (slot.State != fsLoaded || !entry.Failure.empty()) continue;
+        if (entry.Given || slot.State != fsLoaded || !entry.Failure.empty()) continue;
         std::vector<uint8_t>().swap(slot.Stream->Bytes());
         slot.Stream->Clear();
         slot.State = fsNotLoaded;

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,6 +76,15 @@ public:
     // one picture after another on the calling thread (the reference).
     unsigned Threads = 0;
 
+    // Pixels of archive entries decoded already (the preparation of the
+    // archive has them), keyed by entry name with a-z folded to A-Z: the
+    // loaders take them instead of decoding the entry, once each. Only those
+    // named in the archive's listName are kept; the rest are let go now.
+    // Each must be exactly what decoding its entry would give. Forgotten
+    // at the end of LoadSurfacesList.
+    void KeepDecoded(TFileFolder& archive, const std::string& listName,
+                     std::map<std::string, std::shared_ptr<TPicture>> pictures);
+
     // Rebuilds every surface after a display change (the caller has released
     // them and re-created the engine's display). First each blank-separated
     // word of reloadFirst (at most 255) that is registered is deleted and
@@ -110,6 +120,11 @@ private:
     // surface engine" while it holds none.
     TSurfEngine& Engine() const;
 
+    // The given pixels of the entry named fileName, or nullptr; take lets
+    // go of them here, so they live only as long as the caller keeps them.
+    std::shared_ptr<TPicture> GivenPicture(const std::string& fileName, bool take);
+
     std::unique_ptr<TSurfEngine>& engine_;
     std::string programFolder_;
+    std::map<std::string, std::shared_ptr<TPicture>> predecoded_;
 };

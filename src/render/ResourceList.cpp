@@ -148,6 +148,14 @@ bool TResourceList::Register(const std::string& name, const std::string& fileNam
                              bool isPNG) {
     TSurfEngine& engine = Engine();
     SurfaceRecord record;
+    if (!BuildRecord(name, fileName, picture, isPNG, record)) return false;
+    engine.AddSurface(std::move(record));
+    return true;
+}
+
+bool TResourceList::BuildRecord(const std::string& name, const std::string& fileName, const TPicture& picture,
+                                bool isPNG, SurfaceRecord& record) const {
+    const TSurfEngine& engine = Engine();
     record.Name = name;
     record.FileName = fileName;
     record.Width = picture.Width;
@@ -163,9 +171,8 @@ bool TResourceList::Register(const std::string& name, const std::string& fileNam
             for (size_t i = 0; i < count; ++i) record.AlphaMap[i] = picture.Pixels[i * ch + ch - 1];
         }
     }
-    if (!engine.CreateSurface(picture.Width, picture.Height, record.Surface, record.Bits, record.Pitch)) return false;
+    if (!engine.NewSurface(picture.Width, picture.Height, record)) return false;
     ConvertToSurface(picture, record);
-    engine.AddSurface(std::move(record));
     return true;
 }
 
@@ -273,6 +280,7 @@ struct TResourceList::TListPlan {
     static constexpr size_t kNone = SIZE_MAX;
     struct TEntry {
         size_t Index = 0;                 // in the archive
+        size_t FirstLine = 0;             // the first line that uses it, whose surface the threads make
         size_t LastLine = 0;              // the last line that uses it
         bool Unreadable = false;          // the archive could not read it (and logged why)
         std::shared_ptr<TPicture> Given;  // decoded before: neither read nor decoded again
@@ -280,6 +288,8 @@ struct TResourceList::TListPlan {
         bool IsPNG = false;
         std::string Failure;  // why it did not decode
         std::exception_ptr Error;
+        SurfaceRecord Made;  // for FirstLine
+        bool MadeOk = false;
     };
     std::vector<size_t> LineEntry;
     std::vector<TEntry> Entries;
@@ -304,6 +314,7 @@ void TResourceList::LoadListOnEveryCore(TFileFolder& archive, const std::vector<
         if (fresh) {
             TListPlan::TEntry entry;
             entry.Index = size_t(index);
+            entry.FirstLine = i;
             entry.Given = GivenPicture(names[i], true);  // every line naming it shares this entry
             plan.Entries.push_back(std::move(entry));
         }
@@ -320,13 +331,24 @@ void TResourceList::LoadListOnEveryCore(TFileFolder& archive, const std::vector<
             entry.Unreadable = true;
         }
     }
+    // The threads decode each entry and make the surface of its first line;
+    // the pixels are kept only for further lines naming the same entry.
     const auto decode = [&](size_t k) {
         TListPlan::TEntry& entry = plan.Entries[k];
-        if (entry.Unreadable || entry.Given) return;
-        const TMemoryStream& bytes = *archive.Files[entry.Index].Stream;
+        if (entry.Unreadable) return;
         try {
-            entry.IsPNG = SniffPicture(bytes.Data(), bytes.Size()) == pfPNG;
-            entry.Picture = DecodePicture(bytes.Data(), bytes.Size());
+            if (!entry.Given) {
+                const TMemoryStream& bytes = *archive.Files[entry.Index].Stream;
+                entry.IsPNG = SniffPicture(bytes.Data(), bytes.Size()) == pfPNG;
+                entry.Picture = DecodePicture(bytes.Data(), bytes.Size());
+            }
+            const std::string& name = names[entry.FirstLine];
+            const TPicture& picture = entry.Given ? *entry.Given : entry.Picture;
+            entry.MadeOk = BuildRecord(name, name, picture, entry.Given || entry.IsPNG, entry.Made);
+            if (entry.LastLine == entry.FirstLine) {
+                entry.Picture = TPicture();
+                entry.Given.reset();
+            }
         } catch (const OrvException& e) {
             entry.Failure = e.Message();
         } catch (...) {
@@ -354,10 +376,13 @@ void TResourceList::LoadListOnEveryCore(TFileFolder& archive, const std::vector<
                 if (!entry.Failure.empty())
                     throw OrvException("[TResourceList.Load] Cannot load picture " + names[line] + ": " +
                                        entry.Failure);
-                if (entry.Given)
+                if (line == entry.FirstLine) {
+                    if (entry.MadeOk) engine.AddSurface(std::move(entry.Made));
+                } else if (entry.Given) {
                     Register(names[line], names[line], *entry.Given, true);
-                else
+                } else {
                     Register(names[line], names[line], entry.Picture, entry.IsPNG);
+                }
             } catch (const OrvException&) {
                 // already in the log; the game goes on without this picture
             }

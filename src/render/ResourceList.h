@@ -115,6 +115,11 @@ private:
     // Reads path, registering fileName as the record's File name.
     bool LoadFromFile(const std::string& name, const std::string& path, const std::string& fileName);
     bool Register(const std::string& name, const std::string& fileName, const TPicture& picture, bool isPNG);
+    // The record Register would add (its alpha map and its surface with the
+    // pixels converted), without adding it: safe on several threads at once.
+    // False when no surface can be had.
+    bool BuildRecord(const std::string& name, const std::string& fileName, const TPicture& picture, bool isPNG,
+                     SurfaceRecord& record) const;
     void ReportProgress(int32_t percent) const;
     // The engine the variable holds; OrvException "[TResourceList] No
     // surface engine" while it holds none.

@@ -250,6 +250,16 @@ bool TSurfEngine::CreateSurface(int32_t width, int32_t height, std::unique_ptr<T
     }
 }
 
+bool TSurfEngine::NewSurface(int32_t width, int32_t height, SurfaceRecord& record) const {
+    std::unique_ptr<TDisplaySurface> made = display_ ? display_->CreateSurface(width, height)
+                                                     : TDisplaySurface::Create(width, height, format_.BytesPerPixel());
+    if (!made) return false;
+    record.Bits = made->Bits();
+    record.Pitch = made->Pitch();
+    record.Surface = std::move(made);
+    return true;
+}
+
 bool TSurfEngine::CreateEmptySurface(const std::string& name, int32_t width, int32_t height) {
     SurfaceRecord record;
     if (!CreateSurface(width, height, record.Surface, record.Bits, record.Pitch)) return false;
@@ -593,10 +603,7 @@ bool TSurfEngine::RotatedCopy(const SurfaceRecord& source, double centreX, doubl
     const int h = old->Height;
     const int bpp = format_.BytesPerPixel();
     made = SurfaceRecord();
-    made.Surface = display_ ? display_->CreateSurface(w, h) : TDisplaySurface::Create(w, h, bpp);
-    if (!made.Surface) return false;
-    made.Bits = made.Surface->Bits();
-    made.Pitch = made.Surface->Pitch();
+    if (!NewSurface(w, h, made)) return false;
     made.Name = old->Name;
     made.FileName = old->FileName;
     made.Width = w;

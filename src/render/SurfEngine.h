@@ -139,6 +139,11 @@ public:
     // (centreX, centreY), same size, bilinear; uncovered pixels black and
     // transparent. The record moves to the end of the list.
     void RotateSurface(const std::string& name, double centreX, double centreY, double angle);
+    // Gives record a new zeroed surface of width x height in the engine's
+    // format (Surface, Bits, Pitch; nothing else is touched) without adding
+    // it to the list, so other threads may call it while this one draws.
+    // False when no surface can be had.
+    bool NewSurface(int32_t width, int32_t height, SurfaceRecord& record) const;
     // The rotation of RotateSurface into made (a new record with its own
     // surface, source's name and file name), leaving the list alone, so
     // several threads may rotate different pictures at once. False, made

@@ -1050,6 +1050,13 @@ std::unique_ptr<TOrvParser> TOrvGameEngine::DumpState() const {
     root->AddAttribute("NowTime", std::to_string(NowTime));
     // Whether sound plays now: losing the foreground must halt it.
     if (SoundEnabled) root->AddAttribute("AudioPaused", BASS_IsPaused() ? "true" : "false");
+    // Which tune the game has chosen, where it began, and whether the mixer
+    // really plays it (a music at volume 0 is chosen but not started).
+    TOrvXMLTag* music = root->AddTag("Music");
+    music->AddAttribute("Name", Audio.CurrentMusic);
+    music->AddAttribute("Order", std::to_string(Audio.CurrentMusicOrder));
+    const uint32_t channel = AudioHandle(Audio.CurrentMusic, Audio.Table);
+    music->AddAttribute("Playing", channel != 0 && BASS_ChannelIsActive(channel) ? "true" : "false");
     Rules->DumpState(*root);
     Interface->DumpState(*root);
     return doc;

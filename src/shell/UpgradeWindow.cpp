@@ -265,8 +265,12 @@ void TUpgradeWindow::HintAt(const std::string& hint, bool wanted, const std::str
     int32_t top = a->Top - h->Height;
     if (aboveRight) {
         left = a->Left + a->Width - h->Width;
-    } else if (top < 0) {
-        top = a->Top + a->Height;
+    } else {
+        if (top < 0) top = a->Top + a->Height;
+        // A hint of the right-hand column stays inside its window rather
+        // than running over the play panel beside it.
+        if (const TOrvInterfaceObject* form = ui_.TopModal())
+            left = std::max(0, std::min(left, form->Width - h->Width - 2 * TOrvHint::kMarginX));
     }
     if (left != h->Left) h->SetLeft(left);
     if (top != h->Top) h->SetTop(top);

@@ -103,6 +103,15 @@ TEST_F(SkillWindowsHeadlessTest, TheSkillsWindowExplainsTheSkillUnderTheMouse) {
     ASSERT_EQ(Run(420, onFive + "frame 372 mousemove WSkills_MSkill1\n"), 0);
     EXPECT_EQ(ShownNamed("WSkills_HSkill"), std::vector<std::string>{"WSkills_HSkill1"});
     EXPECT_EQ(Shown("WSkills_HSkill1"), "The drop section empties sooner.");
+
+    // A skill of the right-hand column: its hint, background included,
+    // stays inside the window instead of running over the play panel.
+    ASSERT_EQ(Run(420, onFive + "frame 372 mousemove WSkills_MSkill3\n"), 0);
+    ASSERT_EQ(ShownNamed("WSkills_HSkill"), std::vector<std::string>{"WSkills_HSkill3"});
+    const TBox right = BoxOf("WSkills_HSkill3"), window = BoxOf("WSkills");
+    EXPECT_LE(right.Left + right.Width + 16, window.Left + window.Width);
+    EXPECT_GE(right.Left - 16, window.Left);
+    EXPECT_EQ(right.Top + right.Height, BoxOf("WSkills_MSkill3").Top);
 }
 
 TEST_F(SkillWindowsHeadlessTest, TheWindowsSpeakTheLanguageChosenBetweenLevels) {

@@ -215,6 +215,7 @@ struct TRunOptions {
     std::string TraceFile;       // one line per rule event written here
     bool Autoplay = false;       // a bot plays through the mouse
     bool Endless = false;        // with StartScene: scene after scene, a lost level again
+    bool FullRedraw = false;     // compose the whole frame every frame (checks the partial redraws)
     std::string EffectFile;      // effect viewer: the effect file to play
     std::string PictureDir;      // effect viewer: where its pictures are looked for first
     std::string BackdropFile;    // effect viewer: a picture drawn under the effect

@@ -113,6 +113,8 @@ const std::vector<TCommandOption>& Options() {
         {"--autoplay", "", "a bot plays through the mouse", Fixed(&TRunOptions::Autoplay, true)},
         {"--endless", "", "with --start-scene: go on with the next scene, play a lost level again",
          Fixed(&TRunOptions::Endless, true)},
+        {"--full-redraw", "", "compose the whole frame every frame, not only what changed",
+         Fixed(&TRunOptions::FullRedraw, true)},
         {"--form", "NAME", "show the window NAME over the title (may be given again for more)",
          [](TRunOptions& o, const std::string& v, std::string&) {
              o.Forms.push_back(v);

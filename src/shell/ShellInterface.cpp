@@ -422,6 +422,9 @@ void TShellInterface::DumpState(TOrvXMLTag& root) const {
     tag->AddAttribute("TopWindow", TopWindowName());
     tag->AddAttribute("Language", languages_ ? languages_->Code() : std::string());
     tag->AddAttribute("ClickHere", clickHere_->Running() ? "true" : "false");
+    std::string steps;
+    for (int32_t p : flow_->LoadingSteps()) steps += (steps.empty() ? "" : ",") + std::to_string(p);
+    tag->AddTag("LastLoading")->AddAttribute("Positions", steps);
     TOrvXMLTag* stack = tag->AddTag("ModalStack");
     for (const TOrvInterfaceObject* form : ui_.ModalStack) stack->AddTag("Form")->AddAttribute("Name", form->Name());
     TOrvXMLTag* controls = tag->AddTag("Controls");

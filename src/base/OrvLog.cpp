@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <string>
 
 #include <unistd.h>
@@ -33,6 +34,11 @@ std::string TOrvLog::Stamp(uint32_t elapsedMs) {
 }
 
 void TOrvLog::WriteLine(const std::string& path, uint32_t elapsedMs, const std::string& text) {
+    // Start-up work runs on several threads, and any of them may log (an
+    // exception logs itself when it is made). Without this, two lines written
+    // at once share the temporary file and one of them is lost.
+    static std::mutex writing;
+    std::lock_guard<std::mutex> lock(writing);
     std::string content;
     std::string error;
     TReadFailure failure = TReadFailure::None;

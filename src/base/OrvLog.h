@@ -43,6 +43,8 @@ public:
     // file as it was and is not reported; nothing here throws. A folder in
     // the log's place stays (the line is lost), a pipe or device is replaced
     // by a plain file, and a log past kMaxLogSize is no longer written.
+    // Safe to call from several threads at once: lines are written one
+    // after another.
     static void WriteLine(const std::string& path, uint32_t elapsedMs, const std::string& text);
 
 private:

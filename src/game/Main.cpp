@@ -206,10 +206,14 @@ void TOrvGameEngine::PrepareArchive() {
     const bool fresh = !std::filesystem::exists(std::filesystem::symlink_status(dest, ec));
     TPNGMorf morf(90);
     morf.AddCommand("Source=\"" + source + "\" Dest=\"" + dest + "\"");
+    // The pictures it joins are decoded once: the picture list takes them
+    // as they are instead of decoding the PNGs just written.
+    morf.KeepDecoded = true;
     morf.Run();
     if (fresh && !RecordPreparation(source, dest))
         Log("Cannot record what " + dest + " was made from; it will be prepared again at the next start");
     FileFolder = std::make_unique<TFileFolder>(dest);
+    if (!morf.Decoded.empty()) ResourceList->KeepDecoded(*FileFolder, "surfaces.dat", std::move(morf.Decoded));
     Log("File Folders morfed Ok...");
 }
 
@@ -288,12 +292,15 @@ void TOrvGameEngine::RunGame() {
         CreateScreenSurfaces();
         ScrollX = ScrollY = ScrollTargetX = ScrollTargetY = 0;
 
-        Audio.LoadMusics(*FileFolder);
+        // The title's music plays while the pictures load; the others are
+        // read meanwhile on a thread of their own.
+        Audio.BeginLoadMusics(*FileFolder, "vibe-hah.mo3");
         Audio.PlayMusic("vibe-hah.mo3", 1000, 0);
 
         Interface->ShowLoading();
         LoadPictures();
         Rules->LoadTables();
+        Audio.FinishLoadingMusics();
 
         GameState = gsMenuScreen;
         NowTime = PrevFrameTime = GetTickCount();

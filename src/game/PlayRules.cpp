@@ -5,6 +5,7 @@
 
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
+#include "base/OrvParallel.h"
 #include "base/OrvParser.h"
 #include "fx/OrvFXParticles.h"
 #include "game/AutoPlayer.h"
@@ -89,6 +90,14 @@ void TPlayRules::MakeShadows() {
 void TPlayRules::MakeRotationFrames() {
     TSurfEngine* s = GameEngine->SurfEngine.get();
     if (!s) return;
+    struct TFrame {
+        std::string Name;
+        double Angle = 0;
+        const SurfaceRecord* Drawn = nullptr;
+        SurfaceRecord Turned;
+        bool Ok = false;
+    };
+    std::vector<TFrame> frames;
     const std::pair<const char*, const char*> sets[2] = {{"Boxy.png", "BoxyRotate"}, {"Hum.png", "ChameleonRotate"}};
     for (const auto& [source, prefix] : sets) {
         const SurfaceRecord* src = s->GetSurface(source);
@@ -104,8 +113,21 @@ void TPlayRules::MakeRotationFrames() {
             const int32_t oy = 85 - from->Height / 2;
             s->DrawSurface(source, name, ox, oy);
             s->AddAlphaChannel(source, name, ox, oy, nullptr, 255);
-            s->RotateSurface(name, 85, 85, -10.0 * k * M_PI / 180.0);
+            TFrame& frame = frames.emplace_back();
+            frame.Name = name;
+            frame.Angle = -10.0 * k * M_PI / 180.0;
         }
+    }
+    // Turning is most of the work and each frame is its own: every core
+    // turns frames at once, and the list is changed only on this thread.
+    for (TFrame& f : frames) f.Drawn = s->GetSurface(f.Name);
+    ForEachItem(frames.size(), CoreCount(), [&](size_t i) {
+        frames[i].Ok = s->RotatedCopy(*frames[i].Drawn, 85, 85, frames[i].Angle, frames[i].Turned);
+    });
+    for (TFrame& f : frames) {
+        if (!f.Ok) continue;
+        s->DeleteSurface(f.Name);
+        s->AddSurface(std::move(f.Turned));
     }
 }
 

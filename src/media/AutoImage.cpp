@@ -308,7 +308,7 @@ TMemoryStream TAutoImage::Make(std::string_view script) {
     }
     if (name_.empty()) Fail("No <AutoImage name=\"...\"> line");
     if (canvas_.Empty()) Fail("No picture was made for " + name_);
-    return TMemoryStream(EncodePNG(canvas_, kPreparedPngLevel));
+    return TMemoryStream(EncodePNG(canvas_, kPreparedPngLevel, kPreparedPngFilter));
 }
 
 void TAutoImage::RunLine(const std::string& line) {

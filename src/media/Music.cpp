@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
@@ -247,10 +248,77 @@ void TGameAudio::LoadSounds(TFileFolder& archive) {
 }
 
 void TGameAudio::LoadMusics(TFileFolder& archive) {
+    FinishLoadingMusics();
     LoadAudioList(archive, "musics.dat", akMusic, Table);
 }
 
+// Musics being read on a thread of their own: their names, their bytes
+// and, once read, their handles.
+struct TGameAudio::TMusicLoad {
+    std::vector<std::string> Names;
+    std::vector<std::vector<uint8_t>> Bytes;
+    std::vector<uint32_t> Handles;
+    std::future<void> Done;
+};
+
+TGameAudio::TGameAudio() = default;
+
+TGameAudio::~TGameAudio() {
+    // The thread reads only the load's own copies; it must end before them.
+    if (musicLoad_ && musicLoad_->Done.valid()) musicLoad_->Done.wait();
+}
+
+void TGameAudio::BeginLoadMusics(TFileFolder& archive, const std::string& first) {
+    FinishLoadingMusics();
+    TMemoryStream* list = ArchiveStream(archive, "musics.dat");
+    if (list == nullptr) return;
+    auto load = std::make_unique<TMusicLoad>();
+    for (const std::string& name : ListLines(*list)) {
+        TMemoryStream* item = ArchiveStream(archive, name);
+        if (item == nullptr) continue;
+        // Its place in the table, as LoadAudioItem would give it.
+        const int index = FindAudio(name, Table);
+        if (index >= 0) {
+            FreeAudio(index, Table);
+            Table[size_t(index)].Kind = akMusic;
+        } else {
+            Table.push_back(TAudioItem{name, akMusic, 0});
+        }
+        if (name == first) {
+            LoadAudioItem(*item, name, akMusic, Table);
+            continue;
+        }
+        load->Names.push_back(name);
+        load->Bytes.push_back(item->Bytes());
+    }
+    load->Handles.assign(load->Names.size(), 0);
+    TMusicLoad* job = load.get();
+    load->Done = std::async(std::launch::async, [job] {
+        for (size_t i = 0; i < job->Bytes.size(); ++i) {
+            const std::vector<uint8_t>& bytes = job->Bytes[i];
+            if (bytes.empty() || bytes.size() > UINT32_MAX) continue;
+            job->Handles[i] = BASS_MusicLoad(true, bytes.data(), 0, uint32_t(bytes.size()), MusicLoadFlags);
+        }
+    });
+    musicLoad_ = std::move(load);
+}
+
+void TGameAudio::FinishLoadingMusics() {
+    if (!musicLoad_) return;
+    std::unique_ptr<TMusicLoad> load = std::move(musicLoad_);
+    if (load->Done.valid()) load->Done.get();
+    for (size_t i = 0; i < load->Names.size(); ++i) {
+        const int index = FindAudio(load->Names[i], Table);
+        if (index >= 0 && Table[size_t(index)].Handle == 0) {
+            Table[size_t(index)].Handle = load->Handles[i];
+        } else if (load->Handles[i] != 0) {
+            BASS_MusicFree(load->Handles[i]);  // its entry went while it was read
+        }
+    }
+}
+
 void TGameAudio::Shutdown() {
+    FinishLoadingMusics();
     while (!Table.empty()) DeleteAudio(0, Table);
     StopAllAudio(Table, true);
     BASS_Stop();

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -168,10 +169,28 @@ public:
     void LoadSounds(TFileFolder& archive);
     void LoadMusics(TFileFolder& archive);
 
+    // LoadMusics in two steps, so that start-up need not wait for musics it
+    // does not play yet (reading a module takes several milliseconds).
+    // BeginLoadMusics puts every listed music into the table, loads the one
+    // named first at once and reads the others on a thread of its own, from
+    // a copy of their bytes (the archive is not touched after it returns);
+    // until FinishLoadingMusics, which waits for that thread, they have
+    // handle 0 and do not play. The table then holds what LoadMusics would
+    // have put there, in the same order. Shutdown finishes a load begun.
+    void BeginLoadMusics(TFileFolder& archive, const std::string& first);
+    void FinishLoadingMusics();
+
     // Shutdown: deletes every entry from the front (freeing its handle),
     // stops all audio including samples, then stops the library.
     void Shutdown();
 
+    TGameAudio();
+    ~TGameAudio();
+    TGameAudio(const TGameAudio&) = delete;
+    TGameAudio& operator=(const TGameAudio&) = delete;
+
 private:
+    struct TMusicLoad;
     TOrvRandom* pitchRandom_ = nullptr;
+    std::unique_ptr<TMusicLoad> musicLoad_;
 };

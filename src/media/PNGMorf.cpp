@@ -2,18 +2,17 @@
 
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
+#include "base/OrvParallel.h"
 #include "base/SFunctions.h"
 #include "media/AutoImage.h"
 #include "render/PictureCodec.h"
 
 #include <algorithm>
-#include <atomic>
 #include <exception>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <system_error>
-#include <thread>
 
 namespace {
 
@@ -74,29 +73,6 @@ struct TEntryResult {
     std::vector<TOut> Outs;
     std::exception_ptr Error;
 };
-
-// Calls work(i) for every i below count on up to threads threads, the
-// calling thread among them; after each item the calling thread finishes it
-// calls progress(items done so far). Every item runs even when one throws.
-void ForEachItem(size_t count, unsigned threads, const std::function<void(size_t)>& work,
-                 const std::function<void(size_t)>& progress) {
-    std::atomic<size_t> next{0};
-    std::atomic<size_t> done{0};
-    auto loop = [&](bool main) {
-        for (size_t i = next++; i < count; i = next++) {
-            work(i);
-            ++done;
-            if (main && progress) progress(done.load());
-        }
-    };
-    if (progress) progress(0);
-    std::vector<std::thread> helpers;
-    const unsigned extra = std::min<size_t>(threads, count) > 1 ? std::min<size_t>(threads, count) - 1 : 0;
-    for (unsigned t = 0; t < extra; ++t) helpers.emplace_back(loop, false);
-    loop(true);
-    for (std::thread& h : helpers) h.join();
-    if (progress) progress(count);
-}
 
 // Entry names are looked up without regard to the case of A-Z.
 std::string FoldAZ(std::string name) {
@@ -215,8 +191,7 @@ void RunScripts(TFileFolder& dest, const std::map<std::string, std::shared_ptr<T
 }  // namespace
 
 unsigned TPNGMorf::WorkerCount() const {
-    if (Threads > 0) return Threads;
-    return std::max(1u, std::thread::hardware_concurrency());
+    return Threads > 0 ? Threads : CoreCount();
 }
 
 void TPNGMorf::ConvertArchive(TFileFolder& source, TFileFolder& dest) {
@@ -261,12 +236,15 @@ void TPNGMorf::ConvertArchive(TFileFolder& source, TFileFolder& dest) {
     for (TEntryResult& r : results) {
         if (r.Error) std::rethrow_exception(r.Error);
         for (TEntryResult::TOut& out : r.Outs) {
-            dest.AddFile(out.Name, out.Kind, out.Bytes);
-            // One thread is the reference path: scripts decode every picture.
-            if (out.Decoded && WorkerCount() > 1) decoded.emplace(FoldAZ(out.Name), std::move(out.Decoded));
+            dest.AddFile(out.Name, out.Kind, out.Bytes);  // refuses a name twice
+            if (out.Decoded) decoded.emplace(FoldAZ(out.Name), std::move(out.Decoded));
         }
     }
-    RunScripts(dest, decoded, WorkerCount());
+    // One thread is the reference path: scripts decode every picture.
+    const std::map<std::string, std::shared_ptr<TPicture>> none;
+    RunScripts(dest, WorkerCount() > 1 ? decoded : none, WorkerCount());
+    Decoded.clear();
+    if (KeepDecoded) Decoded = std::move(decoded);
 }
 
 void TPNGMorf::SplitPicture(const TMemoryStream& png, int32_t quality, TMemoryStream& jpeg, TMemoryStream& alpha) {
@@ -305,7 +283,7 @@ void TPNGMorf::JoinPicture(const TMemoryStream& jpeg, const TMemoryStream& alpha
     TPicture out = ConvertChannels(colour, 4);
     const size_t count = size_t(out.Width) * size_t(out.Height);
     for (size_t i = 0; i < count; ++i) out.Pixels[i * 4 + 3] = grey.Pixels[i];
-    png = TMemoryStream(EncodePNG(out, kPreparedPngLevel));
+    png = TMemoryStream(EncodePNG(out, kPreparedPngLevel, kPreparedPngFilter));
     if (decoded) *decoded = std::move(out);
 }
 

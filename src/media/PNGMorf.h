@@ -16,6 +16,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,6 +86,11 @@ public:
                              const std::string& scriptName = std::string());
 
     int32_t Quality = 90;
+    // When set, ConvertArchive keeps the pixels of the pictures it joined in
+    // Decoded, keyed by entry name with a-z folded to A-Z, so whoever loads
+    // them next need not decode the PNGs just written.
+    bool KeepDecoded = false;
+    std::map<std::string, std::shared_ptr<TPicture>> Decoded;
     // Threads that convert at once: 0 (the default) every core; 1 one entry
     // after another on the calling thread.
     unsigned Threads = 0;

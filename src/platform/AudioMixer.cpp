@@ -205,6 +205,11 @@ struct TAudioMixer::TMusic {
     // reset: reading a module takes tens of milliseconds, too long for the
     // game's frame.
     std::future<std::unique_ptr<openmpt::module>> Spare;
+    // Module has not been played or moved since it was read: a start with
+    // reset can take it as it is. Reading a module is slow (its resampler
+    // tables are computed anew each time), so no spare is read until the
+    // music first plays: the game loads every music at start-up and plays one.
+    bool Pristine = true;
     uint32_t Flags = 0;
     TChannel Chan;
     bool Playing = false;
@@ -397,7 +402,6 @@ uint32_t TAudioMixer::LoadMusic(const uint8_t* data, size_t size, uint32_t flags
     music->Flags = flags;
     music->Module = OpenModule(*music->Bytes, flags);
     if (!music->Module) return 0;
-    music->Spare = ReadSpare(music->Bytes);
     music->Chan.Volume.Set(100);
     music->Chan.Pan.Set(0);
     std::lock_guard<std::mutex> lock(mutex_);
@@ -427,16 +431,17 @@ bool TAudioMixer::PlayMusic(uint32_t music, uint32_t order, int flags, bool rese
         if (m == nullptr) return false;
         if (order >= uint32_t(m->Module->get_num_orders())) return false;
         useFlags = flags < 0 ? m->Flags : uint32_t(flags);
-        if (reset) {
+        if (reset && !m->Pristine) {
             bytes = m->Bytes;
             spare = std::move(m->Spare);
         }
     }
     // A reset starts from a freshly read module: tempo, globals and channel
-    // state are then exactly those of its start. The copy read in the
-    // background is used (waiting for it if need be), outside the lock.
+    // state are then exactly those of its start. One never played is such a
+    // module already; otherwise the copy read in the background is used
+    // (waiting for it if need be), outside the lock.
     std::unique_ptr<openmpt::module> fresh;
-    if (reset) {
+    if (bytes) {
         if (spare.valid()) fresh = spare.get();
         if (!fresh) fresh = OpenModule(*bytes, useFlags);
         if (!fresh) return false;
@@ -478,6 +483,11 @@ bool TAudioMixer::PlayMusic(uint32_t music, uint32_t order, int flags, bool rese
     m->Module->set_repeat_count((useFlags & MusicLoopFlag) ? -1 : 0);
     m->Module->set_render_param(openmpt::module::RENDER_VOLUMERAMPING_STRENGTH, (useFlags & MusicRampFlag) ? -1 : 0);
     m->Module->set_position_order_row(int32_t(order), 0);
+    if (m->Pristine) {
+        // From now on a start with reset needs a module read afresh.
+        m->Pristine = false;
+        if (!m->Spare.valid()) m->Spare = ReadSpare(m->Bytes);
+    }
     m->Playing = true;
     m->Chan.Releasing = false;
     m->Chan.Release = 0;

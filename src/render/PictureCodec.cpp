@@ -131,6 +131,7 @@ struct PngWriteState {
     uint32_t height;
     int channels;
     int level;     // zlib's compression level
+    int filters;   // the row filters libpng may choose from
     uint8_t* out;  // malloc'ed, owned until handed over
     size_t outSize;
     size_t outCapacity;
@@ -184,6 +185,7 @@ bool EncodePngRaw(PngWriteState* state) {
                                        PNG_COLOR_TYPE_RGB_ALPHA};
     png_set_write_fn(png, state, PngWriteFn, PngFlushFn);
     png_set_compression_level(png, state->level);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, state->filters);
     png_set_IHDR(png, info, state->width, state->height, 8, kColorTypes[state->channels], PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -435,10 +437,11 @@ TPicture DecodePicture(const void* data, size_t size) {
     }
 }
 
-std::vector<uint8_t> EncodePNG(const TPicture& picture, int level) {
+std::vector<uint8_t> EncodePNG(const TPicture& picture, int level, TPngRowFilter filter) {
     CheckEncodable(picture, "EncodePNG");
     PngWriteState state{};
     state.level = level < 0 ? Z_DEFAULT_COMPRESSION : std::min(level, int(Z_BEST_COMPRESSION));
+    state.filters = filter == prfUp ? PNG_FILTER_UP : PNG_ALL_FILTERS;
     state.pixels = picture.Pixels.data();
     state.width = uint32_t(picture.Width);
     state.height = uint32_t(picture.Height);

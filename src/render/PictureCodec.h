@@ -73,12 +73,18 @@ TPicture DecodeJPEG(const void* data, size_t size);
 // picture format" for anything that is neither PNG nor JPEG.
 TPicture DecodePicture(const void* data, size_t size);
 
+// How rows are filtered before compression: prfAdaptive tries every filter
+// on every row and keeps the best (the smallest files); prfUp takes the
+// difference to the row above everywhere, which writes about twice as fast
+// and reads a fifth faster for files a few percent larger.
+enum TPngRowFilter { prfAdaptive, prfUp };
+
 // Encodes a picture as PNG with the colour type of its channel layout, 8 bits
 // per sample, no interlace, no ancillary chunks. level is zlib's compression
 // level: -1 its default, 0 none to 9 the smallest (out of range is clamped);
 // 1 writes several times faster for a file a little larger. Throws
 // OrvException "[EncodePNG] " + reason for an empty or inconsistent picture.
-std::vector<uint8_t> EncodePNG(const TPicture& picture, int level = -1);
+std::vector<uint8_t> EncodePNG(const TPicture& picture, int level = -1, TPngRowFilter filter = prfAdaptive);
 
 // Encodes a picture as baseline JPEG at quality 0..100 (clamped; 0 is taken
 // as 1, libjpeg's lowest). Grey pictures give a grey JPEG; alpha samples are

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,7 +66,24 @@ public:
     // times. A picture that fails to decode is logged and skipped. Throws
     // OrvException "[TResourceList.LoadSurfacesList] Cannot find " +
     // listName when the archive lacks the list.
+    // Pictures are decoded on Threads threads while this thread registers
+    // them in list order and reports progress; each archive entry is decoded
+    // once even when several lines name it. The surfaces, their order and
+    // the progress are those of one thread, whatever the count.
     void LoadSurfacesList(TFileFolder& archive, const std::string& listName = "surfaces.dat");
+
+    // Threads that decode the picture list: 0 (the default) every core; 1
+    // one picture after another on the calling thread (the reference).
+    unsigned Threads = 0;
+
+    // Pixels of archive entries decoded already (the preparation of the
+    // archive has them), keyed by entry name with a-z folded to A-Z: the
+    // loaders take them instead of decoding the entry, once each. Only those
+    // named in the archive's listName are kept; the rest are let go now.
+    // Each must be exactly what decoding its entry would give. Forgotten
+    // at the end of LoadSurfacesList.
+    void KeepDecoded(TFileFolder& archive, const std::string& listName,
+                     std::map<std::string, std::shared_ptr<TPicture>> pictures);
 
     // Rebuilds every surface after a display change (the caller has released
     // them and re-created the engine's display). First each blank-separated
@@ -88,15 +106,30 @@ public:
     const std::string& ProgramFolder() const { return programFolder_; }
 
 private:
+    struct TListPlan;
+    // The list's lines, trimmed, without blank ones.
+    static std::vector<std::string> ListLines(TFileFolder& archive, const std::string& listName);
+    void LoadListOneByOne(TFileFolder& archive, const std::vector<std::string>& names);
+    void LoadListOnEveryCore(TFileFolder& archive, const std::vector<std::string>& names, unsigned threads);
     bool LoadFromArchive(TFileFolder& archive, const std::string& name, const std::string& fileName);
     // Reads path, registering fileName as the record's File name.
     bool LoadFromFile(const std::string& name, const std::string& path, const std::string& fileName);
     bool Register(const std::string& name, const std::string& fileName, const TPicture& picture, bool isPNG);
+    // The record Register would add (its alpha map and its surface with the
+    // pixels converted), without adding it: safe on several threads at once.
+    // False when no surface can be had.
+    bool BuildRecord(const std::string& name, const std::string& fileName, const TPicture& picture, bool isPNG,
+                     SurfaceRecord& record) const;
     void ReportProgress(int32_t percent) const;
     // The engine the variable holds; OrvException "[TResourceList] No
     // surface engine" while it holds none.
     TSurfEngine& Engine() const;
 
+    // The given pixels of the entry named fileName, or nullptr; take lets
+    // go of them here, so they live only as long as the caller keeps them.
+    std::shared_ptr<TPicture> GivenPicture(const std::string& fileName, bool take);
+
     std::unique_ptr<TSurfEngine>& engine_;
     std::string programFolder_;
+    std::map<std::string, std::shared_ptr<TPicture>> predecoded_;
 };

@@ -110,6 +110,46 @@ uint8_t* PixelAt(const SurfaceRecord& s, int x, int y, int bytesPerPixel) {
 
 constexpr int64_t kMaxBumpSide = 16384;
 
+// Rounds a value of 0..2^51 to the nearest integer, halves to even, exactly
+// as nearbyint does in the default rounding mode: adding and taking away
+// 2^52 + 2^51 leaves the integer. nearbyint itself is a library call that
+// saves and restores the floating-point state, which cost more than the
+// rest of a rotation.
+inline uint32_t RoundHalfEven(double v) {
+    constexpr double kShift = 6755399441055744.0;
+    return static_cast<uint32_t>((v + kShift) - kShift);
+}
+
+// Reads stored pixels and their 8-bit channels (0 red, 1 green, 2 blue) as
+// GetPixelRGB does, with the format's masks and shifts taken once.
+class TChannelReader {
+public:
+    explicit TChannelReader(const TSurfEngine& e) : bytes_(size_t(e.Format().BytesPerPixel())) {
+        const uint32_t masks[3] = {e.Format().RedMask, e.Format().GreenMask, e.Format().BlueMask};
+        const int32_t shifts[3] = {e.RedShift(), e.GreenShift(), e.BlueShift()};
+        const int bits[3] = {e.RedBits(), e.GreenBits(), e.BlueBits()};
+        for (int k = 0; k < 3; ++k) {
+            mask_[k] = masks[k];
+            shift_[k] = shifts[k];
+            widen_[k] = e.Format().BitsPerPixel == 16 ? 8 - bits[k] : 0;
+        }
+    }
+    uint32_t Pixel(const uint8_t* p) const {
+        uint32_t v = 0;
+        std::memcpy(&v, p, bytes_);
+        return v;
+    }
+    double Channel(uint32_t pixel, int k) const {
+        return double(uint8_t(((pixel & mask_[k]) >> shift_[k]) << widen_[k]));
+    }
+
+private:
+    size_t bytes_;
+    uint32_t mask_[3] = {};
+    int32_t shift_[3] = {};
+    int widen_[3] = {};
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -208,6 +248,16 @@ bool TSurfEngine::CreateSurface(int32_t width, int32_t height, std::unique_ptr<T
     } catch (const std::exception&) {
         throw OrvException("Exception Error in TSurfEngine.CreateSurface.");
     }
+}
+
+bool TSurfEngine::NewSurface(int32_t width, int32_t height, SurfaceRecord& record) const {
+    std::unique_ptr<TDisplaySurface> made = display_ ? display_->CreateSurface(width, height)
+                                                     : TDisplaySurface::Create(width, height, format_.BytesPerPixel());
+    if (!made) return false;
+    record.Bits = made->Bits();
+    record.Pitch = made->Pitch();
+    record.Surface = std::move(made);
+    return true;
 }
 
 bool TSurfEngine::CreateEmptySurface(const std::string& name, int32_t width, int32_t height) {
@@ -539,11 +589,21 @@ uint32_t TSurfEngine::ConvertRGB(uint8_t red, uint8_t green, uint8_t blue) const
 void TSurfEngine::RotateSurface(const std::string& name, double centreX, double centreY, double angle) {
     const SurfaceRecord* old = GetSurface(name);
     if (!Drawable(old)) return;
+    SurfaceRecord made;
+    if (!RotatedCopy(*old, centreX, centreY, angle, made)) return;
+    DeleteSurface(name);
+    AddSurface(std::move(made));
+}
+
+bool TSurfEngine::RotatedCopy(const SurfaceRecord& source, double centreX, double centreY, double angle,
+                              SurfaceRecord& made) const {
+    const SurfaceRecord* old = &source;
+    if (!Drawable(old)) return false;
     const int w = old->Width;
     const int h = old->Height;
     const int bpp = format_.BytesPerPixel();
-    SurfaceRecord made;
-    if (!CreateSurface(w, h, made.Surface, made.Bits, made.Pitch)) return;
+    made = SurfaceRecord();
+    if (!NewSurface(w, h, made)) return false;
     made.Name = old->Name;
     made.FileName = old->FileName;
     made.Width = w;
@@ -553,13 +613,18 @@ void TSurfEngine::RotateSurface(const std::string& name, double centreX, double 
         made.AlphaStride = w;
         made.AlphaMap.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
     }
+    // The new surface starts zeroed, and four zero neighbours mix to zero:
+    // only points whose neighbours touch the picture's drawn part (any
+    // colour or opacity) need sampling.
+    const TRect content = DrawnPart(*old);
+    if (content.Right < content.Left) return true;
+    const TChannelReader read(*this);
     const double c = std::cos(angle);
     const double s = std::sin(angle);
-    auto mix = [](double tl, double tr, double bl, double br, double fx, double fy) {
-        double left = tl + (bl - tl) * fy;
-        double right = tr + (br - tr) * fy;
-        double value = std::clamp(left + (right - left) * fx, 0.0, 255.0);
-        return static_cast<uint32_t>(std::nearbyint(value));
+    const auto mix = [](double tl, double tr, double bl, double br, double fx, double fy) {
+        const double left = tl + (bl - tl) * fy;
+        const double right = tr + (br - tr) * fy;
+        return RoundHalfEven(std::clamp(left + (right - left) * fx, 0.0, 255.0));
     };
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
@@ -573,30 +638,50 @@ void TSurfEngine::RotateSurface(const std::string& name, double centreX, double 
             const int y0 = static_cast<int>(sy);
             const int x1 = std::min(x0 + 1, w - 1);
             const int y1 = std::min(y0 + 1, h - 1);
+            if (x1 < content.Left || x0 > content.Right || y1 < content.Top || y0 > content.Bottom) continue;
             const double fx = sx - x0;
             const double fy = sy - y0;
-            uint8_t rgb[4][3];
-            GetPixelRGB(*old, x0, y0, rgb[0][0], rgb[0][1], rgb[0][2]);
-            GetPixelRGB(*old, x1, y0, rgb[1][0], rgb[1][1], rgb[1][2]);
-            GetPixelRGB(*old, x0, y1, rgb[2][0], rgb[2][1], rgb[2][2]);
-            GetPixelRGB(*old, x1, y1, rgb[3][0], rgb[3][1], rgb[3][2]);
+            const uint32_t tl = read.Pixel(PixelAt(*old, x0, y0, bpp)), tr = read.Pixel(PixelAt(*old, x1, y0, bpp));
+            const uint32_t bl = read.Pixel(PixelAt(*old, x0, y1, bpp)), br = read.Pixel(PixelAt(*old, x1, y1, bpp));
             uint32_t ch[3];
-            for (int k = 0; k < 3; ++k) ch[k] = mix(rgb[0][k], rgb[1][k], rgb[2][k], rgb[3][k], fx, fy);
+            for (int k = 0; k < 3; ++k)
+                ch[k] = mix(read.Channel(tl, k), read.Channel(tr, k), read.Channel(bl, k), read.Channel(br, k), fx, fy);
             uint32_t pixel =
                 ConvertRGB(static_cast<uint8_t>(ch[0]), static_cast<uint8_t>(ch[1]), static_cast<uint8_t>(ch[2]));
             std::memcpy(PixelAt(made, x, y, bpp), &pixel, static_cast<size_t>(bpp));
             if (alpha) {
-                auto at = [&](int px, int py) {
-                    return static_cast<double>(
-                        old->AlphaMap[static_cast<size_t>(py) * static_cast<size_t>(old->AlphaStride) + px]);
-                };
+                const uint8_t* a0 =
+                    old->AlphaMap.data() + static_cast<size_t>(y0) * static_cast<size_t>(old->AlphaStride);
+                const uint8_t* a1 =
+                    old->AlphaMap.data() + static_cast<size_t>(y1) * static_cast<size_t>(old->AlphaStride);
                 made.AlphaMap[static_cast<size_t>(y) * static_cast<size_t>(w) + x] =
-                    static_cast<uint8_t>(mix(at(x0, y0), at(x1, y0), at(x0, y1), at(x1, y1), fx, fy));
+                    static_cast<uint8_t>(mix(a0[x0], a0[x1], a1[x0], a1[x1], fx, fy));
             }
         }
     }
-    DeleteSurface(name);
-    AddSurface(std::move(made));
+    return true;
+}
+
+TRect TSurfEngine::DrawnPart(const SurfaceRecord& surface) const {
+    const int bpp = format_.BytesPerPixel();
+    const uint32_t colour = format_.RedMask | format_.GreenMask | format_.BlueMask;
+    TRect part{surface.Width, surface.Height, -1, -1};
+    for (int y = 0; y < surface.Height; ++y) {
+        const uint8_t* alpha =
+            surface.HasAlpha()
+                ? surface.AlphaMap.data() + static_cast<size_t>(y) * static_cast<size_t>(surface.AlphaStride)
+                : nullptr;
+        for (int x = 0; x < surface.Width; ++x) {
+            uint32_t v = 0;
+            std::memcpy(&v, PixelAt(surface, x, y, bpp), static_cast<size_t>(bpp));
+            if ((v & colour) == 0 && (!alpha || alpha[x] == 0)) continue;
+            part.Left = std::min(part.Left, x);
+            part.Right = std::max(part.Right, x);
+            part.Top = std::min(part.Top, y);
+            part.Bottom = y;
+        }
+    }
+    return part;
 }
 
 // ---------------------------------------------------------------------------

@@ -139,12 +139,26 @@ public:
     // (centreX, centreY), same size, bilinear; uncovered pixels black and
     // transparent. The record moves to the end of the list.
     void RotateSurface(const std::string& name, double centreX, double centreY, double angle);
+    // Gives record a new zeroed surface of width x height in the engine's
+    // format (Surface, Bits, Pitch; nothing else is touched) without adding
+    // it to the list, so other threads may call it while this one draws.
+    // False when no surface can be had.
+    bool NewSurface(int32_t width, int32_t height, SurfaceRecord& record) const;
+    // The rotation of RotateSurface into made (a new record with its own
+    // surface, source's name and file name), leaving the list alone, so
+    // several threads may rotate different pictures at once. False, made
+    // empty, when source cannot be drawn or no surface can be had.
+    bool RotatedCopy(const SurfaceRecord& source, double centreX, double centreY, double angle,
+                     SurfaceRecord& made) const;
     // 8-bit red, green, blue of one pixel (0 for points outside).
     void GetPixelRGB(const SurfaceRecord& surface, int32_t x, int32_t y, uint8_t& red, uint8_t& green,
                      uint8_t& blue) const;
     // One pixel value in the engine's format from 8-bit channels (16-bit:
     // truncated to the channel widths).
     uint32_t ConvertRGB(uint8_t red, uint8_t green, uint8_t blue) const;
+    // The smallest rectangle (inclusive) holding every pixel with a colour
+    // or an opacity other than zero; Right < Left when there is none.
+    TRect DrawnPart(const SurfaceRecord& surface) const;
 
     // --- bump maps ----------------------------------------------------------
     int FindBumpMap(const std::string& name) const;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -67,6 +69,26 @@ TEST(OrvLog, RewritingLeavesOnlyTheLogAndAFailedWriteIsSilent) {
     EXPECT_NO_THROW(TOrvLog::WriteLine(nowhere, 5, "lost"));
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
     std::filesystem::remove_all(dir);
+}
+
+TEST(OrvLog, LinesWrittenFromSeveralThreadsAtOnceAreAllKept) {
+    const std::string path = TempPath("threads.log");
+    std::remove(path.c_str());
+    constexpr int kThreads = 4, kLines = 25;
+    std::vector<std::thread> writers;
+    for (int t = 0; t < kThreads; ++t)
+        writers.emplace_back([&, t] {
+            for (int i = 0; i < kLines; ++i)
+                TOrvLog::WriteLine(path, 0, "t" + std::to_string(t) + " " + std::to_string(i));
+        });
+    for (std::thread& w : writers) w.join();
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(path, text));
+    for (int t = 0; t < kThreads; ++t)
+        for (int i = 0; i < kLines; ++i)
+            EXPECT_NE(text.find("} t" + std::to_string(t) + " " + std::to_string(i) + "\r\n"), std::string::npos)
+                << "thread " << t << " line " << i;
+    std::remove(path.c_str());
 }
 
 TEST(MemoryStream, ReadsStopAtTheEndAndWritesPastItGrow) {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "../platform/AudioTestData.h"
 #include "base/FileFolder.h"
@@ -77,6 +78,48 @@ TEST_F(MusicTest, ListsLoadFromTheArchiveSkippingWhatIsMissing) {
     audio.PlaySound("broken.ogg");
     audio.PlaySound("missing.ogg");
     EXPECT_EQ(Level(2000), 0.0);
+}
+
+TEST_F(MusicTest, MusicsReadInTheBackgroundEndAsALoadInOneGo) {
+    TFileFolder archive = TFileFolder::CreateNew("unused.zxc");
+    // The music played at once is not the list's first; one is broken, one
+    // missing, one listed twice, one already in the table.
+    AddText(archive, "musics.dat", "a.xm\nbroken.xm\ntitle.xm\nmissing.xm\nb.xm\na.xm\nold.xm\n");
+    Add(archive, "a.xm", TestModule(2));
+    Add(archive, "b.xm", TestModule(3));
+    Add(archive, "title.xm", TestModule(4));
+    Add(archive, "old.xm", TestModule(1));
+    Add(archive, "broken.xm", {1, 2, 3, 4});
+    const auto shape = [](const TAudioList& table) {
+        std::vector<std::tuple<std::string, uint8_t, bool>> out;
+        for (const TAudioItem& item : table) out.emplace_back(item.Name, item.Kind, item.Handle != 0);
+        return out;
+    };
+    TGameAudio inOneGo;
+    LoadAudioItem(*archive.Stream("old.xm"), "old.xm", akSample, inOneGo.Table);
+    inOneGo.LoadMusics(archive);
+
+    LoadAudioItem(*archive.Stream("old.xm"), "old.xm", akSample, audio.Table);
+    audio.BeginLoadMusics(archive, "title.xm");
+    // The music asked for first plays at once; the others wait.
+    EXPECT_NE(AudioHandle("title.xm", audio.Table), 0u);
+    EXPECT_EQ(AudioHandle("a.xm", audio.Table), 0u);
+    audio.PlayMusic("title.xm", 0, 0);
+    EXPECT_GT(Level(4410), 0.001);
+    audio.FinishLoadingMusics();
+    EXPECT_EQ(shape(audio.Table), shape(inOneGo.Table));
+    for (const TAudioItem& item : audio.Table) {
+        if (item.Handle != 0) {
+            EXPECT_EQ(BASS_ChannelIsActive(item.Handle) != 0, item.Name == "title.xm") << item.Name;
+        }
+    }
+    audio.FinishLoadingMusics();  // nothing left to finish
+    EXPECT_EQ(shape(audio.Table), shape(inOneGo.Table));
+    inOneGo.Shutdown();
+
+    // Shut down while the musics are still being read: nothing is left
+    // behind and nothing reads freed memory.
+    audio.BeginLoadMusics(archive, "title.xm");
 }
 
 TEST_F(MusicTest, ReloadingANameReplacesItInPlaceAndDeleteShiftsDown) {

@@ -527,3 +527,73 @@ TEST(ArchivePreparation, OnEveryCoreTheFirstBrokenEntryNamesTheError) {
             << threads;
     }
 }
+
+TEST(ArchivePreparation, JoinedPicturesAreDecodedOnceAndLoadAsIfReadFromTheArchive) {
+    const std::string dir = TestDir("decoded-once");
+    {
+        TFileFolder packed = TFileFolder::CreateNew(dir + "/game.zxc");
+        // A plain picture and a script's among joined ones; a line twice,
+        // and in another case (a surface of its own from the same entry).
+        Add(packed, "plain.png", EncodePNG(Pattern(3, 3, 3)));
+        FillPackedArchive(packed);
+        AddText(packed, "surfaces.dat", "pic1.png\nPIC2.PNG\nphoto.PnG\nplain.png\nfirst.pNg\npic1.png\nPic1.png\n", 0);
+        packed.SaveToFile();
+    }
+    TPNGMorf morf(90);
+    morf.Threads = 2;
+    morf.KeepDecoded = true;
+    morf.AddCommand("Source=\"" + dir + "/game.zxc\" Dest=\"" + dir + "/temp/game.zxc\"");
+    morf.Run();
+    EXPECT_EQ(morf.Decoded.count("PIC1.PNG"), 1u);
+    EXPECT_EQ(morf.Decoded.count("PHOTO.PNG"), 1u);
+    EXPECT_EQ(morf.Decoded.count("PLAIN.PNG"), 0u);
+
+    // The same prepared archive with the joined pictures' bytes spoilt: a
+    // loader that took the given pixels cannot tell.
+    {
+        TFileFolder prepared(dir + "/temp/game.zxc");
+        TFileFolder spoilt = TFileFolder::CreateNew(dir + "/spoilt.zxc");
+        for (size_t i = 0; i < prepared.Dir.size(); ++i) {
+            const std::string& name = prepared.Dir[i].Name;
+            std::string folded = name;
+            for (char& c : folded)
+                if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+            const bool given = morf.Decoded.count(folded) != 0;
+            TMemoryStream bytes = given ? TMemoryStream(std::vector<uint8_t>{1, 2, 3}) : *prepared.Stream(name);
+            spoilt.AddFile(name, prepared.Dir[i].Kind, bytes);
+        }
+        spoilt.SaveToFile();
+    }
+
+    using TSurfaces =
+        std::vector<std::tuple<std::string, int32_t, int32_t, std::vector<uint8_t>, std::vector<uint8_t>>>;
+    auto load = [&](const std::string& path, bool given, unsigned threads) {
+        std::unique_ptr<TSurfEngine> engine = std::make_unique<TSurfEngine>(TPixelFormat::Xrgb8888(), 800, 600);
+        TResourceList list(dir, engine);
+        list.Threads = threads;
+        list.AddArchive(path);
+        TFileFolder& archive = *list.Archives[0];
+        if (given) list.KeepDecoded(archive, "surfaces.dat", morf.Decoded);
+        list.LoadSurfacesList(archive);
+        TSurfaces out;
+        for (size_t i = 0; i < engine->SurfaceCount(); ++i) {
+            const SurfaceRecord& r = engine->SurfaceAt(i);
+            std::vector<uint8_t> pixels;
+            for (int y = 0; y < r.Height; ++y)
+                pixels.insert(pixels.end(), r.Bits + size_t(y) * r.Pitch,
+                              r.Bits + size_t(y) * r.Pitch + size_t(r.Width) * 4);
+            out.emplace_back(r.Name, r.Width, r.Height, pixels, r.AlphaMap);
+        }
+        return out;
+    };
+    const TSurfaces reference = load(dir + "/temp/game.zxc", false, 1);
+    ASSERT_EQ(reference.size(), 6u);
+    EXPECT_EQ(std::get<0>(reference[5]), "Pic1.png");
+    EXPECT_LT(load(dir + "/spoilt.zxc", false, 1).size(), reference.size());
+    for (unsigned threads : {1u, 2u}) {
+        const TSurfaces given = load(dir + "/spoilt.zxc", true, threads);
+        ASSERT_EQ(given.size(), reference.size()) << threads;
+        for (size_t i = 0; i < given.size(); ++i)
+            EXPECT_TRUE(given[i] == reference[i]) << threads << " threads, " << std::get<0>(reference[i]);
+    }
+}

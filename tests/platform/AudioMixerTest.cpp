@@ -247,6 +247,33 @@ TEST(AudioMixer, MusicStartsAtOrderAndLoops) {
     EXPECT_FALSE(mixer.FreeMusic(m));
 }
 
+TEST(AudioMixer, FirstStartOfAMusicSoundsExactlyAsAnyLaterStartWithReset) {
+    // The first start takes the module read at load; later ones a copy read
+    // afresh. Both must begin in the very same state.
+    std::vector<uint8_t> mod = TestModule(4);
+    TAudioMixer first;
+    const uint32_t a = first.LoadMusic(mod.data(), mod.size(), 5);
+    ASSERT_NE(a, 0u);
+    ASSERT_TRUE(first.PlayMusic(a, 1, -1, true));
+    const std::vector<float> heard = Render(first, 8820);
+
+    TAudioMixer later;
+    const uint32_t b = later.LoadMusic(mod.data(), mod.size(), 5);
+    ASSERT_TRUE(later.PlayMusic(b, 3, -1, true));
+    Render(later, 6000);  // played past where it started
+    ASSERT_TRUE(later.StopChannel(b));
+    Render(later, 2 * TAudioMixer::DeclickFrames);
+    for (int round = 0; round < 2; ++round) {  // the spare, then one read while playing
+        ASSERT_TRUE(later.PlayMusic(b, 1, -1, true));
+        const std::vector<float> again = Render(later, 8820);
+        ASSERT_EQ(again.size(), heard.size());
+        for (size_t i = 0; i < heard.size(); ++i)
+            ASSERT_EQ(again[i], heard[i]) << "round " << round << ", sample " << i;
+        ASSERT_TRUE(later.StopChannel(b));
+        Render(later, 2 * TAudioMixer::DeclickFrames);
+    }
+}
+
 TEST(AudioMixer, MusicFadesInFromSilenceAndHonoursGlobalVolume) {
     TAudioMixer mixer;
     std::vector<uint8_t> mod = TestModule(2);

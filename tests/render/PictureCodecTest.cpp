@@ -84,10 +84,11 @@ TEST(PictureCodec, PngRoundTripKeepsEveryLayoutExactly) {
         EXPECT_EQ(EncodePNG(src), bytes) << "encoding must be deterministic";
         // Every compression level, and levels beyond zlib's range, keep
         // every pixel; only the size may change.
-        for (int level : {0, 1, 9, 42}) {
-            const std::vector<uint8_t> packed = EncodePNG(src, level);
-            EXPECT_EQ(DecodePNG(packed.data(), packed.size()).Pixels, src.Pixels) << level;
-        }
+        for (int level : {0, 1, 9, 42})
+            for (TPngRowFilter filter : {prfAdaptive, prfUp}) {
+                const std::vector<uint8_t> packed = EncodePNG(src, level, filter);
+                EXPECT_EQ(DecodePNG(packed.data(), packed.size()).Pixels, src.Pixels) << level << " " << filter;
+            }
         EXPECT_GT(EncodePNG(src, 0).size(), EncodePNG(src, 9).size());
     }
 }

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include <unistd.h>
 
@@ -220,4 +224,97 @@ TEST(ResourceList, ReinitRebuildsEverySurfaceInOrder) {
     f.list.ReinitSurfaces(f.archive, dir, "");
     EXPECT_EQ(f.Names(), (std::vector<std::string>{"font.png", "a.png", "MemoryBufer", "b.jpg"}));
     fs::remove_all(dir);
+}
+
+namespace {
+
+// Everything a loaded list leaves behind: the surfaces in order with their
+// pixels and opacity, the progress reported, and which entries stay read.
+struct TListOutcome {
+    std::vector<std::tuple<std::string, std::string, int32_t, int32_t, std::vector<uint8_t>, std::vector<uint8_t>>>
+        Surfaces;
+    std::vector<int32_t> Progress;
+    std::vector<uint8_t> SlotStates;
+    bool operator==(const TListOutcome&) const = default;
+};
+
+TListOutcome LoadListWith(unsigned threads, const TPixelFormat& format, const std::string& list, bool fromFile) {
+    Fixture f(format);
+    std::mt19937 rng(7);
+    // Pictures of every kind and odd sizes, each with its own noise.
+    for (int i = 0; i < 30; ++i) {
+        const int channels = 1 + i % 4;
+        TPicture p = TPicture::Create(1 + int(rng() % 37), 1 + int(rng() % 23), channels);
+        for (uint8_t& b : p.Pixels) b = uint8_t(rng());
+        f.Add("p" + std::to_string(i) + ".png", EncodePNG(p, i % 3 == 0 ? 1 : -1));
+        f.Add("j" + std::to_string(i) + ".jpg", EncodeJPEG(ConvertChannels(p, 3), 60 + i));
+    }
+    f.Add("broken.png", {0x89, 'P', 'N', 'G', 1, 2, 3});
+    std::vector<uint8_t> cut = EncodePNG(Solid(9, 9, 4, {1, 2, 3, 4}));
+    cut.resize(cut.size() / 2);
+    f.Add("cut.png", cut);
+    f.Add("jpeg-named.png", EncodeJPEG(Solid(5, 3, 3, {200, 10, 10}), 90));
+    f.Add("surfaces.dat", std::vector<uint8_t>(list.begin(), list.end()));
+    f.engine->CreateEmptySurface("p3.png", 7, 7);  // registered before the list: wins
+    // From a file the entries are read first and dropped after decoding.
+    const fs::path dir = fs::temp_directory_path() / ("moswick_listcores_" + std::to_string(::getpid()));
+    if (fromFile) {
+        fs::create_directories(dir);
+        TFileFolder saved = TFileFolder::CreateNew((dir / "pics.zxc").string());
+        for (size_t i = 0; i < f.archive.Dir.size(); ++i)
+            saved.AddFile(f.archive.Dir[i].Name, f.archive.Dir[i].Kind, *f.archive.Files[i].Stream);
+        saved.SaveToFile();
+        f.archive = TFileFolder((dir / "pics.zxc").string());
+    }
+
+    TListOutcome out;
+    f.engine->ProgressCallback = [&](int32_t p) { out.Progress.push_back(p); };
+    f.list.Threads = threads;
+    f.list.LoadSurfacesList(f.archive);
+    const int bpp = f.engine->Format().BytesPerPixel();
+    for (size_t i = 0; i < f.engine->SurfaceCount(); ++i) {
+        const SurfaceRecord& r = f.engine->SurfaceAt(i);
+        std::vector<uint8_t> pixels;
+        for (int y = 0; y < r.Height; ++y)
+            pixels.insert(pixels.end(), r.Bits + size_t(y) * r.Pitch,
+                          r.Bits + size_t(y) * r.Pitch + size_t(r.Width) * bpp);
+        out.Surfaces.emplace_back(r.Name, r.FileName, r.Width, r.Height, pixels, r.AlphaMap);
+    }
+    for (const TMemFile& slot : f.archive.Files) out.SlotStates.push_back(slot.State);
+    fs::remove_all(dir);
+    return out;
+}
+
+}  // namespace
+
+TEST(ResourceList, EveryCoreLoadsTheListExactlyAsOneThreadDoes) {
+    // Duplicates, names differing only in case (one entry, two surfaces),
+    // missing, broken and cut pictures, a JPEG under a PNG name, a name
+    // registered before, blank lines: all among ordinary pictures.
+    std::string list;
+    for (int i = 0; i < 30; ++i) {
+        list += "p" + std::to_string(i) + ".png\n";
+        if (i % 4 == 1) list += "j" + std::to_string(i) + ".jpg\n";
+        if (i == 5) list += "broken.png\nmissing.png\n\nP5.PNG\np5.png\ncut.png\n";
+        if (i == 20) list += "jpeg-named.png\r\np2.png\nJ1.jpg\n";
+    }
+    for (const TPixelFormat& format : {TPixelFormat::Xrgb8888(), TPixelFormat::Rgb565()}) {
+        const bool fromFile = format.BitsPerPixel == 32;
+        const TListOutcome reference = LoadListWith(1, format, list, fromFile);
+        // Every listed picture but the broken, cut and missing ones, once.
+        EXPECT_EQ(reference.Surfaces.size(), 30u + 8 + 1 + 1 + 1);
+        EXPECT_EQ(std::get<2>(reference.Surfaces[0]), 7);  // the one registered before
+        for (unsigned threads : {2u, 3u, 8u}) {
+            const TListOutcome fast = LoadListWith(threads, format, list, fromFile);
+            ASSERT_EQ(fast.Surfaces.size(), reference.Surfaces.size()) << threads << " threads";
+            for (size_t i = 0; i < fast.Surfaces.size(); ++i)
+                EXPECT_TRUE(fast.Surfaces[i] == reference.Surfaces[i])
+                    << threads << " threads, surface " << std::get<0>(reference.Surfaces[i]);
+            EXPECT_EQ(fast.Progress, reference.Progress) << threads << " threads";
+            EXPECT_EQ(fast.SlotStates, reference.SlotStates) << threads << " threads";
+        }
+        if (fromFile) {  // the packed bytes of decoded pictures were let go; the list and the broken stay
+            EXPECT_EQ(std::count(reference.SlotStates.begin(), reference.SlotStates.end(), fsLoaded), 3);
+        }
+    }
 }

@@ -636,6 +636,10 @@ void TPlayRules::Trace(const std::string& event) {
     std::fwrite(line.data(), 1, line.size(), trace_);
 }
 
+void TPlayRules::FlushTrace() {
+    if (trace_) std::fflush(trace_);
+}
+
 void TPlayRules::LayerCompleteEnded() {
     TLayer* l = level_->Layer();
     if (l) {

@@ -7,6 +7,8 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
+# Fuzz targets run at once (each a single process); 1 keeps the figures comparable.
+FUZZ_PARALLEL ?= 1
 CMAKE_FLAGS ?=
 # The project's own builds treat warnings as errors; a plain cmake build does not.
 PROJECT_FLAGS = -DMOSWICK_WERROR=ON
@@ -66,12 +68,7 @@ $(FUZZ_BUILD)/build.ninja:
 # Runs every libFuzzer target for FUZZ_SECONDS each; crashes land in build-fuzz/.
 fuzz: deps $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@set -e; for f in $(FUZZ_BUILD)/fuzz/fuzz_*; do \
-	  [ -x "$$f" ] || continue; \
-	  name=$$(basename $$f); mkdir -p $(FUZZ_BUILD)/corpus/$$name; \
-	  echo "== $$name"; \
-	  "$$f" -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus/$$name fuzz/seeds/$$name; \
-	done
+	scripts/fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_PARALLEL)
 
 format:
 	find src tests tools bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

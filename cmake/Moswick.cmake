@@ -53,5 +53,8 @@ function(moswick_test name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
     DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_AUDIODRIVER=dummy" ${_timeout})
+    # One value per property: the discovered tests' properties are passed on
+    # as a flat list, so a list value ("A;B") would be cut apart and swallow
+    # the properties after it (the whole-game tests lost their TIMEOUT).
+    PROPERTIES ENVIRONMENT SDL_VIDEODRIVER=dummy ENVIRONMENT_MODIFICATION SDL_AUDIODRIVER=set:dummy ${_timeout})
 endfunction()

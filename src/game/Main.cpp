@@ -432,6 +432,9 @@ void TOrvGameEngine::AppIdle(bool& done) {
     }
     if (!SurfEngine) return;
 
+    // A frame composed whole must look like one composed from the changed
+    // rectangles: tests compare the two.
+    if (run_.FullRedraw) RedrawAll();
     DrawMemorySurface();
     Present();
 
@@ -518,10 +521,15 @@ void TOrvGameEngine::CollectInterface(bool mergeWhenRedrawNotEmpty) {
 }
 
 void TOrvGameEngine::CopyRedrawRects() {
+    // The lists' rectangles include their right column and bottom row (as
+    // Present shows them); the copy's source rectangle excludes them, so it
+    // reaches one further. Copied one short, a changed last row or column
+    // stayed on screen as a thin streak until the next full redraw.
     auto copy = [this](const TRects& rects) {
         for (const TRect& r : rects) {
-            TRect c{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, kScreenWidth),
-                    std::min(r.Bottom, kScreenHeight)};
+            const TRect c{std::max(r.Left, 0), std::max(r.Top, 0),
+                          static_cast<int32_t>(std::min<int64_t>(int64_t(r.Right) + 1, kScreenWidth)),
+                          static_cast<int32_t>(std::min<int64_t>(int64_t(r.Bottom) + 1, kScreenHeight))};
             if (c.Right <= c.Left || c.Bottom <= c.Top) continue;
             SurfEngine->DrawSurface("MemoryBufer", "MemorySurface", c.Left, c.Top, &c, DDBLTFAST_WAIT);
         }
@@ -539,6 +547,13 @@ void TOrvGameEngine::DrawCursor() {
     if (MouseX + kCursorWidth > kScreenWidth) src.Right -= MouseX - (kScreenWidth - kCursorWidth);
     if (MouseY + h > kScreenHeight) src.Bottom -= MouseY + h - kScreenHeight;
     if (src.Right < src.Left || src.Bottom < src.Top) return;
+    // What lies under the cursor first: a frame that copied nothing there
+    // would otherwise blend the cursor over itself and darken its shadow.
+    const TRect under{std::max(MouseX, 0), std::max(MouseY, 0),
+                      std::min(MouseX + src.Right - src.Left + 1, kScreenWidth),
+                      std::min(MouseY + src.Bottom - src.Top + 1, kScreenHeight)};
+    if (under.Right > under.Left && under.Bottom > under.Top)
+        SurfEngine->DrawSurface("MemoryBufer", "MemorySurface", under.Left, under.Top, &under, DDBLTFAST_WAIT);
     SurfEngine->DrawWithAlphaChannel("cursor_line.png", "MemorySurface", MouseX, MouseY, 255, &src, 0, 0);
 }
 
@@ -1057,6 +1072,13 @@ std::unique_ptr<TOrvParser> TOrvGameEngine::DumpState() const {
     root->AddAttribute("NowTime", std::to_string(NowTime));
     // Whether sound plays now: losing the foreground must halt it.
     if (SoundEnabled) root->AddAttribute("AudioPaused", BASS_IsPaused() ? "true" : "false");
+    // Which tune the game has chosen, where it began, and whether the mixer
+    // really plays it (a music at volume 0 is chosen but not started).
+    TOrvXMLTag* music = root->AddTag("Music");
+    music->AddAttribute("Name", Audio.CurrentMusic);
+    music->AddAttribute("Order", std::to_string(Audio.CurrentMusicOrder));
+    const uint32_t channel = AudioHandle(Audio.CurrentMusic, Audio.Table);
+    music->AddAttribute("Playing", channel != 0 && BASS_ChannelIsActive(channel) ? "true" : "false");
     Rules->DumpState(*root);
     Interface->DumpState(*root);
     return doc;

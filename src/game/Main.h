@@ -214,7 +214,10 @@ struct TRunOptions {
     int32_t NewGameScene = 0;    // the title's new game begins at this scene (0 = the first), at StartLayer
     std::string TraceFile;       // one line per rule event written here
     bool Autoplay = false;       // a bot plays through the mouse
+    uint32_t AutoplayGames = 1;  // whole games the bot plays from the title (0 = until ended)
+    uint32_t MischiefGapMs = 0;  // the bot also saves, loads, changes options ... about this often (0 = never)
     bool Endless = false;        // with StartScene: scene after scene, a lost level again
+    bool FullRedraw = false;     // compose the whole frame every frame (checks the partial redraws)
     std::string EffectFile;      // effect viewer: the effect file to play
     std::string PictureDir;      // effect viewer: where its pictures are looked for first
     std::string BackdropFile;    // effect viewer: a picture drawn under the effect

@@ -40,6 +40,8 @@ TSurfEngine& TPlayFieldPainter::Engine() const {
 void TPlayFieldPainter::SceneLoaded() {
     preparedLayer_ = -1;
     layerDirty_ = true;
+    lastTrack_.clear();
+    lastNow_ = -1;
 }
 
 // ---------------------------------------------------------------------------
@@ -132,7 +134,10 @@ void TPlayFieldPainter::Draw(int32_t state) {
             dirty.push_back(lastHand_);
             if (level.FitPreview) {
                 const TPoint p = level.ToScreen(level.FitPreviewResult.Position.X, level.FitPreviewResult.Position.Y);
-                dirty.push_back({p.X - 10, p.Y - 10, p.X + size.X + 20, p.Y + size.Y + 20});
+                const TRect preview{p.X - 10, p.Y - 10, p.X + size.X + 20, p.Y + size.Y + 20};
+                dirty.push_back(preview);
+                if (lastPreview_.Right > lastPreview_.Left) dirty.push_back(lastPreview_);
+                lastPreview_ = preview;
             }
             const TPoint m{GameEngine->MouseX, GameEngine->MouseY};
             dirty.push_back({m.X - 41, m.Y - 41, m.X + 82, m.Y + 82});
@@ -141,6 +146,17 @@ void TPlayFieldPainter::Draw(int32_t state) {
             dirty.push_back(lastHand_);
             lastHand_ = {};
         }
+        // A preview gone (the piece moved off its place, was placed or let
+        // go) leaves its marks to be drawn over.
+        if ((!level.HasHeld() || !level.FitPreview) && lastPreview_.Right > lastPreview_.Left) {
+            dirty.push_back(lastPreview_);
+            lastPreview_ = {};
+        }
+    }
+    if (state == kPlaying || state == kGameOver) {
+        MarkTracks(dirty);
+        MarkPlacedPieces(dirty);
+        lastNow_ = level.Now;
     }
     if (const TLayer* l = level.Layer(); l && (state == kPlaying || state == kGameOver)) {
         for (int32_t id : l->BeltIds) {
@@ -406,13 +422,11 @@ void TPlayFieldPainter::DrawPlacedPieces() {
     }
 }
 
-void TPlayFieldPainter::DrawTrack(TLenta& b, int32_t id) {
-    (void)id;
+template <class At>
+void TPlayFieldPainter::ForEachTrackCopy(const TLenta& b, At&& at) const {
     const TPlayLevel& level = rules_.Level();
     if (!b.HasPath() || b.PointSpacing <= 0 || b.PartImage.empty()) return;
     const TGameTime step = std::max<TGameTime>(1, b.PathTime / b.PointSpacing);
-    const bool danger = level.BeltInDanger(b) && level.Mode != 1;
-    const uint8_t tintLevel = danger ? RoundByte(128 + 127 * std::sin(M_PI * double(level.Now) / 300.0)) : 0;
     const bool rolling = b.BombEnd > level.Now && b.BombPMax > 0 && b.BombRollTime > 0;
     // Copies stand at every path time congruent to the track's time, so
     // they wrap from the path's end to its start as the belt runs.
@@ -435,7 +449,55 @@ void TPlayFieldPainter::DrawTrack(TLenta& b, int32_t id) {
             }
         }
         const TPoint s = level.ToScreen(FXRound(x), FXRound(y));
-        Blit(b.PartImage, s.X - b.PartWidth / 2, s.Y - b.PartHeight / 2, 255, danger ? 255u : 0u, tintLevel);
+        at(TPoint{s.X - b.PartWidth / 2, s.Y - b.PartHeight / 2});
+    }
+}
+
+void TPlayFieldPainter::DrawTrack(TLenta& b, int32_t id) {
+    (void)id;
+    const TPlayLevel& level = rules_.Level();
+    const bool danger = level.BeltInDanger(b) && level.Mode != 1;
+    const uint8_t tintLevel = danger ? RoundByte(128 + 127 * std::sin(M_PI * double(level.Now) / 300.0)) : 0;
+    ForEachTrackCopy(b, [&](TPoint p) { Blit(b.PartImage, p.X, p.Y, 255, danger ? 255u : 0u, tintLevel); });
+}
+
+void TPlayFieldPainter::MarkTracks(TRects& dirty) {
+    const TPlayLevel& level = rules_.Level();
+    const TLayer* layer = level.Layer();
+    if (layer == nullptr) return;
+    if (lastTrack_.size() < level.Scene.Belts.size()) lastTrack_.resize(level.Scene.Belts.size());
+    for (int32_t id : layer->BeltIds) {
+        const TLenta& b = level.Scene.Belts[size_t(id)];
+        TRects now;
+        ForEachTrackCopy(b, [&](TPoint p) { now.push_back({p.X, p.Y, p.X + b.PartWidth, p.Y + b.PartHeight}); });
+        TRects& last = lastTrack_[size_t(id)];
+        // The copies run with the chain; in danger they pulse in place.
+        const bool pulsing = level.BeltInDanger(b) && level.Mode != 1;
+        if (now != last || pulsing) {
+            dirty.insert(dirty.end(), now.begin(), now.end());
+            dirty.insert(dirty.end(), last.begin(), last.end());
+        }
+        last = std::move(now);
+    }
+}
+
+void TPlayFieldPainter::MarkPlacedPieces(TRects& dirty) {
+    const TPlayLevel& level = rules_.Level();
+    // A look that changes between the last frame and this one: the last
+    // second of the fade (and the frame it ends in), and a pulse.
+    const int64_t from = lastNow_ < 0 ? level.Now : lastNow_;
+    const auto overlaps = [&](int64_t start, int64_t end) { return start <= level.Now && end > from; };
+    for (size_t i = 0; i < level.Scene.Fishkas.size(); ++i) {
+        const TFishka& f = level.Scene.Fishkas[i];
+        if (int32_t(i) == level.FishkaUnderCursor) continue;
+        if (!overlaps(f.DrawUntilTime - 1000, f.DrawUntilTime) &&
+            !(f.PulseKind > 0 && overlaps(f.PulseStart, f.PulseEnd)))
+            continue;
+        const TShape& shape = rules_.Tables().Shape(f.FType);
+        int32_t w = 0, h = 0;
+        Engine().GetPictureSize(shape.Picture, w, h);
+        const TPoint s = level.ToScreen(f.X, f.Y);
+        dirty.push_back({s.X, s.Y, s.X + w, s.Y + h});
     }
 }
 

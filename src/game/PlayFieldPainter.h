@@ -55,6 +55,14 @@ private:
     void DrawShots();
     void DrawPlacedPieces();
     void DrawTrack(TLenta& belt, int32_t id);
+    // Calls at(top-left on screen) for every copy of the belt's track.
+    template <class At>
+    void ForEachTrackCopy(const TLenta& belt, At&& at) const;
+    // What changes on screen by itself between two frames, added to dirty
+    // before anything is drawn: the moving (or pulsing) tracks, the placed
+    // pieces that fade or pulse, the fit preview that came or went.
+    void MarkTracks(TRects& dirty);
+    void MarkPlacedPieces(TRects& dirty);
     void DrawBeltPieces(const TLenta& belt);
     void DrawChameleons(int32_t id, bool danger, bool playing);
     void DrawLayerAnimation(int32_t state);
@@ -72,4 +80,9 @@ private:
     std::string sceneFile_;
     std::vector<uint8_t> fading_;
     TRect lastHand_{0, 0, 0, 0};
+    TRect lastPreview_{0, 0, 0, 0};
+    // The track copies' rectangles drawn last, by belt id.
+    std::vector<TRects> lastTrack_;
+    // The play clock of the last frame drawn in play (-1: none yet).
+    int64_t lastNow_ = -1;
 };

@@ -234,6 +234,10 @@ void TPlayRules::PlayScene(int32_t layer) {
     level_->StartLevel(layer);
     SyncToEngine();
     SaveRestartPoint();
+    // Played straight from the command line, a scene has its own tune as
+    // in a game (where the level flow starts it).
+    if (directPlay_ && !level_->Scene.SceneMusic.empty())
+        GameEngine->Audio.SwitchMusic(level_->Scene.SceneMusic, 1000, 0, 1000, GameEngine->NowTime);
 }
 
 // ---------------------------------------------------------------------------
@@ -305,14 +309,23 @@ void TPlayRules::LoadScenePictures(const std::vector<std::string>& previous) {
     TOrvGameEngine& e = *GameEngine;
     if (!e.SurfEngine || !e.ResourceList || !e.FileFolder) return;
     std::vector<std::string> old = previous;
+    const auto needed = [&](const std::string& name) {
+        return !name.empty() && e.SurfEngine->FindSurface(name) < 0 && e.FileFolder->IndexOf(name) >= 0;
+    };
+    // The loading window's bar follows the pictures as they come in.
+    size_t total = needed(level_->Scene.ScenePicture) ? 1 : 0;
+    for (const std::string& name : level_->Scene.PictureNames) total += needed(name) ? 1 : 0;
+    size_t done = 0;
     auto load = [&](const std::string& name) {
-        if (name.empty() || e.SurfEngine->FindSurface(name) >= 0) return;
-        if (e.FileFolder->IndexOf(name) < 0) return;
+        if (!needed(name)) return;
         const bool png = name.size() >= 3 && name.compare(name.size() - 3, 3, "png") == 0;
         if (png)
             e.ResourceList->LoadPNGFromArchive(*e.FileFolder, name, name);
         else
             e.ResourceList->LoadJPEGFromArchive(*e.FileFolder, name, name);
+        ++done;
+        if (e.SurfEngine->ProgressCallback && total > 0)
+            e.SurfEngine->ProgressCallback(static_cast<int32_t>(done * 100 / total));
     };
     load(level_->Scene.ScenePicture);
     for (const std::string& name : level_->Scene.PictureNames) {
@@ -621,6 +634,10 @@ void TPlayRules::Trace(const std::string& event) {
     if (!trace_) return;
     const std::string line = std::to_string(clock_) + " " + event + "\n";
     std::fwrite(line.data(), 1, line.size(), trace_);
+}
+
+void TPlayRules::FlushTrace() {
+    if (trace_) std::fflush(trace_);
 }
 
 void TPlayRules::LayerCompleteEnded() {

@@ -138,6 +138,9 @@ public:
     void FragmentsChanged() override;
     TPoint PictureSize(const std::string& name) const override;
     void Trace(const std::string& event) override;
+    // Writes what the trace holds so far to its file: the bots' lines are
+    // flushed at once, so a run that dies still shows what was done last.
+    void FlushTrace();
     void LayerCompleteEnded() override;
     void GameOverEnded() override;
     void ArtefactWindowDue() override;

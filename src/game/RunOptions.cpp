@@ -111,8 +111,23 @@ const std::vector<TCommandOption>& Options() {
          Number(&TRunOptions::NewGameScene, 9999)},
         {"--trace", "FILE", "write one line per rule event of play", Text(&TRunOptions::TraceFile)},
         {"--autoplay", "", "a bot plays through the mouse", Fixed(&TRunOptions::Autoplay, true)},
+        {"--games", "N", "with --autoplay from the title: play N whole games, then quit (0: until ended)",
+         Number(&TRunOptions::AutoplayGames, 1000000)},
+        {"--autoplay-mischief", "MS",
+         "--autoplay, and about every MS of game time also save, load, change options, language, display",
+         [](TRunOptions& o, const std::string& v, std::string& error) {
+             if (!Number(&TRunOptions::MischiefGapMs, 3600000)(o, v, error)) return false;
+             if (o.MischiefGapMs == 0) {
+                 error = "the time between mischiefs is at least 1 ms";
+                 return false;
+             }
+             o.Autoplay = true;
+             return true;
+         }},
         {"--endless", "", "with --start-scene: go on with the next scene, play a lost level again",
          Fixed(&TRunOptions::Endless, true)},
+        {"--full-redraw", "", "compose the whole frame every frame, not only what changed",
+         Fixed(&TRunOptions::FullRedraw, true)},
         {"--form", "NAME", "show the window NAME over the title (may be given again for more)",
          [](TRunOptions& o, const std::string& v, std::string&) {
              o.Forms.push_back(v);

@@ -183,6 +183,7 @@ uint32_t TGameAudio::PlaySound(const std::string& name) {
 
 void TGameAudio::PlayMusic(const std::string& name, uint32_t fadeTime, uint16_t order) {
     PlayAudio(name, Table, MusicVolume, fadeTime, CurrentMusic, order, SoundVolume);
+    if (CurrentMusic == name) CurrentMusicOrder = order;
 }
 
 void TGameAudio::SwitchMusic(const std::string& name, uint32_t fadeOut, uint16_t order, uint32_t fadeIn, uint32_t now,

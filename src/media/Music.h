@@ -98,8 +98,10 @@ public:
     int SoundVolume = 100;
     // The table of every loaded sample and music (owned).
     TAudioList Table;
-    // The music that plays, or would play if its volume were not 0.
+    // The music that plays, or would play if its volume were not 0, and
+    // the order position it was started at.
     std::string CurrentMusic;
+    uint16_t CurrentMusicOrder = 0;
 
     // The pending music switch (SwitchMusic).
     bool DelayedMusicPending = false;

@@ -78,28 +78,40 @@ void TLevelFlow::StartMusic(const std::string& name, uint32_t fadeOut, uint32_t 
 
 void TLevelFlow::SetLoadingProgress(int32_t percent) {
     if (!ui_.IsOnModalStack("WLoadLevel")) return;
+    // A step that would not move the bar is not drawn again.
+    if (!loadingSteps_.empty() && loadingSteps_.back() == percent) return;
+    loadingSteps_.push_back(percent);
     if (ui_.FindInterfaceObject("WLoadLevel_PBLoadLevel") != nullptr)
         ui_.SetProp("WLoadLevel_PBLoadLevel", "Position", std::to_string(percent));
     game_.RedrawAll();
     game_.FormPaint();
 }
 
-bool TLevelFlow::Loading(const std::string& what, const std::function<void()>& work) {
+void TLevelFlow::ShowLoadingWindow() {
     // The loading window stands over whatever is shown while the scene's
     // pictures load; its bar moves as they come in.
     ui_.ShowModal("WLoadLevel");
+    loadingSteps_.clear();
     SetLoadingProgress(0);
     if (game_.SurfEngine) game_.SurfEngine->ProgressCallback = [this](int32_t p) { SetLoadingProgress(p); };
+}
+
+void TLevelFlow::HideLoadingWindow(bool finished) {
+    if (finished) SetLoadingProgress(100);
+    if (game_.SurfEngine) game_.SurfEngine->ProgressCallback = nullptr;
+    ui_.HideModal("WLoadLevel");
+}
+
+bool TLevelFlow::Loading(const std::string& what, const std::function<void()>& work) {
+    ShowLoadingWindow();
     bool ok = true;
     try {
         work();
-        SetLoadingProgress(100);
     } catch (const std::exception& e) {
         game_.Log(what + " cannot be loaded: " + e.what());
         ok = false;
     }
-    if (game_.SurfEngine) game_.SurfEngine->ProgressCallback = nullptr;
-    ui_.HideModal("WLoadLevel");
+    HideLoadingWindow(ok);
     return ok;
 }
 
@@ -306,19 +318,19 @@ void TLevelFlow::RestartLostLevel() {
     if (rules == nullptr) return;
     const int32_t layer = rules->Level().CurrentLayer;
     SetCaption("WLoadLevel_LLoadLevelText", Caption("WGameLoading_LLoading"));
-    ui_.ShowModal("WLoadLevel");
-    SetLoadingProgress(0);
+    ShowLoadingWindow();
     try {
         if (!rules->RestartLostLevelFromFile()) rules->RestartLostLevel();
     } catch (const std::exception& e) {
         // The scene cannot be read again: nothing of it is left to play.
         game_.Log(std::string("The lost level cannot be restarted: ") + e.what());
+        HideLoadingWindow(false);
         ui_.HideModalList();
         ExitToTitle();
         ui_.ShowModal("WTitle");
         return;
     }
-    ui_.HideModal("WLoadLevel");
+    HideLoadingWindow(true);
     // The first level of a scene keeps the music that plays.
     if (layer > 0) StartMusic(kBetweenLevelsMusic, 1000, 1000, true);
     SceneDone = false;

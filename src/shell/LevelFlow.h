@@ -68,6 +68,9 @@ public:
 
     // Whether the archive has the scene file of scene number n.
     bool HasScene(int32_t n) const;
+    // The bar positions the loading window was drawn with during the last
+    // scene load, in order (empty before the first load).
+    const std::vector<int32_t>& LoadingSteps() const { return loadingSteps_; }
 
 private:
     TPlayRules* Rules() const;
@@ -77,6 +80,11 @@ private:
     // Runs work (which loads a scene) under the loading window with its bar
     // following the pictures; false (logged) when work throws.
     bool Loading(const std::string& what, const std::function<void()>& work);
+    // The loading window over the screen with its bar at 0 and following
+    // the pictures that load; hidden again with the bar at 100 first when
+    // the load finished.
+    void ShowLoadingWindow();
+    void HideLoadingWindow(bool finished);
     void ShowBetweenLevels();
     void UpdatePlayLabels();
     std::string Caption(const std::string& name) const;
@@ -93,4 +101,5 @@ private:
     bool betweenShown_ = false;
     int32_t shownClears_ = -1;
     int32_t shownResets_ = -1;
+    std::vector<int32_t> loadingSteps_;
 };

@@ -206,7 +206,15 @@ void TShellInterface::ShowTitle() {
     if (!game_.RunOptions().LoadName.empty()) handlers_->Saves().LoadByName(game_.RunOptions().LoadName);
     // The bot plays the whole game from the title; a direct start leaves
     // the windows to the rules.
-    if (game_.RunOptions().Autoplay && game_.RunOptions().StartScene <= 0) bot_ = std::make_unique<TFlowBot>(game_);
+    const TRunOptions& run = game_.RunOptions();
+    if (run.Autoplay && run.StartScene <= 0) {
+        std::unique_ptr<TMischief> mischief;
+        // Its own stream, apart from the game's random source, so the same
+        // seed draws the same chances of play with or without it.
+        const uint64_t seed = (run.HasSeed ? run.Seed : game_.GetTickCount()) ^ 0x6D69736368696566ull;
+        if (run.MischiefGapMs > 0) mischief = std::make_unique<TMischief>(game_, *this, seed, run.MischiefGapMs);
+        bot_ = std::make_unique<TFlowBot>(game_, run.AutoplayGames, std::move(mischief));
+    }
     game_.RedrawAll();
 }
 
@@ -418,10 +426,14 @@ void TShellInterface::ShowHintBalloon(const std::string& name, int32_t x, int32_
 }
 
 void TShellInterface::DumpState(TOrvXMLTag& root) const {
+    if (bot_) bot_->DumpState(root);
     TOrvXMLTag* tag = root.AddTag("Interface");
     tag->AddAttribute("TopWindow", TopWindowName());
     tag->AddAttribute("Language", languages_ ? languages_->Code() : std::string());
     tag->AddAttribute("ClickHere", clickHere_->Running() ? "true" : "false");
+    std::string steps;
+    for (int32_t p : flow_->LoadingSteps()) steps += (steps.empty() ? "" : ",") + std::to_string(p);
+    tag->AddTag("LastLoading")->AddAttribute("Positions", steps);
     TOrvXMLTag* stack = tag->AddTag("ModalStack");
     for (const TOrvInterfaceObject* form : ui_.ModalStack) stack->AddTag("Form")->AddAttribute("Name", form->Name());
     TOrvXMLTag* controls = tag->AddTag("Controls");

@@ -13,6 +13,7 @@
 #include "ui/OrvInterfaceObject.h"
 #include "ui/OrvLabel.h"
 #include "ui/OrvMethodTable.h"
+#include "ui/OrvRichLabel.h"
 
 const std::array<TSkillInfo, 9>& TUpgradeWindow::Skills() {
     // The maxima come from the skill tables, so the window never raises a
@@ -222,6 +223,7 @@ void TUpgradeWindow::PostFormDraw(const std::string& formName) {
 }
 
 void TUpgradeWindow::Update() {
+    UpdateHints();
     if (!ui_.IsOnModalStack("WUpgrade") || ui_.TopModal() == nullptr || ui_.TopModal()->Name() != "WUpgrade") return;
     int32_t slot = 1;
     for (int32_t skill : {Offer1, Offer2}) {
@@ -230,5 +232,67 @@ void TUpgradeWindow::Update() {
             if (r.Right > r.Left) game_.DirtyRects.push_back(r);
         }
         ++slot;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Hover hints
+
+bool TUpgradeWindow::MouseOn(const std::string& control) const {
+    const TOrvInterfaceObject* obj = ui_.FindInterfaceObject(control);
+    if (obj == nullptr || !ui_.IsShown(*obj)) return false;
+    return game_.MouseX >= obj->AbsLeft && game_.MouseX < obj->AbsLeft + obj->Width && game_.MouseY >= obj->AbsTop &&
+           game_.MouseY < obj->AbsTop + obj->Height;
+}
+
+void TUpgradeWindow::HintAt(const std::string& hint, bool wanted, const std::string& anchor, bool aboveRight) {
+    auto* h = ui_.FindObjectAs<TOrvHint>(hint);
+    if (h == nullptr) return;
+    if (!wanted) {
+        if (h->Visible) h->SetVisible(false);
+        return;
+    }
+    const TOrvInterfaceObject* a = ui_.FindInterfaceObject(anchor);
+    if (a == nullptr) return;
+    if (!h->Visible) {
+        const bool rested = game_.GetTickCount() - game_.LastMouseMoveTime > kHintRestMs;
+        const bool shownThisRest = hint == lastHint_ && lastHintRest_ == game_.LastMouseMoveTime;
+        if (!rested || shownThisRest || game_.Options.TurnOffHint != 0) return;
+    }
+    // Placed every frame it shows: its height follows its text once laid
+    // out. Both the hint and its anchor sit in the same window.
+    int32_t left = a->Left;
+    int32_t top = a->Top - h->Height;
+    if (aboveRight) {
+        left = a->Left + a->Width - h->Width;
+    } else {
+        if (top < 0) top = a->Top + a->Height;
+        // A hint of the right-hand column stays inside its window rather
+        // than running over the play panel beside it.
+        if (const TOrvInterfaceObject* form = ui_.TopModal())
+            left = std::max(0, std::min(left, form->Width - h->Width - 2 * TOrvHint::kMarginX));
+    }
+    if (left != h->Left) h->SetLeft(left);
+    if (top != h->Top) h->SetTop(top);
+    if (!h->Visible) {
+        h->SetVisible(true);
+        lastHint_ = hint;
+        lastHintRest_ = game_.LastMouseMoveTime;
+    }
+}
+
+void TUpgradeWindow::UpdateHints() {
+    const TOrvInterfaceObject* top = ui_.TopModal();
+    const std::string form = top ? top->Name() : std::string();
+    // A skill's hint in the upgrade window belongs to the offer it sits on.
+    std::array<std::string, 9> offerButton;
+    if (Offer1 >= 0) offerButton[size_t(Offer1)] = "WUpgrade_RBCursorSkill1";
+    if (Offer2 >= 0) offerButton[size_t(Offer2)] = "WUpgrade_RBCursorSkill2";
+    for (size_t i = 0; i < 9; ++i) {
+        const std::string n = std::to_string(i + 1);
+        const std::string& button = offerButton[i];
+        HintAt("WUpgrade_HSkill" + n, form == "WUpgrade" && !button.empty() && MouseOn(button), button, true);
+        const std::string area = "WSkills_MSkill" + n;
+        HintAt("WSkills_HSkill" + n, form == "WSkills" && MouseOn(area), area, false);
     }
 }

@@ -65,14 +65,29 @@ public:
     void CloseSkills();
     // After the interface drew a window: the offered skills' icons over it.
     void PostFormDraw(const std::string& formName);
-    // Each frame: the animated icons' rectangles are marked for redraw.
+    // Each frame: the animated icons' rectangles are marked for redraw and
+    // the skills' hover hints come and go (UpdateHints).
     void Update();
+    // The hover hints: while the mouse rests (more than kHintRestMs without
+    // moving) on an offer of the upgrade window, or on a skill's picture in
+    // the skills window, that skill's hint is shown beside it, once per
+    // rest; it hides when the mouse leaves or its window is not on top. No
+    // hint shows while the options turn hints off.
+    void UpdateHints();
+    static constexpr uint32_t kHintRestMs = 500;
 
 private:
     TPlayRules* Rules() const;
     std::string Caption(const std::string& name) const;
     void SetCaption(const std::string& name, const std::string& text);
     TRect IconRect(int32_t slot, int32_t skill, TRect* source) const;
+    bool MouseOn(const std::string& control) const;
+    void HintAt(const std::string& hint, bool wanted, const std::string& anchor, bool aboveRight);
+
+    // The hint last shown and the mouse rest it was shown for: a hint that
+    // hid itself after its time does not come back until the mouse moves.
+    std::string lastHint_;
+    uint32_t lastHintRest_ = 0;
 
     TOrvGameEngine& game_;
     TOrvInterfaceEngine& ui_;

@@ -2,73 +2,27 @@
 // scene through the mouse, and the same seed, input and step give the same
 // trace and dump byte for byte.
 #include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
 
+#include "HeadlessRun.h"
 #include "base/OrvStream.h"
 #include "render/PictureCodec.h"
 
 namespace {
 
-class PlayHeadlessTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const std::filesystem::path built(MOSWICK_BUILD_DIR);
-        if (!std::filesystem::exists(built / "game.zxc")) GTEST_SKIP() << "no game.zxc built beside the program";
-        dir_ =
-            std::filesystem::temp_directory_path() / (std::string("moswick-play-") + std::to_string(getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        std::filesystem::copy_file(built / "game.zxc", dir_ / "game.zxc");
-        if (std::filesystem::exists(built / "GameParams.xml"))
-            std::filesystem::copy_file(built / "GameParams.xml", dir_ / "GameParams.xml");
-    }
-    void TearDown() override {
-        if (!dir_.empty()) std::filesystem::remove_all(dir_);
-    }
-    int Run(const std::string& args) {
-        const std::string cmd = "SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
-                                "/moswick\" --no-window --data-dir \"" +
-                                dir_.string() + "\" " + args + " >\"" + (dir_ / "out.txt").string() + "\" 2>&1";
-        const int status = std::system(cmd.c_str());
-        if (status == -1 || !WIFEXITED(status)) return -1;
-        return WEXITSTATUS(status);
-    }
-    std::string Read(const std::string& name) {
-        std::string text;
-        ReadWholeFile((dir_ / name).string(), text);
-        return text;
-    }
-    std::string Attr(const std::string& dump, const std::string& name) {
-        std::smatch m;
-        if (std::regex_search(dump, m, std::regex(" " + name + "=\"([^\"]*)\""))) return m[1];
-        return {};
-    }
-    std::string Path(const std::string& name) { return "\"" + (dir_ / name).string() + "\""; }
+using moswick_test::kSlowBuild;
 
-    std::filesystem::path dir_;
+class PlayHeadlessTest : public moswick_test::HeadlessProgramTest {
+protected:
+    PlayHeadlessTest() : HeadlessProgramTest("play") {}
+    int Run(const std::string& args) { return RunProgram(args); }
 };
 
 // The sanitizer build runs ten times slower: there the bot plays the scene's
 // last layer only, at a coarser step; the normal build plays it all.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
-constexpr bool kSlowBuild = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSlowBuild = true;
-#else
-constexpr bool kSlowBuild = false;
-#endif
-#else
-constexpr bool kSlowBuild = false;
-#endif
-
 TEST_F(PlayHeadlessTest, BotFinishesTheFirstSceneInNormalMode) {
     const std::string first = kSlowBuild ? "--layer 2 --fixed-step 48" : "--fixed-step 16";
     ASSERT_EQ(Run("--start-scene 1 --autoplay " + first + " --seed 7 --frames 200000 --trace " + Path("trace.txt") +

@@ -2,85 +2,24 @@
 // program ended and started again with --load, and the same game goes on;
 // names and files the load window would refuse are refused the same way.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 
+#include "HeadlessRun.h"
 #include "base/OrvParser.h"
-#include "base/OrvStream.h"
 #include "game/SavedGame.h"
 
 namespace {
 
 // The sanitizer build runs the program ten times slower: there only the
 // round trip and the refusals run, the rest in the normal build.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
-constexpr bool kSlowBuild = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSlowBuild = true;
-#else
-constexpr bool kSlowBuild = false;
-#endif
-#else
-constexpr bool kSlowBuild = false;
-#endif
+using moswick_test::kSlowBuild;
 
-class SaveHeadlessTest : public ::testing::Test {
+class SaveHeadlessTest : public moswick_test::HeadlessProgramTest {
 protected:
-    void SetUp() override {
-        const std::filesystem::path built(MOSWICK_BUILD_DIR);
-        if (!std::filesystem::exists(built / "game.zxc")) GTEST_SKIP() << "no game.zxc built beside the program";
-        dir_ =
-            std::filesystem::temp_directory_path() / (std::string("moswick-save-") + std::to_string(getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        std::filesystem::copy_file(built / "game.zxc", dir_ / "game.zxc");
-        if (std::filesystem::exists(built / "GameParams.xml"))
-            std::filesystem::copy_file(built / "GameParams.xml", dir_ / "GameParams.xml");
-    }
-    void TearDown() override {
-        if (!dir_.empty()) std::filesystem::remove_all(dir_);
-    }
-    int Run(const std::string& args) {
-        const std::string cmd = "XDG_CONFIG_HOME=\"" + dir_.string() +
-                                "\" SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
-                                "/moswick\" --no-window --fixed-step 16 --seed 3 --data-dir \"" +
-                                dir_.string() + "\" " + args + " >\"" + (dir_ / "out.txt").string() + "\" 2>&1";
-        const int status = std::system(cmd.c_str());
-        if (status == -1 || !WIFEXITED(status)) return -1;
-        return WEXITSTATUS(status);
-    }
-    std::string Read(const std::string& name) {
-        std::string text;
-        ReadWholeFile((dir_ / name).string(), text);
-        return text;
-    }
-    std::string Path(const std::string& name) { return "\"" + (dir_ / name).string() + "\""; }
-    static std::string Attr(const std::string& text, const std::string& name) {
-        std::smatch m;
-        if (std::regex_search(text, m, std::regex(" " + name + "=\"([^\"]*)\""))) return m[1];
-        return {};
-    }
-    // The centre of a shown control in a state dump.
-    static bool Centre(const std::string& dump, const std::string& control, int& x, int& y) {
-        std::smatch m;
-        const std::regex re("<Control[^>]*Name=\"" + control +
-                            "\"[^>]*Left=\"(-?\\d+)\" Top=\"(-?\\d+)\" Width=\"(\\d+)\" Height=\"(\\d+)\"");
-        if (!std::regex_search(dump, m, re)) return false;
-        x = std::stoi(m[1]) + std::stoi(m[3]) / 2;
-        y = std::stoi(m[2]) + std::stoi(m[4]) / 2;
-        return true;
-    }
-    void Write(const std::string& name, const std::string& text) { std::ofstream(dir_ / name) << text; }
-
-    std::filesystem::path dir_;
+    SaveHeadlessTest() : HeadlessProgramTest("save") {}
+    int Run(const std::string& args) { return RunProgram("--fixed-step 16 --seed 3 " + args); }
 };
 
 TEST_F(SaveHeadlessTest, QuickSaveQuitStartLoadAndTheSameGameGoesOn) {

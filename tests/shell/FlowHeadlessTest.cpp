@@ -3,87 +3,35 @@
 // completed layer with its upgrade, a lost level restarted, the end of the
 // game with its high-score entry, and the bot playing a whole game.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 
-#include "base/OrvStream.h"
+#include "HeadlessRun.h"
 #include "base/SFunctions.h"
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_UNDEFINED__)
-constexpr bool kSlowBuild = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSlowBuild = true;
-#else
-constexpr bool kSlowBuild = false;
-#endif
-#else
-constexpr bool kSlowBuild = false;
-#endif
+using moswick_test::kSlowBuild;
 
-class FlowHeadlessTest : public ::testing::Test {
+class FlowHeadlessTest : public moswick_test::HeadlessProgramTest {
 protected:
-    void SetUp() override {
-        const std::filesystem::path built(MOSWICK_BUILD_DIR);
-        if (!std::filesystem::exists(built / "game.zxc")) GTEST_SKIP() << "no game.zxc built beside the program";
-        dir_ =
-            std::filesystem::temp_directory_path() / (std::string("moswick-flow-") + std::to_string(getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        std::filesystem::copy_file(built / "game.zxc", dir_ / "game.zxc");
-        if (std::filesystem::exists(built / "GameParams.xml"))
-            std::filesystem::copy_file(built / "GameParams.xml", dir_ / "GameParams.xml");
-    }
-    void TearDown() override {
-        if (!dir_.empty()) std::filesystem::remove_all(dir_);
-    }
-    void Write(const std::string& name, const std::string& text) {
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-    }
-    // Runs the program with an input script (empty: none); its exit code.
+    FlowHeadlessTest() : HeadlessProgramTest("flow") {}
+    // Runs the program with an input script (empty: none), its state dumped
+    // to dump.xml and kept in dump_; its exit code.
     int Run(const std::string& args, const std::string& script = "") {
-        std::string cmd = "XDG_CONFIG_HOME=\"" + dir_.string() +
-                          "\" SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy \"" MOSWICK_BUILD_DIR
-                          "/moswick\" --no-window --fixed-step 16 --seed 3 --data-dir \"" +
-                          dir_.string() + "\" --dump-state \"" + (dir_ / "dump.xml").string() + "\" " + args;
+        std::string all = "--fixed-step 16 --seed 3 --dump-state " + Path("dump.xml") + " " + args;
         if (!script.empty()) {
             Write("input.txt", script);
-            cmd += " --input \"" + (dir_ / "input.txt").string() + "\"";
+            all += " --input " + Path("input.txt");
         }
-        cmd += " >\"" + (dir_ / "out.txt").string() + "\" 2>&1";
-        const int status = std::system(cmd.c_str());
+        const int code = RunProgram(all);
         dump_ = Read("dump.xml");
-        if (status == -1 || !WIFEXITED(status)) return -1;
-        return WEXITSTATUS(status);
+        return code;
     }
-    std::string Read(const std::string& name) {
-        std::string text;
-        ReadWholeFile((dir_ / name).string(), text);
-        return text;
-    }
-    std::string Attr(const std::string& name) const {
-        std::smatch m;
-        if (std::regex_search(dump_, m, std::regex(" " + name + "=\"([^\"]*)\""))) return m[1];
-        return {};
-    }
+    std::string Attr(const std::string& name) const { return HeadlessProgramTest::Attr(dump_, name); }
     // The text of a shown control, or "(hidden)".
-    std::string Shown(const std::string& control) const {
-        std::smatch m;
-        if (std::regex_search(dump_, m,
-                              std::regex("<Control Name=\"" + std::regex_replace(control, std::regex("\\."), "\\.") +
-                                         "\"[^>]*>([^<]*)</Control>")))
-            return m[1];
-        if (dump_.find("<Control Name=\"" + control + "\"") != std::string::npos) return "";
-        return "(hidden)";
-    }
+    std::string Shown(const std::string& control) const { return HeadlessProgramTest::Shown(dump_, control); }
     std::string Top() const { return Attr("TopWindow"); }
     int Skill(const std::string& name) const {
         std::smatch m;
@@ -92,7 +40,6 @@ protected:
     }
     void DebugMode() { Write("options.cfg", "[Options]\r\nDebugMode=429\r\n"); }
 
-    std::filesystem::path dir_;
     std::string dump_;
 };
 

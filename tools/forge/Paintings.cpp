@@ -23,6 +23,54 @@ bool PointInPolygonApprox(const TPolygon& poly, float x, float y) {
     return in;
 }
 
+// ---------------------------------------------------------------- helpers
+
+// A round tree, noted whole under the name.
+void Tree(TCanvas& c, TObjects& o, const std::string& name, float x, float y, float r, TColor leaf, uint32_t seed) {
+    RoundTree(c, x, y, r, leaf, seed);
+    ProtectTree(o, name, x, y, r);
+}
+
+// The sun of radius r, noted as a disc of radius keep.
+void Sun(TCanvas& c, TObjects& o, float x, float y, float r, TColor disc, TColor halo, float keep) {
+    PaintSun(c, x, y, r, disc, halo);
+    ProtectDisc(o, "sun", x, y, keep);
+}
+
+// A band between two edges (a river, a path, a bridge deck): the points of
+// the first edge for t from 0 to 1 in the given steps, then the second's
+// back from 1 to 0. The first edge is the polygon's first steps + 1 points.
+template <class Near, class Far>
+TPolygon Band(int steps, Near&& near, Far&& far) {
+    TPolygon band;
+    for (int i = 0; i <= steps; ++i) band.push_back(near(float(i) / float(steps)));
+    for (int i = steps; i >= 0; --i) band.push_back(far(float(i) / float(steps)));
+    return band;
+}
+
+struct THouseLook {
+    float Width, Height;
+    TColor Wall, Roof;
+    bool Lit;
+};
+
+// A row of houses standing on base from x0, each 2 pixels after the last,
+// the last narrowed to end by x1; the row stops where a house would be
+// narrower than minWidth. look(i) gives house i; House's seed is
+// seed + i. top is lowered to the top of the highest roof.
+template <class Look>
+void HouseRow(TCanvas& c, float x0, float x1, float base, float minWidth, uint32_t seed, float& top, Look&& look) {
+    float x = x0;
+    for (int i = 0;; ++i) {
+        THouseLook h = look(i);
+        if (x + h.Width * 1.42f > x1) h.Width = (x1 - x) / 1.42f;
+        if (h.Width < minWidth) break;
+        House(c, x, base, h.Width, h.Height, h.Wall, h.Roof, h.Lit, seed + uint32_t(i));
+        top = std::min(top, base - h.Height - h.Width * 0.65f);
+        x += h.Width * 1.42f + 2;
+    }
+}
+
 // ---------------------------------------------------------------- scenes
 
 // Spring dawn over a river meadow: the sun rising behind soft hills.
@@ -30,8 +78,7 @@ TCanvas Meadow(int w, int h, TObjects& o) {
     TCanvas c(w, h);
     PaintSky(c, {Rgb(34, 64, 176), Rgb(255, 150, 90), h * 0.46f}, Rgb(255, 168, 190), 0.8f, 11);
     float sx = w * 0.66f, sy = h * 0.27f;
-    PaintSun(c, sx, sy, 26, Rgb(255, 246, 200), Rgb(255, 196, 120));
-    ProtectDisc(o, "sun", sx, sy, 40);
+    Sun(c, o, sx, sy, 26, Rgb(255, 246, 200), Rgb(255, 196, 120), 40);
     Ridge(c, h * 0.44f, 110, 0.005f, Rgb(150, 104, 196), Rgb(186, 130, 176), 21, 0.15f);
     Ridge(c, h * 0.52f, 70, 0.007f, Rgb(110, 126, 160), Rgb(130, 140, 146), 22, 0.25f);
     Haze(c, h * 0.40f, h * 0.56f, Rgb(255, 200, 160, 0.35f));
@@ -39,17 +86,15 @@ TCanvas Meadow(int w, int h, TObjects& o) {
     // The river winds from the far hills to the viewer, widening.
     auto centre = [&](float t) { return w * 0.55f + std::sin(t * 5) * w * 0.12f * (0.3f + t); };
     auto half = [&](float t) { return 6 + t * 70; };
-    TPolygon river, leftBank, rightBank;
-    for (int i = 0; i <= 40; ++i) {
-        float t = float(i) / 40.0f;
-        river.push_back({centre(t) - half(t), h * 0.6f + t * h * 0.4f});
-        leftBank.push_back(river.back());
-    }
-    for (int i = 40; i >= 0; --i) {
-        float t = float(i) / 40.0f;
-        river.push_back({centre(t) + half(t), h * 0.6f + t * h * 0.4f});
-        rightBank.push_back(river.back());
-    }
+    const TPolygon river = Band(
+        40,
+        [&](float t) {
+            return TPointF{centre(t) - half(t), h * 0.6f + t * h * 0.4f};
+        },
+        [&](float t) {
+            return TPointF{centre(t) + half(t), h * 0.6f + t * h * 0.4f};
+        });
+    const TPolygon leftBank(river.begin(), river.begin() + 41), rightBank(river.begin() + 41, river.end());
     Grass(c, h * 0.64f, Rgb(76, 146, 52), Rgb(128, 166, 84), 24);
     // Water, not a path: deep blue at the banks, the dawn sky mirrored in
     // long streaks down its middle, ripples drawn across the flow.
@@ -77,12 +122,9 @@ TCanvas Meadow(int w, int h, TObjects& o) {
     float hx = w * 0.16f, hy = h * 0.66f;
     House(c, hx, hy, 62, 42, Rgb(240, 226, 200), Rgb(170, 70, 50), true, 32);
     ProtectHouse(o, "cottage", hx, hy, 62, 42);
-    RoundTree(c, w * 0.10f, h * 0.93f, 54, Rgb(74, 134, 50), 28);
-    ProtectTree(o, "oak", w * 0.10f, h * 0.93f, 54);
-    RoundTree(c, w * 0.88f, h * 0.86f, 50, Rgb(96, 146, 52), 29);
-    ProtectTree(o, "birch", w * 0.88f, h * 0.86f, 50);
-    RoundTree(c, w * 0.38f, h * 0.74f, 26, Rgb(84, 138, 60), 30);
-    ProtectTree(o, "young tree", w * 0.38f, h * 0.74f, 26);
+    Tree(c, o, "oak", w * 0.10f, h * 0.93f, 54, Rgb(74, 134, 50), 28);
+    Tree(c, o, "birch", w * 0.88f, h * 0.86f, 50, Rgb(96, 146, 52), 29);
+    Tree(c, o, "young tree", w * 0.38f, h * 0.74f, 26, Rgb(84, 138, 60), 30);
     Flowers(c, h * 0.74f, h * 0.99f, 300,
             {Rgb(250, 240, 120), Rgb(240, 120, 140), Rgb(255, 255, 255), Rgb(190, 140, 230)}, 31);
     // Last, so no flower floats on the water.
@@ -95,8 +137,7 @@ TCanvas Sea(int w, int h, TObjects& o) {
     TCanvas c(w, h);
     float horizon = h * 0.50f;
     PaintSky(c, {Rgb(46, 110, 200), Rgb(196, 224, 242), horizon}, Rgb(255, 255, 255), 0.9f, 41);
-    PaintSun(c, w * 0.18f, h * 0.15f, 24, Rgb(255, 252, 230), Rgb(255, 240, 190));
-    ProtectDisc(o, "sun", w * 0.18f, h * 0.15f, 38);
+    Sun(c, o, w * 0.18f, h * 0.15f, 24, Rgb(255, 252, 230), Rgb(255, 240, 190), 38);
     Ridge(c, horizon, 34, 0.006f, Rgb(120, 150, 184), Rgb(120, 150, 184), 42, 0.1f);
     Water(c, horizon, Rgb(24, 78, 124), Rgb(255, 255, 240), 43);
     // The cliff: its sea face lit from the left, the top grassed.
@@ -126,10 +167,8 @@ TCanvas Sea(int w, int h, TObjects& o) {
         TColor col = band ? Rgb(206, 52, 50) : Rgb(248, 244, 234);
         return Scale(col, 0.72f + 0.42f * Clamp01((lx + 6 - float(x)) / 30));
     });
-    c.FillRect(int(lx - 20), int(base - tall - 6), int(lx + 20), int(base - tall),
-               [](int, int) { return Rgb(60, 50, 50); });
-    c.FillRect(int(lx - 12), int(base - tall - 30), int(lx + 12), int(base - tall - 6),
-               [](int, int) { return Rgb(255, 240, 170); });
+    c.FillRect(int(lx - 20), int(base - tall - 6), int(lx + 20), int(base - tall), Rgb(60, 50, 50));
+    c.FillRect(int(lx - 12), int(base - tall - 30), int(lx + 12), int(base - tall - 6), Rgb(255, 240, 170));
     c.Glow(lx, base - tall - 18, 60, Rgb(255, 240, 180, 0.8f));
     c.FillPolygon(TPolygon{{lx - 16, base - tall - 30}, {lx + 16, base - tall - 30}, {lx, base - tall - 52}},
                   Rgb(180, 40, 40));
@@ -201,10 +240,8 @@ TCanvas Village(int w, int h, TObjects& o) {
     c.SoftDisc(cx, cy - 60, 9, 1, Rgb(80, 70, 60));
     House(c, cx + 30, cy, 90, 60, Rgb(240, 236, 226), Rgb(150, 60, 40), false, 80);
     Protect(o, "church", cx - 34, cy - 196, cx + 30 + 90 * 1.42f, cy + 2);
-    RoundTree(c, w * 0.08f, h * 0.99f, 60, Rgb(70, 130, 50), 81);
-    ProtectTree(o, "linden", w * 0.08f, h * 0.99f, 60);
-    RoundTree(c, w * 0.90f, h * 0.97f, 56, Rgb(90, 140, 60), 82);
-    ProtectTree(o, "walnut", w * 0.90f, h * 0.97f, 56);
+    Tree(c, o, "linden", w * 0.08f, h * 0.99f, 60, Rgb(70, 130, 50), 81);
+    Tree(c, o, "walnut", w * 0.90f, h * 0.97f, 56, Rgb(90, 140, 60), 82);
     Flowers(c, h * 0.86f, h, 260, {Rgb(250, 230, 100), Rgb(255, 255, 255), Rgb(230, 90, 90)}, 83);
     return c;
 }
@@ -259,18 +296,12 @@ TCanvas Night(int w, int h, TObjects& o) {
         for (int row = 0; row < 3; ++row) {
             float base = h * (0.64f + 0.11f * row);
             float s = 0.7f + 0.3f * row;
-            float x = x0;
-            for (int i = 0;; ++i) {
-                float hw = (44 + 30 * Hash01(i, row + 10 * int(q), 105)) * s;
-                float hh = (36 + 40 * Hash01(i, row + 7 + 10 * int(q), 105)) * s;
-                if (x + hw * 1.42f > x1) hw = (x1 - x) / 1.42f;
-                if (hw < 24 * s) break;
-                TColor wall = Scale(Rgb(62, 58, 84), 0.7f + 0.15f * row);
-                bool lit = Hash01(i, row + 3 + 10 * int(q), 105) < 0.75f;
-                House(c, x, base, hw, hh, wall, Rgb(30, 28, 46), lit, 106 + uint32_t(i + 10 * q));
-                top = std::min(top, base - hh - hw * 0.65f);
-                x += hw * 1.42f + 2;
-            }
+            HouseRow(c, x0, x1, base, 24 * s, 106 + uint32_t(10 * q), top, [&](int i) {
+                return THouseLook{(44 + 30 * Hash01(i, row + 10 * int(q), 105)) * s,
+                                  (36 + 40 * Hash01(i, row + 7 + 10 * int(q), 105)) * s,
+                                  Scale(Rgb(62, 58, 84), 0.7f + 0.15f * row), Rgb(30, 28, 46),
+                                  Hash01(i, row + 3 + 10 * int(q), 105) < 0.75f};
+            });
         }
         Protect(o, "quarter " + std::to_string(q + 1), x0 - 2, top - 4, x1 + 2, h * 0.86f);
         // A lamp in the lane after the quarter.
@@ -289,8 +320,7 @@ TCanvas Night(int w, int h, TObjects& o) {
 TCanvas Garden(int w, int h, TObjects& o) {
     TCanvas c(w, h);
     PaintSky(c, {Rgb(96, 166, 240), Rgb(230, 240, 250), h * 0.3f}, Rgb(255, 255, 255), 0.7f, 121);
-    PaintSun(c, w * 0.86f, h * 0.10f, 22, Rgb(255, 252, 230), Rgb(255, 246, 200));
-    ProtectDisc(o, "sun", w * 0.86f, h * 0.10f, 36);
+    Sun(c, o, w * 0.86f, h * 0.10f, 22, Rgb(255, 252, 230), Rgb(255, 246, 200), 36);
     Ridge(c, h * 0.28f, 50, 0.004f, Rgb(120, 160, 110), Rgb(110, 150, 100), 122, 0.3f);
     Grass(c, h * 0.34f, Rgb(80, 160, 60), Rgb(120, 170, 90), 125);
     // A clipped hedge along the back, lit on top.
@@ -303,15 +333,14 @@ TCanvas Garden(int w, int h, TObjects& o) {
     });
     Flowers(c, h * 0.45f, h, 700,
             {Rgb(240, 80, 100), Rgb(250, 220, 90), Rgb(160, 110, 230), Rgb(255, 255, 255), Rgb(250, 150, 60)}, 130);
-    TPolygon path;
-    for (int i = 0; i <= 30; ++i) {
-        float t = float(i) / 30.0f;
-        path.push_back({w * 0.52f + std::sin(t * 3) * w * 0.1f - (10 + 130 * t), h * 0.37f + t * h * 0.63f});
-    }
-    for (int i = 30; i >= 0; --i) {
-        float t = float(i) / 30.0f;
-        path.push_back({w * 0.52f + std::sin(t * 3) * w * 0.1f + (10 + 130 * t), h * 0.37f + t * h * 0.63f});
-    }
+    const TPolygon path = Band(
+        30,
+        [&](float t) {
+            return TPointF{w * 0.52f + std::sin(t * 3) * w * 0.1f - (10 + 130 * t), h * 0.37f + t * h * 0.63f};
+        },
+        [&](float t) {
+            return TPointF{w * 0.52f + std::sin(t * 3) * w * 0.1f + (10 + 130 * t), h * 0.37f + t * h * 0.63f};
+        });
     // A path of old red bricks, laid in rows across it that widen toward
     // the viewer, the mortar pale and a few bricks darker or mossy.
     c.FillPolygon(path, [&](int x, int y) {
@@ -353,8 +382,7 @@ TCanvas Garden(int w, int h, TObjects& o) {
     Protect(o, "pond", px - 158, py - 68, px + 158, py + 68);
     float ax = w * 0.80f, ay = h * 0.72f;
     for (int i = 0; i < 2; ++i)
-        c.FillRect(int(ax - 80 + i * 150), int(ay - 200), int(ax - 68 + i * 150), int(ay),
-                   [](int, int) { return Rgb(240, 236, 226); });
+        c.FillRect(int(ax - 80 + i * 150), int(ay - 200), int(ax - 68 + i * 150), int(ay), Rgb(240, 236, 226));
     TPolygon arch;
     for (int i = 0; i <= 30; ++i) {
         float a = kPi + kPi * float(i) / 30.0f;
@@ -374,12 +402,9 @@ TCanvas Garden(int w, int h, TObjects& o) {
         if (i % 3 == 0) c.SoftDisc(x, y, 4, 1, Hash01(i, 6, 129) < 0.5f ? Rgb(220, 60, 90) : Rgb(250, 170, 190));
     }
     Protect(o, "rose arbour", ax - 96, ay - 276, ax + 96, ay + 4);
-    RoundTree(c, w * 0.93f, h * 0.99f, 56, Rgb(80, 140, 60), 131);
-    ProtectTree(o, "apple tree", w * 0.93f, h * 0.99f, 56);
-    RoundTree(c, w * 0.50f, h * 0.40f, 38, Rgb(70, 132, 56), 132);
-    ProtectTree(o, "cherry tree", w * 0.50f, h * 0.40f, 38);
-    RoundTree(c, w * 0.08f, h * 0.38f, 44, Rgb(64, 126, 52), 133);
-    ProtectTree(o, "plum tree", w * 0.08f, h * 0.38f, 44);
+    Tree(c, o, "apple tree", w * 0.93f, h * 0.99f, 56, Rgb(80, 140, 60), 131);
+    Tree(c, o, "cherry tree", w * 0.50f, h * 0.40f, 38, Rgb(70, 132, 56), 132);
+    Tree(c, o, "plum tree", w * 0.08f, h * 0.38f, 44, Rgb(64, 126, 52), 133);
     return c;
 }
 
@@ -388,8 +413,7 @@ TCanvas Garden(int w, int h, TObjects& o) {
 TCanvas Autumn(int w, int h, TObjects& o) {
     TCanvas c(w, h);
     PaintSky(c, {Rgb(40, 88, 196), Rgb(244, 186, 168), h * 0.46f}, Rgb(255, 250, 246), 0.45f, 201);
-    PaintSun(c, w * 0.14f, h * 0.20f, 22, Rgb(255, 244, 200), Rgb(255, 186, 96));
-    ProtectDisc(o, "sun", w * 0.14f, h * 0.20f, 36);
+    Sun(c, o, w * 0.14f, h * 0.20f, 22, Rgb(255, 244, 200), Rgb(255, 186, 96), 36);
     // Far hills blue with distance, then the wood: a hillside of autumn
     // crowns, hazy at the back, full colour at the meadow's edge.
     Ridge(c, h * 0.40f, 90, 0.005f, Rgb(132, 136, 178), Rgb(156, 146, 170), 202, 0.2f);
@@ -402,15 +426,14 @@ TCanvas Autumn(int w, int h, TObjects& o) {
     // The wood's own edge: a row of larger trees standing on the meadow.
     Woodland(c, h * 0.555f, h * 0.575f, autumnLeaves, Rgb(200, 170, 160), 30, 208);
     // The stream, winding toward the viewer.
-    TPolygon stream;
-    for (int i = 0; i <= 40; ++i) {
-        float t = float(i) / 40.0f;
-        stream.push_back({w * 0.42f + std::sin(t * 4 + 1) * w * 0.1f - (8 + 60 * t), h * 0.56f + t * h * 0.44f});
-    }
-    for (int i = 40; i >= 0; --i) {
-        float t = float(i) / 40.0f;
-        stream.push_back({w * 0.42f + std::sin(t * 4 + 1) * w * 0.1f + (8 + 60 * t), h * 0.56f + t * h * 0.44f});
-    }
+    const TPolygon stream = Band(
+        40,
+        [&](float t) {
+            return TPointF{w * 0.42f + std::sin(t * 4 + 1) * w * 0.1f - (8 + 60 * t), h * 0.56f + t * h * 0.44f};
+        },
+        [&](float t) {
+            return TPointF{w * 0.42f + std::sin(t * 4 + 1) * w * 0.1f + (8 + 60 * t), h * 0.56f + t * h * 0.44f};
+        });
     c.FillPolygon(stream, [&](int x, int y) {
         float n = Fbm(x * 0.03f, y * 0.12f, 3, 205);
         return Mix(Mix(Rgb(70, 110, 130), Rgb(230, 200, 150), n * 0.6f), Rgb(255, 250, 230),
@@ -433,20 +456,18 @@ TCanvas Autumn(int w, int h, TObjects& o) {
     static const TColor kCrowns[] = {Rgb(226, 130, 40), Rgb(240, 190, 60), Rgb(200, 70, 40), Rgb(230, 150, 50)};
     for (int i = 0; i < 5; ++i) {
         float x = w * kTrees[i][0], y = h * kTrees[i][1], r = kTrees[i][2];
-        RoundTree(c, x, y, r, kCrowns[int(kTrees[i][3])], 210 + uint32_t(i));
-        ProtectTree(o, "tree " + std::to_string(i + 1), x, y, r);
+        Tree(c, o, "tree " + std::to_string(i + 1), x, y, r, kCrowns[int(kTrees[i][3])], 210 + uint32_t(i));
     }
     // A wooden footbridge over the stream.
     float bx = w * 0.46f, by = h * 0.74f;
-    TPolygon deck;
-    for (int i = 0; i <= 20; ++i) {
-        float t = float(i) / 20.0f;
-        deck.push_back({bx - 120 + 240 * t, by - 30 * std::sin(t * kPi)});
-    }
-    for (int i = 20; i >= 0; --i) {
-        float t = float(i) / 20.0f;
-        deck.push_back({bx - 120 + 240 * t, by + 14 - 30 * std::sin(t * kPi)});
-    }
+    const TPolygon deck = Band(
+        20,
+        [&](float t) {
+            return TPointF{bx - 120 + 240 * t, by - 30 * std::sin(t * kPi)};
+        },
+        [&](float t) {
+            return TPointF{bx - 120 + 240 * t, by + 14 - 30 * std::sin(t * kPi)};
+        });
     c.FillPolygon(deck, [&](int x, int y) {
         float n = Fbm(x * 0.3f, y * 0.05f, 2, 215);
         return Scale(Rgb(130, 84, 50), 0.8f + 0.3f * n);
@@ -513,7 +534,7 @@ TCanvas Winter(int w, int h, TObjects& o) {
         c.SoftDisc(hx + 86 + t * 50 + std::sin(t * 6) * 10, hy - 150 - t * 110, 8 + t * 16, 8 + t * 10,
                    Rgb(236, 236, 244, 0.35f * (1 - t)));
     }
-    c.FillRect(int(hx + 78), int(hy - 150), int(hx + 94), int(hy - 100), [](int, int) { return Rgb(110, 80, 70); });
+    c.FillRect(int(hx + 78), int(hy - 150), int(hx + 94), int(hy - 100), Rgb(110, 80, 70));
     Protect(o, "cabin", hx - 14, hy - 64 - 72, hx + 110 * 1.42f, hy + 2);
     // Big pines framing the view.
     const float kPines[4][3] = {{0.05f, 0.98f, 230}, {0.15f, 0.92f, 170}, {0.94f, 0.99f, 240}, {0.40f, 0.90f, 130}};
@@ -538,8 +559,7 @@ TCanvas Harbour(int w, int h, TObjects& o) {
     float horizon = h * 0.52f;
     PaintSky(c, {Rgb(60, 50, 120), Rgb(255, 150, 80), horizon}, Rgb(255, 140, 120), 0.9f, 401);
     float sx = w * 0.30f, sy = horizon - 30;
-    PaintSun(c, sx, sy, 32, Rgb(255, 230, 150), Rgb(255, 140, 60));
-    ProtectDisc(o, "sun", sx, sy, 48);
+    Sun(c, o, sx, sy, 32, Rgb(255, 230, 150), Rgb(255, 140, 60), 48);
     Ridge(c, horizon, 30, 0.006f, Rgb(120, 70, 100), Rgb(120, 70, 100), 402, 0.1f);
     Water(c, horizon, Rgb(40, 30, 70), Rgb(255, 210, 120), 403);
     // The sun's path on the water.
@@ -559,16 +579,11 @@ TCanvas Harbour(int w, int h, TObjects& o) {
     int startCol = int(w * 0.48f) / 40 + 1, cols = w / 40;
     for (int a = startCol, q = 0; a < cols; ++q) {
         int len = std::min(cols - a, 4);
-        float x0 = a * 40.0f + 4, x1 = (a + len) * 40.0f - 4, x = x0, top = qy;
-        for (int i = 0;; ++i) {
-            float hw = 40 + 16 * Hash01(i, q, 406), hh = 60 + 50 * Hash01(i, q + 9, 406);
-            if (x + hw * 1.42f > x1) hw = (x1 - x) / 1.42f;
-            if (hw < 26) break;
-            House(c, x, qy, hw, hh, kWalls[(i + q) % 4], Rgb(120, 60, 50), Hash01(i, q + 4, 406) < 0.6f,
-                  407 + uint32_t(i + 10 * q));
-            top = std::min(top, qy - hh - hw * 0.65f);
-            x += hw * 1.42f + 2;
-        }
+        float x0 = a * 40.0f + 4, x1 = (a + len) * 40.0f - 4, top = qy;
+        HouseRow(c, x0, x1, qy, 26, 407 + uint32_t(10 * q), top, [&](int i) {
+            return THouseLook{40 + 16 * Hash01(i, q, 406), 60 + 50 * Hash01(i, q + 9, 406), kWalls[(i + q) % 4],
+                              Rgb(120, 60, 50), Hash01(i, q + 4, 406) < 0.6f};
+        });
         Protect(o, "waterfront " + std::to_string(q + 1), x0 - 2, top - 4, x1 + 2, qy + 30);
         a += len + 1;
     }
@@ -580,8 +595,7 @@ TCanvas Harbour(int w, int h, TObjects& o) {
         c.FillPolygon(
             TPolygon{{bx - 60 * s, by}, {bx + 60 * s, by}, {bx + 44 * s, by + 18 * s}, {bx - 44 * s, by + 18 * s}},
             i == 1 ? Rgb(40, 70, 120) : Rgb(150, 50, 40));
-        c.FillRect(int(bx - 40 * s), int(by - 4 * s), int(bx + 40 * s), int(by),
-                   [](int, int) { return Rgb(240, 220, 190); });
+        c.FillRect(int(bx - 40 * s), int(by - 4 * s), int(bx + 40 * s), int(by), Rgb(240, 220, 190));
         c.Line(bx, by, bx, by - 120 * s, 3, Rgb(60, 40, 30));
         c.FillPolygon(TPolygon{{bx + 3, by - 10 * s}, {bx + 3, by - 112 * s}, {bx + 46 * s, by - 12 * s}},
                       Rgb(250, 210, 170));
@@ -608,7 +622,7 @@ TCanvas Room(int w, int h, TObjects& o) {
         TColor col = stripe ? Rgb(120, 70, 60) : Rgb(136, 84, 70);
         return Scale(col, 0.8f + 0.2f * n);
     });
-    c.FillRect(0, int(floorY - 14), w, int(floorY), [](int, int) { return Rgb(90, 50, 36); });
+    c.FillRect(0, int(floorY - 14), w, int(floorY), Rgb(90, 50, 36));
     c.FillRect(0, int(floorY), w, h, [&](int x, int y) {
         float n = Fbm(x * 0.3f, y * 0.02f, 2, 502);
         bool seam = (x + (y / 30) * 37) % 120 < 2;
@@ -626,21 +640,18 @@ TCanvas Room(int w, int h, TObjects& o) {
     });
     for (int i = 0; i < 12; ++i) {
         float x = wx + ww * Hash01(i, 1, 504), y = wy + wh * (0.7f + 0.25f * Hash01(i, 2, 504));
-        c.FillRect(int(x), int(y), int(x + 4), int(y + 5), [](int, int) { return Rgb(255, 210, 120); });
+        c.FillRect(int(x), int(y), int(x + 4), int(y + 5), Rgb(255, 210, 120));
     }
-    c.FillRect(int(wx - 10), int(wy - 10), int(wx + ww + 10), int(wy), [](int, int) { return Rgb(230, 220, 200); });
-    c.FillRect(int(wx - 10), int(wy + wh), int(wx + ww + 10), int(wy + wh + 14),
-               [](int, int) { return Rgb(230, 220, 200); });
-    c.FillRect(int(wx - 10), int(wy), int(wx), int(wy + wh), [](int, int) { return Rgb(220, 210, 190); });
-    c.FillRect(int(wx + ww), int(wy), int(wx + ww + 10), int(wy + wh), [](int, int) { return Rgb(200, 190, 170); });
-    c.FillRect(int(wx + ww / 2 - 4), int(wy), int(wx + ww / 2 + 4), int(wy + wh),
-               [](int, int) { return Rgb(220, 210, 190); });
-    c.FillRect(int(wx), int(wy + wh / 2 - 4), int(wx + ww), int(wy + wh / 2 + 4),
-               [](int, int) { return Rgb(220, 210, 190); });
+    c.FillRect(int(wx - 10), int(wy - 10), int(wx + ww + 10), int(wy), Rgb(230, 220, 200));
+    c.FillRect(int(wx - 10), int(wy + wh), int(wx + ww + 10), int(wy + wh + 14), Rgb(230, 220, 200));
+    c.FillRect(int(wx - 10), int(wy), int(wx), int(wy + wh), Rgb(220, 210, 190));
+    c.FillRect(int(wx + ww), int(wy), int(wx + ww + 10), int(wy + wh), Rgb(200, 190, 170));
+    c.FillRect(int(wx + ww / 2 - 4), int(wy), int(wx + ww / 2 + 4), int(wy + wh), Rgb(220, 210, 190));
+    c.FillRect(int(wx), int(wy + wh / 2 - 4), int(wx + ww), int(wy + wh / 2 + 4), Rgb(220, 210, 190));
     Protect(o, "window", wx - 14, wy - 14, wx + ww + 14, wy + wh + 18);
     // The bookcase on the left.
     float bx = w * 0.03f, by = h * 0.25f, bw = w * 0.25f, bh = floorY - by;
-    c.FillRect(int(bx), int(by), int(bx + bw), int(by + bh), [](int, int) { return Rgb(80, 46, 30); });
+    c.FillRect(int(bx), int(by), int(bx + bw), int(by + bh), Rgb(80, 46, 30));
     static const TColor kBooks[] = {Rgb(170, 40, 40),  Rgb(40, 90, 150),  Rgb(220, 180, 80), Rgb(50, 120, 70),
                                     Rgb(120, 60, 130), Rgb(200, 120, 60), Rgb(230, 220, 200)};
     for (int s = 0; s < 5; ++s) {
@@ -653,8 +664,7 @@ TCanvas Room(int w, int h, TObjects& o) {
                        [&](int px, int) { return Scale(col, 0.8f + 0.3f * Clamp01((px - x) / bwid)); });
             x += bwid + 1;
         }
-        c.FillRect(int(bx + 4), int(sy + sh), int(bx + bw - 4), int(sy + sh + 8),
-                   [](int, int) { return Rgb(110, 66, 40); });
+        c.FillRect(int(bx + 4), int(sy + sh), int(bx + bw - 4), int(sy + sh + 8), Rgb(110, 66, 40));
     }
     Protect(o, "bookcase", bx - 4, by - 4, bx + bw + 4, by + bh + 4);
     // The fireplace on the right with its fire.
@@ -664,9 +674,9 @@ TCanvas Room(int w, int h, TObjects& o) {
         bool joint = (y / 16) % 2 ? (x / 30) % 2 == 0 && x % 30 < 2 : y % 16 < 2;
         return Scale(Rgb(190, 170, 150), (joint ? 0.7f : 0.9f) + 0.2f * n);
     });
-    c.FillRect(int(fx - 12), int(fy - 14), int(fx + fw + 12), int(fy), [](int, int) { return Rgb(100, 60, 40); });
+    c.FillRect(int(fx - 12), int(fy - 14), int(fx + fw + 12), int(fy), Rgb(100, 60, 40));
     float ox = fx + fw * 0.2f, oy = fy + h * 0.12f, ow = fw * 0.6f;
-    c.FillRect(int(ox), int(oy), int(ox + ow), int(floorY), [](int, int) { return Rgb(30, 18, 14); });
+    c.FillRect(int(ox), int(oy), int(ox + ow), int(floorY), Rgb(30, 18, 14));
     c.Glow(ox + ow / 2, floorY - 24, ow * 0.9f, Rgb(255, 150, 50, 0.8f));
     for (int i = 0; i < 7; ++i) {
         float x = ox + ow * (0.2f + 0.1f * float(i)), fh = 40 + 30 * Hash01(i, 1, 507);
@@ -676,7 +686,7 @@ TCanvas Room(int w, int h, TObjects& o) {
     c.Line(ox + 10, floorY - 8, ox + ow - 10, floorY - 14, 9, Rgb(90, 50, 30));
     Protect(o, "fireplace", fx - 16, fy - 40, fx + fw + 16, floorY + 4);
     // A candle and a clock on the mantel.
-    c.FillRect(int(fx + 20), int(fy - 44), int(fx + 30), int(fy - 14), [](int, int) { return Rgb(250, 240, 220); });
+    c.FillRect(int(fx + 20), int(fy - 44), int(fx + 30), int(fy - 14), Rgb(250, 240, 220));
     c.Glow(fx + 25, fy - 50, 22, Rgb(255, 220, 140, 0.8f));
     c.SoftDisc(fx + fw - 40, fy - 34, 18, 1, Rgb(200, 160, 80));
     c.SoftDisc(fx + fw - 40, fy - 34, 13, 1, Rgb(250, 245, 230));
@@ -689,11 +699,11 @@ TCanvas Room(int w, int h, TObjects& o) {
         float n = Fbm(x * 0.05f, y * 0.05f, 2, 508);
         return Scale(Rgb(60, 110, 90), 0.8f + 0.25f * n);
     });
-    c.FillRect(int(ax - 90), int(ay - 100), int(ax - 60), int(ay - 10), [](int, int) { return Rgb(50, 96, 78); });
-    c.FillRect(int(ax + 60), int(ay - 100), int(ax + 90), int(ay - 10), [](int, int) { return Rgb(44, 86, 70); });
-    c.FillRect(int(ax - 60), int(ay - 64), int(ax + 60), int(ay - 20), [](int, int) { return Rgb(70, 124, 100); });
-    c.FillRect(int(ax - 84), int(ay - 10), int(ax - 74), int(ay + 6), [](int, int) { return Rgb(60, 36, 20); });
-    c.FillRect(int(ax + 74), int(ay - 10), int(ax + 84), int(ay + 6), [](int, int) { return Rgb(60, 36, 20); });
+    c.FillRect(int(ax - 90), int(ay - 100), int(ax - 60), int(ay - 10), Rgb(50, 96, 78));
+    c.FillRect(int(ax + 60), int(ay - 100), int(ax + 90), int(ay - 10), Rgb(44, 86, 70));
+    c.FillRect(int(ax - 60), int(ay - 64), int(ax + 60), int(ay - 20), Rgb(70, 124, 100));
+    c.FillRect(int(ax - 84), int(ay - 10), int(ax - 74), int(ay + 6), Rgb(60, 36, 20));
+    c.FillRect(int(ax + 74), int(ay - 10), int(ax + 84), int(ay + 6), Rgb(60, 36, 20));
     Protect(o, "armchair", ax - 94, ay - 154, ax + 94, ay + 10);
     float lx = w * 0.62f, ly = h * 0.98f;
     c.Line(lx, ly, lx, ly - 260, 5, Rgb(60, 50, 40));
@@ -721,8 +731,7 @@ TCanvas Room(int w, int h, TObjects& o) {
 TCanvas Waterfall(int w, int h, TObjects& o) {
     TCanvas c(w, h);
     PaintSky(c, {Rgb(90, 160, 230), Rgb(220, 240, 250), h * 0.35f}, Rgb(255, 255, 255), 0.7f, 601);
-    PaintSun(c, w * 0.86f, h * 0.09f, 22, Rgb(255, 252, 230), Rgb(255, 246, 210));
-    ProtectDisc(o, "sun", w * 0.86f, h * 0.09f, 36);
+    Sun(c, o, w * 0.86f, h * 0.09f, 22, Rgb(255, 252, 230), Rgb(255, 246, 210), 36);
     Mountain(c, w * 0.20f, h * 0.06f, h * 0.80f, w * 0.36f, Rgb(170, 150, 120), Rgb(90, 80, 80), 0, 602);
     Mountain(c, w * 0.82f, h * 0.10f, h * 0.80f, w * 0.34f, Rgb(160, 140, 116), Rgb(84, 76, 76), 0, 603);
     float fx = w * 0.50f, ftop = h * 0.22f, fbot = h * 0.70f, fw = w * 0.07f;
@@ -792,8 +801,7 @@ TCanvas Waterfall(int w, int h, TObjects& o) {
     const float kTrees[2][3] = {{0.09f, 0.96f, 62}, {0.90f, 0.98f, 66}};
     for (int i = 0; i < 2; ++i) {
         float x = w * kTrees[i][0], y = h * kTrees[i][1], r = kTrees[i][2];
-        RoundTree(c, x, y, r, Rgb(50 + 20 * i, 120, 50), 610 + uint32_t(i));
-        ProtectTree(o, "tree " + std::to_string(i + 1), x, y, r);
+        Tree(c, o, "tree " + std::to_string(i + 1), x, y, r, Rgb(50 + 20 * i, 120, 50), 610 + uint32_t(i));
     }
     for (int i = 0; i < 40; ++i) {
         float x = Hash01(i, 1, 611) * w, y = h * (0.9f + 0.1f * Hash01(i, 2, 611));

@@ -76,7 +76,11 @@ public:
     // Calls paint for every pixel of the rectangle clipped to the canvas and
     // lays the returned colour over it.
     template <class Paint>
+    requires std::is_invocable_v<Paint, int, int>
     void FillRect(int x0, int y0, int x1, int y1, Paint&& paint);
+    void FillRect(int x0, int y0, int x1, int y1, const TColor& c) {
+        FillRect(x0, y0, x1, y1, [&](int, int) { return c; });
+    }
 
     // A soft disc: full colour inside radius r, fading out over the width
     // soft beyond it.
@@ -118,6 +122,7 @@ private:
 };
 
 template <class Paint>
+requires std::is_invocable_v<Paint, int, int>
 void TCanvas::FillRect(int x0, int y0, int x1, int y1, Paint&& paint) {
     x0 = std::max(x0, 0);
     y0 = std::max(y0, 0);

@@ -55,10 +55,15 @@ void TFlowBot::Act() {
     const uint32_t now = game_.NowTime;
     if (next_ == 0) next_ = now + kPause;
     if (static_cast<int32_t>(now - next_) < 0) return;
-    if (mischief_ && !finished_ && mischief_->Act()) {
+    // After each mischief the flow gets a turn, or a mischief due at once
+    // again (a short gap) would keep the game on the title or between
+    // levels for ever.
+    if (mischief_ && !finished_ && (mischief_->Busy() || !flowOwed_) && mischief_->Act()) {
+        flowOwed_ = !mischief_->Busy();
         next_ = now + kPause;
         return;
     }
+    flowOwed_ = false;
     const std::string top = game_.Interface->TopWindowName();
     bool acted = true;
     if (top == "WTitle") {

@@ -55,7 +55,7 @@ private:
     uint32_t next_ = 0;
     bool started_ = false;
     bool finished_ = false;
-    bool scoreEntered_ = false;
+    bool flowOwed_ = false;
     uint32_t gamesFinished_ = 0;
     int32_t restarts_ = 0;
     int32_t upgrades_ = 0;

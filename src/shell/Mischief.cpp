@@ -75,6 +75,10 @@ std::vector<TMischiefKind> TMischief::Fitting(const std::string& top) const {
 }
 
 TMischiefKind TMischief::Choose(const std::vector<TMischiefKind>& fitting) {
+    // The save button is only on the between-levels window, seen a moment
+    // per layer: there, saving comes first half the time.
+    const bool canSave = std::find(fitting.begin(), fitting.end(), TMischiefKind::Save) != fitting.end();
+    if (canSave && random_.Below(2) == 0) return TMischiefKind::Save;
     // Half the time the kind done least so far, so a short run still sees
     // every kind; otherwise any that fits.
     if (random_.Below(2) == 0) {

@@ -293,14 +293,14 @@ void TOrvGameEngine::RunGame() {
         ScrollX = ScrollY = ScrollTargetX = ScrollTargetY = 0;
 
         // The title's music plays while the pictures load; the others are
-        // read meanwhile on a thread of their own.
+        // read on a thread of their own once the frames run, so that they do
+        // not take the processor from the pictures.
         Audio.BeginLoadMusics(*FileFolder, "vibe-hah.mo3");
         Audio.PlayMusic("vibe-hah.mo3", 1000, 0);
 
         Interface->ShowLoading();
         LoadPictures();
         Rules->LoadTables();
-        Audio.FinishLoadingMusics();
 
         GameState = gsMenuScreen;
         NowTime = PrevFrameTime = GetTickCount();
@@ -406,6 +406,7 @@ void TOrvGameEngine::AppIdle(bool& done) {
 
     AdvanceCursor();
     Rules->AdvanceEffects();
+    Audio.PollMusicLoad();
     Audio.UpdateDelayedMusic(NowTime);
     Interface->Update();
     if (QuickSaveCaptionTime != -1 && Later(NowTime, static_cast<uint32_t>(QuickSaveCaptionTime))) {
@@ -719,6 +720,7 @@ void TOrvGameEngine::ApplyDisplayMode() {
         // frame reaches the screen changes.
         Display->SetFullScreen(full);
     } else {
+        Rules->FinishTables();
         SurfEngine->ReleaseSurfaces();
         std::string error;
         if (!InitDisplay(full, error)) {
@@ -1009,6 +1011,7 @@ void TOrvGameEngine::FormDestroy() {
     idleHooked_ = false;
     Rules->FreeScene();
     EffectTemplates.clear();
+    Rules->FinishTables();
     SurfEngine.reset();
     if (Display) Display->Shutdown();
     Display.reset();

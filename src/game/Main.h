@@ -60,6 +60,10 @@ public:
     // are read: the shape tables (which the parameters name shapes from).
     // Throws OrvException when they cannot be read.
     virtual void LoadTables() {}
+    // Waits for the pictures LoadTables left being made on other threads and
+    // adds them to the surfaces. Called before the surfaces change format or
+    // go away; cheap once done.
+    virtual void FinishTables() {}
     // Start-up is over and the title is shown: a direct start (--start-scene)
     // begins its level here.
     virtual void GameStarted() {}

@@ -584,6 +584,7 @@ void TPlayFieldPainter::DrawLayerAnimation(int32_t state) {
                 tint = 0xFFFFFF;
                 tintLevel = static_cast<uint8_t>((std::lround(left / 100 * 200) + 50) % 256);
             }
+            rules_.FinishTables();  // turned on other threads since start-up
             Blit("BoxyRotate" + std::to_string(b.StartFrame), s.X - 85, s.Y - 85, a, tint, tintLevel);
             Blit("ChameleonRotate" + std::to_string(b.EndFrame), c.X - 85, c.Y - 85, a, tint, tintLevel);
         } else if (state == kLayerStart) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 
 #include "base/FileFolder.h"
 #include "base/OrvException.h"
@@ -33,7 +34,19 @@ TPlayRules::TPlayRules() {
     painter_ = std::make_unique<TPlayFieldPainter>(*this);
 }
 
+// The turning frames being made on other threads: the upright frames,
+// taken out of the surfaces, and what each is turned by.
+struct TPlayRules::TRotationJob {
+    std::vector<SurfaceRecord> Upright;
+    std::vector<double> Angles;
+    std::vector<SurfaceRecord> Turned;
+    std::vector<char> Ok;
+    std::future<void> Done;
+};
+
 TPlayRules::~TPlayRules() {
+    // The threads read the surface engine's format; they end before it.
+    if (rotation_ && rotation_->Done.valid()) rotation_->Done.wait();
     if (trace_) std::fclose(trace_);
 }
 
@@ -88,14 +101,12 @@ void TPlayRules::MakeShadows() {
 }
 
 void TPlayRules::MakeRotationFrames() {
+    FinishTables();
     TSurfEngine* s = GameEngine->SurfEngine.get();
     if (!s) return;
     struct TFrame {
         std::string Name;
         double Angle = 0;
-        const SurfaceRecord* Drawn = nullptr;
-        SurfaceRecord Turned;
-        bool Ok = false;
     };
     std::vector<TFrame> frames;
     const std::pair<const char*, const char*> sets[2] = {{"Boxy.png", "BoxyRotate"}, {"Hum.png", "ChameleonRotate"}};
@@ -118,16 +129,40 @@ void TPlayRules::MakeRotationFrames() {
             frame.Angle = -10.0 * k * M_PI / 180.0;
         }
     }
-    // Turning is most of the work and each frame is its own: every core
-    // turns frames at once, and the list is changed only on this thread.
-    for (TFrame& f : frames) f.Drawn = s->GetSurface(f.Name);
-    ForEachItem(frames.size(), CoreCount(), [&](size_t i) {
-        frames[i].Ok = s->RotatedCopy(*frames[i].Drawn, 85, 85, frames[i].Angle, frames[i].Turned);
-    });
+    // Turning is most of the work and each frame is its own, and nothing
+    // shows them before play: every core turns them while the title comes
+    // up. Their upright records leave the list, so the list may change
+    // meanwhile; FinishTables puts the turned ones in.
+    auto job = std::make_unique<TRotationJob>();
     for (TFrame& f : frames) {
-        if (!f.Ok) continue;
-        s->DeleteSurface(f.Name);
-        s->AddSurface(std::move(f.Turned));
+        SurfaceRecord upright;
+        if (!s->TakeSurface(f.Name, upright)) continue;
+        job->Upright.push_back(std::move(upright));
+        job->Angles.push_back(f.Angle);
+    }
+    job->Turned.resize(job->Upright.size());
+    job->Ok.assign(job->Upright.size(), 0);
+    TRotationJob* j = job.get();
+    const TSurfEngine* engine = s;
+    job->Done = std::async(std::launch::async, [j, engine] {
+        ForEachItem(j->Upright.size(), CoreCount(), [j, engine](size_t i) {
+            j->Ok[i] = engine->RotatedCopy(j->Upright[i], 85, 85, j->Angles[i], j->Turned[i]);
+        });
+    });
+    rotation_ = std::move(job);
+}
+
+void TPlayRules::FinishTables() {
+    if (!rotation_) return;
+    std::unique_ptr<TRotationJob> job = std::move(rotation_);
+    job->Done.get();
+    TSurfEngine* s = GameEngine->SurfEngine.get();
+    if (!s) return;
+    for (size_t i = 0; i < job->Upright.size(); ++i) {
+        // A frame that could not be turned stays upright rather than missing.
+        SurfaceRecord& made = job->Ok[i] ? job->Turned[i] : job->Upright[i];
+        s->DeleteSurface(made.Name);
+        s->AddSurface(std::move(made));
     }
 }
 

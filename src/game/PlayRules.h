@@ -96,6 +96,7 @@ public:
 
     // ---- TGameRules ----
     void LoadTables() override;
+    void FinishTables() override;
     void GameStarted() override;
     void ShiftFrozenTime(uint32_t frozenMs, uint32_t nowTime) override;
     void AfterThaw() override;
@@ -162,10 +163,13 @@ private:
     void SyncToEngine();
     void LoadScenePictures(const std::vector<std::string>& previous);
     void MakeShadows();
+    // Draws the upright frames and starts turning them on other threads.
     void MakeRotationFrames();
     std::unique_ptr<TOrvParticleEffect> NewEffect(const std::string& templateName, TGameTime start);
 
+    struct TRotationJob;
     TShapeTables tables_;
+    std::unique_ptr<TRotationJob> rotation_;
     std::unique_ptr<TPlayLevel> level_;
     std::unique_ptr<TPlayFieldPainter> painter_;
     std::unique_ptr<TAutoPlayer> bot_;

@@ -1,6 +1,7 @@
 #include "media/Music.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <future>
 
@@ -182,6 +183,8 @@ uint32_t TGameAudio::PlaySound(const std::string& name) {
 }
 
 void TGameAudio::PlayMusic(const std::string& name, uint32_t fadeTime, uint16_t order) {
+    // A music still being read is waited for rather than left silent.
+    if (musicLoad_ && AudioHandle(name, Table) == 0) FinishLoadingMusics();
     PlayAudio(name, Table, MusicVolume, fadeTime, CurrentMusic, order, SoundVolume);
     if (CurrentMusic == name) CurrentMusicOrder = order;
 }
@@ -258,7 +261,10 @@ struct TGameAudio::TMusicLoad {
     std::vector<std::string> Names;
     std::vector<std::vector<uint8_t>> Bytes;
     std::vector<uint32_t> Handles;
+    // Valid once the thread is started.
     std::future<void> Done;
+    // Reads every music's bytes into its handle.
+    void Read();
 };
 
 TGameAudio::TGameAudio() = default;
@@ -292,21 +298,35 @@ void TGameAudio::BeginLoadMusics(TFileFolder& archive, const std::string& first)
         load->Bytes.push_back(item->Bytes());
     }
     load->Handles.assign(load->Names.size(), 0);
-    TMusicLoad* job = load.get();
-    load->Done = std::async(std::launch::async, [job] {
-        for (size_t i = 0; i < job->Bytes.size(); ++i) {
-            const std::vector<uint8_t>& bytes = job->Bytes[i];
-            if (bytes.empty() || bytes.size() > UINT32_MAX) continue;
-            job->Handles[i] = BASS_MusicLoad(true, bytes.data(), 0, uint32_t(bytes.size()), MusicLoadFlags);
-        }
-    });
     musicLoad_ = std::move(load);
+}
+
+void TGameAudio::TMusicLoad::Read() {
+    for (size_t i = 0; i < Bytes.size(); ++i) {
+        if (Bytes[i].empty() || Bytes[i].size() > UINT32_MAX) continue;
+        Handles[i] = BASS_MusicLoad(true, Bytes[i].data(), 0, uint32_t(Bytes[i].size()), MusicLoadFlags);
+    }
+}
+
+bool TGameAudio::PollMusicLoad() {
+    if (!musicLoad_) return false;
+    TMusicLoad* job = musicLoad_.get();
+    if (!job->Done.valid()) {
+        job->Done = std::async(std::launch::async, [job] { job->Read(); });
+        return false;
+    }
+    if (job->Done.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return false;
+    FinishLoadingMusics();
+    return true;
 }
 
 void TGameAudio::FinishLoadingMusics() {
     if (!musicLoad_) return;
     std::unique_ptr<TMusicLoad> load = std::move(musicLoad_);
-    if (load->Done.valid()) load->Done.get();
+    if (load->Done.valid())
+        load->Done.get();
+    else
+        load->Read();
     for (size_t i = 0; i < load->Names.size(); ++i) {
         const int index = FindAudio(load->Names[i], Table);
         if (index >= 0 && Table[size_t(index)].Handle == 0) {

@@ -169,15 +169,21 @@ public:
     void LoadSounds(TFileFolder& archive);
     void LoadMusics(TFileFolder& archive);
 
-    // LoadMusics in two steps, so that start-up need not wait for musics it
+    // LoadMusics in steps, so that start-up need not wait for musics it
     // does not play yet (reading a module takes several milliseconds).
     // BeginLoadMusics puts every listed music into the table, loads the one
-    // named first at once and reads the others on a thread of its own, from
-    // a copy of their bytes (the archive is not touched after it returns);
-    // until FinishLoadingMusics, which waits for that thread, they have
-    // handle 0 and do not play. The table then holds what LoadMusics would
-    // have put there, in the same order. Shutdown finishes a load begun.
+    // named first at once and keeps a copy of the others' bytes (the archive
+    // is not touched after it returns); until they are read they have
+    // handle 0. PollMusicLoad, called once a frame, reads them on a thread of
+    // its own (started at its first call, so that they do not take the
+    // processor from the rest of start-up) and takes the handles when the
+    // thread is done; FinishLoadingMusics waits for them (reading them here
+    // when no thread was started). Playing a music still being read waits
+    // for the load. The table then holds what LoadMusics would have put
+    // there, in the same order. Shutdown finishes a load begun.
     void BeginLoadMusics(TFileFolder& archive, const std::string& first);
+    // Returns true when a pending load ended in this call.
+    bool PollMusicLoad();
     void FinishLoadingMusics();
 
     // Shutdown: deletes every entry from the front (freeing its handle),

@@ -234,6 +234,14 @@ void TSurfEngine::DeleteSurface(const std::string& name) {
     surfaces_.erase(surfaces_.begin() + i);
 }
 
+bool TSurfEngine::TakeSurface(const std::string& name, SurfaceRecord& taken) {
+    const int i = FindSurface(name);
+    if (i < 0) return false;
+    taken = std::move(surfaces_[size_t(i)]);
+    surfaces_.erase(surfaces_.begin() + i);
+    return true;
+}
+
 bool TSurfEngine::CreateSurface(int32_t width, int32_t height, std::unique_ptr<TDisplaySurface>& surface,
                                 uint8_t*& bits, int32_t& pitch) {
     try {

@@ -91,6 +91,10 @@ public:
     void AddSurface(SurfaceRecord record);
     // Releases the first record of that name; later records move down.
     void DeleteSurface(const std::string& name);
+    // Moves the first record of that name out of the list into taken (later
+    // records move down); the caller owns it then. False, taken untouched,
+    // when there is none.
+    bool TakeSurface(const std::string& name, SurfaceRecord& taken);
     // A zero-filled surface in the engine's format. False (nothing created)
     // when a side is not positive or too large. Raises OrvException
     // "Exception Error in TSurfEngine.CreateSurface." on an internal failure.

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <tuple>
 
 #include "../platform/AudioTestData.h"
@@ -120,6 +122,40 @@ TEST_F(MusicTest, MusicsReadInTheBackgroundEndAsALoadInOneGo) {
     // Shut down while the musics are still being read: nothing is left
     // behind and nothing reads freed memory.
     audio.BeginLoadMusics(archive, "title.xm");
+    EXPECT_FALSE(audio.PollMusicLoad());  // starts the thread
+}
+
+TEST_F(MusicTest, MusicsReadByPollingOrWaitedForWhenPlayed) {
+    TFileFolder archive = TFileFolder::CreateNew("unused.zxc");
+    AddText(archive, "musics.dat", "title.xm\na.xm\nb.xm\n");
+    Add(archive, "a.xm", TestModule(2));
+    Add(archive, "b.xm", TestModule(3));
+    Add(archive, "title.xm", TestModule(4));
+
+    // Polled once a frame: the first call starts the thread, a later one
+    // takes the handles once it is done.
+    audio.BeginLoadMusics(archive, "title.xm");
+    EXPECT_FALSE(audio.PollMusicLoad());
+    EXPECT_EQ(AudioHandle("a.xm", audio.Table), 0u);
+    bool ended = false;
+    for (int i = 0; i < 5000 && !ended; ++i) {
+        ended = audio.PollMusicLoad();
+        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(ended);
+    EXPECT_NE(AudioHandle("a.xm", audio.Table), 0u);
+    EXPECT_NE(AudioHandle("b.xm", audio.Table), 0u);
+    EXPECT_FALSE(audio.PollMusicLoad());  // nothing pending any more
+
+    // Never polled: playing a music still to be read reads it first, and it
+    // is heard.
+    TGameAudio second;
+    second.BeginLoadMusics(archive, "title.xm");
+    second.PlayMusic("b.xm", 0, 0);
+    EXPECT_NE(AudioHandle("b.xm", second.Table), 0u);
+    EXPECT_NE(AudioHandle("a.xm", second.Table), 0u);
+    EXPECT_NE(BASS_ChannelIsActive(AudioHandle("b.xm", second.Table)), 0u);
+    second.Shutdown();
 }
 
 TEST_F(MusicTest, ReloadingANameReplacesItInPlaceAndDeleteShiftsDown) {

@@ -50,6 +50,25 @@ TEST(SurfEngine, SurfaceListKeepsOrderAndFirstMatchWins) {
     e.GetPictureSize("a", w, h);
     EXPECT_EQ(w, 6);
     EXPECT_EQ(e.GetSurface("a")->AlphaStride, -1);
+    // Taking a record hands over its pixels; the list closes up behind it
+    // and a name not there leaves the caller's record alone.
+    ASSERT_TRUE(e.CreateEmptySurface("c", 3, 2));
+    e.ClearSurface("c", 0x5A);
+    SurfaceRecord taken;
+    ASSERT_TRUE(e.TakeSurface("b", taken));
+    EXPECT_EQ(taken.Name, "b");
+    EXPECT_EQ(taken.Width, 5);
+    EXPECT_EQ(e.FindSurface("b"), -1);
+    EXPECT_EQ(e.FindSurface("c"), 1);
+    ASSERT_TRUE(e.TakeSurface("c", taken));
+    ASSERT_NE(taken.Bits, nullptr);
+    EXPECT_EQ(taken.Bits[0], 0x5A);
+    EXPECT_FALSE(e.TakeSurface("c", taken));
+    EXPECT_EQ(taken.Name, "c");
+    e.AddSurface(std::move(taken));
+    EXPECT_EQ(e.FindSurface("c"), 1);
+    e.DeleteSurface("c");
+    ASSERT_TRUE(e.CreateEmptySurface("b", 5, 5));
     // Failed creation registers nothing and is not an error.
     EXPECT_FALSE(e.CreateEmptySurface("bad", 0, 5));
     EXPECT_FALSE(e.CreateEmptySurface("bad", -3, 5));

@@ -242,12 +242,62 @@ void TDisplay::LayoutWindowSurface() {
     rowOf_.assign(static_cast<size_t>(h), 0);
     for (int64_t x = 0; x < w; ++x) columnOf_[size_t(x)] = static_cast<int32_t>(x * width_ / w);
     for (int64_t y = 0; y < h; ++y) rowOf_[size_t(y)] = static_cast<int32_t>(y * height_ / h);
+    wholeFactor_ = width_ > 0 && w % width_ == 0 ? w / width_ : 0;
     // The bars are black, and the new surface shows the last frame at once.
     SDL_FillRect(surface_, nullptr, 0);
     if (screen_) ScaleToWindowSurface(TRect{0, 0, width_, height_});
     changed_.clear();
     showWholeSurface_ = true;
 }
+
+namespace {
+
+// One window row from one frame row, window pixels x0..x1-1. The reference
+// looks up each window pixel's frame column and converts 16-bit pixels;
+// the fast paths below give the same pixels for 32-bit frames shown at a
+// whole factor (DisplayWindow tests compare every window pixel with the
+// mouse mapping's frame pixel at several sizes).
+void ScaleRowReference(const uint8_t* src, uint32_t* dst, int64_t x0, int64_t x1, bool wide,
+                       const std::vector<int32_t>& columnOf) {
+    for (int64_t x = x0; x < x1; ++x) {
+        const int32_t sx = columnOf[size_t(x)];
+        uint32_t px;
+        if (wide) {
+            std::memcpy(&px, src + size_t(sx) * 4, 4);
+            px |= 0xFF000000u;
+        } else {
+            uint16_t v;
+            std::memcpy(&v, src + size_t(sx) * 2, 2);
+            const uint32_t r5 = v >> 11, g6 = (v >> 5) & 63, b5 = v & 31;
+            px = 0xFF000000u | ((r5 << 3 | r5 >> 2) << 16) | ((g6 << 2 | g6 >> 4) << 8) | (b5 << 3 | b5 >> 2);
+        }
+        dst[x] = px;
+    }
+}
+
+// 32 bits at factor 1: frame column x is window column x.
+void CopyRowOpaque(const uint8_t* src, uint32_t* dst, int64_t x0, int64_t x1) {
+    for (int64_t x = x0; x < x1; ++x) {
+        uint32_t px;
+        std::memcpy(&px, src + size_t(x) * 4, 4);
+        dst[x] = px | 0xFF000000u;
+    }
+}
+
+// 32 bits at a whole factor k: frame column x / k.
+void WidenRowOpaque(const uint8_t* src, uint32_t* dst, int64_t x0, int64_t x1, int64_t k) {
+    int64_t x = x0;
+    while (x < x1) {
+        const int64_t sx = x / k;
+        uint32_t px;
+        std::memcpy(&px, src + size_t(sx) * 4, 4);
+        px |= 0xFF000000u;
+        const int64_t end = std::min(x1, (sx + 1) * k);
+        for (; x < end; ++x) dst[x] = px;
+    }
+}
+
+}  // namespace
 
 void TDisplay::ScaleToWindowSurface(const TRect& r) {
     const int64_t w = destRect_.Right - destRect_.Left;
@@ -266,20 +316,12 @@ void TDisplay::ScaleToWindowSurface(const TRect& r) {
         auto* dst = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(surface_->pixels) +
                                                 static_cast<ptrdiff_t>(destRect_.Top + y) * surface_->pitch) +
                     destRect_.Left;
-        for (int64_t x = x0; x < x1; ++x) {
-            const int32_t sx = columnOf_[size_t(x)];
-            uint32_t px;
-            if (wide) {
-                std::memcpy(&px, src + size_t(sx) * 4, 4);
-                px |= 0xFF000000u;
-            } else {
-                uint16_t v;
-                std::memcpy(&v, src + size_t(sx) * 2, 2);
-                const uint32_t r5 = v >> 11, g6 = (v >> 5) & 63, b5 = v & 31;
-                px = 0xFF000000u | ((r5 << 3 | r5 >> 2) << 16) | ((g6 << 2 | g6 >> 4) << 8) | (b5 << 3 | b5 >> 2);
-            }
-            dst[x] = px;
-        }
+        if (wide && wholeFactor_ == 1)
+            CopyRowOpaque(src, dst, x0, x1);
+        else if (wide && wholeFactor_ > 1)
+            WidenRowOpaque(src, dst, x0, x1, wholeFactor_);
+        else
+            ScaleRowReference(src, dst, x0, x1, wide, columnOf_);
     }
     if (SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
     changed_.push_back(SDL_Rect{static_cast<int>(destRect_.Left + x0), static_cast<int>(destRect_.Top + y0),

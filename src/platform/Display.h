@@ -195,6 +195,10 @@ private:
     SDL_Surface* surface_ = nullptr;
     std::vector<int32_t> columnOf_;
     std::vector<int32_t> rowOf_;
+    // Window pixels per frame pixel across when the window shows the frame
+    // at a whole factor (chosen once per layout), else 0: the column table
+    // is then used pixel by pixel.
+    int64_t wholeFactor_ = 0;
     std::vector<SDL_Rect> changed_;
     bool showWholeSurface_ = false;
     TRects clipList_;

@@ -209,9 +209,8 @@ void TSurfEngine::SetSimdPath(TSimdPath path) {
 }
 
 int TSurfEngine::FindSurface(const std::string& name) const {
-    for (size_t i = 0; i < surfaces_.size(); ++i)
-        if (surfaces_[i].Name == name) return static_cast<int>(i);
-    return -1;
+    const auto at = firstOf_.find(name);
+    return at == firstOf_.end() ? -1 : static_cast<int>(at->second);
 }
 
 SurfaceRecord* TSurfEngine::GetSurface(const std::string& name) {
@@ -225,20 +224,27 @@ const SurfaceRecord* TSurfEngine::GetSurface(const std::string& name) const {
 }
 
 void TSurfEngine::AddSurface(SurfaceRecord record) {
+    firstOf_.emplace(record.Name, surfaces_.size());  // an earlier record of the name stays first
     surfaces_.push_back(std::move(record));
+}
+
+void TSurfEngine::EraseSurfaceAt(size_t index) {
+    surfaces_.erase(surfaces_.begin() + static_cast<ptrdiff_t>(index));
+    firstOf_.clear();
+    for (size_t i = 0; i < surfaces_.size(); ++i) firstOf_.emplace(surfaces_[i].Name, i);
 }
 
 void TSurfEngine::DeleteSurface(const std::string& name) {
     int i = FindSurface(name);
     if (i < 0) return;
-    surfaces_.erase(surfaces_.begin() + i);
+    EraseSurfaceAt(size_t(i));
 }
 
 bool TSurfEngine::TakeSurface(const std::string& name, SurfaceRecord& taken) {
     const int i = FindSurface(name);
     if (i < 0) return false;
     taken = std::move(surfaces_[size_t(i)]);
-    surfaces_.erase(surfaces_.begin() + i);
+    EraseSurfaceAt(size_t(i));
     return true;
 }
 

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/OrvTypes.h"
@@ -236,11 +237,16 @@ private:
     void BlendArea(const SurfaceRecord& src, SurfaceRecord& dst, int srcX, int srcY, int dstX, int dstY, int width,
                    int height, uint8_t opacity, uint32_t tintColour, uint8_t tintLevel, const uint8_t* alphaOverride);
     TLayout16 Layout16() const;
+    // Removes the record at index and indexes the names again.
+    void EraseSurfaceAt(size_t index);
 
     TDisplay* display_ = nullptr;
     int32_t width_ = 0;
     int32_t height_ = 0;
     std::vector<SurfaceRecord> surfaces_;
+    // Each name's first record in surfaces_: frames look pictures up by name
+    // hundreds of times. Rebuilt whenever records move down.
+    std::unordered_map<std::string, size_t> firstOf_;
     std::vector<BumpMapRecord> bumpMaps_;
     TPixelFormat format_;
     int32_t redShift_ = 0;

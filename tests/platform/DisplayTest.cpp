@@ -186,6 +186,65 @@ TEST_F(DisplayWindow, SoftwareWindowsGetScaledChangedRectanglesOnly) {
     }
 }
 
+TEST_F(DisplayWindow, EveryWindowPixelShowsTheFramePixelTheMouseMappingNames) {
+    // Whole factors 1 and 2 take the fast row copies, the smooth in-between
+    // size and 16 bits the pixel-by-pixel reference; all follow one rule.
+    struct TCase {
+        int W, H, Bpp;
+        bool Smooth;
+    };
+    for (const TCase c : {TCase{800, 600, 32, false}, TCase{1700, 1250, 32, false}, TCase{1000, 700, 32, true},
+                          TCase{1600, 1200, 16, false}}) {
+        SCOPED_TRACE(std::to_string(c.W) + "x" + std::to_string(c.H) + " " + std::to_string(c.Bpp));
+        if (window_) SDL_DestroyWindow(window_);
+        SDL_Window* w = Open(c.W, c.H);
+        ASSERT_TRUE(w) << SDL_GetError();
+        TDisplay d;
+        d.SetSmoothScaling(c.Smooth);
+        std::string error;
+        ASSERT_TRUE(d.Init(w, 800, 600, c.Bpp, false, error)) << error;
+        ASSERT_TRUE(d.UsesWindowSurface());
+        auto frame = d.CreateSurface(800, 600);
+        ASSERT_TRUE(frame);
+        // Every frame pixel its own colour (16 bits: as many as fit).
+        const auto colourOf = [](int x, int y) { return uint32_t(x * 7919 + y * 104729) & 0xFFFFFFu; };
+        for (int y = 0; y < 600; ++y)
+            for (int x = 0; x < 800; ++x) {
+                uint8_t* p = frame->Bits() + y * frame->Pitch() + x * (c.Bpp / 8);
+                if (c.Bpp == 32) {
+                    const uint32_t v = colourOf(x, y);
+                    std::memcpy(p, &v, 4);
+                } else {
+                    const uint16_t v = uint16_t(colourOf(x, y));
+                    std::memcpy(p, &v, 2);
+                }
+            }
+        // A part only, with odd edges, so the rows start and end mid-run.
+        const TRect r{13, 7, 611, 509};
+        ASSERT_TRUE(d.Present(frame->Bits(), frame->Pitch(), &r, 1, error)) << error;
+        SDL_Surface* out = SDL_GetWindowSurface(w);
+        ASSERT_TRUE(out);
+        const TRect dest = d.FrameRectInWindow();
+        for (int y = dest.Top; y < dest.Bottom; ++y)
+            for (int x = dest.Left; x < dest.Right; ++x) {
+                const TPoint p = d.WindowToFrame(x, y);
+                uint32_t want = 0;
+                if (p.X >= r.Left && p.X < r.Right && p.Y >= r.Top && p.Y < r.Bottom) {
+                    if (c.Bpp == 32) {
+                        want = colourOf(p.X, p.Y);
+                    } else {
+                        const uint32_t v = colourOf(p.X, p.Y) & 0xFFFF;
+                        const uint32_t r5 = v >> 11, g6 = (v >> 5) & 63, b5 = v & 31;
+                        want = ((r5 << 3 | r5 >> 2) << 16) | ((g6 << 2 | g6 >> 4) << 8) | (b5 << 3 | b5 >> 2);
+                    }
+                }
+                uint32_t got;
+                std::memcpy(&got, static_cast<uint8_t*>(out->pixels) + y * out->pitch + x * 4, 4);
+                ASSERT_EQ(got & 0xFFFFFFu, want) << "at " << x << "," << y;
+            }
+    }
+}
+
 TEST_F(DisplayWindow, SixteenBitWindowPresents) {
     SDL_Window* w = Open(800, 600);
     ASSERT_TRUE(w) << SDL_GetError();

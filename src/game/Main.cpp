@@ -731,6 +731,7 @@ void TOrvGameEngine::ApplyDisplayMode() {
         SurfEngine->Reinit(Display.get());
         ResourceList->ReinitSurfaces(*FileFolder, ExeDir, "");
         CreateScreenSurfaces();
+        Rules->SurfacesRemade();
     }
     RedrawAll();
     DrawMemorySurface();

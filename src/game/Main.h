@@ -64,6 +64,10 @@ public:
     // adds them to the surfaces. Called before the surfaces change format or
     // go away; cheap once done.
     virtual void FinishTables() {}
+    // The display's depth changed and the pictures were made again from
+    // their files; those made without a file (shadows, turning frames, the
+    // play field's own) are blank and are made anew.
+    virtual void SurfacesRemade() {}
     // Start-up is over and the title is shown: a direct start (--start-scene)
     // begins its level here.
     virtual void GameStarted() {}

@@ -69,6 +69,15 @@ void TPlayRules::LoadTables() {
     level_->SceneInd = 1;
 }
 
+void TPlayRules::SurfacesRemade() {
+    TSurfEngine* s = GameEngine->SurfEngine.get();
+    if (!s) return;
+    for (const TShape& shape : tables_.Shapes()) s->DeleteSurface(shape.ShadowPicture);
+    MakeShadows();
+    MakeRotationFrames();
+    painter_->SceneLoaded();
+}
+
 void TPlayRules::MakeShadows() {
     TSurfEngine* s = GameEngine->SurfEngine.get();
     if (!s) return;

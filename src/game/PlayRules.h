@@ -97,6 +97,7 @@ public:
     // ---- TGameRules ----
     void LoadTables() override;
     void FinishTables() override;
+    void SurfacesRemade() override;
     void GameStarted() override;
     void ShiftFrozenTime(uint32_t frozenMs, uint32_t nowTime) override;
     void AfterThaw() override;

@@ -114,6 +114,27 @@ TEST_F(PlayHeadlessTest, DirectStartShowsTheLevelAndRefusesWhatIsNotThere) {
     EXPECT_EQ(Run("--start-scene 1 --layer 99 --frames 50"), 1);
 }
 
+TEST_F(PlayHeadlessTest, AChangeOfColourDepthInPlayMakesTheFieldsOwnPicturesAgain) {
+    // Full screen at 16 bits from a 32-bit window: every picture is made
+    // again in the new format; those made without a file (the layer's, the
+    // shadows, the turning frames) must not stay blank.
+    Write("options.cfg", "[Options]\nBitsPerPixel=16\nFullScreenMode=0\n");
+    Write("depth.txt", "frame 150 key enter alt\nframe 260 mousemove 300 300\n");
+    ASSERT_EQ(Run("--window --start-scene 1 --fixed-step 16 --seed 2 --frames 300 --input " + Path("depth.txt") +
+                  " --screenshot " + Path("depth.png")),
+              0)
+        << Read("out.txt");
+    EXPECT_NE(Read("options.cfg").find("FullScreenMode=1"), std::string::npos);
+    TPicture shot = LoadPictureFile((dir_ / "depth.png").string());
+    int black = 0, all = 0;
+    for (int y = 90; y < 400; y += 10)
+        for (int x = 120; x < 540; x += 10, ++all) {
+            const uint8_t* p = shot.Row(y) + size_t(x) * size_t(shot.Channels);
+            black += p[0] + p[1] + p[2] < 24;
+        }
+    EXPECT_LT(black, all / 20) << black << " of " << all << " points of the field are black";
+}
+
 TEST_F(PlayHeadlessTest, LosingTheForegroundOpensTheMenuAndHaltsSound) {
     // Away during play: the menu opens, the sound halts, no frame runs.
     std::string script = "frame 200 deactivate\n";
